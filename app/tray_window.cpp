@@ -1,0 +1,249 @@
+#include "tray_window.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "../commands/blink_preference.h"
+#include "../commands/dialogs.h"
+#include "../res/resource.h"
+#include "application.h"
+
+namespace {
+
+// The window procedure's application, taken at WM_CREATE.
+Application* procApplication = nullptr;
+
+const int kCentreWidth = 374;
+const int kCentreHeight = 246;
+const int kWindowSize = 10;
+
+} // namespace
+
+void* TrayWindow::operator new(size_t size) noexcept
+{
+    return allocateObject(size);
+}
+
+void TrayWindow::operator delete(void* block) noexcept
+{
+    free(block);
+}
+
+POINT hiddenWindowPosition(int screenWidth, int screenHeight)
+{
+    POINT position;
+    position.x = (screenWidth - kCentreWidth) / 2;
+    position.y = (screenHeight - kCentreHeight) / 2;
+    return position;
+}
+
+CommandRoute routeCommand(WORD id)
+{
+    if (id > IDM_NONE)
+        return ROUTE_SELECT_SAVER;
+    if (id == IDM_NONE)
+        return ROUTE_SELECT_NONE;
+    switch (id) {
+    case IDM_CONFIGURE: return ROUTE_CONFIGURE;
+    case IDM_PROPERTIES: return ROUTE_PROPERTIES;
+    case IDM_ABOUT: return ROUTE_ABOUT;
+    case IDM_EXIT: return ROUTE_EXIT;
+    case IDM_LAUNCH: return ROUTE_LAUNCH;
+    case IDM_TOGGLE: return ROUTE_TOGGLE;
+    case IDM_TIMEOUT: return ROUTE_TIMEOUT;
+    case IDM_PASSWORD: return ROUTE_PASSWORD;
+    case IDM_CHANGEPASSWORD: return ROUTE_CHANGE_PASSWORD;
+    case IDM_LOCK: return ROUTE_LOCK;
+    default: return ROUTE_SELECT_SAVER;
+    }
+}
+
+UINT taskbarCreatedMessage()
+{
+    static UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+TrayWindow::TrayWindow(Application& app)
+    : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
+      highlightBrush(nullptr), menuBrush(nullptr), saverCount(0)
+{
+    // First of all, so that the window procedure can reach this object
+    // while the window is being created.
+    app.trayWindow = this;
+    memset(&trayIcon, 0, sizeof trayIcon);
+    memset(currentDescription, 0, sizeof currentDescription);
+
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    app.flags |= platformFlags(version.dwPlatformId, version.dwMajorVersion);
+
+    WNDCLASSA windowClass;
+    memset(&windowClass, 0, sizeof windowClass);
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = app.instance;
+    windowClass.lpszClassName = DORMITY_CLASS_NAME;
+    RegisterClassA(&windowClass);
+
+    taskbarCreatedMessage();
+    POINT position =
+        hiddenWindowPosition(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    window = CreateWindowExA(0, DORMITY_CLASS_NAME, DORMITY_WINDOW_TITLE, WS_OVERLAPPEDWINDOW,
+                             position.x, position.y, kWindowSize, kWindowSize, nullptr, nullptr,
+                             app.instance, &app);
+    if (window) {
+        UpdateWindow(window);
+        ShowWindow(window, SW_HIDE);
+    }
+
+    if (readBlinkPreference())
+        app.flags |= APP_BLINK;
+
+    highlightBrush = GetSysColorBrush(COLOR_HIGHLIGHT);
+    menuBrush = GetSysColorBrush(COLOR_MENU);
+
+    // Only the popup is kept: it is detached from the resource's one-item
+    // menu bar, which is destroyed here so that nothing outlives its owner.
+    HMENU menuBar = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    if (menuBar) {
+        popupMenu = GetSubMenu(menuBar, 0);
+        RemoveMenu(menuBar, 0, MF_BYPOSITION);
+        DestroyMenu(menuBar);
+    }
+
+    addTrayIcon();
+    rebuildSaverMenu();
+}
+
+TrayWindow::~TrayWindow()
+{
+    freeSaverList();
+    removeTrayIcon();
+    if (popupMenu) {
+        DestroyMenu(popupMenu);
+        popupMenu = nullptr;
+    }
+    if (window) {
+        DestroyWindow(window);
+        window = nullptr;
+    }
+    UnregisterClassA(DORMITY_CLASS_NAME, owner->instance);
+    if (procApplication == owner)
+        procApplication = nullptr;
+}
+
+UINT TrayWindow::pumpMessage()
+{
+    MSG message;
+    if (GetMessageA(&message, nullptr, 0, 0) <= 0)
+        return 0;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    return message.message;
+}
+
+SaverFamily TrayWindow::family() const
+{
+    return familyFromFlags(owner->flags);
+}
+
+namespace {
+
+void runCommand(Application& app, TrayWindow& tray, WORD id)
+{
+    switch (routeCommand(id)) {
+    case ROUTE_SELECT_SAVER: tray.selectSaver(id); break;
+    case ROUTE_SELECT_NONE: tray.selectNoSaver(); break;
+    case ROUTE_CONFIGURE: tray.runSaver(false); break;
+    case ROUTE_PROPERTIES: tray.openDisplayProperties(); break;
+    case ROUTE_ABOUT: showAboutDialog(app); break;
+    case ROUTE_EXIT:
+        app.flags |= APP_QUIT;
+        PostQuitMessage(0);
+        break;
+    case ROUTE_LAUNCH:
+        tray.playEventSound(SOUND_LAUNCH);
+        tray.runSaver(true);
+        break;
+    case ROUTE_TOGGLE: tray.toggleSaverActive(); break;
+    case ROUTE_TIMEOUT: showTimeoutDialog(app); break;
+    case ROUTE_PASSWORD: tray.togglePassword(); break;
+    case ROUTE_CHANGE_PASSWORD: tray.changePasswordCommand(); break;
+    case ROUTE_LOCK: tray.lockWorkstation(); break;
+    }
+}
+
+} // namespace
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        procApplication = static_cast<Application*>(create->lpCreateParams);
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    Application* app = procApplication;
+    TrayWindow* tray = app ? app->trayWindow : nullptr;
+    if (!tray || tray->window != window)
+        return DefWindowProcA(window, message, wParam, lParam);
+
+    switch (message) {
+    case WM_SETTINGCHANGE:
+        tray->onSettingsChange();
+        break;
+    case WM_DRAWITEM:
+        return tray->drawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_MEASUREITEM:
+        return measureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+    case WM_DISPLAYCHANGE: {
+        POINT position =
+            hiddenWindowPosition(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        MoveWindow(window, position.x, position.y, kWindowSize, kWindowSize, TRUE);
+        break;
+    }
+    case WM_COMMAND:
+        if (HIWORD(wParam) == 0)
+            runCommand(*app, *tray, LOWORD(wParam));
+        break;
+    case WM_TIMER:
+        tray->onBlinkTimer();
+        break;
+    case WM_INITMENUPOPUP: {
+        HMENU menu = reinterpret_cast<HMENU>(wParam);
+        if (menu == tray->popupMenu)
+            tray->refreshPopupMenu();
+        else if (tray->popupMenu && menu == GetSubMenu(tray->popupMenu, 0))
+            tray->rebuildSaverMenu();
+        break;
+    }
+    case WM_TRAYNOTIFY:
+        switch (lParam) {
+        case WM_LBUTTONDBLCLK:
+            tray->playEventSound(SOUND_LAUNCH);
+            tray->runSaver(true);
+            break;
+        case WM_RBUTTONDOWN:
+            SetForegroundWindow(window);
+            PostMessageA(window, WM_TRAYNOTIFY, 0, TRAY_SHOWMENU);
+            return 1;
+        case TRAY_SHOWMENU:
+            tray->showPopupMenu();
+            break;
+        default:
+            break;
+        }
+        break;
+    case WM_REINSTALL:
+        tray->removeTrayIcon();
+        tray->addTrayIcon();
+        tray->rebuildSaverMenu();
+        break;
+    default:
+        if (message == taskbarCreatedMessage() && message != 0)
+            tray->reinstallTrayIcon();
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

@@ -1,0 +1,142 @@
+// The hidden window object: owner of the tray icon, the popup menu and the
+// catalogue of installed screen savers.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+#include "../saverconfig/saver_settings.h"
+
+struct Application;
+
+// Private messages; the values are fixed because other programs send them.
+#define WM_TRAYNOTIFY (WM_APP + 100)
+#define WM_REINSTALL (WM_APP + 101)
+#define TRAY_SHOWMENU (WM_APP + 102)
+
+#define IDT_BLINK 1
+#define BLINK_PERIOD_MS 500
+#define TRAY_ICON_ID 1
+
+enum : BYTE { SAVER_CHECKED = 0x01 };
+
+enum SoundEvent {
+    SOUND_LAUNCH = 0,
+    SOUND_ENABLE = 1,
+    SOUND_DISABLE = 2,
+    SOUND_SELECT = 3,
+    SOUND_PASS_ENABLE = 4,
+    SOUND_PASS_DISABLE = 5,
+};
+
+// One item of the "Set Screen Saver" submenu.
+struct SaverEntry {
+    BYTE flags;
+    WORD menuId;
+    WORD itemWidth;
+    char description[260];
+    char fileName[260];
+    SaverEntry* next;  // added before this one, toward "[none]"
+    SaverEntry* prev;  // added after this one
+};
+
+// The notification icon record in its original 88-byte form (64-character
+// tip), which every shell version accepts.
+struct TrayIconRecord {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    CHAR szTip[64];
+};
+static_assert(sizeof(TrayIconRecord) == 88, "the shell expects the 88-byte record");
+
+struct TrayWindow {
+    Application* owner;
+    SaverEntry* saverList;
+    SaverEntry* noneEntry;
+    HWND window;
+    HMENU popupMenu;
+    TrayIconRecord trayIcon;
+    HBRUSH highlightBrush;
+    HBRUSH menuBrush;
+    char currentDescription[260];
+    WORD saverCount;
+
+    explicit TrayWindow(Application& owner);
+    ~TrayWindow();
+    TrayWindow(const TrayWindow&) = delete;
+    TrayWindow& operator=(const TrayWindow&) = delete;
+
+    // Allocation failure yields null after the program's handler has run.
+    static void* operator new(size_t size) noexcept;
+    static void operator delete(void* block) noexcept;
+
+    // One turn of the message loop: 0 for WM_QUIT, else the message number.
+    UINT pumpMessage();
+    SaverFamily family() const;
+
+    // Tray icon, tooltip and blinking.
+    void addTrayIcon();
+    void removeTrayIcon();
+    void setTrayIcon(int iconId);
+    void updateTrayTip();
+    void startBlink();
+    void stopBlink();
+    void showSaverState(bool enabled);
+    void onBlinkTimer();
+    // Puts the icon back after the shell lost it (second start, shell restart).
+    void reinstallTrayIcon();
+
+    // Catalogue of installed screen savers.
+    bool rebuildSaverMenu();
+    bool scanSaverDirectory(const char* pattern, const char* shortDirectory);
+    void freeSaverList();
+
+    // Popup menu and its owner-drawn items.
+    bool showPopupMenu();
+    bool refreshPopupMenu();
+    BOOL drawMenuItem(const DRAWITEMSTRUCT* item);
+
+    // Commands.
+    bool runSaver(bool launch);
+    bool openDisplayProperties();
+    void changePassword();
+    void lockWorkstation();
+    bool playEventSound(int event);
+
+    // Handlers run by the window procedure itself.
+    void toggleSaverActive();
+    void togglePassword();
+    void changePasswordCommand();
+    void selectNoSaver();
+    void selectSaver(WORD id);
+    void onSettingsChange();
+};
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL measureMenuItem(MEASUREITEMSTRUCT* item);
+
+// The message the shell broadcasts when its taskbar is (re)created.
+UINT taskbarCreatedMessage();
+
+// Which handler a menu command id goes to.
+enum CommandRoute {
+    ROUTE_SELECT_SAVER,
+    ROUTE_SELECT_NONE,
+    ROUTE_CONFIGURE,
+    ROUTE_PROPERTIES,
+    ROUTE_ABOUT,
+    ROUTE_EXIT,
+    ROUTE_LAUNCH,
+    ROUTE_TOGGLE,
+    ROUTE_TIMEOUT,
+    ROUTE_PASSWORD,
+    ROUTE_CHANGE_PASSWORD,
+    ROUTE_LOCK,
+};
+CommandRoute routeCommand(WORD id);
+
+// Centre of the screen for the hidden window (integer division toward zero).
+POINT hiddenWindowPosition(int screenWidth, int screenHeight);

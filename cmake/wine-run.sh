@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs a Windows program under 32-bit Wine in the build tree's own prefix.
+#   wine-run.sh --prefix DIR [--version win98|nt40|win2k|winxp] program.exe [args...]
+# The version option makes Wine report that system to this program (by its
+# file name), so family-dependent code is exercised on each family.
+set -euo pipefail
+prefix=""
+version=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --prefix) prefix="$2"; shift 2 ;;
+    --version) version="$2"; shift 2 ;;
+    *) break ;;
+  esac
+done
+[ -n "$prefix" ] || { echo "wine-run.sh: --prefix is required" >&2; exit 2; }
+case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+) 9>"$prefix.lock"
+program="$1"
+if [ -n "$version" ]; then
+  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")" /v Version /d "$version" /f >/dev/null 2>&1
+fi
+exec wine "$@"

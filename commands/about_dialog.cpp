@@ -1,0 +1,141 @@
+#include <string.h>
+
+#include "../app/application.h"
+#include "../app/handles.h"
+#include "../app/text.h"
+#include "../app/tray_window.h"
+#include "../res/resource.h"
+#include "blink_preference.h"
+#include "dialogs.h"
+
+const char kChangeLog[] =
+    "What's New -- 12/26/01\r\n"
+    "---------------------------------------\r\n"
+    "- Uses a WindowsXP manifest file.\r\n"
+    "\r\n"
+    "What's New -- 12/25/01\r\n"
+    "---------------------------------------\r\n"
+    "- Checks for the description string stored\r\n"
+    "  within screen saver files.\r\n"
+    "- Uses Windows XP style icons.\r\n"
+    "\r\n"
+    "What's New -- 07/22/00\r\n"
+    "---------------------------------------\r\n"
+    "- Added Lock Computer for Win2k only.\r\n"
+    "- Passwords are handled by the screensavers\r\n"
+    "  in Win9x.\r\n"
+    "- Checks for Win4 executables and disables\r\n"
+    "  the password option appropriately.\r\n"
+    "\r\n"
+    "What's New -- 07/21/00\r\n"
+    "---------------------------------------\r\n"
+    "- Added better handling when no\r\n"
+    "  screensaver is currently selected.\r\n"
+    "\r\n"
+    "What's New -- 07/21/00\r\n"
+    "---------------------------------------\r\n"
+    "- Fixed the enumeration of screensavers.\r\n"
+    "\r\n"
+    "What's New -- 07/20/00\r\n"
+    "---------------------------------------\r\n"
+    "- Fixed a huge GDI objects leak.\r\n"
+    "\r\n"
+    "What's New -- 07/19/00\r\n"
+    "---------------------------------------\r\n"
+    "- First public release.\r\n";
+
+namespace {
+
+// The System Information tool's command line. The key is opened for
+// reading only: reading one value needs no more, and asking for all access
+// fails for users who may not write the machine's keys.
+bool readSysInfoPath(char* out, DWORD size)
+{
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MSINFO_KEY, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
+    memset(out, 0, size);
+    DWORD offered = size - 1;  // the last byte stays a terminator
+    return RegQueryValueExA(key.get(), MSINFO_VALUE, nullptr, nullptr,
+                            reinterpret_cast<BYTE*>(out), &offered) == ERROR_SUCCESS;
+}
+
+Application* dialogApplication(HWND dialog)
+{
+    return reinterpret_cast<Application*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void applyBlinkChoice(Application& app, bool blink)
+{
+    TrayWindow* tray = app.trayWindow;
+    bool disabled = (app.flags & APP_SAVER_ACTIVE) == 0;
+    if (blink) {
+        if (disabled && tray)
+            tray->startBlink();
+        app.flags |= APP_BLINK;
+    } else {
+        if (disabled && tray) {
+            // Stops a blinking icon on the disabled image.
+            tray->stopBlink();
+            tray->setTrayIcon(IDI_SAVER_OFF);
+        }
+        app.flags &= ~APP_BLINK;
+    }
+    writeBlinkPreference(blink);
+}
+
+} // namespace
+
+INT_PTR showAboutDialog(Application& app)
+{
+    HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
+    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, aboutDialogProc,
+                           reinterpret_cast<LPARAM>(&app));
+}
+
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SetDlgItemTextA(dialog, IDC_CHANGELOG, kChangeLog);
+        char version[64];
+        formatText(version, sizeof version, "Version: %s", DORMITY_VERSION_TEXT);
+        SetDlgItemTextA(dialog, IDC_VERSION, version);
+        char path[255];
+        if (readSysInfoPath(path, sizeof path))
+            EnableWindow(GetDlgItem(dialog, IDC_SYSINFO), TRUE);
+        CheckDlgButton(dialog, IDC_BLINK, readBlinkPreference() ? BST_CHECKED : BST_UNCHECKED);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (HIWORD(wParam) != 0)
+            return FALSE;
+        switch (LOWORD(wParam)) {
+        case IDC_SYSINFO: {
+            char path[255];
+            if (readSysInfoPath(path, sizeof path))
+                WinExec(path, SW_SHOWDEFAULT);
+            return FALSE;
+        }
+        case IDC_OK: {
+            Application* app = dialogApplication(dialog);
+            bool blink = SendDlgItemMessageA(dialog, IDC_BLINK, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            if (app)
+                applyBlinkChoice(*app, blink);
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        case IDCANCEL:  // Escape: closes, changing nothing
+            EndDialog(dialog, 1);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_CLOSE:  // the close box: closes, changing nothing
+        EndDialog(dialog, 1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

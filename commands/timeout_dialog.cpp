@@ -1,0 +1,92 @@
+#include "../app/application.h"
+#include "../app/text.h"
+#include "../app/tray_window.h"
+#include "../res/resource.h"
+#include "../saverconfig/saver_settings.h"
+#include "dialogs.h"
+
+void splitTimeout(UINT seconds, UINT* minutes, UINT* remainder)
+{
+    *minutes = seconds / 60;
+    *remainder = seconds - 60 * *minutes;
+}
+
+UINT timeoutFromFields(int minutes, int seconds)
+{
+    UINT m = static_cast<UINT>(minutes);
+    UINT s = static_cast<UINT>(seconds);
+    if (m > 59)
+        m = 59;
+    if (s > 59)
+        s = 59;
+    UINT total = 60 * m + s;
+    return total == 0 ? 1 : total;
+}
+
+INT_PTR showTimeoutDialog(Application& app)
+{
+    HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
+    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_TIMEOUT), owner, timeoutDialogProc,
+                           reinterpret_cast<LPARAM>(&app));
+}
+
+namespace {
+
+void setTwoDigits(HWND dialog, int control, UINT value)
+{
+    char text[16];
+    formatText(text, sizeof text, "%.2d", static_cast<int>(value));
+    SetDlgItemTextA(dialog, control, text);
+}
+
+} // namespace
+
+INT_PTR CALLBACK timeoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        UINT minutes = 0;
+        UINT seconds = 0;
+        splitTimeout(getSaverTimeout(), &minutes, &seconds);
+        // The limit applies to typing only: a longer value still shows whole.
+        SendDlgItemMessageA(dialog, IDC_MINUTES, EM_LIMITTEXT, 2, 0);
+        SendDlgItemMessageA(dialog, IDC_SECONDS, EM_LIMITTEXT, 2, 0);
+        setTwoDigits(dialog, IDC_MINUTES, minutes);
+        setTwoDigits(dialog, IDC_SECONDS, seconds);
+        return FALSE;
+    }
+    case WM_COMMAND:
+        if (HIWORD(wParam) != 0)
+            return FALSE;
+        switch (LOWORD(wParam)) {
+        case IDC_OK: {
+            int minutes = static_cast<int>(GetDlgItemInt(dialog, IDC_MINUTES, nullptr, TRUE));
+            int seconds = static_cast<int>(GetDlgItemInt(dialog, IDC_SECONDS, nullptr, TRUE));
+            setSaverTimeout(timeoutFromFields(minutes, seconds));
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        case IDC_CANCEL:
+        case IDCANCEL:  // Escape: closes like Cancel, changing nothing
+            EndDialog(dialog, 1);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_CLOSE:
+        EndDialog(dialog, 1);
+        return FALSE;
+    case WM_CTLCOLORSTATIC: {
+        // The box and the colon are painted white, so that with the two
+        // borderless edits they read as one mm:ss field.
+        int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        if (id == IDC_TIMEBOX || id == IDC_COLON) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
+            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        }
+        return FALSE;
+    }
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,53 @@
+// Resource and command identifiers shared by the resource script and the code.
+// Values are fixed: other programs (and the installer) send some of them.
+#pragma once
+
+// Menu
+#define IDR_TRAYMENU        102
+
+// Icons
+#define IDI_SAVER_ON        104
+#define IDI_PROPERTIES      109
+#define IDI_LAUNCH          110
+#define IDI_CONFIGURE       111
+#define IDI_CHECK           113
+#define IDI_SETSAVER        114
+#define IDI_PASSWORD        119
+#define IDI_TIMEOUT         120
+#define IDI_SAVER_OFF       122
+#define IDI_LOCK            127
+
+// Dialogs
+#define IDD_ABOUT           117
+#define IDD_TIMEOUT         124
+
+// Menu commands
+#define IDM_CONFIGURE       403
+#define IDM_PROPERTIES      404
+#define IDM_ABOUT           406
+#define IDM_EXIT            407
+#define IDM_LAUNCH          408
+#define IDM_SAVERMENU       409
+#define IDM_SETSAVER        410
+#define IDM_TOGGLE          411
+#define IDM_TIMEOUT         412
+#define IDM_PASSWORD        413
+#define IDM_CHANGEPASSWORD  414
+#define IDM_PASSWORDMENU    415
+#define IDM_LOCK            416
+#define IDM_NONE            4000
+
+// Dialog controls
+#define IDC_SYSINFO         1000
+#define IDC_OK              1003
+#define IDC_MINUTES         1007
+#define IDC_SECONDS         1008
+#define IDC_CANCEL          1009
+#define IDC_BLINK           1010
+#define IDC_CHANGELOG       1011
+#define IDC_VERSION         1012
+#define IDC_TIMEBOX         1013
+#define IDC_COLON           1014
+
+// Version
+#define DORMITY_VERSION_TEXT "2.06.00"

@@ -1,0 +1,13 @@
+// Small decisions of the tray icon, apart from the shell calls.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+// Loads a resource icon at 16x16 whatever the shell's small-icon size.
+HICON loadSmallIcon(HINSTANCE instance, int iconId);
+
+// The icon a blink tick shows for the phase, and the phase it leaves.
+int blinkTickIcon(BYTE* phase);
+
+// "Dormity - [description]", cut to fit the tip (always terminated).
+void formatTrayTip(const char* description, char* tip, size_t tipSize);

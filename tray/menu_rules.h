@@ -1,0 +1,43 @@
+// What the popup shows, decided apart from the menu calls: which items are
+// greyed, and each owner-drawn item's icon, caption and marks.
+#pragma once
+#include <windows.h>
+
+#include "../saverconfig/saver_settings.h"
+
+struct MenuContext {
+    DWORD flags;               // the application's state bits
+    bool noSaverSelected;      // the "[none]" entry carries the check mark
+    PasswordValues passwords;  // as read for the family in flags
+    bool win4Saver;            // the header test of the configured file
+};
+
+// One of the refresh's menu updates, in the order they are made.
+struct PopupItemUpdate {
+    UINT item;        // command id, or position when byPosition
+    bool byPosition;
+    UINT id;          // the id the item gets
+    UINT state;       // 0 or MFS_GRAYED
+};
+
+enum { POPUP_UPDATE_COUNT = 12 };
+
+void popupItemUpdates(const MenuContext& context, PopupItemUpdate updates[POPUP_UPDATE_COUNT]);
+
+// Whether the header test must be asked for these inputs: only when a
+// screen saver is selected (every rule that uses it needs one).
+bool needsWin4Test(bool noSaverSelected);
+
+struct ItemLook {
+    int iconId;           // 0: no icon in the left column
+    const char* caption;  // null for screen saver entries (their description)
+    bool greyed;
+    bool bold;
+    bool check;           // IDI_CHECK at the right
+};
+
+// The look of a fixed item (ids below 4000).
+ItemLook fixedItemLook(UINT itemId, const MenuContext& context);
+
+// Whether "Password Enabled" shows the check, for the family in flags.
+bool passwordIsOn(DWORD flags, const PasswordValues& passwords);

@@ -1,0 +1,130 @@
+#include <windows.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include "../app/application.h"
+#include "../app/text.h"
+#include "../app/tray_window.h"
+#include "../res/resource.h"
+#include "icon_state.h"
+
+namespace {
+
+// Process-wide: 0 means the next tick shows the "on" image.
+BYTE blinkPhase = 0;
+
+BOOL notify(DWORD action, TrayIconRecord& record)
+{
+    return Shell_NotifyIconA(action, reinterpret_cast<NOTIFYICONDATAA*>(&record));
+}
+
+} // namespace
+
+HICON loadSmallIcon(HINSTANCE instance, int iconId)
+{
+    return static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+}
+
+int blinkTickIcon(BYTE* phase)
+{
+    if (*phase == 0) {
+        *phase = 1;
+        return IDI_SAVER_ON;
+    }
+    *phase = 0;
+    return IDI_SAVER_OFF;
+}
+
+void formatTrayTip(const char* description, char* tip, size_t tipSize)
+{
+    char text[300];
+    formatText(text, sizeof text, "Dormity - [%s]", description);
+    memset(tip, 0, tipSize);
+    copyText(tip, tipSize, text);
+}
+
+void TrayWindow::addTrayIcon()
+{
+    bool active = isSaverActive();
+    if (active)
+        owner->flags |= APP_SAVER_ACTIVE;
+    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayIcon.cbSize = sizeof trayIcon;
+    trayIcon.hWnd = window;
+    trayIcon.uID = TRAY_ICON_ID;
+    trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
+    if (active) {
+        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON);
+    } else {
+        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF);
+        if (owner->flags & APP_BLINK)
+            startBlink();
+    }
+    copyText(trayIcon.szTip, sizeof trayIcon.szTip, "Dormity");
+    notify(NIM_ADD, trayIcon);
+}
+
+void TrayWindow::removeTrayIcon()
+{
+    notify(NIM_DELETE, trayIcon);
+    if (trayIcon.hIcon) {
+        DestroyIcon(trayIcon.hIcon);
+        trayIcon.hIcon = nullptr;
+    }
+}
+
+void TrayWindow::setTrayIcon(int iconId)
+{
+    if (trayIcon.hIcon)
+        DestroyIcon(trayIcon.hIcon);
+    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId);
+    notify(NIM_MODIFY, trayIcon);
+}
+
+void TrayWindow::updateTrayTip()
+{
+    formatTrayTip(currentDescription, trayIcon.szTip, sizeof trayIcon.szTip);
+    notify(NIM_MODIFY, trayIcon);
+}
+
+void TrayWindow::startBlink()
+{
+    SetTimer(window, IDT_BLINK, BLINK_PERIOD_MS, nullptr);
+}
+
+void TrayWindow::stopBlink()
+{
+    KillTimer(window, IDT_BLINK);
+}
+
+void TrayWindow::showSaverState(bool enabled)
+{
+    if (enabled) {
+        setTrayIcon(IDI_SAVER_ON);
+        owner->flags |= APP_SAVER_ACTIVE;
+        if (owner->flags & APP_BLINK)
+            stopBlink();
+    } else {
+        setTrayIcon(IDI_SAVER_OFF);
+        owner->flags &= ~APP_SAVER_ACTIVE;
+        if (owner->flags & APP_BLINK)
+            startBlink();
+    }
+}
+
+void TrayWindow::onBlinkTimer()
+{
+    int iconId = blinkTickIcon(&blinkPhase);
+    if (trayIcon.hIcon)
+        DestroyIcon(trayIcon.hIcon);
+    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId);
+    notify(NIM_MODIFY, trayIcon);
+}
+
+void TrayWindow::reinstallTrayIcon()
+{
+    removeTrayIcon();
+    addTrayIcon();
+    updateTrayTip();
+}
