@@ -48,8 +48,7 @@ wine_env() {
 run_headless() {
   local shot="$BUILD/screenshots/run.png"
   mkdir -p "$(dirname "$shot")"
-  xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/tests/e2e/show_menu.sh" \
-    "$BUILD/Dormity.exe" "$shot"
+  xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/tests/e2e/show_menu.sh" "$BUILD" "$shot"
   echo "Dormity ran under a private X server; screenshot of its tray menu: $shot"
 }
 

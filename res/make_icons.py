@@ -172,7 +172,8 @@ class Canvas:
         """Move a design coordinate onto the nearest pixel edge."""
         return round(v * self.scale) / self.scale
 
-    def fill(self, shape, colour, grow=0.0, opacity=1.0):
+    def fill(self, shape, colour, grow=0.0):
+        """Paint colour where shape's distance is at most grow."""
         n, ss, px = self.size, self.ss, self.px
         x0, y0, x1, y1 = shape.bbox
         ix0 = max(0, int(math.floor((x0 - grow) * self.scale)) - 1)
@@ -202,7 +203,7 @@ class Canvas:
                     cover = hits / float(ss * ss)
                 col = colour(pxx + px / 2, py + px / 2) if callable(colour) \
                     else colour
-                a = (col[3] / 255.0 if len(col) > 3 else 1.0) * cover * opacity
+                a = (col[3] / 255.0 if len(col) > 3 else 1.0) * cover
                 p = self.pix[j * n + i]
                 k = 1.0 - a
                 p[0] = col[0] * a + p[0] * k
@@ -210,11 +211,14 @@ class Canvas:
                 p[2] = col[2] * a + p[2] * k
                 p[3] = a + p[3] * k
 
-    def outlined(self, shape, colour, edge, width=None):
-        """A shape filled with colour inside a dark edge of one line."""
-        w = self.line if width is None else width
+    def outlined(self, shape, colour, edge):
+        """A shape filled with colour inside an edge one line wide.
+
+        The edge lies inside the shape, so outlines never grow a drawing
+        past the coordinates it was given.
+        """
         self.fill(shape, edge)
-        self.fill(shape, colour, grow=-w)
+        self.fill(shape, colour, grow=-self.line)
 
     def rgba(self):
         """Straight (not premultiplied) 8-bit RGBA rows, top row first."""
@@ -260,23 +264,22 @@ def bar(cx, cy, length, width, angle):
                     (cx - ux * hl - uy * hw, cy - uy * hl + ux * hw)])
 
 
-def monitor(c, x0, y0, x1, y1, screen='on', stand=True):
+def monitor(c, x0, y0, x1, y1, screen='on'):
     """A display with its bezel from (x0,y0) to (x1,y1) and a stand below.
 
     Coordinates are whole design units, so that at 16 x 16 every edge falls
     on a pixel boundary.  Returns the screen rectangle for the caller's
     picture.
     """
-    if stand:
-        mid = (x0 + x1) / 2.0
-        half_foot = round((x1 - x0) * 0.32)
-        c.fill(box(mid - 2, y1, mid + 2, y1 + 1.5), OUTLINE)
-        c.fill(box(mid - 1, y1, mid + 1, y1 + 1), rgb('8d94a2'))
-        foot = box(mid - half_foot, y1 + 1, mid + half_foot, y1 + 3,
-                   r=0 if c.size <= 16 else 0.5)
-        c.fill(foot, OUTLINE)
-        c.fill(box(mid - half_foot + c.line, y1 + 1,
-                   mid + half_foot - c.line, y1 + 2), BEZEL_MID)
+    mid = (x0 + x1) / 2.0
+    half_foot = round((x1 - x0) * 0.32)
+    c.fill(box(mid - 2, y1, mid + 2, y1 + 1.5), OUTLINE)
+    c.fill(box(mid - 1, y1, mid + 1, y1 + 1), rgb('8d94a2'))
+    foot = box(mid - half_foot, y1 + 1, mid + half_foot, y1 + 3,
+               r=0 if c.size <= 16 else 0.5)
+    c.fill(foot, OUTLINE)
+    c.fill(box(mid - half_foot + c.line, y1 + 1,
+               mid + half_foot - c.line, y1 + 2), BEZEL_MID)
     corner = 0 if c.size <= 16 else 0.6
     c.outlined(box(x0, y0, x1, y1, r=corner),
                vgrad(BEZEL_HI, BEZEL_LO, y0, y1), OUTLINE)
@@ -351,8 +354,7 @@ def icon_properties(c):
                    (x1 - fold, y0 + fold), (x1 - 0.5 * c.line, y0 + fold)],
                   c.line), OUTLINE)
     for k in range(3):
-        y = 8 + 2.5 * k if c.size > 16 else 8 + 2 * k + (k > 0) * 0
-        y = c.snap(y)
+        y = c.snap(8 + 2.5 * k) if c.size > 16 else 8 + 2 * k
         c.fill(box(x0 + 2, y, x0 + 3, y + 1), rgb('1f9a14'))
         c.fill(box(x0 + 4, y, x1 - 2, y + 1), INK)
 
@@ -638,7 +640,7 @@ def read_ico(path):
         raise ValueError('%s: not an icon file' % path)
     result = []
     for k in range(count):
-        w, h, _, _, _, bpp, length, offset = struct.unpack_from(
+        w, _, _, _, _, bpp, length, offset = struct.unpack_from(
             '<BBBBHHII', data, 6 + 16 * k)
         w = w or 256
         hdr = struct.unpack_from('<IiiHHIIiiII', data, offset)

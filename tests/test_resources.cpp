@@ -204,13 +204,13 @@ struct GroupIconEntry {
 #pragma pack(pop)
 static_assert(sizeof(GroupIconEntry) == 14, "GRPICONDIRENTRY is 14 bytes");
 
-struct IconSpec {
+struct ExpectedIcon {
     int id;
     std::vector<int> sizes;
 };
 
-const std::vector<IconSpec>& iconSpecs() {
-    static const std::vector<IconSpec> specs = {
+const std::vector<ExpectedIcon>& expectedIcons() {
+    static const std::vector<ExpectedIcon> icons = {
         {IDI_SAVER_ON, {16, 32}},
         {IDI_PROPERTIES, {16, 32, 48}},
         {IDI_LAUNCH, {16, 32}},
@@ -222,7 +222,7 @@ const std::vector<IconSpec>& iconSpecs() {
         {IDI_SAVER_OFF, {16}},
         {IDI_LOCK, {16, 24, 32, 48}},
     };
-    return specs;
+    return icons;
 }
 
 std::vector<GroupIconEntry> groupEntries(int id) {
@@ -323,12 +323,12 @@ IconImage loadImageOf(int id, int size, int bpp) {
 }
 
 TEST(Icons, EveryGroupHasTheListedSizesEachAtFourEightAnd32Bits) {
-    for (const IconSpec& spec : iconSpecs()) {
-        SCOPED_TRACE("icon " + std::to_string(spec.id));
+    for (const ExpectedIcon& icon : expectedIcons()) {
+        SCOPED_TRACE("icon " + std::to_string(icon.id));
         std::set<std::pair<int, int>> want, got;
-        for (int size : spec.sizes)
+        for (int size : icon.sizes)
             for (int bpp : {4, 8, 32}) want.insert({size, bpp});
-        std::vector<GroupIconEntry> entries = groupEntries(spec.id);
+        std::vector<GroupIconEntry> entries = groupEntries(icon.id);
         for (const GroupIconEntry& e : entries) {
             EXPECT_EQ(e.width, e.height) << "every image is square";
             EXPECT_EQ(e.planes, 1);
@@ -347,9 +347,9 @@ TEST(Icons, ImagesAreWellFormedWithMatchingMasks) {
         {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
         {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
     };
-    for (const IconSpec& spec : iconSpecs()) {
-        for (const GroupIconEntry& e : groupEntries(spec.id)) {
-            SCOPED_TRACE("icon " + std::to_string(spec.id) + ", " +
+    for (const ExpectedIcon& icon : expectedIcons()) {
+        for (const GroupIconEntry& e : groupEntries(icon.id)) {
+            SCOPED_TRACE("icon " + std::to_string(icon.id) + ", " +
                          std::to_string(e.width) + " px, " +
                          std::to_string(e.bitCount) + " bpp");
             IconImage img;
@@ -383,26 +383,28 @@ TEST(Icons, ImagesAreWellFormedWithMatchingMasks) {
     }
 }
 
+// Width and height of a bitmap, {0, 0} when it cannot be read.
+std::pair<int, int> bitmapSize(HBITMAP bitmap) {
+    BITMAP bm = {};
+    if (!bitmap || !GetObjectA(bitmap, sizeof bm, &bm)) return {0, 0};
+    return {bm.bmWidth, bm.bmHeight};
+}
+
 TEST(Icons, EachLoadsAtSixteenPixels) {
-    for (const IconSpec& spec : iconSpecs()) {
-        SCOPED_TRACE("icon " + std::to_string(spec.id));
-        HICON icon = static_cast<HICON>(LoadImageA(
-            self(), MAKEINTRESOURCEA(spec.id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-        ASSERT_NE(icon, nullptr);
+    for (const ExpectedIcon& icon : expectedIcons()) {
+        SCOPED_TRACE("icon " + std::to_string(icon.id));
+        HICON handle = static_cast<HICON>(LoadImageA(
+            self(), MAKEINTRESOURCEA(icon.id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        ASSERT_NE(handle, nullptr);
         ICONINFO info = {};
-        ASSERT_TRUE(GetIconInfo(icon, &info));
+        EXPECT_TRUE(GetIconInfo(handle, &info));
         EXPECT_TRUE(info.fIcon);
-        ASSERT_NE(info.hbmColor, nullptr) << "a colour icon";
-        BITMAP bm = {};
-        ASSERT_TRUE(GetObjectA(info.hbmColor, sizeof bm, &bm));
-        EXPECT_EQ(bm.bmWidth, 16);
-        EXPECT_EQ(bm.bmHeight, 16);
-        ASSERT_TRUE(GetObjectA(info.hbmMask, sizeof bm, &bm));
-        EXPECT_EQ(bm.bmWidth, 16);
-        EXPECT_EQ(bm.bmHeight, 16);
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
-        EXPECT_TRUE(DestroyIcon(icon));
+        EXPECT_NE(info.hbmColor, nullptr) << "a colour icon";
+        EXPECT_EQ(bitmapSize(info.hbmColor), std::make_pair(16, 16));
+        EXPECT_EQ(bitmapSize(info.hbmMask), std::make_pair(16, 16));
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        EXPECT_TRUE(DestroyIcon(handle));
     }
 }
 
@@ -421,7 +423,7 @@ TEST(Icons, TheProgramIconIsTheFirstGroup) {
     ASSERT_FALSE(names.empty());
     EXPECT_EQ(names.front(), IDI_SAVER_ON);
     std::vector<int> want;
-    for (const IconSpec& spec : iconSpecs()) want.push_back(spec.id);
+    for (const ExpectedIcon& icon : expectedIcons()) want.push_back(icon.id);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, want) << "exactly the ten icon groups";
 }
