@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -15,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "../res/resource.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -906,38 +908,64 @@ TEST(AboutDialog, CreatesWithEveryControlAndNoTextClips) {
 // ---------------------------------------------------------------------------
 // Version block
 
+// version.dll is bound at run time, so linking the test needs no import
+// library beyond the program's own.
 class VersionInfo : public ::testing::Test {
 protected:
+    typedef DWORD(WINAPI* SizeFn)(LPCSTR, LPDWORD);
+    typedef BOOL(WINAPI* InfoFn)(LPCSTR, DWORD, DWORD, LPVOID);
+    typedef BOOL(WINAPI* QueryFn)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+    template <typename Fn>
+    Fn entry(const char* name) {
+        return reinterpret_cast<Fn>(
+            reinterpret_cast<void*>(GetProcAddress(library_, name)));
+    }
+
     void SetUp() override {
+        library_ = LoadLibraryA("version.dll");
+        ASSERT_NE(library_, nullptr);
+        auto getSize = entry<SizeFn>("GetFileVersionInfoSizeA");
+        auto getInfo = entry<InfoFn>("GetFileVersionInfoA");
+        query_ = entry<QueryFn>("VerQueryValueA");
+        ASSERT_TRUE(getSize && getInfo && query_);
         char path[MAX_PATH] = {};
         ASSERT_NE(GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
         DWORD ignored = 0;
-        DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+        DWORD size = getSize(path, &ignored);
         ASSERT_NE(size, 0u) << "no version resource";
         block_.resize(size);
-        ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, block_.data()));
+        ASSERT_TRUE(getInfo(path, 0, size, block_.data()));
+    }
+
+    void TearDown() override {
+        if (library_) FreeLibrary(library_);
+    }
+
+    template <typename T>
+    bool query(const char* path, T** out, UINT* length) {
+        *out = nullptr;
+        return query_(block_.data(), path, reinterpret_cast<void**>(out), length) &&
+               *out;
     }
 
     std::string value(const char* name) {
-        std::string query = std::string("\\StringFileInfo\\040904b0\\") + name;
+        std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
         char* text = nullptr;
         UINT length = 0;
-        if (!VerQueryValueA(block_.data(), query.c_str(),
-                            reinterpret_cast<void**>(&text), &length) ||
-            !text)
-            return "<missing>";
+        if (!query(path.c_str(), &text, &length)) return "<missing>";
         return std::string(text, strnlen(text, length));
     }
 
+    HMODULE library_ = nullptr;
+    QueryFn query_ = nullptr;
     std::vector<BYTE> block_;
 };
 
 TEST_F(VersionInfo, FixedPartIs2060) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block_.data(), "\\", reinterpret_cast<void**>(&fixed),
-                               &length));
-    ASSERT_NE(fixed, nullptr);
+    ASSERT_TRUE(query("\\", &fixed, &length));
     ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
     EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(0, 2)));
@@ -964,8 +992,7 @@ TEST_F(VersionInfo, Strings) {
 TEST_F(VersionInfo, TranslationIsUsEnglishUnicode) {
     WORD* pair = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block_.data(), "\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&pair), &length));
+    ASSERT_TRUE(query("\\VarFileInfo\\Translation", &pair, &length));
     ASSERT_EQ(length, 4u);
     EXPECT_EQ(pair[0], 0x409);
     EXPECT_EQ(pair[1], 1200);
