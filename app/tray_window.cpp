@@ -58,10 +58,15 @@ CommandRoute routeCommand(WORD id)
     }
 }
 
+namespace {
+UINT taskbarCreated = 0;
+} // namespace
+
 UINT taskbarCreatedMessage()
 {
-    static UINT message = RegisterWindowMessageA("TaskbarCreated");
-    return message;
+    if (taskbarCreated == 0)
+        taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    return taskbarCreated;
 }
 
 TrayWindow::TrayWindow(Application& app)
