@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The installer's whole round trip in a fresh Wine prefix: silent install,
+# everything it registers, the installed program running, a silent uninstall
+# while it runs, and everything gone again except the system's own screen
+# saver settings. Also: a sound the user assigned survives a reinstall.
+#   installer.sh BUILD_DIR
+set -euo pipefail
+build=$1
+here=$(cd "$(dirname "$0")/../.." && pwd)
+prefix="$build/wineprefix-installer"
+setup="$build/Dormity-2.06.00-setup.exe"
+rm -rf "$prefix" "$prefix.lock"
+run() { "$here/cmake/wine-run.sh" --prefix "$prefix" "$@"; }
+ctl() { run "$build/dormity_ctl.exe" "$@"; }
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+# The default value or a named value of a key, as reg.exe prints it.
+regval() {  # regval KEY [NAME]
+  local out
+  if [ $# -gt 1 ]; then out=$(run reg query "$1" /v "$2" 2>/dev/null) || return 1
+  else out=$(run reg query "$1" /ve 2>/dev/null) || return 1; fi
+  printf '%s\n' "$out" | tr -d '\r' | awk -F'    ' 'NF>=4 {print $4; found=1} END {exit !found}'
+}
+has_key() { run reg query "$1" >/dev/null 2>&1; }
+no_key() { ! has_key "$1"; }
+equals() { [ "$1" = "$2" ]; }
+
+[ -f "$setup" ] || { echo "no installer at $setup"; exit 1; }
+run wineboot -i >/dev/null 2>&1 || true
+drive="$prefix/drive_c"
+install_dir="$drive/Program Files/Dormity"
+
+# The user's own screen saver settings, which the round trip must leave alone.
+run reg add 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /d 'C:\windows\system32\mine.scr' /f >/dev/null
+run reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveTimeOut /d 420 /f >/dev/null
+
+run "$setup" /S
+check "program installed" test -f "$install_dir/Dormity.exe"
+check "readme and licence installed" test -f "$install_dir/README.txt" -a -f "$install_dir/LICENSE.txt"
+check "uninstaller installed" test -f "$install_dir/uninstall.exe"
+shortcut=$(find "$drive/users" -path '*Start Menu/Programs/Dormity/Dormity.lnk' 2>/dev/null | head -n 1)
+check "Start menu shortcut" test -n "$shortcut"
+check "starts at logon" equals "$(regval 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Dormity)" '"C:\Program Files\Dormity\Dormity.exe"'
+U='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Dormity'
+check "listed as installed" equals "$(regval "$U" DisplayName)" "Dormity"
+check "listed version" equals "$(regval "$U" DisplayVersion)" "2.06.00"
+check "listed icon" equals "$(regval "$U" DisplayIcon)" 'C:\Program Files\Dormity\Dormity.exe,0'
+check "uninstall string" equals "$(regval "$U" UninstallString)" '"C:\Program Files\Dormity\uninstall.exe"'
+S='HKCU\AppEvents\Schemes\Apps\Dormity'
+check "sound scheme application" equals "$(regval "$S")" "Dormity"
+for pair in "Launch:Launch Screen Saver" "Enable:Enable Screen Saver" "Disable:Disable Screen Saver" \
+            "Select:Select Screen Saver" "Pass_Enable:Password Enabled" "Pass_Disable:Password Disabled"; do
+  event=${pair%%:*}; label=${pair#*:}
+  check "sound event $event registered" has_key "$S\\Dormity-$event\\.Current"
+  check "sound event $event labelled" equals "$(regval "HKCU\\AppEvents\\EventLabels\\Dormity-$event")" "$label"
+done
+
+# A sound the user assigned is kept by a reinstall.
+run reg add "$S\\Dormity-Launch\\.Current" /ve /d 'C:\windows\media\ding.wav' /f >/dev/null
+run "$setup" /S
+check "assigned sound survives a reinstall" equals "$(regval "$S\\Dormity-Launch\\.Current")" 'C:\windows\media\ding.wav'
+
+# The installed program runs; the uninstaller ends it through its Exit command.
+run "$install_dir/Dormity.exe" >/dev/null 2>&1 &
+check "installed program starts" ctl wait 30000
+ctl blink 0
+check "preference stored" has_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Applets\Dormity'
+run "$install_dir/uninstall.exe" /S
+# The uninstaller copies itself away and runs from there: wait for its work.
+for _ in $(seq 100); do
+  [ ! -e "$install_dir" ] && break
+  sleep 0.2
+done
+check "program no longer running" bash -c "! '$here/cmake/wine-run.sh' --prefix '$prefix' '$build/dormity_ctl.exe' wait 500"
+check "files removed" test ! -e "$install_dir"
+check "shortcut removed" test ! -e "$shortcut"
+check "logon start removed" bash -c "! '$here/cmake/wine-run.sh' --prefix '$prefix' reg query 'HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run' /v Dormity >/dev/null 2>&1"
+check "uninstall entry removed" no_key "$U"
+check "sound scheme removed" no_key "$S"
+check "sound labels removed" no_key 'HKCU\AppEvents\EventLabels\Dormity-Launch'
+check "preference removed" no_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Applets\Dormity'
+check "screen saver setting untouched" equals "$(regval 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE)" 'C:\windows\system32\mine.scr'
+check "screen saver timeout untouched" equals "$(regval 'HKCU\Control Panel\Desktop' ScreenSaveTimeOut)" '420'
+
+run wineserver -k >/dev/null 2>&1 || true
+if [ "$failures" -eq 0 ]; then echo "installer round trip: 1 passed, 0 failed"; exit 0; fi
+echo "installer round trip: 0 passed, 1 failed ($failures checks)"; exit 1
