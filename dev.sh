@@ -10,7 +10,7 @@ BUILD=$ROOT/build
 
 PACKAGES=(cmake ninja-build python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth
-  xdotool imagemagick x11-utils fonts-wine nsis)
+  xdotool imagemagick x11-utils fonts-wine nsis cppcheck file)
 
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
