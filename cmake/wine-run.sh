@@ -22,6 +22,16 @@ mkdir -p "$(dirname "$prefix")"
   if [ ! -f "$prefix/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
+    # Wine's own faces (MS Sans Serif, Tahoma, Marlett...) are not found
+    # where Debian installs them; without copies in the prefix, dialogs
+    # and menus are laid out in a wider substitute and their texts clip.
+    if [ -d /usr/share/wine/fonts ]; then
+      cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+    # Without a window manager (Xvfb) Wine waits two seconds whenever a
+    # managed window is hidden; unmanaged windows behave the same otherwise.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    wineserver -w
   fi
 ) 9>"$prefix.lock"
 program="$1"

@@ -14,22 +14,22 @@ run "$build/Dormity.exe" >/dev/null 2>&1 &
 run "$build/dormity_ctl.exe" wait 30000
 
 # Wine shows the notification area as its own small window when no desktop
-# panel provides one; the icons sit in a row from its left edge.
-tray=""
+# panel provides one; dormity_ctl reports where our icon sits in it.
+rect=""
 for _ in $(seq 100); do
-  tray=$(xdotool search --name "Wine System Tray" 2>/dev/null | head -n 1 || true)
-  [ -n "$tray" ] && break
+  rect=$(run "$build/dormity_ctl.exe" trayicon 2>/dev/null | tr -d '\r' || true)
+  [ -n "$rect" ] && break
   sleep 0.2
 done
-[ -n "$tray" ] || { echo "no tray window appeared" >&2; run "$build/dormity_ctl.exe" exit; exit 1; }
+[ -n "$rect" ] || { echo "no tray icon appeared" >&2; run "$build/dormity_ctl.exe" exit; exit 1; }
+read -r X Y WIDTH HEIGHT <<<"$rect"
 sleep 1
-eval "$(xdotool getwindowgeometry --shell "$tray")"
-xdotool mousemove $(( X + 10 )) $(( Y + HEIGHT / 2 ))
+xdotool mousemove $(( X + WIDTH / 2 )) $(( Y + HEIGHT / 2 ))
 xdotool click 3
 sleep 1.5
 if [ "$mode" = submenu ]; then
   # The first item opens the screen saver list.
-  xdotool mousemove $(( X + 60 )) $(( Y + HEIGHT / 2 + 20 ))
+  xdotool mousemove $(( X + WIDTH / 2 + 50 )) $(( Y + HEIGHT / 2 + 12 ))
   sleep 1.5
 fi
 mkdir -p "$(dirname "$shot")"

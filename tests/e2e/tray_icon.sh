@@ -18,26 +18,27 @@ run() { "$here/cmake/wine-run.sh" --prefix "$build/wineprefix" "$@"; }
 ctl() { run "$build/dormity_ctl.exe" "$@"; }
 fail() { echo "FAIL: $*" >&2; ctl exit >/dev/null 2>&1 || true; exit 1; }
 
-tray_window() {
+# Where the shell shows our icon on the screen.
+tray_icon() {
   for _ in $(seq 100); do
-    local id
-    id=$(xdotool search --name "Wine System Tray" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    local rect
+    rect=$(ctl trayicon 2>/dev/null | tr -d '\r') && [ -n "$rect" ] && { echo "$rect"; return 0; }
     sleep 0.2
   done
   return 1
 }
 
-# The first 20x20 cell of the tray window holds our icon.
 grab() {
-  import -window "$tray" -crop 20x20+0+0 +repage "$1" 2>/dev/null
+  local x y w h
+  read -r x y w h <<<"$icon"
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" 2>/dev/null
 }
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = 0 ]; }
 
 start() {
   run "$build/Dormity.exe" >/dev/null 2>&1 &
   ctl wait 30000 || fail "Dormity did not start"
-  tray=$(tray_window) || fail "no tray window"
+  icon=$(tray_icon) || fail "no tray icon on the screen"
   sleep 0.8
 }
 
