@@ -46,16 +46,21 @@ const char kChangeLog[] =
 
 namespace {
 
+// Room the tool's command line is read with, its terminator included.
+const DWORD kSysInfoCapacity = 255;
+
 // The System Information tool's command line. The key is opened for
 // reading only: reading one value needs no more, and asking for all access
-// fails for users who may not write the machine's keys.
-bool readSysInfoPath(char* out, DWORD size)
+// fails for users who may not write the machine's keys. out holds one byte
+// more than is offered, so that a value stored without its terminator still
+// ends in one.
+bool readSysInfoPath(char (&out)[kSysInfoCapacity + 1])
 {
     UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MSINFO_KEY, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return false;
-    memset(out, 0, size);
-    DWORD offered = size - 1;  // the last byte stays a terminator
+    memset(out, 0, sizeof out);
+    DWORD offered = kSysInfoCapacity;
     return RegQueryValueExA(key.get(), MSINFO_VALUE, nullptr, nullptr,
                             reinterpret_cast<BYTE*>(out), &offered) == ERROR_SUCCESS;
 }
@@ -102,8 +107,8 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         char version[64];
         formatText(version, sizeof version, "Version: %s", DORMITY_VERSION_TEXT);
         SetDlgItemTextA(dialog, IDC_VERSION, version);
-        char path[255];
-        if (readSysInfoPath(path, sizeof path))
+        char path[kSysInfoCapacity + 1];
+        if (readSysInfoPath(path))
             EnableWindow(GetDlgItem(dialog, IDC_SYSINFO), TRUE);
         CheckDlgButton(dialog, IDC_BLINK, readBlinkPreference() ? BST_CHECKED : BST_UNCHECKED);
         return TRUE;
@@ -113,8 +118,8 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return FALSE;
         switch (LOWORD(wParam)) {
         case IDC_SYSINFO: {
-            char path[255];
-            if (readSysInfoPath(path, sizeof path))
+            char path[kSysInfoCapacity + 1];
+            if (readSysInfoPath(path))
                 WinExec(path, SW_SHOWDEFAULT);
             return FALSE;
         }
