@@ -9,14 +9,17 @@
 
 bool TrayWindow::playEventSound(int event)
 {
-    char sound[260];
+    // 260 bytes are offered, so a 259-character name with its terminator
+    // fits; the one byte beyond them stays a terminator for a value stored
+    // without one.
+    char sound[SAVER_PATH_SIZE + 1];
     memset(sound, 0, sizeof sound);
     const char* keyName = soundKeyForEvent(event);
     if (!keyName)
         return false;
     UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_ALL_ACCESS, key.put()) == ERROR_SUCCESS) {
-        DWORD size = sizeof sound - 1;  // the last byte stays a terminator
+        DWORD size = SAVER_PATH_SIZE;
         if (RegQueryValueExA(key.get(), "", nullptr, nullptr, reinterpret_cast<BYTE*>(sound),
                              &size) != ERROR_SUCCESS)
             memset(sound, 0, sizeof sound);

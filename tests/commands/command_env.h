@@ -1,0 +1,223 @@
+// What the command tests share: the fixture programs and their log, a count
+// of the processes the test started, a window that counts settings
+// broadcasts, the answerer of the "No Screen Saver" prompt and a recorder of
+// the sounds handed to the system.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/tray_window.h"
+#include "saverconfig/saver_settings.h"
+
+// --- Fixture programs, built next to the test executables -----------------
+
+// Logs "<own file>\t<command line>" to DORMITY_TEST_LOG and ends at once.
+std::string quickSaverPath();
+// Logs the same, answers messages for three seconds, then logs "done".
+std::string lingeringSaverPath();
+// The quick fixture again, under the name rundll32.exe, in the directory
+// that WinExec searches first (the test's own).
+std::string rundllFixturePath();
+
+#define DISPLAY_PROPERTIES_LINE "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"
+
+// Copies a file into place and removes it again.
+class InstalledFile {
+public:
+    InstalledFile(const std::string& from, const std::string& to);
+    ~InstalledFile();
+    InstalledFile(const InstalledFile&) = delete;
+    InstalledFile& operator=(const InstalledFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string createdDirectory_;
+};
+
+struct LoggedRun {
+    std::string module;
+    std::string commandLine;
+};
+
+// The fixtures' log for this test process.
+class FixtureLog {
+public:
+    FixtureLog();
+    ~FixtureLog();
+    FixtureLog(const FixtureLog&) = delete;
+    FixtureLog& operator=(const FixtureLog&) = delete;
+    std::vector<std::string> lines() const;
+    // Lines that record a start (file and command line).
+    std::vector<LoggedRun> runs() const;
+    bool waitForLines(size_t count, DWORD timeoutMs) const;
+    void clear();
+
+private:
+    std::string directory_;
+    std::string path_;
+};
+
+// Every process this test starts joins one job, so the number started is
+// known the moment the starting call returns, without waiting for the
+// programs themselves. Counted from the start of the current test.
+DWORD processesStarted();
+void restartProcessCount();
+DWORD processesRunning();
+// Waits until only the test itself is left.
+bool waitForStartedProcesses(DWORD timeoutMs);
+
+// --- Settings ---------------------------------------------------------------
+
+// The family the program detects on this run (from the reported system).
+SaverFamily runFamily();
+// The current screen saver in one family's own place: system.ini for the
+// 95 family, the registry for NT. Null removes it.
+void storeCurrentSaver(SaverFamily family, const char* path);
+// False when nothing is stored there.
+bool storedCurrentSaver(SaverFamily family, std::string* value);
+
+bool readDesktopDword(const char* name, DWORD* value);
+// A value's type and raw bytes; false when missing.
+bool readDesktopRaw(const char* name, std::string* bytes, DWORD* type);
+
+#define SOUND_SCHEME_KEY "AppEvents\\Schemes\\Apps\\Dormity"
+
+// --- Windows and messages ---------------------------------------------------
+
+// A hidden top-level window of the test that counts the settings-change
+// broadcasts reaching it.
+class BroadcastCounter {
+public:
+    BroadcastCounter();
+    ~BroadcastCounter();
+    BroadcastCounter(const BroadcastCounter&) = delete;
+    BroadcastCounter& operator=(const BroadcastCounter&) = delete;
+    int count() const { return count_; }
+    void reset() { count_ = 0; }
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_;
+    int count_;
+};
+
+// A small visible window of the test that notes the system commands it
+// gets and does not act on them. One for the whole run: under Xvfb without
+// a window manager Wine waits two seconds for every visible window that
+// goes away.
+class CommandSink {
+public:
+    static CommandSink& instance();
+    // Makes it the foreground window and forgets what it got.
+    void takeForeground();
+    HWND window = nullptr;
+    int screenSaves = 0;
+    int sent = 0;
+    WPARAM lastWParam = 0;
+    LPARAM lastLParam = -1;
+
+private:
+    CommandSink();
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// A dialog box of this process with the caption (any caption for null).
+HWND ownDialog(const char* caption);
+int visibleWindowsOfThisProcess();
+
+// What the answerer saw of the "No Screen Saver" box at the moment it
+// found it.
+struct PromptSeen {
+    bool seen = false;
+    std::vector<std::string> texts;  // every static control's text
+    bool topmost = false;
+    bool hasOwner = true;
+    bool yesButton = false;
+    bool noButton = false;
+    bool okButton = false;
+    bool cancelButton = false;
+    bool informationIcon = false;
+    bool systemActive = false;
+    bool recordActive = false;
+    bool iconOn = false;
+};
+
+// Watches from a thread of its own for the program's "No Screen Saver"
+// box, notes what it sees and presses one of its buttons.
+class PromptAnswerer {
+public:
+    PromptAnswerer(Application& app, int button);
+    ~PromptAnswerer();
+    PromptAnswerer(const PromptAnswerer&) = delete;
+    PromptAnswerer& operator=(const PromptAnswerer&) = delete;
+    // Stops watching; what was seen, if anything.
+    PromptSeen finish();
+
+private:
+    static DWORD WINAPI watch(void* self);
+    Application& app_;
+    int button_;
+    volatile LONG stop_;
+    PromptSeen seen_;
+    HANDLE thread_;
+};
+
+// --- Sounds -----------------------------------------------------------------
+
+// Records every file name the system's sound player opens through the
+// private I/O procedure "DMTS": a name of the form "<file>.DMTS+<anything>"
+// reaches it instead of the disk. When <file>.DMTS exists it is served, so
+// a real wave file can be played through it.
+class SoundRecorder {
+public:
+    SoundRecorder();
+    ~SoundRecorder();
+    SoundRecorder(const SoundRecorder&) = delete;
+    SoundRecorder& operator=(const SoundRecorder&) = delete;
+    // A sound of the test's own is queued behind whatever the program
+    // asked for; the system plays one sound at a time, so once it is
+    // opened every earlier request has been opened too. Returns the names
+    // opened since the last call, the test's own left out.
+    std::vector<std::string> settle();
+    // Whether any name was opened on the thread that asked for it
+    // (playback that was not asynchronous).
+    bool openedOnCallingThread() const;
+    // Bytes served from real files and how many of those were closed.
+    DWORD bytesServed() const;
+    int filesClosed() const;
+
+    // The name to assign to an event, e.g. "Launch" -> "...\Launch.DMTS+probe".
+    static std::string probeName(const char* event);
+    // Where such names point; created on demand for files to be served.
+    static std::string directory();
+};
+
+void assignEventSound(const char* event, const char* fileName, DWORD type = REG_SZ);
+
+// --- The program ------------------------------------------------------------
+
+class CommandTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Sets the system flag as given, then builds the whole program.
+    TrayWindow& start(bool active);
+    void stop();
+    void command(WORD id);
+    bool recordActive() const { return (app_->flags & APP_SAVER_ACTIVE) != 0; }
+    bool blinking() const;
+    Application& app() { return *app_; }
+    TrayWindow& tray() { return *app_->trayWindow; }
+    // The catalogue entry with this description in the current list.
+    const SaverEntry* entryNamed(const char* description) const;
+    const SaverEntry* entryWithId(WORD id) const;
+
+    FixtureLog log_;
+    Application* app_ = nullptr;
+    bool wasActive_ = true;
+};

@@ -1,0 +1,70 @@
+# Commands and their handlers: fixture programs, the in-process tests (once
+# for the default system and, for the Family* suites, once per family) and
+# a run of the real program driven through its tray menu.
+#
+# Everything lives in a directory of its own: the fixture named rundll32.exe
+# must stand first in WinExec's search path for these tests only.
+set(COMMANDS_DIR ${CMAKE_BINARY_DIR}/commands)
+set(COMMANDS_SRC ${CMAKE_CURRENT_SOURCE_DIR}/commands)
+
+set(COMMANDS_FIXTURE_RES ${CMAKE_BINARY_DIR}/commands_fixture_res.o)
+add_custom_command(
+  OUTPUT ${COMMANDS_FIXTURE_RES}
+  COMMAND ${DORMITY_WINDRES} --input-format=rc -O coff ${COMMANDS_SRC}/fixture_saver.rc
+          -o ${COMMANDS_FIXTURE_RES}
+  DEPENDS ${COMMANDS_SRC}/fixture_saver.rc
+  COMMENT "Compiling the fixture screen saver's resources")
+set_source_files_properties(${COMMANDS_FIXTURE_RES} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+
+function(commands_fixture name)
+  add_executable(${name} WIN32 ${ARGN})
+  target_compile_options(${name} PRIVATE ${DORMITY_WARNINGS})
+  target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMANDS_DIR})
+endfunction()
+
+commands_fixture(fixture_saver ${COMMANDS_SRC}/fixture_saver.cpp ${COMMANDS_FIXTURE_RES})
+commands_fixture(fixture_lingering_saver ${COMMANDS_SRC}/fixture_saver.cpp ${COMMANDS_FIXTURE_RES})
+target_compile_definitions(fixture_lingering_saver PRIVATE FIXTURE_LINGER_MS=3000)
+add_custom_command(TARGET fixture_saver POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:fixture_saver> ${COMMANDS_DIR}/rundll32.exe)
+
+add_executable(saver_state ${COMMANDS_SRC}/saver_state.cpp)
+target_compile_options(saver_state PRIVATE ${DORMITY_WARNINGS})
+target_link_options(saver_state PRIVATE -static -static-libgcc -static-libstdc++)
+set_target_properties(saver_state PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMANDS_DIR})
+
+dormity_test_executable(commands_tests
+  ${COMMANDS_SRC}/command_env.cpp
+  ${COMMANDS_SRC}/test_handlers.cpp
+  ${COMMANDS_SRC}/test_saver_programs.cpp
+  ${COMMANDS_SRC}/test_sounds.cpp)
+target_compile_options(commands_tests PRIVATE ${DORMITY_WARNINGS})
+set_target_properties(commands_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMANDS_DIR})
+add_dependencies(commands_tests fixture_saver fixture_lingering_saver)
+
+add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe)
+set(COMMANDS_TESTS commands)
+foreach(version win98 nt40 win2k)
+  add_custom_command(TARGET commands_tests POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:commands_tests>
+            ${COMMANDS_DIR}/commands_tests_${version}.exe)
+  add_test(NAME commands_${version}
+    COMMAND ${WINE_RUN} --version ${version} ${COMMANDS_DIR}/commands_tests_${version}.exe
+            --gtest_filter=Family*)
+  list(APPEND COMMANDS_TESTS commands_${version})
+endforeach()
+
+add_test(NAME commands_menu
+  COMMAND bash ${COMMANDS_SRC}/menu_e2e.sh ${CMAKE_BINARY_DIR})
+list(APPEND COMMANDS_TESTS commands_menu)
+
+set_tests_properties(commands_menu PROPERTIES SKIP_RETURN_CODE 77)
+
+# They change the prefix's screen saver settings, install screen savers and
+# hold windows named like the program's: never beside the other areas' tests
+# that do the same.
+set_tests_properties(${COMMANDS_TESTS} PROPERTIES
+  TIMEOUT 180
+  RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"
+  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}")
