@@ -3,6 +3,7 @@
 #   ./dev.sh run    installs what is missing, builds, and starts Dormity under Wine
 #   ./dev.sh test   installs what is missing, builds, and runs every test
 #   ./dev.sh build  installs what is missing and builds
+#   ./dev.sh bench  installs what is missing, builds, and prints the performance figures
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -73,8 +74,13 @@ case "${1:-}" in
     xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset default
     echo "Test command took $(( $(date +%s) - start )) s after the build."
     ;;
+  bench)
+    install_deps
+    build
+    bash "$ROOT/tests/bench/bench.sh" "$BUILD"
+    ;;
   *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|build|bench" >&2
     exit 2
     ;;
 esac

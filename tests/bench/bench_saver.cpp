@@ -1,8 +1,24 @@
 // A stand-in screen saver for the benchmarks: a GUI program with a
-// description in string resource 1 that does nothing when run.
+// description in string resource 1 that does nothing when run. Started
+// with "/idle" it instead sits in a message loop with one hidden window for
+// a few seconds, the smallest Win32 program, so that Wine's own share of a
+// process's memory can be told apart from Dormity's.
 #include <windows.h>
+#include <string.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
+    if (!strstr(commandLine, "/idle"))
+        return 0;
+    HWND window = CreateWindowExA(0, "STATIC", "bench idle", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                                  nullptr, nullptr, instance, nullptr);
+    SetTimer(nullptr, 0, 8000, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER)
+            break;
+        DispatchMessageA(&message);
+    }
+    DestroyWindow(window);
     return 0;
 }
