@@ -32,6 +32,214 @@ bool isConfiguredSaver(const char* configured, const char* path)
     return lstrcmpiA(configured, NO_SAVER_TEXT) != 0 && lstrcmpiA(configured, path) == 0;
 }
 
+namespace {
+
+const size_t kSectionHeaderSize = 40;
+const size_t kResourceDirectorySize = 16;
+const size_t kResourceEntrySize = 8;
+const size_t kResourceDataSize = 16;
+const DWORD kSubdirectoryBit = 0x80000000;
+// The string block that holds strings 0 to 15.
+const DWORD kFirstStringBlock = 1;
+
+DWORD readLe32(const unsigned char* bytes)
+{
+    return static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8
+        | static_cast<DWORD>(bytes[2]) << 16 | static_cast<DWORD>(bytes[3]) << 24;
+}
+
+WORD readLe16(const unsigned char* bytes)
+{
+    return static_cast<WORD>(bytes[0] | bytes[1] << 8);
+}
+
+// Whether count bytes from offset lie within a file of size bytes.
+bool within(DWORD offset, DWORD count, DWORD size)
+{
+    return offset <= size && size - offset >= count;
+}
+
+// The headers of an image already judged complete by imageFitsInFile.
+struct ImageLayout {
+    const unsigned char* file;
+    DWORD size;
+    DWORD sectionTable;
+    WORD sections;
+    DWORD optionalHeader;
+    WORD optionalSize;
+};
+
+ImageLayout layoutOf(const unsigned char* file, DWORD size)
+{
+    ImageLayout layout;
+    layout.file = file;
+    layout.size = size;
+    DWORD nt = readLe32(file + 0x3C);
+    layout.sections = readLe16(file + nt + 6);
+    layout.optionalSize = readLe16(file + nt + 20);
+    layout.optionalHeader = nt + 24;
+    layout.sectionTable = layout.optionalHeader + layout.optionalSize;
+    return layout;
+}
+
+// The file offset of an address in the image, found through the section
+// whose file data holds it, as a data file mapping resolves it.
+bool fileOffsetOf(const ImageLayout& image, DWORD address, DWORD* offset)
+{
+    for (WORD i = 0; i < image.sections; ++i) {
+        const unsigned char* section = image.file + image.sectionTable + i * kSectionHeaderSize;
+        DWORD start = readLe32(section + 12);
+        DWORD rawSize = readLe32(section + 16);
+        DWORD rawOffset = readLe32(section + 20);
+        if (address >= start && address - start < rawSize) {
+            *offset = rawOffset + (address - start);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Calls visit(id, offsetToData) for every entry of the resource directory
+// at the given offset; false when the directory does not lie in the file.
+template <typename Visit>
+bool forEachEntry(const ImageLayout& image, DWORD directory, Visit visit)
+{
+    if (!within(directory, kResourceDirectorySize, image.size))
+        return false;
+    const unsigned char* header = image.file + directory;
+    DWORD count = static_cast<DWORD>(readLe16(header + 12)) + readLe16(header + 14);
+    DWORD entries = directory + kResourceDirectorySize;
+    if (!within(entries, count * kResourceEntrySize, image.size))
+        return false;
+    for (DWORD i = 0; i < count; ++i) {
+        const unsigned char* entry = image.file + entries + i * kResourceEntrySize;
+        if (!visit(readLe32(entry), readLe32(entry + 4)))
+            return false;
+    }
+    return true;
+}
+
+// A string block in one language: its data lies in the file, and the
+// lengths of strings 0 and 1 keep both within the block.
+bool stringBlockIsSound(const ImageLayout& image, DWORD root, DWORD dataEntry)
+{
+    if (dataEntry & kSubdirectoryBit)
+        return false;
+    DWORD entry = root + dataEntry;
+    if (entry < root || !within(entry, kResourceDataSize, image.size))
+        return false;
+    DWORD offset = 0;
+    DWORD size = readLe32(image.file + entry + 4);
+    if (!fileOffsetOf(image, readLe32(image.file + entry), &offset) || !within(offset, size, image.size))
+        return false;
+    DWORD words = size / 2;
+    DWORD position = 0;
+    for (int string = 0; string <= 1; ++string) {
+        if (position >= words)
+            return false;
+        position += 1 + readLe16(image.file + offset + 2 * position);
+        if (position > words)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool imageFitsInFile(const unsigned char* start, size_t length, DWORD fileSize)
+{
+    if (length < 0x40 || start[0] != 'M' || start[1] != 'Z')
+        return false;
+    DWORD ntOffset = readLe32(start + 0x3C);
+    if (ntOffset > length || length - ntOffset < 24)
+        return false;
+    const unsigned char* nt = start + ntOffset;
+    if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0)
+        return false;
+    if (readLe16(nt + 4) != IMAGE_FILE_MACHINE_I386)
+        return false;
+    WORD sections = readLe16(nt + 6);
+    WORD optionalSize = readLe16(nt + 20);
+    size_t optionalOffset = ntOffset + 24;
+    if (optionalSize < 2 || length - optionalOffset < optionalSize)
+        return false;
+    if (readLe16(start + optionalOffset) != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        return false;
+    size_t table = optionalOffset + optionalSize;
+    if ((length - table) / kSectionHeaderSize < sections)
+        return false;
+    for (WORD i = 0; i < sections; ++i) {
+        const unsigned char* section = start + table + i * kSectionHeaderSize;
+        DWORD rawSize = readLe32(section + 16);
+        DWORD rawOffset = readLe32(section + 20);
+        if (rawSize != 0 && !within(rawOffset, rawSize, fileSize))
+            return false;
+    }
+    return true;
+}
+
+bool stringOneIsReadable(const unsigned char* file, DWORD fileSize)
+{
+    ImageLayout image = layoutOf(file, fileSize);
+    // The resource directory's entry of the optional header's data
+    // directory (the third, after exports and imports).
+    const DWORD directoryCountAt = 92;
+    const DWORD resourceEntryAt = 96 + 2 * 8;
+    if (image.optionalSize < resourceEntryAt + 8
+        || readLe32(file + image.optionalHeader + directoryCountAt) <= 2)
+        return true;
+    DWORD resources = readLe32(file + image.optionalHeader + resourceEntryAt);
+    if (resources == 0)
+        return true;
+    DWORD root = 0;
+    if (!fileOffsetOf(image, resources, &root))
+        return true;  // no resources can be found, so none are read
+
+    // Every directory on the way to string block 1, and every language of
+    // it, since the system picks one of them by its own rules.
+    return forEachEntry(image, root, [&](DWORD type, DWORD typeData) {
+        if (type != reinterpret_cast<ULONG_PTR>(RT_STRING))
+            return true;
+        if (!(typeData & kSubdirectoryBit))
+            return false;
+        DWORD blocks = root + (typeData & ~kSubdirectoryBit);
+        return blocks >= root && forEachEntry(image, blocks, [&](DWORD block, DWORD blockData) {
+            if (block != kFirstStringBlock)
+                return true;
+            if (!(blockData & kSubdirectoryBit))
+                return false;
+            DWORD languages = root + (blockData & ~kSubdirectoryBit);
+            return languages >= root
+                && forEachEntry(image, languages, [&](DWORD, DWORD languageData) {
+                       return stringBlockIsSound(image, root, languageData);
+                   });
+        });
+    });
+}
+
+SaverFileCheck checkSaverFile(const char* path)
+{
+    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    if (!file)
+        return SAVER_FILE_REFUSED;
+    DWORD high = 0;
+    DWORD size = GetFileSize(file.get(), &high);
+    if (size == INVALID_FILE_SIZE || high != 0 || size == 0)
+        return SAVER_FILE_REFUSED;
+    UniqueKernelObject mapping(
+        CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping)
+        return SAVER_FILE_REFUSED;
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view)
+        return SAVER_FILE_REFUSED;
+    const unsigned char* bytes = static_cast<const unsigned char*>(view.get());
+    if (!imageFitsInFile(bytes, size, size))
+        return SAVER_FILE_REFUSED;
+    return stringOneIsReadable(bytes, size) ? SAVER_FILE_SOUND : SAVER_FILE_UNREADABLE;
+}
+
 void TrayWindow::freeSaverList()
 {
     SaverEntry* entry = saverList;
@@ -115,6 +323,14 @@ bool TrayWindow::scanSaverDirectory(const char* pattern, const char* shortDirect
         if (!buildSaverPath(shortDirectory, fileName, path, sizeof path))
             continue;
 
+        // A data file mapping accepts anything that starts like an
+        // executable, so a cut-off or damaged copy, which the loader would
+        // refuse, is left out first; and the system reads a string table
+        // without checking it against the file, so a damaged one is never
+        // read.
+        SaverFileCheck check = checkSaverFile(path);
+        if (check == SAVER_FILE_REFUSED)
+            continue;
         // Loaded as data only: reading its description must never resolve
         // the file's imports or run any of its code.
         UniqueModule module(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
@@ -123,7 +339,8 @@ bool TrayWindow::scanSaverDirectory(const char* pattern, const char* shortDirect
         SaverEntry* entry = static_cast<SaverEntry*>(calloc(1, sizeof(SaverEntry)));
         if (!entry)
             continue;
-        if (LoadStringA(module.get(), 1, entry->description, sizeof entry->description) <= 0)
+        if (check != SAVER_FILE_SOUND
+            || LoadStringA(module.get(), 1, entry->description, sizeof entry->description) <= 0)
             copyText(entry->description, sizeof entry->description, name);
         entry->description[sizeof entry->description - 1] = '\0';
         module.reset();
