@@ -34,6 +34,8 @@ if [ "$mode" = submenu ]; then
 fi
 mkdir -p "$(dirname "$shot")"
 import -window root "$shot"
-xdotool key Escape Escape
-sleep 0.3
+# A click beside the menu closes it (without a window manager the menu does
+# not get the keyboard, so Escape would not reach it).
+xdotool mousemove 1000 740 click 1
+sleep 0.5
 run "$build/dormity_ctl.exe" exit
