@@ -240,6 +240,56 @@ SaverFileCheck checkSaverFile(const char* path)
     return stringOneIsReadable(bytes, size) ? SAVER_FILE_SOUND : SAVER_FILE_UNREADABLE;
 }
 
+namespace {
+
+// String 1 of a module loaded as a data file. LoadStringA walks the string
+// table by the lengths stored in it and would read past the end of a damaged
+// one; here every length is checked against the resource's size and the
+// mapped memory first. False when there is no readable, non-empty string 1.
+bool readDescription(HMODULE module, char* out, size_t size)
+{
+    // Block 1 holds the strings 0 to 15: a length word, then the characters.
+    HRSRC block = FindResourceA(module, MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_STRING));
+    HGLOBAL loaded = block ? LoadResource(module, block) : nullptr;
+    const BYTE* start = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    if (!start)
+        return false;
+    MEMORY_BASIC_INFORMATION region;
+    if (!VirtualQuery(start, &region, sizeof region) || region.State != MEM_COMMIT)
+        return false;
+    const BYTE* end = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize;
+    DWORD blockSize = SizeofResource(module, block);
+    if (static_cast<size_t>(end - start) > blockSize)
+        end = start + blockSize;
+    const BYTE* p = start;
+    for (int index = 0; index < 1; ++index) {
+        if (end - p < 2)
+            return false;
+        WORD length = static_cast<WORD>(p[0] | (p[1] << 8));
+        if (static_cast<size_t>(end - p - 2) / 2 < length)
+            return false;
+        p += 2 + 2 * static_cast<size_t>(length);
+    }
+    if (end - p < 2)
+        return false;
+    WORD length = static_cast<WORD>(p[0] | (p[1] << 8));
+    if (length == 0 || static_cast<size_t>(end - p - 2) / 2 < length)
+        return false;
+    // Cut to the buffer as the system's string loader cuts: at most
+    // size - 1 bytes (fewer characters when some take two bytes).
+    int count = length < size - 1 ? length : static_cast<int>(size - 1);
+    int written = 0;
+    while (count > 0
+           && (written = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(p + 2),
+                                             count, out, static_cast<int>(size - 1), nullptr,
+                                             nullptr)) == 0)
+        --count;
+    out[written > 0 ? written : 0] = '\0';
+    return written > 0;
+}
+
+} // namespace
+
 void TrayWindow::freeSaverList()
 {
     SaverEntry* entry = saverList;
@@ -340,7 +390,7 @@ bool TrayWindow::scanSaverDirectory(const char* pattern, const char* shortDirect
         if (!entry)
             continue;
         if (check != SAVER_FILE_SOUND
-            || LoadStringA(module.get(), 1, entry->description, sizeof entry->description) <= 0)
+            || !readDescription(module.get(), entry->description, sizeof entry->description))
             copyText(entry->description, sizeof entry->description, name);
         entry->description[sizeof entry->description - 1] = '\0';
         module.reset();

@@ -109,8 +109,11 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
                      lstrlenA(entry->description));
             SHFILEINFOA info;
             memset(&info, 0, sizeof info);
-            SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
-            UniqueIcon shellIcon(info.hIcon);
+            DWORD_PTR found =
+                SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+            // Only a call that succeeded hands over an icon: a failed one can
+            // leave a stale handle in the record (Wine does, for "[none]").
+            UniqueIcon shellIcon(found ? info.hIcon : nullptr);
             drawIcon(dc, kIconX, y, shellIcon.get());
             if (entry->flags & SAVER_CHECKED)
                 drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - kCheckFromRight, y);

@@ -1,0 +1,60 @@
+# Reliability: long runs that must not leak, bad input that must not crash,
+# and faults from outside (unwritable files, a missing registry key, a hung
+# window, many starts at once).
+set(RELIABILITY_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# A screen saver file of our own: a real 32-bit program with string 1.
+set(reliability_saver_res ${CMAKE_BINARY_DIR}/reliability_saver_res.o)
+add_custom_command(
+  OUTPUT ${reliability_saver_res}
+  COMMAND ${DORMITY_WINDRES} --input-format=rc -O coff ${RELIABILITY_DIR}/reliability_saver.rc
+          -o ${reliability_saver_res}
+  DEPENDS ${RELIABILITY_DIR}/reliability_saver.rc
+  COMMENT "Compiling the string table of the reliability fixture")
+set_source_files_properties(${reliability_saver_res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+add_executable(reliability_saver WIN32 ${RELIABILITY_DIR}/reliability_saver.c ${reliability_saver_res})
+target_compile_options(reliability_saver PRIVATE ${DORMITY_WARNINGS})
+target_link_options(reliability_saver PRIVATE -static -static-libgcc -s
+  -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)
+set_target_properties(reliability_saver PROPERTIES
+  SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# A program whose window stops answering messages.
+add_executable(reliability_hung_window ${RELIABILITY_DIR}/hung_window.cpp)
+target_compile_options(reliability_hung_window PRIVATE ${DORMITY_WARNINGS})
+target_link_options(reliability_hung_window PRIVATE -static -static-libgcc -static-libstdc++)
+set_target_properties(reliability_hung_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+add_library(reliability_support STATIC ${RELIABILITY_DIR}/reliability_env.cpp)
+target_link_libraries(reliability_support PUBLIC test_support psapi)
+target_include_directories(reliability_support PUBLIC ${RELIABILITY_DIR})
+target_compile_options(reliability_support PRIVATE -Wall -Wextra)
+
+dormity_test_executable(soak_tests ${RELIABILITY_DIR}/test_soak.cpp)
+dormity_test_executable(bad_input_tests ${RELIABILITY_DIR}/test_bad_input.cpp)
+dormity_test_executable(fault_tests ${RELIABILITY_DIR}/test_faults.cpp)
+foreach(target soak_tests bad_input_tests fault_tests)
+  target_link_libraries(${target} PRIVATE reliability_support)
+  add_dependencies(${target} reliability_saver)
+endforeach()
+add_dependencies(fault_tests Dormity dormity_ctl reliability_hung_window)
+
+add_test(NAME reliability_soak COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe)
+add_test(NAME reliability_bad_input COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
+  --gtest_filter=BadInput.EveryReadGivesTheStoredValueOrItsDefault)
+add_test(NAME reliability_bad_string_table COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
+  --gtest_filter=BadInput.DamagedStringTableIsNotReadPastItsEnd)
+add_test(NAME reliability_bad_string_block COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
+  --gtest_filter=BadInput.DisguisedStringBlockIsNotReadPastItsEnd)
+add_test(NAME reliability_faults COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/fault_tests.exe)
+set_tests_properties(reliability_soak reliability_bad_input reliability_bad_string_table
+  reliability_bad_string_block reliability_faults PROPERTIES
+  TIMEOUT 300 ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}"
+  RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers")
+
+# The full soak (tens of minutes): cmake --build <dir> --target soak_full
+add_custom_target(soak_full
+  COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe --full
+  DEPENDS soak_tests
+  USES_TERMINAL
+  COMMENT "Full soak: 20,000 settings changes, 5,000 draw rounds, 20,000 ticks, 1,000 re-installs")
