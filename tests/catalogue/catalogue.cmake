@@ -72,15 +72,7 @@ add_dependencies(catalogue_tests catalogue_fixtures)
 # font for a moment; no two of them may run at once.
 set(CATALOGUE_TESTS catalogue)
 add_test(NAME catalogue COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe)
-foreach(version win98 nt40 win2k)
-  add_custom_command(TARGET catalogue_tests POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:catalogue_tests>
-            ${CMAKE_BINARY_DIR}/catalogue_tests_${version}.exe)
-  add_test(NAME catalogue_${version}
-    COMMAND ${WINE_RUN} --version ${version} ${CMAKE_BINARY_DIR}/catalogue_tests_${version}.exe
-            --gtest_filter=Family*)
-  list(APPEND CATALOGUE_TESTS catalogue_${version})
-endforeach()
+dormity_family_runs(catalogue_tests catalogue ${CMAKE_BINARY_DIR} CATALOGUE_TESTS)
 
 # --- End to end: screenshots of the open menu under Xvfb ------------------
 add_test(NAME catalogue_screenshots

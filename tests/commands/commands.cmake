@@ -45,15 +45,7 @@ add_dependencies(commands_tests fixture_saver fixture_lingering_saver)
 
 add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe)
 set(COMMANDS_TESTS commands)
-foreach(version win98 nt40 win2k)
-  add_custom_command(TARGET commands_tests POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:commands_tests>
-            ${COMMANDS_DIR}/commands_tests_${version}.exe)
-  add_test(NAME commands_${version}
-    COMMAND ${WINE_RUN} --version ${version} ${COMMANDS_DIR}/commands_tests_${version}.exe
-            --gtest_filter=Family*)
-  list(APPEND COMMANDS_TESTS commands_${version})
-endforeach()
+dormity_family_runs(commands_tests commands ${COMMANDS_DIR} COMMANDS_TESTS)
 
 add_test(NAME commands_menu
   COMMAND bash ${COMMANDS_SRC}/menu_e2e.sh ${CMAKE_BINARY_DIR})

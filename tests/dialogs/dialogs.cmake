@@ -15,15 +15,7 @@ add_test(NAME dialogs COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/dialog_tests.exe)
 set(DIALOG_TESTS dialogs)
 
 # The dialogs must look and behave alike on every family.
-foreach(version win98 nt40 win2k)
-  add_custom_command(TARGET dialog_tests POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:dialog_tests>
-            ${CMAKE_BINARY_DIR}/dialog_tests_${version}.exe)
-  add_test(NAME dialogs_${version}
-    COMMAND ${WINE_RUN} --version ${version} ${CMAKE_BINARY_DIR}/dialog_tests_${version}.exe
-            --gtest_filter=Family*)
-  list(APPEND DIALOG_TESTS dialogs_${version})
-endforeach()
+dormity_family_runs(dialog_tests dialogs ${CMAKE_BINARY_DIR} DIALOG_TESTS)
 
 # Dormity.exe itself opens both dialogs from their menu commands; the
 # pictures are kept in the build tree.
