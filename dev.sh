@@ -23,13 +23,40 @@ install_deps() {
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
       || missing+=("$package")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ ${#missing[@]} -eq 0 ]; then
+    ensure_i386_exec
+    return 0
+  fi
   echo "Installing: ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
   as_root apt-get update -q
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  ensure_i386_exec
+}
+
+# 32-bit Wine runs as a 32-bit Linux program. A kernel built or started
+# without 32-bit support refuses to execute it; there the i386 user-mode
+# emulator runs it instead, registered for 32-bit x86 executables.
+ensure_i386_exec() {
+  if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    return 0
+  fi
+  echo "This kernel does not run 32-bit programs; running them through qemu-i386."
+  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q "install ok installed"; then
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends qemu-user-static
+  fi
+  local binfmt=/proc/sys/fs/binfmt_misc
+  if [ ! -e "$binfmt/register" ]; then
+    as_root mount -t binfmt_misc binfmt_misc "$binfmt"
+  fi
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    # The ELF header of a 32-bit x86 executable, and its mask.
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+      | as_root tee "$binfmt/register" >/dev/null
+  fi
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "cannot run 32-bit programs here" >&2; exit 1; }
 }
 
 build() {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "../saverconfig/catalogue.h"
 #include "../saverconfig/saver_settings.h"
 
 struct Application;
@@ -17,8 +18,6 @@ struct Application;
 #define BLINK_PERIOD_MS 500
 #define TRAY_ICON_ID 1
 
-enum : BYTE { SAVER_CHECKED = 0x01 };
-
 enum SoundEvent {
     SOUND_LAUNCH = 0,
     SOUND_ENABLE = 1,
@@ -26,17 +25,6 @@ enum SoundEvent {
     SOUND_SELECT = 3,
     SOUND_PASS_ENABLE = 4,
     SOUND_PASS_DISABLE = 5,
-};
-
-// One item of the "Set Screen Saver" submenu.
-struct SaverEntry {
-    BYTE flags;
-    WORD menuId;
-    WORD itemWidth;
-    char description[260];
-    char fileName[260];
-    SaverEntry* next;  // added before this one, toward "[none]"
-    SaverEntry* prev;  // added after this one
 };
 
 // The notification icon record in its original 88-byte form (64-character
@@ -63,6 +51,8 @@ struct TrayWindow {
     HBRUSH menuBrush;
     char currentDescription[260];
     WORD saverCount;
+    // Owns the entries that saverList and noneEntry point into.
+    SaverCatalogue catalogue;
 
     explicit TrayWindow(Application& owner);
     ~TrayWindow();

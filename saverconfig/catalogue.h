@@ -1,8 +1,103 @@
-// Small decisions of the screen saver catalogue.
+// The catalogue of installed screen savers: every "*.scr" file of the
+// Windows and System directories, each under its description, after the
+// "[none]" entry. A file that has not changed since the previous rebuild is
+// not read again.
 #pragma once
 #include <windows.h>
 #include <stddef.h>
 
+#include "saver_file.h"
+#include "saver_settings.h"
+
+enum : BYTE { SAVER_CHECKED = 0x01 };
+
+// One entry of the list: "[none]" or an installed screen saver.
+struct SaverEntry {
+    BYTE flags;
+    WORD menuId;
+    WORD itemWidth;
+    char description[260];
+    char fileName[260];
+    SaverEntry* next;  // added before this one, toward "[none]"
+    SaverEntry* prev;  // added after this one
+};
+
+// How wide an entry is, decided by whoever shows the list. key names the
+// rule's inputs (font, family): widths computed under another key are
+// computed again.
+struct SaverWidthRule {
+    WORD (*widthOf)(const void* context, const char* description, bool none);
+    const void* context;
+    DWORD key;
+};
+
+// What a found file yielded, kept for the next rebuild. The key is the
+// directory and the file's name, size and times as the search reports them.
+struct SaverFileRecord {
+    BYTE directory;
+    BYTE check;            // SaverFileCheck
+    WORD itemWidth;
+    DWORD widthKey;
+    bool widthKnown;
+    DWORD sizeLow;
+    DWORD sizeHigh;
+    FILETIME written;
+    FILETIME created;
+    char name[MAX_PATH];
+    char description[260];
+};
+
+struct SaverRecordList {
+    SaverFileRecord* records;
+    size_t count;
+    size_t capacity;
+};
+
+struct SaverCatalogue {
+    SaverEntry* newest;      // walking next from here ends at "[none]"
+    SaverEntry* none;
+    WORD count;              // files listed
+    char currentDescription[260];
+
+    SaverCatalogue();
+    ~SaverCatalogue();
+    SaverCatalogue(const SaverCatalogue&) = delete;
+    SaverCatalogue& operator=(const SaverCatalogue&) = delete;
+
+    // A rebuild: begin, scan each directory, finish. finish returns true
+    // when the list differs from the previous one (its entries replace the
+    // previous ones, which stay allocated until releasePrevious); false when
+    // it is the same, and the previous entries stay, with their check marks
+    // brought up to date.
+    void beginRebuild(SaverFamily family, const SaverWidthRule& rule);
+    void scanDirectory(const char* pattern, const char* shortDirectory);
+    bool finishRebuild();
+    void releasePrevious();
+
+    // Frees the list and everything remembered about the files.
+    void clear();
+
+    // The entries from "[none]" onward, in menu order.
+    SaverEntry* oldest() const { return none; }
+
+private:
+    SaverFamily family_;
+    SaverWidthRule rule_;
+    char configured_[260];
+    BYTE directoryIndex_;
+    char directories_[2][MAX_PATH];
+    SaverRecordList previous_;
+    SaverRecordList current_;
+    size_t cursor_;          // where the previous rebuild's records are matched from
+    SaverEntry* replaced_;   // the list a changed rebuild replaced
+    bool failed_;            // an entry could not be allocated
+
+    const SaverFileRecord* rememberedFile(const WIN32_FIND_DATAA& found);
+    SaverFileRecord* addRecord();
+    void addEntry(SaverFileRecord& record, const char* path);
+};
+
+// Decisions of the catalogue.
 // The name a file is listed under when it has no description: its long
 // name without the last four characters (".scr").
 void saverNameFromFile(const char* longName, char* out, size_t size);
@@ -14,22 +109,9 @@ bool buildSaverPath(const char* shortDirectory, const char* fileName, char* out,
 // Whether a found file's path names the configured screen saver.
 bool isConfiguredSaver(const char* configured, const char* path);
 
-// Whether the first length bytes of a file of fileSize bytes describe a
-// 32-bit x86 executable image whose sections all lie within the file: the
-// test that keeps cut-off and damaged files out of the catalogue. The DOS
-// header, the NT headers and the section table must lie within length.
-bool imageFitsInFile(const unsigned char* start, size_t length, DWORD fileSize);
+// Whether two lists show the same items: the same ids, files, texts and
+// widths in the same order (check marks aside).
+bool sameSaverItems(const SaverEntry* a, const SaverEntry* b);
 
-// Whether reading string 1 from the whole file's bytes (an image that fits
-// its file) stays within the file: every string block that can hold it,
-// in every language, lies within the file and holds strings 0 and 1 within
-// its size. True too when there is no such block (nothing is read then).
-bool stringOneIsReadable(const unsigned char* file, DWORD fileSize);
-
-// What a found file allows the catalogue to do.
-enum SaverFileCheck {
-    SAVER_FILE_REFUSED,      // not a complete image: left out
-    SAVER_FILE_UNREADABLE,   // listed, but its damaged string table is not read
-    SAVER_FILE_SOUND,        // listed under its string 1
-};
-SaverFileCheck checkSaverFile(const char* path);
+// Frees a list walked by next.
+void freeSaverEntries(SaverEntry* newest);

@@ -78,8 +78,11 @@ void readCurrentSaver(SaverFamily family, char* out)
     char value[SAVER_PATH_SIZE + 1];
     memset(value, 0, sizeof value);
     DWORD size = SAVER_PATH_SIZE;
+    // A value of no bytes at all names no file: it stays "[none]", so that
+    // Launch and Configure offer to choose one instead of running nothing.
     if (RegQueryValueExA(key.get(), kSaverValue, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS)
+                         reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS
+        || size == 0)
         return;
     value[SAVER_PATH_SIZE] = '\0';
     if (strlen(value) >= SAVER_PATH_SIZE)

@@ -7,13 +7,14 @@
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "icon_state.h"
+#include "menu_metrics.h"
 #include "menu_rules.h"
 
 namespace {
 
-const int kIconX = 6;
-const int kCaptionX = 34;
-const int kCheckFromRight = 30;
+const int kIconX = MENU_ICON_X;
+const int kCaptionX = MENU_CAPTION_X;
+const int kCheckFromRight = MENU_CHECK_FROM_RIGHT;
 
 int iconTop(const RECT& rect)
 {

@@ -18,18 +18,29 @@ int pointsFromFontHeight(LONG fontHeight, int pixelsPerInch)
     return points < 0 ? -points : points;
 }
 
-int menuFontPoints(HWND window)
+MenuFont currentMenuFont(HWND window)
 {
-    int pixelsPerInch;
+    MenuFont result;
     {
         WindowDC dc(window);
-        pixelsPerInch = dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
+        result.pixelsPerInch = dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
     }
     NONCLIENTMETRICSA metrics;
     memset(&metrics, 0, sizeof metrics);
     metrics.cbSize = kClassicMetricsSize;
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &metrics, 0);
-    return pointsFromFontHeight(metrics.lfMenuFont.lfHeight, pixelsPerInch);
+    result.font = metrics.lfMenuFont;
+    return result;
+}
+
+int menuFontPoints(const MenuFont& font)
+{
+    return pointsFromFontHeight(font.font.lfHeight, font.pixelsPerInch);
+}
+
+int menuFontPoints(HWND window)
+{
+    return menuFontPoints(currentMenuFont(window));
 }
 
 UINT commonItemWidth(int points)
@@ -51,4 +62,49 @@ WORD saverItemWidth(size_t descriptionLength, int points, SaverFamily family)
 WORD noneItemWidth(int points)
 {
     return static_cast<WORD>(6 * points);
+}
+
+UINT drawnItemWidth(int captionWidth)
+{
+    return MENU_CAPTION_X + static_cast<UINT>(captionWidth > 0 ? captionWidth : 0) + MENU_CHECK_GAP
+        + MENU_CHECK_FROM_RIGHT;
+}
+
+WORD fittedItemWidth(WORD ruleWidth, int captionWidth)
+{
+    UINT drawn = drawnItemWidth(captionWidth);
+    if (drawn > 0xFFFF)
+        drawn = 0xFFFF;
+    return ruleWidth >= drawn ? ruleWidth : static_cast<WORD>(drawn);
+}
+
+CaptionMeasure::CaptionMeasure(HWND window, const MenuFont& font)
+    : window_(window), font_(font.font), dc_(nullptr), menuFont_(nullptr), previousFont_(nullptr)
+{
+}
+
+CaptionMeasure::~CaptionMeasure()
+{
+    if (previousFont_)
+        SelectObject(dc_, previousFont_);
+    if (menuFont_)
+        DeleteObject(menuFont_);
+    if (dc_)
+        ReleaseDC(window_, dc_);
+}
+
+int CaptionMeasure::width(const char* caption)
+{
+    if (!dc_) {
+        dc_ = GetDC(window_);
+        if (!dc_)
+            return 0;
+        menuFont_ = CreateFontIndirectA(&font_);
+        if (menuFont_)
+            previousFont_ = SelectObject(dc_, menuFont_);
+    }
+    SIZE extent = {0, 0};
+    if (!GetTextExtentPoint32A(dc_, caption, lstrlenA(caption), &extent))
+        return 0;
+    return extent.cx;
 }

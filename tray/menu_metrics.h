@@ -9,6 +9,22 @@
 // (a cell height rather than a character height) is taken by its size too.
 int pointsFromFontHeight(LONG fontHeight, int pixelsPerInch);
 
+// Where an owner-drawn item puts its parts: the icon, the caption after the
+// icon column, and the check mark this far from the item's right edge.
+#define MENU_ICON_X 6
+#define MENU_CAPTION_X 34
+#define MENU_CHECK_FROM_RIGHT 30
+// Free pixels kept between a caption's end and the check mark.
+#define MENU_CHECK_GAP 4
+
+// The menu font as the system gives it, and the display's pixels per inch.
+struct MenuFont {
+    LOGFONTA font;
+    int pixelsPerInch;
+};
+MenuFont currentMenuFont(HWND window);
+int menuFontPoints(const MenuFont& font);
+
 // The menu font's size in points on the display of window.
 int menuFontPoints(HWND window);
 
@@ -21,3 +37,28 @@ WORD saverItemWidth(size_t descriptionLength, int points, SaverFamily family);
 
 // Width of the "[none]" entry, the same on both families.
 WORD noneItemWidth(int points);
+
+// The width an item needs to draw a caption of captionWidth pixels between
+// the icon column and the check mark.
+UINT drawnItemWidth(int captionWidth);
+
+// An entry's width: the rule's, unless its drawing needs more.
+WORD fittedItemWidth(WORD ruleWidth, int captionWidth);
+
+// Measures captions in the menu font on the display of a window; the device
+// context and font are made at the first measurement and released with it.
+class CaptionMeasure {
+public:
+    CaptionMeasure(HWND window, const MenuFont& font);
+    ~CaptionMeasure();
+    CaptionMeasure(const CaptionMeasure&) = delete;
+    CaptionMeasure& operator=(const CaptionMeasure&) = delete;
+    int width(const char* caption);
+
+private:
+    HWND window_;
+    LOGFONTA font_;
+    HDC dc_;
+    HFONT menuFont_;
+    HGDIOBJ previousFont_;
+};

@@ -10,7 +10,7 @@ set(CATALOGUE_FIXTURE_DIR ${CMAKE_BINARY_DIR}/catalogue_fixtures)
 # leave a marker if it ever ran.
 set(CATALOGUE_FIXTURE_FILES)
 set(variant_number 0)
-foreach(variant starfield nostring emptystr long300 tenchars marker)
+foreach(variant starfield nostring emptystr long300 tenchars marker twolang otherlang)
   math(EXPR variant_number "${variant_number} + 1")
   set(res ${CMAKE_BINARY_DIR}/catalogue_fixture_${variant}_res.o)
   add_custom_command(

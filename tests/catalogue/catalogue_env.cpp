@@ -16,7 +16,8 @@ namespace {
 const char* const kOwnNames[] = {
     "starfield.scr", "x.scr", "emptystr.scr", "long300.scr", "tenchars.scr", "marker.scr",
     "Long Name Saver.scr", "first.scr", "second.scr", "third.scr", "sysone.scr", "systwo.scr",
-    "badheader.scr", "notes.scr", "truncated.scr", "badstr.scr",
+    "badheader.scr", "notes.scr", "truncated.scr", "badstr.scr", "renamed.scr", "twolang.scr",
+    "otherlang.scr",
 };
 
 bool ownName(const std::string& name)
@@ -109,6 +110,17 @@ void InstalledSavers::replaceContent(const std::string& path, const char* fixtur
     std::string bytes = readFileBytes(fixturePath(fixture));
     ASSERT_FALSE(bytes.empty()) << fixture;
     writeFileBytes(path, bytes.data(), bytes.size());
+}
+
+std::string InstalledSavers::rename(const std::string& path, const char* name)
+{
+    std::string target = path.substr(0, path.find_last_of('\\') + 1) + name;
+    EXPECT_TRUE(MoveFileA(path.c_str(), target.c_str())) << path << " to " << target;
+    for (std::string& installed : installed_) {
+        if (installed == path)
+            installed = target;
+    }
+    return target;
 }
 
 void InstalledSavers::removeAll()

@@ -52,6 +52,9 @@ public:
     // Puts another fixture's bytes into an installed file, keeping its
     // directory entry (and so its place in the search order).
     void replaceContent(const std::string& path, const char* fixture);
+    // Gives an installed file another name in its directory; returns the
+    // new full path.
+    std::string rename(const std::string& path, const char* name);
     void removeAll();
 
 private:

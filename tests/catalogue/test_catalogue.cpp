@@ -5,11 +5,13 @@
 #include <malloc.h>
 #include <string.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
+#include "app/handles.h"
 #include "app/tray_window.h"
 #include "catalogue/catalogue_env.h"
 #include "res/resource.h"
@@ -377,6 +379,25 @@ TEST_F(FamilyCatalogue, OnlyTheShortPathFormMarksTheConfiguredFile)
     expectCatalogue(tray, expected, -1);
 }
 
+namespace {
+
+// A caption's width in the menu font as the system gives it now.
+UINT captionWidth(const char* caption)
+{
+    LOGFONTA logFont = menuLogFont();
+    HDC dc = GetDC(nullptr);
+    HFONT font = CreateFontIndirectA(&logFont);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE extent = {0, 0};
+    GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &extent);
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    return static_cast<UINT>(extent.cx);
+}
+
+} // namespace
+
 TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamily)
 {
     install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
@@ -400,9 +421,13 @@ TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamily)
         for (const MenuItemView& item : menuItems(saverSubmenu(tray))) {
             const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
             SCOPED_TRACE(entry->description);
-            UINT expected = item.id == IDM_NONE
+            UINT rule = item.id == IDM_NONE
                 ? static_cast<UINT>(6 * points)
                 : static_cast<UINT>(strlen(entry->description) * perCharacter) & 0xFFFF;
+            // Never narrower than the icon column, the caption and the
+            // check mark with its gap need.
+            UINT drawn = 34 + captionWidth(entry->description) + 4 + 30;
+            UINT expected = rule > drawn ? rule : drawn;
             EXPECT_EQ(entry->itemWidth, expected);
 
             MEASUREITEMSTRUCT measure;
@@ -547,4 +572,206 @@ TEST_F(Catalogue, ADamagedStringTableIsListedUnderTheFileName)
     std::vector<ExpectedEntry> expected = expectedEntries();
     ASSERT_EQ(expected.size(), 2u);
     expectCatalogue(tray, expected, -1);
+}
+
+namespace {
+
+WORD lengthTimesSeven(const void*, const char* description, bool none)
+{
+    return static_cast<WORD>(strlen(description) * 7 + (none ? 1 : 0));
+}
+
+// One rebuild from both directories, scanned as the program scans them.
+void rebuild(SaverCatalogue& catalogue)
+{
+    SaverWidthRule rule = {lengthTimesSeven, nullptr, 7};
+    catalogue.beginRebuild(runningAsWin9x() ? FAMILY_95 : FAMILY_NT, rule);
+    for (SaverDirectory where : {WINDOWS_DIRECTORY, SYSTEM_DIRECTORY})
+        catalogue.scanDirectory((saverDirectory(where) + "\\*.scr").c_str(),
+                                shortSaverDirectory(where).c_str());
+    catalogue.finishRebuild();
+    catalogue.releasePrevious();
+}
+
+// Two lists with the same entries, field by field, and the same choice.
+void expectSameList(const SaverEntry* actual, const SaverEntry* expected, bool widths)
+{
+    for (; actual && expected; actual = actual->next, expected = expected->next) {
+        SCOPED_TRACE(expected->description);
+        EXPECT_EQ(actual->menuId, expected->menuId);
+        EXPECT_EQ(actual->flags, expected->flags);
+        EXPECT_STREQ(actual->description, expected->description);
+        EXPECT_STREQ(actual->fileName, expected->fileName);
+        if (widths) {
+            EXPECT_EQ(actual->itemWidth, expected->itemWidth);
+        }
+    }
+    EXPECT_EQ(actual, nullptr) << "entries beyond the fresh list";
+    EXPECT_EQ(expected, nullptr) << "entries missing";
+}
+
+void touch(const std::string& path)
+{
+    UniqueFile file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file) << path;
+    SYSTEMTIME time;
+    GetSystemTime(&time);
+    FILETIME now;
+    SystemTimeToFileTime(&time, &now);
+    EXPECT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &now));
+}
+
+std::vector<ULONG_PTR> itemData(TrayWindow& tray)
+{
+    std::vector<ULONG_PTR> data;
+    for (const MenuItemView& item : menuItems(saverSubmenu(tray)))
+        data.push_back(item.data);
+    return data;
+}
+
+} // namespace
+
+// A catalogue that reuses what it read before lists, after every kind of
+// change to the directories and the settings, exactly what a new one lists;
+// and the program's submenu keeps its items (and the entries they point at)
+// only while nothing it shows has changed.
+TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
+{
+    std::string first = savers_.install("starfield.scr", WINDOWS_DIRECTORY, "first.scr");
+    std::string second = savers_.install("nostring.scr", WINDOWS_DIRECTORY, "second.scr");
+    std::string third = savers_.install("tenchars.scr", SYSTEM_DIRECTORY, "third.scr");
+    savers_.install("truncated.scr", SYSTEM_DIRECTORY, "truncated.scr");
+    configureSaver(catalogueFileNameOf(SYSTEM_DIRECTORY, "third.scr"));
+    TrayWindow& tray = start();
+    SaverCatalogue kept;
+    rebuild(kept);
+
+    const struct {
+        const char* change;
+        bool itemsStay;  // the submenu shows the same items as before
+        std::function<void()> apply;
+    } steps[] = {
+        {"nothing", true, [] {}},
+        {"a file added", false, [&] { savers_.install("long300.scr", SYSTEM_DIRECTORY, "sysone.scr"); }},
+        {"a file replaced by one of the same size", false,
+         [&] { savers_.replaceContent(first, "tenchars.scr"); }},
+        {"a file touched", true, [&] { touch(third); }},
+        {"a file renamed", false, [&] { second = savers_.rename(second, "renamed.scr"); }},
+        {"another file configured", true,
+         [&] { configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, "first.scr")); }},
+        {"the configured file removed", false, [&] { DeleteFileA(first.c_str()); }},
+        {"a refused file made whole", false,
+         [&] { savers_.replaceContent(saverDirectory(SYSTEM_DIRECTORY) + "\\truncated.scr", "starfield.scr"); }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.change);
+        std::vector<ULONG_PTR> before = itemData(tray);
+        step.apply();
+        rebuild(kept);
+        SaverCatalogue fresh;
+        rebuild(fresh);
+        expectSameList(kept.newest, fresh.newest, true);
+        EXPECT_STREQ(kept.currentDescription, fresh.currentDescription);
+
+        openSaverSubmenu(tray);
+        expectSameList(tray.saverList, fresh.newest, false);
+        EXPECT_STREQ(tray.currentDescription, fresh.currentDescription);
+        EXPECT_EQ(itemData(tray) == before, step.itemsStay);
+        std::vector<ULONG_PTR> after = itemData(tray);
+        ASSERT_EQ(after.size(), static_cast<size_t>(tray.saverCount + 1));
+        for (const SaverEntry* entry = tray.saverList; entry; entry = entry->next) {
+            EXPECT_EQ(after[entry->menuId - IDM_NONE], reinterpret_cast<ULONG_PTR>(entry))
+                << "every item points at the live entry of its id";
+        }
+    }
+}
+
+// Screen savers whose string table exists in two languages: the description
+// is the string the system's own loader picks, whatever the thread's
+// language asks for.
+TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
+{
+    const LCID original = GetThreadLocale();
+    for (const char* fixture : {"twolang.scr", "otherlang.scr", "starfield.scr"}) {
+        for (LCID locale : {original, MAKELCID(0x0407, SORT_DEFAULT), MAKELCID(0x040C, SORT_DEFAULT),
+                            MAKELCID(0x0411, SORT_DEFAULT)}) {
+            SCOPED_TRACE(std::string(fixture) + " in locale " + std::to_string(locale));
+            SetThreadLocale(locale);
+            std::string path = fixturePath(fixture);
+            char loaded[260] = "";
+            {
+                UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+                ASSERT_TRUE(module);
+                LoadStringA(module.get(), 1, loaded, sizeof loaded);
+            }
+            char description[260];
+            EXPECT_EQ(readSaverFile(path.c_str(), description, sizeof description), SAVER_FILE_SOUND);
+            EXPECT_STRNE(loaded, "");
+            EXPECT_STREQ(description, loaded);
+        }
+    }
+    SetThreadLocale(original);
+    char description[260];
+    readSaverFile(fixturePath("twolang.scr").c_str(), description, sizeof description);
+    EXPECT_STREQ(description, "Starfield In English") << "English is the user's language here";
+}
+
+TEST(SaverFile, TheLanguageOrderIsNeutralThreadUserSystemThenEnglish)
+{
+    LANGID order[12];
+    size_t count = resourceLanguageOrder(0x0407, 0x040C, 0x0411, order, 12);
+    const LANGID expected[] = {0x0000, 0x0407, 0x0007, 0x040C, 0x000C, 0x0411, 0x0011, 0x0409};
+    ASSERT_EQ(count, sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_EQ(order[i], expected[i]) << "position " << i;
+    // The same language twice is tried once; the list never overruns.
+    EXPECT_EQ(resourceLanguageOrder(0x0409, 0x0409, 0x0409, order, 12), 3u);
+    EXPECT_EQ(resourceLanguageOrder(0x0407, 0x040C, 0x0411, order, 4), 4u);
+}
+
+// An entry drawn at the width it asks for shows its whole caption clear of
+// the check mark, judged by its pixels: "[none]" when no screen saver is
+// installed at all, and a short description.
+TEST_F(FamilyCatalogue, EveryEntryIsWideEnoughForItsCaptionAndItsCheck)
+{
+    const int height = GetSystemMetrics(SM_CYMENUSIZE) + 2;
+    const int iconTop = (height - 16) / 2;
+    for (bool installed : {false, true}) {
+        SCOPED_TRACE(installed ? "a short description" : "only [none]");
+        if (installed) {
+            install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
+            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, "tenchars.scr"));
+        }
+        TrayWindow& tray = start();
+        SaverEntry* entry = installed ? tray.saverList : tray.noneEntry;
+        ASSERT_NE(entry, nullptr);
+        ASSERT_TRUE(entry->flags & SAVER_CHECKED);
+        const int width = entry->itemWidth;
+        const int checkX = width - 30;
+
+        // The caption alone, on an item wider than anything needs.
+        entry->flags = 0;
+        Canvas alone(600, height);
+        EXPECT_EQ(drawItem(tray, alone, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false),
+                  TRUE);
+        entry->flags = SAVER_CHECKED;
+        COLORREF background = alone.at(alone.width() - 1, 0);
+        int captionEnd = alone.lastColumnNot(background, 34, alone.width(), 0, height);
+        ASSERT_GT(captionEnd, 34) << "the caption was drawn";
+        EXPECT_LT(captionEnd, checkX - 1) << "caption ends at " << captionEnd << ", check starts at "
+                                          << checkX << " of " << width;
+
+        // At its own width, with its check: the caption whole, the check
+        // beside it.
+        Canvas fitted(width, height);
+        EXPECT_EQ(drawItem(tray, fitted, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false),
+                  TRUE);
+        EXPECT_TRUE(fitted.sameAs(alone, 0, 0, checkX, height)) << "the caption is intact";
+        EXPECT_GT(fitted.countOther(background, checkX, iconTop, checkX + 16, iconTop + 16), 0)
+            << "the check is drawn";
+        app_.reset();
+        savers_.removeAll();
+        clearConfiguredSaver();
+    }
 }

@@ -90,7 +90,7 @@ TEST_F(SettingsStore, NtEmptyAndWrongTypedValues)
     setSaverBytes(REG_SZ, "", 1);
     EXPECT_EQ(currentSaver(FAMILY_NT), "") << "configured but empty is not [none]";
     setSaverBytes(REG_SZ, "", 0);
-    EXPECT_EQ(currentSaver(FAMILY_NT), "");
+    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]") << "no bytes at all names no file";
     // The type is not checked: a number's bytes read as text.
     DWORD number = 0x00434241;  // "ABC"
     setSaverBytes(REG_DWORD, &number, sizeof number);

@@ -1,0 +1,357 @@
+#include "saver_file.h"
+
+#include "../app/handles.h"
+
+namespace {
+
+const size_t kSectionHeaderSize = 40;
+const size_t kResourceDirectorySize = 16;
+const size_t kResourceEntrySize = 8;
+const size_t kResourceDataSize = 16;
+const DWORD kSubdirectoryBit = 0x80000000;
+// The string block that holds strings 0 to 15.
+const DWORD kFirstStringBlock = 1;
+
+DWORD readLe32(const unsigned char* bytes)
+{
+    return static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8
+        | static_cast<DWORD>(bytes[2]) << 16 | static_cast<DWORD>(bytes[3]) << 24;
+}
+
+WORD readLe16(const unsigned char* bytes)
+{
+    return static_cast<WORD>(bytes[0] | bytes[1] << 8);
+}
+
+// Whether count bytes from offset lie within a file of size bytes.
+bool within(DWORD offset, DWORD count, DWORD size)
+{
+    return offset <= size && size - offset >= count;
+}
+
+// The headers of an image already judged complete by imageFitsInFile.
+struct ImageLayout {
+    const unsigned char* file;
+    DWORD size;
+    DWORD sectionTable;
+    WORD sections;
+    DWORD optionalHeader;
+    WORD optionalSize;
+};
+
+ImageLayout layoutOf(const unsigned char* file, DWORD size)
+{
+    ImageLayout layout;
+    layout.file = file;
+    layout.size = size;
+    DWORD nt = readLe32(file + 0x3C);
+    layout.sections = readLe16(file + nt + 6);
+    layout.optionalSize = readLe16(file + nt + 20);
+    layout.optionalHeader = nt + 24;
+    layout.sectionTable = layout.optionalHeader + layout.optionalSize;
+    return layout;
+}
+
+// The file offset of an address in the image, found through the section
+// whose file data holds it, as a data file mapping resolves it.
+bool fileOffsetOf(const ImageLayout& image, DWORD address, DWORD* offset)
+{
+    for (WORD i = 0; i < image.sections; ++i) {
+        const unsigned char* section = image.file + image.sectionTable + i * kSectionHeaderSize;
+        DWORD start = readLe32(section + 12);
+        DWORD rawSize = readLe32(section + 16);
+        DWORD rawOffset = readLe32(section + 20);
+        if (address >= start && address - start < rawSize) {
+            *offset = rawOffset + (address - start);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Calls visit(id, offsetToData) for every entry of the resource directory
+// at the given offset; false when the directory does not lie in the file.
+template <typename Visit>
+bool forEachEntry(const ImageLayout& image, DWORD directory, Visit visit)
+{
+    if (!within(directory, kResourceDirectorySize, image.size))
+        return false;
+    const unsigned char* header = image.file + directory;
+    DWORD count = static_cast<DWORD>(readLe16(header + 12)) + readLe16(header + 14);
+    DWORD entries = directory + kResourceDirectorySize;
+    if (!within(entries, count * kResourceEntrySize, image.size))
+        return false;
+    for (DWORD i = 0; i < count; ++i) {
+        const unsigned char* entry = image.file + entries + i * kResourceEntrySize;
+        if (!visit(readLe32(entry), readLe32(entry + 4)))
+            return false;
+    }
+    return true;
+}
+
+// A string block in one language: its data lies in the file, and the
+// lengths of strings 0 and 1 keep both within the block.
+bool stringBlockIsSound(const ImageLayout& image, DWORD root, DWORD dataEntry)
+{
+    if (dataEntry & kSubdirectoryBit)
+        return false;
+    DWORD entry = root + dataEntry;
+    if (entry < root || !within(entry, kResourceDataSize, image.size))
+        return false;
+    DWORD offset = 0;
+    DWORD size = readLe32(image.file + entry + 4);
+    if (!fileOffsetOf(image, readLe32(image.file + entry), &offset) || !within(offset, size, image.size))
+        return false;
+    DWORD words = size / 2;
+    DWORD position = 0;
+    for (int string = 0; string <= 1; ++string) {
+        if (position >= words)
+            return false;
+        position += 1 + readLe16(image.file + offset + 2 * position);
+        if (position > words)
+            return false;
+    }
+    return true;
+}
+
+// Where the resource directory starts in the file, if the image has one.
+bool resourceRoot(const ImageLayout& image, DWORD* root)
+{
+    // The resource directory's entry of the optional header's data
+    // directory (the third, after exports and imports).
+    const DWORD directoryCountAt = 92;
+    const DWORD resourceEntryAt = 96 + 2 * 8;
+    if (image.optionalSize < resourceEntryAt + 8
+        || readLe32(image.file + image.optionalHeader + directoryCountAt) <= 2)
+        return false;
+    DWORD resources = readLe32(image.file + image.optionalHeader + resourceEntryAt);
+    return resources != 0 && fileOffsetOf(image, resources, root);
+}
+
+} // namespace
+
+bool imageFitsInFile(const unsigned char* start, size_t length, DWORD fileSize)
+{
+    if (length < 0x40 || start[0] != 'M' || start[1] != 'Z')
+        return false;
+    DWORD ntOffset = readLe32(start + 0x3C);
+    if (ntOffset > length || length - ntOffset < 24)
+        return false;
+    const unsigned char* nt = start + ntOffset;
+    if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0)
+        return false;
+    if (readLe16(nt + 4) != IMAGE_FILE_MACHINE_I386)
+        return false;
+    WORD sections = readLe16(nt + 6);
+    WORD optionalSize = readLe16(nt + 20);
+    size_t optionalOffset = ntOffset + 24;
+    if (optionalSize < 2 || length - optionalOffset < optionalSize)
+        return false;
+    if (readLe16(start + optionalOffset) != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        return false;
+    size_t table = optionalOffset + optionalSize;
+    if ((length - table) / kSectionHeaderSize < sections)
+        return false;
+    for (WORD i = 0; i < sections; ++i) {
+        const unsigned char* section = start + table + i * kSectionHeaderSize;
+        DWORD rawSize = readLe32(section + 16);
+        DWORD rawOffset = readLe32(section + 20);
+        if (rawSize != 0 && !within(rawOffset, rawSize, fileSize))
+            return false;
+    }
+    return true;
+}
+
+bool stringOneIsReadable(const unsigned char* file, DWORD fileSize)
+{
+    ImageLayout image = layoutOf(file, fileSize);
+    DWORD root = 0;
+    if (!resourceRoot(image, &root))
+        return true;  // no resources can be found, so none are read
+
+    // Every directory on the way to string block 1, and every language of
+    // it, since the system picks one of them by its own rules.
+    return forEachEntry(image, root, [&](DWORD type, DWORD typeData) {
+        if (type != reinterpret_cast<ULONG_PTR>(RT_STRING))
+            return true;
+        if (!(typeData & kSubdirectoryBit))
+            return false;
+        DWORD blocks = root + (typeData & ~kSubdirectoryBit);
+        return blocks >= root && forEachEntry(image, blocks, [&](DWORD block, DWORD blockData) {
+            if (block != kFirstStringBlock)
+                return true;
+            if (!(blockData & kSubdirectoryBit))
+                return false;
+            DWORD languages = root + (blockData & ~kSubdirectoryBit);
+            return languages >= root
+                && forEachEntry(image, languages, [&](DWORD, DWORD languageData) {
+                       return stringBlockIsSound(image, root, languageData);
+                   });
+        });
+    });
+}
+
+namespace {
+
+// The directory entry of id in the resource directory at the given offset.
+bool findEntry(const ImageLayout& image, DWORD directory, DWORD id, DWORD* data)
+{
+    bool found = false;
+    forEachEntry(image, directory, [&](DWORD entryId, DWORD entryData) {
+        if (entryId == id && !found) {
+            *data = entryData;
+            found = true;
+        }
+        return true;
+    });
+    return found;
+}
+
+// The first entry of a resource directory, whatever its id.
+bool firstEntry(const ImageLayout& image, DWORD directory, DWORD* data)
+{
+    bool found = false;
+    forEachEntry(image, directory, [&](DWORD, DWORD entryData) {
+        if (!found) {
+            *data = entryData;
+            found = true;
+        }
+        return true;
+    });
+    return found;
+}
+
+void addLanguage(LANGID language, LANGID* out, size_t capacity, size_t* count)
+{
+    for (size_t i = 0; i < *count; ++i) {
+        if (out[i] == language)
+            return;
+    }
+    if (*count < capacity)
+        out[(*count)++] = language;
+}
+
+// The string block data of block 1 in the language the loader would pick,
+// as the offset of its data entry from the resource root.
+bool chosenStringBlock(const ImageLayout& image, DWORD root, DWORD* dataEntry)
+{
+    DWORD typeData = 0;
+    DWORD blockData = 0;
+    if (!findEntry(image, root, reinterpret_cast<ULONG_PTR>(RT_STRING), &typeData)
+        || !(typeData & kSubdirectoryBit))
+        return false;
+    DWORD blocks = root + (typeData & ~kSubdirectoryBit);
+    if (blocks < root || !findEntry(image, blocks, kFirstStringBlock, &blockData)
+        || !(blockData & kSubdirectoryBit))
+        return false;
+    DWORD languages = root + (blockData & ~kSubdirectoryBit);
+    if (languages < root)
+        return false;
+    LANGID order[12];
+    size_t count = resourceLanguageOrder(LANGIDFROMLCID(GetThreadLocale()), GetUserDefaultLangID(),
+                                         GetSystemDefaultLangID(), order, 12);
+    for (size_t i = 0; i < count; ++i) {
+        if (findEntry(image, languages, order[i], dataEntry))
+            return true;
+    }
+    return firstEntry(image, languages, dataEntry);
+}
+
+} // namespace
+
+size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
+                             size_t capacity)
+{
+    size_t count = 0;
+    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &count);
+    const LANGID preferred[] = {thread, user, system};
+    for (LANGID language : preferred) {
+        addLanguage(language, out, capacity, &count);
+        addLanguage(MAKELANGID(PRIMARYLANGID(language), SUBLANG_NEUTRAL), out, capacity, &count);
+    }
+    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &count);
+    return count;
+}
+
+bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t size)
+{
+    out[0] = '\0';
+    if (size < 2)
+        return false;
+    ImageLayout image = layoutOf(file, fileSize);
+    DWORD root = 0;
+    DWORD dataEntry = 0;
+    if (!resourceRoot(image, &root) || !chosenStringBlock(image, root, &dataEntry)
+        || (dataEntry & kSubdirectoryBit))
+        return false;
+    DWORD entry = root + dataEntry;
+    if (entry < root || !within(entry, kResourceDataSize, image.size))
+        return false;
+    DWORD offset = 0;
+    DWORD blockSize = readLe32(file + entry + 4);
+    if (!fileOffsetOf(image, readLe32(file + entry), &offset) || !within(offset, blockSize, fileSize))
+        return false;
+    // The block holds strings 0 to 15, each a length word and then its
+    // characters; every length is checked against the block before use.
+    const unsigned char* p = file + offset;
+    const unsigned char* end = p + blockSize;
+    if (end - p < 2)
+        return false;
+    size_t skip = readLe16(p);
+    if (static_cast<size_t>(end - p - 2) / 2 < skip)
+        return false;
+    p += 2 + 2 * skip;
+    if (end - p < 2)
+        return false;
+    WORD length = readLe16(p);
+    if (length == 0 || static_cast<size_t>(end - p - 2) / 2 < length)
+        return false;
+    // Cut to the buffer as the system's string loader cuts: at most
+    // size - 1 bytes (fewer characters when some take two bytes).
+    int count = length < size - 1 ? length : static_cast<int>(size - 1);
+    int written = 0;
+    while (count > 0
+           && (written = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(p + 2),
+                                             count, out, static_cast<int>(size - 1), nullptr,
+                                             nullptr)) == 0)
+        --count;
+    out[written > 0 ? written : 0] = '\0';
+    return written > 0;
+}
+
+SaverFileCheck readSaverFile(const char* path, char* description, size_t size)
+{
+    if (size > 0)
+        description[0] = '\0';
+    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    if (!file)
+        return SAVER_FILE_REFUSED;
+    DWORD high = 0;
+    DWORD fileSize = GetFileSize(file.get(), &high);
+    if (fileSize == INVALID_FILE_SIZE || high != 0 || fileSize == 0)
+        return SAVER_FILE_REFUSED;
+    UniqueKernelObject mapping(
+        CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping)
+        return SAVER_FILE_REFUSED;
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view)
+        return SAVER_FILE_REFUSED;
+    const unsigned char* bytes = static_cast<const unsigned char*>(view.get());
+    if (!imageFitsInFile(bytes, fileSize, fileSize))
+        return SAVER_FILE_REFUSED;
+    // A damaged table in any language keeps the whole file's strings
+    // unread, whichever language would be chosen.
+    if (!stringOneIsReadable(bytes, fileSize))
+        return SAVER_FILE_UNREADABLE;
+    if (size > 0)
+        readStringOne(bytes, fileSize, description, size);
+    return SAVER_FILE_SOUND;
+}
+
+SaverFileCheck checkSaverFile(const char* path)
+{
+    char description[2];
+    return readSaverFile(path, description, sizeof description);
+}

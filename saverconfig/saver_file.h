@@ -1,0 +1,43 @@
+// Reading a screen saver file: whether it is a complete image, and its
+// description (string 1), all from one read-only mapping of the file.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+// Whether the first length bytes of a file of fileSize bytes describe a
+// 32-bit x86 executable image whose sections all lie within the file: the
+// test that keeps cut-off and damaged files out of the catalogue. The DOS
+// header, the NT headers and the section table must lie within length.
+bool imageFitsInFile(const unsigned char* start, size_t length, DWORD fileSize);
+
+// Whether reading string 1 from the whole file's bytes (an image that fits
+// its file) stays within the file: every string block that can hold it,
+// in every language, lies within the file and holds strings 0 and 1 within
+// its size. True too when there is no such block (nothing is read then).
+bool stringOneIsReadable(const unsigned char* file, DWORD fileSize);
+
+// The languages the system's resource loader tries, in its order, for a
+// resource asked for without a language: neutral, then the thread's, the
+// user's and the system's language (each also with a neutral sublanguage),
+// then English; the first entry of the file comes after all of them.
+// Returns how many were written (at most capacity, no repeats).
+size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
+                             size_t capacity);
+
+// String 1 of a whole file's bytes (an image that fits its file and whose
+// string blocks are readable), in the language the loader would choose,
+// converted to the ANSI code page and cut as the system's string loader
+// cuts it to size bytes. False when there is no non-empty string 1.
+bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t size);
+
+// What a found file allows the catalogue to do.
+enum SaverFileCheck {
+    SAVER_FILE_REFUSED,      // not a complete image: left out
+    SAVER_FILE_UNREADABLE,   // listed, but its damaged string table is not read
+    SAVER_FILE_SOUND,        // listed under its string 1 (when it has one)
+};
+
+// Opens and maps the file once: its verdict and, for a sound file, its
+// description (empty when it has no string 1).
+SaverFileCheck readSaverFile(const char* path, char* description, size_t size);
+SaverFileCheck checkSaverFile(const char* path);

@@ -1,0 +1,123 @@
+// The "Set Screen Saver" submenu, filled from the catalogue.
+#include <string.h>
+
+#include "../app/application.h"
+#include "../app/error_log.h"
+#include "../app/text.h"
+#include "../app/tray_window.h"
+#include "../res/resource.h"
+#include "menu_metrics.h"
+
+namespace {
+
+struct SaverWidths {
+    int points;
+    SaverFamily family;
+    CaptionMeasure* measure;
+};
+
+WORD saverEntryWidth(const void* context, const char* description, bool none)
+{
+    const SaverWidths& widths = *static_cast<const SaverWidths*>(context);
+    WORD rule = none ? noneItemWidth(widths.points)
+                     : saverItemWidth(strlen(description), widths.points, widths.family);
+    return fittedItemWidth(rule, widths.measure->width(description));
+}
+
+// Names what the widths depend on, so that a changed menu font, display or
+// family measures every entry again.
+DWORD widthKey(const MenuFont& font, SaverFamily family)
+{
+    DWORD hash = 2166136261u;
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(&font);
+    for (size_t i = 0; i < sizeof font; ++i)
+        hash = (hash ^ bytes[i]) * 16777619u;
+    return (hash ^ static_cast<DWORD>(family)) * 16777619u;
+}
+
+// Scans one directory as the system names it, with entries carrying its
+// short form.
+void scanDirectory(TrayWindow& tray, UINT (WINAPI* directoryOf)(LPSTR, UINT))
+{
+    char longName[MAX_PATH + 8];
+    char shortName[MAX_PATH];
+    UINT length = directoryOf(longName, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    shortName[0] = '\0';
+    DWORD shortLength = GetShortPathNameA(longName, shortName, sizeof shortName);
+    if (shortLength == 0 || shortLength >= sizeof shortName)
+        copyText(shortName, sizeof shortName, longName);
+    appendText(longName, sizeof longName, "\\*.scr");
+    tray.scanSaverDirectory(longName, shortName);
+}
+
+// Whether the submenu holds exactly the items of the list starting at none.
+bool submenuShows(HMENU submenu, const SaverEntry* none, WORD count)
+{
+    if (!none || GetMenuItemCount(submenu) != count + 1)
+        return false;
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_DATA;
+    return GetMenuItemInfoA(submenu, 0, TRUE, &info)
+        && info.dwItemData == reinterpret_cast<ULONG_PTR>(none);
+}
+
+} // namespace
+
+void TrayWindow::freeSaverList()
+{
+    catalogue.clear();
+    saverList = nullptr;
+    noneEntry = nullptr;
+    saverCount = 0;
+}
+
+bool TrayWindow::rebuildSaverMenu()
+{
+    MenuFont font = currentMenuFont(window);
+    CaptionMeasure measure(window, font);
+    SaverWidths widths = {menuFontPoints(font), family(), &measure};
+    SaverWidthRule rule = {saverEntryWidth, &widths, widthKey(font, family())};
+
+    catalogue.beginRebuild(family(), rule);
+    scanDirectory(*this, GetWindowsDirectoryA);
+    scanDirectory(*this, GetSystemDirectoryA);
+    bool changed = catalogue.finishRebuild();
+
+    HMENU submenu = popupMenu ? GetSubMenu(popupMenu, 0) : nullptr;
+    if (changed || !submenu || !submenuShows(submenu, catalogue.none, catalogue.count)) {
+        // Removed from the end: removing the first item moves every other.
+        // The first rebuild also removes the resource's placeholder item.
+        if (submenu) {
+            for (int item = GetMenuItemCount(submenu) - 1; item >= 0; --item) {
+                if (!DeleteMenu(submenu, static_cast<UINT>(item), MF_BYPOSITION))
+                    break;
+            }
+        }
+        for (const SaverEntry* entry = catalogue.oldest(); entry; entry = entry->prev) {
+            bool appended = submenu
+                && AppendMenuA(submenu, MF_OWNERDRAW, entry->menuId,
+                               reinterpret_cast<const char*>(entry));
+            if (!appended && entry != catalogue.none)
+                logError("AppendMenu", nullptr);
+        }
+    }
+    // Only now is no item left that points at the replaced entries.
+    catalogue.releasePrevious();
+
+    saverList = catalogue.newest;
+    noneEntry = catalogue.none;
+    saverCount = catalogue.count;
+    copyText(currentDescription, sizeof currentDescription, catalogue.currentDescription);
+    updateTrayTip();
+    return true;
+}
+
+bool TrayWindow::scanSaverDirectory(const char* pattern, const char* shortDirectory)
+{
+    catalogue.scanDirectory(pattern, shortDirectory);
+    return true;
+}
