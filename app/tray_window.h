@@ -27,8 +27,8 @@ enum SoundEvent {
     SOUND_PASS_DISABLE = 5,
 };
 
-// The notification icon record in its original 88-byte form (64-character
-// tip), which every shell version accepts.
+// The notification icon record in its original form (64-character tip,
+// 88 bytes in a 32-bit program), which every shell version accepts.
 struct TrayIconRecord {
     DWORD cbSize;
     HWND hWnd;
@@ -38,7 +38,8 @@ struct TrayIconRecord {
     HICON hIcon;
     CHAR szTip[64];
 };
-static_assert(sizeof(TrayIconRecord) == 88, "the shell expects the 88-byte record");
+static_assert(sizeof(TrayIconRecord) == (sizeof(void*) == 4 ? 88 : 104),
+              "the shell expects the record of its first version");
 
 struct TrayWindow {
     Application* owner;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs a Windows program under 32-bit Wine in the build tree's own prefix.
+# Runs a Windows program under Wine in the build tree's own prefix.
 #   wine-run.sh --prefix DIR [--version win98|nt40|win2k|winxp] program.exe [args...]
 # The version option makes Wine report that system to this program (by its
 # file name), so family-dependent code is exercised on each family.
+# DORMITY_WINEARCH=win64 runs the 64-bit test build in a 64-bit prefix with
+# the 64-bit loader alone (for machines that cannot run 32-bit programs).
 set -euo pipefail
 prefix=""
 version=""
@@ -15,12 +17,24 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$prefix" ] || { echo "wine-run.sh: --prefix is required" >&2; exit 2; }
 case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+arch=${DORMITY_WINEARCH:-win32}
+export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 mkdir -p "$(dirname "$prefix")"
+if [ "$arch" = win64 ]; then
+  # Debian's wine script prefers the 32-bit loader whenever it is installed;
+  # here every "wine" (also the one wineboot calls) is the 64-bit one.
+  shim="$prefix.bin"
+  mkdir -p "$shim"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$shim/$name"
+    chmod +x "$shim/$name"
+  done
+  export PATH="$shim:$PATH" WINELOADER=/usr/lib/wine/wine64
+fi
 (
   flock 9
   if [ ! -f "$prefix/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 || true
+    wine wineboot.exe -i >/dev/null 2>&1 || true
     wineserver -w
     # Wine's own faces (MS Sans Serif, Tahoma, Marlett...) are not found
     # where Debian installs them; without copies in the prefix, dialogs

@@ -9,6 +9,11 @@ const size_t kResourceDirectorySize = 16;
 const size_t kResourceEntrySize = 8;
 const size_t kResourceDataSize = 16;
 const DWORD kSubdirectoryBit = 0x80000000;
+const WORD kImage32Magic = 0x10B;
+const WORD kImage64Magic = 0x20B;
+const WORD kMachineX86 = 0x14C;
+const WORD kMachineX64 = 0x8664;
+const WORD kMachineArm64 = 0xAA64;
 // The string block that holds strings 0 to 15.
 const DWORD kFirstStringBlock = 1;
 
@@ -37,6 +42,7 @@ struct ImageLayout {
     WORD sections;
     DWORD optionalHeader;
     WORD optionalSize;
+    bool wide;  // a 64-bit image: its data directories lie further on
 };
 
 ImageLayout layoutOf(const unsigned char* file, DWORD size)
@@ -49,6 +55,7 @@ ImageLayout layoutOf(const unsigned char* file, DWORD size)
     layout.optionalSize = readLe16(file + nt + 20);
     layout.optionalHeader = nt + 24;
     layout.sectionTable = layout.optionalHeader + layout.optionalSize;
+    layout.wide = readLe16(file + layout.optionalHeader) == kImage64Magic;
     return layout;
 }
 
@@ -119,8 +126,8 @@ bool resourceRoot(const ImageLayout& image, DWORD* root)
 {
     // The resource directory's entry of the optional header's data
     // directory (the third, after exports and imports).
-    const DWORD directoryCountAt = 92;
-    const DWORD resourceEntryAt = 96 + 2 * 8;
+    const DWORD directoryCountAt = image.wide ? 108 : 92;
+    const DWORD resourceEntryAt = (image.wide ? 112 : 96) + 2 * 8;
     if (image.optionalSize < resourceEntryAt + 8
         || readLe32(image.file + image.optionalHeader + directoryCountAt) <= 2)
         return false;
@@ -140,14 +147,18 @@ bool imageFitsInFile(const unsigned char* start, size_t length, DWORD fileSize)
     const unsigned char* nt = start + ntOffset;
     if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0)
         return false;
-    if (readLe16(nt + 4) != IMAGE_FILE_MACHINE_I386)
-        return false;
+    WORD machine = readLe16(nt + 4);
     WORD sections = readLe16(nt + 6);
     WORD optionalSize = readLe16(nt + 20);
     size_t optionalOffset = ntOffset + 24;
     if (optionalSize < 2 || length - optionalOffset < optionalSize)
         return false;
-    if (readLe16(start + optionalOffset) != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+    // A 32-bit x86 image, or a 64-bit one (x64, ARM64) as today's 64-bit
+    // systems use: read as data alike, only their headers differ in size.
+    WORD magic = readLe16(start + optionalOffset);
+    bool image32 = machine == kMachineX86 && magic == kImage32Magic;
+    bool image64 = (machine == kMachineX64 || machine == kMachineArm64) && magic == kImage64Magic;
+    if (!image32 && !image64)
         return false;
     size_t table = optionalOffset + optionalSize;
     if ((length - table) / kSectionHeaderSize < sections)

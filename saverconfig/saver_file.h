@@ -4,10 +4,11 @@
 #include <windows.h>
 #include <stddef.h>
 
-// Whether the first length bytes of a file of fileSize bytes describe a
-// 32-bit x86 executable image whose sections all lie within the file: the
-// test that keeps cut-off and damaged files out of the catalogue. The DOS
-// header, the NT headers and the section table must lie within length.
+// Whether the first length bytes of a file of fileSize bytes describe an
+// executable image (32-bit x86, or 64-bit x64 or ARM64) whose sections all
+// lie within the file: the test that keeps cut-off and damaged files out of
+// the catalogue. The DOS header, the NT headers and the section table must
+// lie within length.
 bool imageFitsInFile(const unsigned char* start, size_t length, DWORD fileSize);
 
 // Whether reading string 1 from the whole file's bytes (an image that fits

@@ -480,7 +480,7 @@ TEST(CompleteImage, AWholeFixtureFitsAndEveryCutOneDoesNot)
         EXPECT_FALSE(fits(bytes, cut, cut)) << cut << " bytes";
 }
 
-TEST(CompleteImage, OnlyA32BitX86PortableExecutableFits)
+TEST(CompleteImage, OnlyAnX86X64OrArm64PortableExecutableFits)
 {
     std::string bytes = starfieldBytes();
     DWORD nt = ntOffsetOf(bytes);
@@ -494,14 +494,21 @@ TEST(CompleteImage, OnlyA32BitX86PortableExecutableFits)
     std::string newExecutable = bytes;
     newExecutable[nt] = 'N';
     EXPECT_FALSE(fits(newExecutable, 4096, newExecutable.size()));
+    // A machine that does not go with the optional header's kind, either
+    // way round, and a machine that is neither x86, x64 nor ARM64.
+    bool wide = bytes[nt + 24] == '\x0B' && bytes[nt + 25] == '\x02';
     std::string otherMachine = bytes;
-    otherMachine[nt + 4] = '\x64';  // 0x8664, x86-64
-    otherMachine[nt + 5] = '\x86';
+    otherMachine[nt + 4] = wide ? '\x4C' : '\x64';  // 0x14C x86, 0x8664 x64
+    otherMachine[nt + 5] = wide ? '\x01' : '\x86';
     EXPECT_FALSE(fits(otherMachine, 4096, otherMachine.size()));
-    std::string plus = bytes;
-    plus[nt + 24] = '\x0B';  // 0x20B, the 64-bit optional header
-    plus[nt + 25] = '\x02';
-    EXPECT_FALSE(fits(plus, 4096, plus.size()));
+    std::string otherHeader = bytes;
+    otherHeader[nt + 24] = '\x0B';  // 0x10B and 0x20B: 32- and 64-bit headers
+    otherHeader[nt + 25] = wide ? '\x01' : '\x02';
+    EXPECT_FALSE(fits(otherHeader, 4096, otherHeader.size()));
+    std::string itanium = bytes;
+    itanium[nt + 4] = '\x00';  // 0x200
+    itanium[nt + 5] = '\x02';
+    EXPECT_FALSE(fits(itanium, 4096, itanium.size()));
     // Header fields that point outside what was read.
     std::string farHeaders = bytes;
     farHeaders[0x3C] = farHeaders[0x3D] = farHeaders[0x3E] = farHeaders[0x3F] = '\xF0';
