@@ -5,6 +5,7 @@
 #include <stddef.h>
 
 #include "../saverconfig/saver_settings.h"
+#include "handles.h"
 
 struct Application;
 
@@ -63,6 +64,10 @@ struct TrayWindow {
     HBRUSH menuBrush;
     char currentDescription[260];
     WORD saverCount;
+    // The system's winmm.dll, loaded by full path when the first sound
+    // plays and kept: an asynchronous sound goes on playing from it after
+    // the call returns. Stopped and freed in the teardown.
+    UniqueModule soundLibrary;
 
     explicit TrayWindow(Application& owner);
     ~TrayWindow();
@@ -105,6 +110,8 @@ struct TrayWindow {
     void changePassword();
     void lockWorkstation();
     bool playEventSound(int event);
+    // Stops a sound still playing; the library stays loaded.
+    void stopSound();
 
     // Handlers run by the window procedure itself.
     void toggleSaverActive();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under 32-bit Wine in the build tree's own prefix.
 #   wine-run.sh --prefix DIR [--version win98|nt40|win2k|winxp] program.exe [args...]
+# DORMITY_DLL_OVERRIDES, when set, is added to Wine's DLL load orders.
 # The version option makes Wine report that system to this program (by its
 # file name), so family-dependent code is exercised on each family.
 set -euo pipefail
@@ -15,7 +16,8 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$prefix" ] || { echo "wine-run.sh: --prefix is required" >&2; exit 2; }
 case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d${DORMITY_DLL_OVERRIDES:+;$DORMITY_DLL_OVERRIDES}"
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9

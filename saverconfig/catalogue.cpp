@@ -1,8 +1,5 @@
 #include "catalogue.h"
 
-#include <stdlib.h>
-#include <string.h>
-
 #include "../app/application.h"
 #include "../app/error_log.h"
 #include "../app/handles.h"
@@ -14,7 +11,7 @@
 void saverNameFromFile(const char* longName, char* out, size_t size)
 {
     copyText(out, size, longName);
-    size_t length = strlen(out);
+    size_t length = textLength(out);
     out[length > 4 ? length - 4 : 0] = '\0';
 }
 
@@ -295,7 +292,7 @@ void TrayWindow::freeSaverList()
     SaverEntry* entry = saverList;
     while (entry) {
         SaverEntry* next = entry->next;
-        free(entry);
+        freeBlock(entry);
         entry = next;
     }
     saverList = nullptr;
@@ -315,7 +312,7 @@ bool TrayWindow::rebuildSaverMenu()
     saverCount = 0;
 
     int points = menuFontPoints(window);
-    SaverEntry* none = static_cast<SaverEntry*>(calloc(1, sizeof(SaverEntry)));
+    SaverEntry* none = static_cast<SaverEntry*>(allocateZeroedBlock(sizeof(SaverEntry)));
     copyText(currentDescription, sizeof currentDescription, "none");
     if (none) {
         copyText(none->description, sizeof none->description, NO_SAVER_TEXT);
@@ -386,7 +383,7 @@ bool TrayWindow::scanSaverDirectory(const char* pattern, const char* shortDirect
         UniqueModule module(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (!module)
             continue;
-        SaverEntry* entry = static_cast<SaverEntry*>(calloc(1, sizeof(SaverEntry)));
+        SaverEntry* entry = static_cast<SaverEntry*>(allocateZeroedBlock(sizeof(SaverEntry)));
         if (!entry)
             continue;
         if (check != SAVER_FILE_SOUND
@@ -398,7 +395,7 @@ bool TrayWindow::scanSaverDirectory(const char* pattern, const char* shortDirect
         ++saverCount;
         entry->menuId = static_cast<WORD>(IDM_NONE + saverCount);
         copyText(entry->fileName, sizeof entry->fileName, path);
-        entry->itemWidth = saverItemWidth(strlen(entry->description), points, family());
+        entry->itemWidth = saverItemWidth(textLength(entry->description), points, family());
         if (isConfiguredSaver(configured, path)) {
             if (noneEntry)
                 noneEntry->flags &= static_cast<BYTE>(~SAVER_CHECKED);

@@ -111,6 +111,47 @@ TEST_F(FamilySounds, EachActionPlaysItsOwnEventsSoundAndNoOtherDoes)
     EXPECT_FALSE(sounds.openedOnCallingThread()) << "a sound was played synchronously";
 }
 
+// Beside this test lies a planted winmm.dll, and Wine is told to prefer a
+// winmm.dll that the search finds to its own: a bare name would load the
+// planted one. The program's sounds must come from the system's.
+TEST_F(FamilySounds, AWinmmBesideTheProgramIsNeverLoadedAndTheSoundsStillPlay)
+{
+    char overrides[512] = "";
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    ASSERT_NE(std::string(overrides).find("winmm=n,b"), std::string::npos)
+        << "run through CTest: the commands tests need WINEDLLOVERRIDES winmm=n,b";
+    ASSERT_TRUE(fileExists(plantedWinmmPath()));
+    const std::string ownMarker = plantedWinmmMarker(GetCurrentProcessId());
+    ASSERT_FALSE(fileExists(ownMarker)) << "loaded into this test before it began";
+
+    // The trap works: a program here asking for winmm.dll by name gets it.
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    std::string line = "\"" + winmmByNamePath() + "\"";
+    ASSERT_TRUE(CreateProcessA(winmmByNamePath().c_str(), &line[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string childMarker = plantedWinmmMarker(process.dwProcessId);
+    EXPECT_TRUE(fileExists(childMarker)) << "the planted winmm.dll is not found by name";
+    DeleteFileA(childMarker.c_str());
+
+    // The program's first sound loads winmm; every event plays through it.
+    assignAllSix();
+    SoundRecorder sounds;
+    start(true);
+    for (int event = 0; event < 6; ++event) {
+        EXPECT_TRUE(tray().playEventSound(event));
+        EXPECT_EQ(sounds.settle(), heard(kEvents[event])) << "event " << event;
+    }
+    stop();
+    EXPECT_FALSE(fileExists(ownMarker)) << "the planted winmm.dll was loaded";
+    DeleteFileA(ownMarker.c_str());
+}
+
 TEST_F(Sounds, SixKeysAndNothingOutsideThem)
 {
     const char* const keys[] = {
@@ -223,7 +264,7 @@ TEST_F(Sounds, ARealWaveFileIsHandedToTheSystemPlayer)
     EXPECT_EQ(sounds.settle(), Names{name});
     EXPECT_GE(sounds.bytesServed(), 44u) << "the wave's header was not read";
     EXPECT_EQ(sounds.filesClosed(), 1);
-    RecordProperty("waveOutDevices", static_cast<int>(waveOutGetNumDevs()));
+    RecordProperty("waveOutDevices", static_cast<int>(systemWinmm().waveOutDevices()));
 
     DeleteFileA(served.c_str());
     DeleteFileA(plain.c_str());
