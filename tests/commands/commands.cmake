@@ -56,9 +56,23 @@ set_target_properties(commands_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMA
 add_dependencies(commands_tests fixture_saver fixture_lingering_saver fixture_winmm_by_name
   planted_winmm)
 
-add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe)
+add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
+  --gtest_filter=-PlantedWinmm.*)
 set(COMMANDS_TESTS commands)
 dormity_family_runs(commands_tests commands ${COMMANDS_DIR} COMMANDS_TESTS)
+
+# The planted winmm.dll, in processes where nothing loaded winmm before the
+# program (a module already loaded is found by its name alone), as the
+# default system and as each family.
+add_test(NAME commands_winmm COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
+  --gtest_filter=PlantedWinmm.*)
+list(APPEND COMMANDS_TESTS commands_winmm)
+foreach(version win98 nt40 win2k)
+  add_test(NAME commands_winmm_${version}
+    COMMAND ${WINE_RUN} --version ${version} ${COMMANDS_DIR}/commands_tests_${version}.exe
+            --gtest_filter=PlantedWinmm.*)
+  list(APPEND COMMANDS_TESTS commands_winmm_${version})
+endforeach()
 
 add_test(NAME commands_menu
   COMMAND bash ${COMMANDS_SRC}/menu_e2e.sh ${CMAKE_BINARY_DIR})
@@ -70,8 +84,10 @@ set_tests_properties(commands_menu PROPERTIES SKIP_RETURN_CODE 77)
 # stand-ins for its rundll32.exe) and hold windows named like the program's:
 # never beside the other areas' tests that do the same. Wine is told to
 # prefer a winmm.dll found by the search (the program's folder first) to
-# its own, as Windows does for a DLL that is not a known one.
+# its own, as Windows does for a DLL that is not a known one; and to run
+# the file installed as the system directory's rundll32.exe (the stand-in),
+# where it would otherwise start its own built-in program whatever the file.
 set_tests_properties(${COMMANDS_TESTS} PROPERTIES
   TIMEOUT 180
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"
-  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};DORMITY_DLL_OVERRIDES=winmm=n,b")
+  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};DORMITY_DLL_OVERRIDES=winmm,rundll32.exe=n,b")

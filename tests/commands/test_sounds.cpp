@@ -64,6 +64,7 @@ std::string waveFile()
 
 class FamilySounds : public CommandTest {};
 class Sounds : public CommandTest {};
+class PlantedWinmm : public CommandTest {};
 
 } // namespace
 
@@ -112,17 +113,19 @@ TEST_F(FamilySounds, EachActionPlaysItsOwnEventsSoundAndNoOtherDoes)
 }
 
 // Beside this test lies a planted winmm.dll, and Wine is told to prefer a
-// winmm.dll that the search finds to its own: a bare name would load the
-// planted one. The program's sounds must come from the system's.
-TEST_F(FamilySounds, AWinmmBesideTheProgramIsNeverLoadedAndTheSoundsStillPlay)
+// winmm.dll that the search finds to its own (as Windows does for a DLL
+// that is not a known one): a bare name loads the planted one. The
+// program's first sound must load the system's, and all of them play.
+// A module already loaded is found by its name alone, so this runs in a
+// process of its own where nothing loaded winmm before (CTest's
+// commands_winmm runs).
+TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
 {
-    char overrides[512] = "";
-    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
-    ASSERT_NE(std::string(overrides).find("winmm=n,b"), std::string::npos)
-        << "run through CTest: the commands tests need WINEDLLOVERRIDES winmm=n,b";
+    ASSERT_EQ(GetModuleHandleA("winmm.dll"), static_cast<HMODULE>(nullptr))
+        << "winmm is loaded already: run with --gtest_filter=PlantedWinmm.*";
     ASSERT_TRUE(fileExists(plantedWinmmPath()));
     const std::string ownMarker = plantedWinmmMarker(GetCurrentProcessId());
-    ASSERT_FALSE(fileExists(ownMarker)) << "loaded into this test before it began";
+    DeleteFileA(ownMarker.c_str());  // from an earlier process of the same id
 
     // The trap works: a program here asking for winmm.dll by name gets it.
     STARTUPINFOA startup;
@@ -136,13 +139,25 @@ TEST_F(FamilySounds, AWinmmBesideTheProgramIsNeverLoadedAndTheSoundsStillPlay)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     std::string childMarker = plantedWinmmMarker(process.dwProcessId);
-    EXPECT_TRUE(fileExists(childMarker)) << "the planted winmm.dll is not found by name";
+    bool trapWorks = fileExists(childMarker);
     DeleteFileA(childMarker.c_str());
+    ASSERT_TRUE(trapWorks) << "the planted winmm.dll is not found by name (CTest runs these "
+                              "tests with WINEDLLOVERRIDES winmm=n,b)";
 
-    // The program's first sound loads winmm; every event plays through it.
+    // No sound yet, no winmm; the first sound loads the system's.
     assignAllSix();
-    SoundRecorder sounds;
     start(true);
+    EXPECT_EQ(GetModuleHandleA("winmm.dll"), static_cast<HMODULE>(nullptr));
+    tray().playEventSound(SOUND_LAUNCH);
+    EXPECT_FALSE(fileExists(ownMarker)) << "the planted winmm.dll was loaded";
+    char loaded[MAX_PATH] = "";
+    GetModuleFileNameA(tray().soundLibrary.get(), loaded, sizeof loaded);
+    EXPECT_EQ(lstrcmpiA(loaded, (systemDirectory() + "\\winmm.dll").c_str()), 0) << loaded;
+
+    // Every event plays through it (the first sound, still on its way when
+    // the recorder came, may or may not have reached it).
+    SoundRecorder sounds;
+    sounds.settle();
     for (int event = 0; event < 6; ++event) {
         EXPECT_TRUE(tray().playEventSound(event));
         EXPECT_EQ(sounds.settle(), heard(kEvents[event])) << "event " << event;
