@@ -1,8 +1,6 @@
 #include "application.h"
 
 #include <new>
-#include <stdlib.h>
-#include <string.h>
 
 #include "error_log.h"
 #include "handles.h"
@@ -25,6 +23,22 @@ void setAllocator(Allocator allocator)
     currentAllocator = allocator;
 }
 
+void* allocateBlock(size_t size)
+{
+    return HeapAlloc(GetProcessHeap(), 0, size);
+}
+
+void* allocateZeroedBlock(size_t size)
+{
+    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+}
+
+void freeBlock(void* block)
+{
+    if (block)
+        HeapFree(GetProcessHeap(), 0, block);
+}
+
 void* onOutOfMemory(size_t)
 {
     // logError allocates the box text itself; if that fails too we are
@@ -39,7 +53,7 @@ void* onOutOfMemory(size_t)
 
 void* allocateObject(size_t size)
 {
-    void* block = currentAllocator ? currentAllocator(size) : malloc(size);
+    void* block = currentAllocator ? currentAllocator(size) : allocateBlock(size);
     if (!block)
         return onOutOfMemory(size);
     return block;
@@ -73,7 +87,7 @@ Application::~Application()
         delete trayWindow;
         trayWindow = nullptr;
     }
-    free(errorText);
+    freeBlock(errorText);
     errorText = nullptr;
     setErrorLogApplication(nullptr);
 }
@@ -133,7 +147,7 @@ int runDormity(HINSTANCE instance)
         return 0;
     }
 
-    Application* app = static_cast<Application*>(malloc(sizeof(Application)));
+    Application* app = static_cast<Application*>(allocateBlock(sizeof(Application)));
     if (!app)
         return 0;
     new (app) Application(instance);
@@ -149,6 +163,6 @@ int runDormity(HINSTANCE instance)
 
     showPendingError(*app);
     app->~Application();
-    free(app);
+    freeBlock(app);
     return 0;
 }

@@ -41,9 +41,17 @@ void* onOutOfMemory(size_t size);
 // null comes back. Used for the TrayWindow and the error text.
 void* allocateObject(size_t size);
 
-// Replaceable so that tests can make allocations fail; null restores malloc.
+// Replaceable so that tests can make allocations fail; null restores the
+// process heap (allocateBlock).
 typedef void* (*Allocator)(size_t size);
 void setAllocator(Allocator allocator);
+
+// The program's memory: the process heap through kernel32, since it links
+// no C runtime. Both allocations return null on failure; freeBlock takes
+// what either returned (or null) back.
+void* allocateBlock(size_t size);
+void* allocateZeroedBlock(size_t size);
+void freeBlock(void* block);
 
 // What the first instance publishes in "DormityMem" and a second one reads.
 DWORD windowToShared(HWND window);

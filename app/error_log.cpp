@@ -1,10 +1,9 @@
 #include "error_log.h"
 
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "application.h"
+#include "handles.h"
 #include "text.h"
 
 namespace {
@@ -42,7 +41,7 @@ size_t formatLogHeader(char* out, size_t size, const char* time, const char* dat
                "\n\n\nThis file contains information on errors encountered by the above\napplication."
                "\n\nCreated at %s on %s \n\n---\n\n",
                kRule, "Dormity", "2.06.00", kRule, kCredit, time, date);
-    return strlen(out);
+    return textLength(out);
 }
 
 size_t formatLogEntry(char* out, size_t size, const char* time, const char* date,
@@ -53,13 +52,13 @@ size_t formatLogEntry(char* out, size_t size, const char* time, const char* date
                "      %s -- "
                "%s\n---\n\n",
                time, date, what, detail);
-    return strlen(out);
+    return textLength(out);
 }
 
 size_t formatErrorBoxText(char* out, size_t size, const char* what, const char* detail)
 {
     formatText(out, size, "%s\n\n%s", what, detail);
-    return strlen(out);
+    return textLength(out);
 }
 
 void systemErrorText(DWORD code, char* out, size_t size)
@@ -74,24 +73,52 @@ void systemErrorText(DWORD code, char* out, size_t size)
 
 namespace {
 
-// Writes one text to "error.txt", opened for appending in text mode so that
-// every "\n" is stored as CR LF. A file that cannot be opened is skipped.
+// Writes one text to the end of "error.txt" the way the C runtime's text
+// mode "a+" does: the file is created when missing, an end-of-file mark
+// (Ctrl+Z) ending it is dropped, and every "\n" is stored as CR LF. A file
+// that cannot be opened is skipped.
 void appendToLog(const char* text)
 {
-    FILE* file = fopen(ERROR_LOG_FILE, "a+");
+    UniqueFile file(CreateFileA(ERROR_LOG_FILE, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return;
-    fputs(text, file);
-    fclose(file);
+    DWORD size = GetFileSize(file.get(), nullptr);
+    if (size != INVALID_FILE_SIZE && size > 0) {
+        char last = 0;
+        DWORD read = 0;
+        SetFilePointer(file.get(), -1, nullptr, FILE_END);
+        if (ReadFile(file.get(), &last, 1, &read, nullptr) && read == 1 && last == '\x1A') {
+            SetFilePointer(file.get(), -1, nullptr, FILE_END);
+            SetEndOfFile(file.get());
+        }
+    }
+    SetFilePointer(file.get(), 0, nullptr, FILE_END);
+    char chunk[256];
+    size_t used = 0;
+    for (const char* p = text;; ++p) {
+        // Room for a CR LF pair is kept; the chunk goes out when full and at
+        // the end of the text.
+        if (*p == '\0' || used + 2 > sizeof chunk) {
+            DWORD written = 0;
+            if (used > 0 && !WriteFile(file.get(), chunk, static_cast<DWORD>(used), &written, nullptr))
+                return;
+            used = 0;
+            if (*p == '\0')
+                return;
+        }
+        if (*p == '\n')
+            chunk[used++] = '\r';
+        chunk[used++] = *p;
+    }
 }
 
 bool logExists()
 {
-    FILE* file = fopen(ERROR_LOG_FILE, "r");
-    if (!file)
-        return false;
-    fclose(file);
-    return true;
+    UniqueFile file(CreateFileA(ERROR_LOG_FILE, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
 }
 
 } // namespace
@@ -125,21 +152,21 @@ void logError(const char* what, const char* detail)
     }
 
     // The detail can be long; size the entry to it instead of cutting it.
-    size_t entrySize = strlen(what) + strlen(detail) + 200;
-    char* entry = static_cast<char*>(malloc(entrySize));
+    size_t entrySize = textLength(what) + textLength(detail) + 200;
+    char* entry = static_cast<char*>(allocateBlock(entrySize));
     if (entry) {
         formatLogEntry(entry, entrySize, time, date, what, detail);
         appendToLog(entry);
-        free(entry);
+        freeBlock(entry);
     }
 
     if (!logApplication)
         return;
-    size_t boxSize = strlen(what) + strlen(detail) + 10;
+    size_t boxSize = textLength(what) + textLength(detail) + 10;
     char* boxText = static_cast<char*>(allocateObject(boxSize));
     if (!boxText)
         return; // the earlier text, if any, is kept and shown
     formatErrorBoxText(boxText, boxSize, what, detail);
-    free(logApplication->errorText);
+    freeBlock(logApplication->errorText);
     logApplication->errorText = boxText;
 }

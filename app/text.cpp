@@ -1,40 +1,169 @@
 #include "text.h"
 
+#include <windows.h>
 #include <stdarg.h>
-#include <stdio.h>
-#include <string.h>
+
+namespace {
+
+// Writes into a buffer of size bytes, keeping room for the terminator and
+// remembering whether anything had to be dropped.
+struct BoundedWriter {
+    char* out;
+    size_t size;
+    size_t used;
+    bool cut;
+
+    void put(char c)
+    {
+        if (used + 1 < size)
+            out[used++] = c;
+        else
+            cut = true;
+    }
+    void repeat(char c, int count)
+    {
+        for (; count > 0; --count)
+            put(c);
+    }
+};
+
+struct Conversion {
+    bool zeroPad;
+    int width;      // minimum field width
+    int precision;  // minimum digits; -1 when none was given
+};
+
+void putNumber(BoundedWriter& writer, const Conversion& spec, bool negative, unsigned value)
+{
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    int zeros = spec.precision > count ? spec.precision - count : 0;
+    int length = (negative ? 1 : 0) + zeros + count;
+    int padding = spec.width > length ? spec.width - length : 0;
+    // With a precision the "0" flag is ignored, as printf does.
+    bool padWithZeros = spec.zeroPad && spec.precision < 0;
+    if (!padWithZeros)
+        writer.repeat(' ', padding);
+    if (negative)
+        writer.put('-');
+    if (padWithZeros)
+        writer.repeat('0', padding);
+    writer.repeat('0', zeros);
+    while (count > 0)
+        writer.put(digits[--count]);
+}
+
+int readNumber(const char*& p)
+{
+    int value = 0;
+    while (*p >= '0' && *p <= '9' && value < 1000)
+        value = value * 10 + (*p++ - '0');
+    return value;
+}
+
+} // namespace
 
 bool formatText(char* out, size_t size, const char* format, ...)
 {
     if (size == 0)
         return false;
+    BoundedWriter writer = {out, size, 0, false};
+    bool understood = true;
     va_list args;
     va_start(args, format);
-    // msvcrt's _vsnprintf returns -1 and leaves the buffer unterminated when
-    // the text does not fit; the last byte is terminated here in every case.
-    int written = _vsnprintf(out, size, format, args);
+    for (const char* p = format; *p && understood; ++p) {
+        if (*p != '%') {
+            writer.put(*p);
+            continue;
+        }
+        ++p;
+        Conversion spec = {false, 0, -1};
+        if (*p == '0') {
+            spec.zeroPad = true;
+            ++p;
+        }
+        spec.width = readNumber(p);
+        if (*p == '.') {
+            ++p;
+            spec.precision = readNumber(p);
+        }
+        switch (*p) {
+        case '%':
+            writer.put('%');
+            break;
+        case 's': {
+            const char* text = va_arg(args, const char*);
+            for (; *text; ++text)
+                writer.put(*text);
+            break;
+        }
+        case 'd': {
+            int value = va_arg(args, int);
+            unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value)
+                                           : static_cast<unsigned>(value);
+            putNumber(writer, spec, value < 0, magnitude);
+            break;
+        }
+        case 'u':
+            putNumber(writer, spec, false, va_arg(args, unsigned));
+            break;
+        default:  // not one of the program's conversions
+            understood = false;
+            break;
+        }
+    }
     va_end(args);
-    out[size - 1] = '\0';
-    return written >= 0 && static_cast<size_t>(written) < size;
+    out[writer.used] = '\0';
+    return understood && !writer.cut;
 }
 
 bool copyText(char* out, size_t size, const char* text)
 {
     if (size == 0)
         return false;
-    size_t length = strlen(text);
-    bool fits = length < size;
-    if (!fits)
-        length = size - 1;
-    memcpy(out, text, length);
+    size_t length = 0;
+    while (length + 1 < size && text[length])
+        ++length;
+    bool fits = text[length] == '\0';
+    for (size_t i = 0; i < length; ++i)
+        out[i] = text[i];
     out[length] = '\0';
     return fits;
 }
 
 bool appendText(char* out, size_t size, const char* text)
 {
-    size_t used = strnlen(out, size);
+    size_t used = 0;
+    while (used < size && out[used])
+        ++used;
     if (used >= size)
         return false;
     return copyText(out + used, size - used, text);
+}
+
+size_t textLength(const char* text)
+{
+    return static_cast<size_t>(lstrlenA(text));
+}
+
+bool textEquals(const char* first, const char* second)
+{
+    while (*first && *first == *second) {
+        ++first;
+        ++second;
+    }
+    return *first == *second;
+}
+
+bool textContains(const char* text, char character)
+{
+    for (; *text; ++text) {
+        if (*text == character)
+            return true;
+    }
+    return false;
 }

@@ -1,9 +1,12 @@
-// Bounded text helpers for the program's fixed buffers.
+// Bounded text helpers for the program's fixed buffers. The program links no
+// C runtime: these and kernel32's string functions are all it uses.
 #pragma once
 #include <stddef.h>
 
 // Formats into out (size bytes, always terminated). Returns false when the
-// text had to be cut to fit.
+// text had to be cut to fit, or when the format holds a conversion outside
+// the few the program uses: "%%", "%s" and "%d" / "%u" with an optional "0"
+// flag, width and precision (minimum digits), as in "%02u" and "%.2d".
 bool formatText(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
@@ -12,3 +15,12 @@ bool copyText(char* out, size_t size, const char* text);
 
 // Appends to the terminated text in out. Returns false when cut.
 bool appendText(char* out, size_t size, const char* text);
+
+// Length of a terminated text (kernel32's lstrlenA).
+size_t textLength(const char* text);
+
+// Byte for byte, letter case included.
+bool textEquals(const char* first, const char* second);
+
+// Whether the character occurs in the text before its terminator.
+bool textContains(const char* text, char character);

@@ -1,6 +1,5 @@
 #include "tray_window.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "../commands/blink_preference.h"
@@ -26,7 +25,7 @@ void* TrayWindow::operator new(size_t size) noexcept
 
 void TrayWindow::operator delete(void* block) noexcept
 {
-    free(block);
+    freeBlock(block);
 }
 
 POINT hiddenWindowPosition(int screenWidth, int screenHeight)
@@ -71,7 +70,7 @@ UINT taskbarCreatedMessage()
 
 TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
-      highlightBrush(nullptr), menuBrush(nullptr), saverCount(0)
+      highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary()
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -137,6 +136,8 @@ TrayWindow::~TrayWindow()
     UnregisterClassA(DORMITY_CLASS_NAME, owner->instance);
     if (procApplication == owner)
         procApplication = nullptr;
+    stopSound();
+    soundLibrary.reset();
 }
 
 UINT TrayWindow::pumpMessage()

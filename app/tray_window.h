@@ -6,6 +6,7 @@
 
 #include "../saverconfig/catalogue.h"
 #include "../saverconfig/saver_settings.h"
+#include "handles.h"
 
 struct Application;
 
@@ -54,6 +55,10 @@ struct TrayWindow {
     WORD saverCount;
     // Owns the entries that saverList and noneEntry point into.
     SaverCatalogue catalogue;
+    // The system's winmm.dll, loaded by full path when the first sound
+    // plays and kept: an asynchronous sound goes on playing from it after
+    // the call returns. Stopped and freed in the teardown.
+    UniqueModule soundLibrary;
 
     explicit TrayWindow(Application& owner);
     ~TrayWindow();
@@ -96,6 +101,8 @@ struct TrayWindow {
     void changePassword();
     void lockWorkstation();
     bool playEventSound(int event);
+    // Stops a sound still playing; the library stays loaded.
+    void stopSound();
 
     // Handlers run by the window procedure itself.
     void toggleSaverActive();

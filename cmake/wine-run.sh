@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the build tree's own prefix.
 #   wine-run.sh --prefix DIR [--version win98|nt40|win2k|winxp] program.exe [args...]
+# DORMITY_DLL_OVERRIDES, when set, is added to Wine's DLL load orders.
 # The version option makes Wine report that system to this program (by its
 # file name), so family-dependent code is exercised on each family.
 # DORMITY_WINEARCH=win64 runs the 64-bit test build in a 64-bit prefix with
@@ -18,7 +19,8 @@ done
 [ -n "$prefix" ] || { echo "wine-run.sh: --prefix is required" >&2; exit 2; }
 case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
 arch=${DORMITY_WINEARCH:-win32}
-export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d${DORMITY_DLL_OVERRIDES:+;$DORMITY_DLL_OVERRIDES}"
 mkdir -p "$(dirname "$prefix")"
 if [ "$arch" = win64 ]; then
   # Debian's wine script prefers the 32-bit loader whenever it is installed;

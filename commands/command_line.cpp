@@ -1,15 +1,39 @@
 #include "command_line.h"
 
-#include <string.h>
-
 #include "../app/text.h"
 
 bool buildSaverCommand(const char* fileName, const char* switchText, char* out, size_t size)
 {
-    bool quote = strchr(fileName, ' ') != nullptr && fileName[0] != '"';
+    bool quote = textContains(fileName, ' ') && fileName[0] != '"';
     if (quote)
         return formatText(out, size, "\"%s\"%s", fileName, switchText);
     return formatText(out, size, "%s%s", fileName, switchText);
+}
+
+bool buildSystemFilePath(const char* directory, const char* fileName, char* out, size_t size)
+{
+    size_t length = textLength(directory);
+    const char* separator = length > 0 && directory[length - 1] == '\\' ? "" : "\\";
+    if (length == 0 || !formatText(out, size, "%s%s%s", directory, separator, fileName)) {
+        if (size > 0)
+            out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
+                                   const char* systemDirectory, char* out, size_t size)
+{
+    const char* directory = family == FAMILY_95 ? windowsDirectory : systemDirectory;
+    char program[SAVER_PATH_SIZE];
+    if (!buildSystemFilePath(directory, "rundll32.exe", program, sizeof program)
+        || !buildSaverCommand(program, " " DISPLAY_PROPERTIES_ARGUMENTS, out, size)) {
+        if (size > 0)
+            out[0] = '\0';
+        return false;
+    }
+    return true;
 }
 
 const char* soundKeyForEvent(int event)

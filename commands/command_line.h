@@ -1,6 +1,9 @@
-// Command lines built from the configured screen saver's file name.
+// Command lines built from the configured screen saver's file name, and the
+// system programs' full paths.
 #pragma once
 #include <stddef.h>
+
+#include "../saverconfig/saver_settings.h"
 
 // fileName followed by switchText (" /c", " /a 0"). A name with a blank
 // that is not already quoted is quoted, so that "C:\Program Files\x.scr"
@@ -10,7 +13,22 @@ bool buildSaverCommand(const char* fileName, const char* switchText, char* out, 
 // Enough for a 259-character name, two quotes, a switch and the terminator.
 #define SAVER_COMMAND_SIZE 300
 
-#define DISPLAY_PROPERTIES_COMMAND "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"
+// What the display control panel is started with: its screen saver page.
+#define DISPLAY_PROPERTIES_ARGUMENTS "shell32.dll,Control_RunDLL DESK.CPL,,1"
+
+// directory, a separator and fileName: the full path of a system file. A
+// root directory ("C:\") keeps its one separator. False, with out empty,
+// for an empty (unknown) directory or when the path does not fit.
+bool buildSystemFilePath(const char* directory, const char* fileName, char* out, size_t size);
+
+// The system's own rundll32.exe with the display control panel's arguments.
+// The program is named by its full path, so that nothing in the program's
+// own folder (searched first for a bare name) can stand in for it: in the
+// Windows directory on the 95 family, in the system directory on the NT
+// family; quoted when the path holds a blank. False, with out empty, when
+// that directory is unknown (empty) or the command does not fit.
+bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
+                                   const char* systemDirectory, char* out, size_t size);
 
 // Registry key (under HKEY_CURRENT_USER) holding the sound of an event, or
 // null for an index outside 0 to 5.

@@ -4,8 +4,64 @@
 
 #include "../app/application.h"
 #include "../app/handles.h"
+#include "../app/text.h"
 #include "../app/tray_window.h"
 #include "command_line.h"
+
+namespace {
+
+typedef BOOL(WINAPI* PlaySoundFunction)(LPCSTR sound, HMODULE module, DWORD flags);
+
+// winmm is not one of the system's known DLLs: asked for by name, the
+// loader would take a winmm.dll from the program's own folder first. It is
+// loaded from the system directory by full path, and its own imports are
+// looked up from there too.
+HMODULE loadSoundLibrary()
+{
+    char directory[SAVER_PATH_SIZE];
+    UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory)
+        return nullptr;
+    char path[SAVER_PATH_SIZE];
+    if (!buildSystemFilePath(directory, "winmm.dll", path, sizeof path))
+        return nullptr;
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+PlaySoundFunction soundPlayer(HMODULE library)
+{
+    if (!library)
+        return nullptr;
+    // Through the generic function type, which every function type may be
+    // cast from and to.
+    FARPROC found = GetProcAddress(library, "PlaySoundA");
+    return reinterpret_cast<PlaySoundFunction>(reinterpret_cast<void (*)(void)>(found));
+}
+
+// The directory a system program lives in, or "" when it cannot be read.
+void readDirectory(UINT(WINAPI* read)(LPSTR, UINT), char (&out)[SAVER_PATH_SIZE])
+{
+    UINT length = read(out, sizeof out);
+    if (length == 0 || length >= sizeof out)
+        out[0] = '\0';
+}
+
+// The display control panel on its screen saver page, through the system's
+// own rundll32.exe; WinExec's result, or 0 when no command could be built.
+UINT startDisplayProperties(SaverFamily family)
+{
+    char windowsDirectory[SAVER_PATH_SIZE];
+    char systemDirectory[SAVER_PATH_SIZE];
+    readDirectory(GetWindowsDirectoryA, windowsDirectory);
+    readDirectory(GetSystemDirectoryA, systemDirectory);
+    char command[SAVER_PATH_SIZE + 64];
+    if (!buildDisplayPropertiesCommand(family, windowsDirectory, systemDirectory, command,
+                                       sizeof command))
+        return 0;
+    return WinExec(command, SW_SHOWNORMAL);
+}
+
+} // namespace
 
 bool TrayWindow::playEventSound(int event)
 {
@@ -24,8 +80,25 @@ bool TrayWindow::playEventSound(int event)
                              &size) != ERROR_SUCCESS)
             memset(sound, 0, sizeof sound);
     }
-    // No default sound: an empty or unplayable name is silence.
-    return PlaySoundA(sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT) != FALSE;
+    // Nothing to play and nothing of ours playing: silence, and the
+    // library is not loaded for it.
+    if (!soundLibrary && sound[0] == '\0')
+        return false;
+    if (!soundLibrary)
+        soundLibrary.reset(loadSoundLibrary());
+    // Without the library, silence as for an empty name. No default sound:
+    // an empty or unplayable name is silence too.
+    PlaySoundFunction play = soundPlayer(soundLibrary.get());
+    if (!play)
+        return false;
+    return play(sound, nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT) != FALSE;
+}
+
+void TrayWindow::stopSound()
+{
+    PlaySoundFunction play = soundPlayer(soundLibrary.get());
+    if (play)
+        play(nullptr, nullptr, 0);
 }
 
 bool TrayWindow::runSaver(bool launch)
@@ -38,13 +111,13 @@ bool TrayWindow::runSaver(bool launch)
         showSaverState(true);
     }
 
-    if (strcmp(fileName, NO_SAVER_TEXT) == 0) {
+    if (textEquals(fileName, NO_SAVER_TEXT)) {
         int answer = MessageBoxA(nullptr,
                                  "There is no Screen Saver currently selected.  "
                                  "Would you like to select a Screen Saver?",
                                  "No Screen Saver", MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL);
         if (answer == IDYES)
-            WinExec(DISPLAY_PROPERTIES_COMMAND, SW_SHOWNORMAL);
+            startDisplayProperties(family());
         return true;
     }
 
@@ -66,7 +139,7 @@ bool TrayWindow::runSaver(bool launch)
 
 bool TrayWindow::openDisplayProperties()
 {
-    return WinExec(DISPLAY_PROPERTIES_COMMAND, SW_SHOWNORMAL) > 31;
+    return startDisplayProperties(family()) > 31;
 }
 
 void TrayWindow::changePassword()

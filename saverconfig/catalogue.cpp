@@ -1,8 +1,8 @@
 #include "catalogue.h"
 
-#include <stdlib.h>
 #include <string.h>
 
+#include "../app/application.h"
 #include "../app/handles.h"
 #include "../app/text.h"
 #include "../res/resource.h"
@@ -10,7 +10,7 @@
 void saverNameFromFile(const char* longName, char* out, size_t size)
 {
     copyText(out, size, longName);
-    size_t length = strlen(out);
+    size_t length = textLength(out);
     out[length > 4 ? length - 4 : 0] = '\0';
 }
 
@@ -32,7 +32,7 @@ bool sameSaverItems(const SaverEntry* a, const SaverEntry* b)
 {
     while (a && b) {
         if (a->menuId != b->menuId || a->itemWidth != b->itemWidth
-            || strcmp(a->description, b->description) != 0 || strcmp(a->fileName, b->fileName) != 0)
+            || !textEquals(a->description, b->description) || !textEquals(a->fileName, b->fileName))
             return false;
         a = a->next;
         b = b->next;
@@ -44,7 +44,7 @@ void freeSaverEntries(SaverEntry* newest)
 {
     while (newest) {
         SaverEntry* next = newest->next;
-        free(newest);
+        freeBlock(newest);
         newest = next;
     }
 }
@@ -53,7 +53,7 @@ namespace {
 
 void freeRecords(SaverRecordList& list)
 {
-    free(list.records);
+    freeBlock(list.records);
     list.records = nullptr;
     list.count = 0;
     list.capacity = 0;
@@ -65,7 +65,7 @@ bool sameFile(const SaverFileRecord& record, BYTE directory, const WIN32_FIND_DA
         && record.sizeHigh == found.nFileSizeHigh
         && CompareFileTime(&record.written, &found.ftLastWriteTime) == 0
         && CompareFileTime(&record.created, &found.ftCreationTime) == 0
-        && strcmp(record.name, found.cFileName) == 0;
+        && textEquals(record.name, found.cFileName);
 }
 
 } // namespace
@@ -125,7 +125,7 @@ void SaverCatalogue::beginRebuild(SaverFamily family, const SaverWidthRule& rule
     none = nullptr;
     count = 0;
     copyText(currentDescription, sizeof currentDescription, "none");
-    SaverEntry* entry = static_cast<SaverEntry*>(calloc(1, sizeof(SaverEntry)));
+    SaverEntry* entry = static_cast<SaverEntry*>(allocateZeroedBlock(sizeof(SaverEntry)));
     if (!entry) {
         failed_ = true;
         return;
@@ -143,9 +143,12 @@ SaverFileRecord* SaverCatalogue::addRecord()
 {
     if (current_.count == current_.capacity) {
         size_t capacity = current_.capacity ? current_.capacity * 2 : 16;
-        void* grown = realloc(current_.records, capacity * sizeof(SaverFileRecord));
+        void* grown = allocateBlock(capacity * sizeof(SaverFileRecord));
         if (!grown)
             return nullptr;
+        if (current_.count)
+            memcpy(grown, current_.records, current_.count * sizeof(SaverFileRecord));
+        freeBlock(current_.records);
         current_.records = static_cast<SaverFileRecord*>(grown);
         current_.capacity = capacity;
     }
@@ -174,7 +177,7 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     if (directoryIndex_ >= 2)
         return;
     // A directory whose name changed has nothing to reuse.
-    bool reuse = strcmp(directories_[directoryIndex_], pattern) == 0;
+    bool reuse = textEquals(directories_[directoryIndex_], pattern);
 
     WIN32_FIND_DATAA found;
     UniqueFind search(FindFirstFileA(pattern, &found));
@@ -216,9 +219,9 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
 
 void SaverCatalogue::addEntry(SaverFileRecord& record, const char* path)
 {
-    SaverEntry* entry = static_cast<SaverEntry*>(calloc(1, sizeof(SaverEntry)));
+    SaverEntry* entry = static_cast<SaverEntry*>(allocateZeroedBlock(sizeof(SaverEntry)));
     if (!entry || !none) {
-        free(entry);
+        freeBlock(entry);
         failed_ = true;
         return;
     }

@@ -85,7 +85,7 @@ void readCurrentSaver(SaverFamily family, char* out)
         || size == 0)
         return;
     value[SAVER_PATH_SIZE] = '\0';
-    if (strlen(value) >= SAVER_PATH_SIZE)
+    if (textLength(value) >= SAVER_PATH_SIZE)
         return;
     memcpy(out, value, SAVER_PATH_SIZE);
 }
@@ -100,7 +100,7 @@ void writeCurrentSaver(SaverFamily family, const char* fileName)
     if (!key)
         return;
     RegSetValueExA(key.get(), kSaverValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileName),
-                   static_cast<DWORD>(strlen(fileName) + 1));
+                   static_cast<DWORD>(textLength(fileName) + 1));
 }
 
 void clearCurrentSaver(SaverFamily family)
@@ -227,7 +227,7 @@ bool isWin4Saver(SaverFamily family)
         return true;
     char path[SAVER_PATH_SIZE];
     readCurrentSaver(FAMILY_95, path);
-    if (strcmp(path, NO_SAVER_TEXT) == 0)
+    if (textEquals(path, NO_SAVER_TEXT))
         return false;
     UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                 nullptr));

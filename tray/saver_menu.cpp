@@ -20,7 +20,7 @@ WORD saverEntryWidth(const void* context, const char* description, bool none)
 {
     const SaverWidths& widths = *static_cast<const SaverWidths*>(context);
     WORD rule = none ? noneItemWidth(widths.points)
-                     : saverItemWidth(strlen(description), widths.points, widths.family);
+                     : saverItemWidth(textLength(description), widths.points, widths.family);
     return fittedItemWidth(rule, widths.measure->width(description));
 }
 

@@ -2,7 +2,6 @@
 // from real screen saver files in the prefix's Windows and System
 // directories and read back through the menu API and the entry list.
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <string.h>
 
 #include <functional>
@@ -37,14 +36,17 @@ std::string markerPath()
     return std::string(temp) + "dormity-scr-code-ran.txt";
 }
 
-// Blocks in use on the C runtime's heap, where the entries live.
-int usedHeapBlocks()
+// Entry-sized blocks in use on the process heap, where the entries live.
+int usedEntryBlocks()
 {
-    _HEAPINFO info;
-    info._pentry = nullptr;
+    HANDLE heap = GetProcessHeap();
+    PROCESS_HEAP_ENTRY entry;
+    memset(&entry, 0, sizeof entry);
     int used = 0;
-    while (_heapwalk(&info) == _HEAPOK)
-        used += info._useflag == _USEDENTRY;
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry))
+        used += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) && entry.cbData == sizeof(SaverEntry);
+    HeapUnlock(heap);
     return used;
 }
 
@@ -303,10 +305,11 @@ TEST_F(Catalogue, OpeningTheSubmenuTwiceGivesTheSameItemsAndFreesTheOldList)
 
     // Each rebuild frees the list it replaces: many rebuilds leave the
     // heap holding as many blocks as one.
-    int before = usedHeapBlocks();
+    int before = usedEntryBlocks();
+    ASSERT_GE(before, static_cast<int>(expected.size() + 1)) << "the live list is not counted";
     for (int i = 0; i < 100; ++i)
         openSaverSubmenu(tray);
-    int after = usedHeapBlocks();
+    int after = usedEntryBlocks();
     EXPECT_EQ(after, before) << "blocks left behind by 100 rebuilds";
     EXPECT_EQ(GetMenuItemCount(saverSubmenu(tray)), static_cast<int>(expected.size() + 1));
     expectCatalogue(tray, expected, 2);

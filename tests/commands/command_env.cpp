@@ -20,13 +20,47 @@ std::string lingeringSaverPath()
     return moduleDirectory() + "\\fixture_lingering_saver.exe";
 }
 
-std::string rundllFixturePath()
+std::string plantedRundllPath()
 {
     return moduleDirectory() + "\\rundll32.exe";
 }
 
-InstalledFile::InstalledFile(const std::string& from, const std::string& to) : path_(to)
+std::string systemRundllPath(SaverFamily family)
 {
+    return (family == FAMILY_95 ? windowsDirectory() : systemDirectory()) + "\\rundll32.exe";
+}
+
+std::string displayPropertiesLine(SaverFamily family)
+{
+    return systemRundllPath(family) + " shell32.dll,Control_RunDLL DESK.CPL,,1";
+}
+
+std::string winmmByNamePath()
+{
+    return moduleDirectory() + "\\fixture_winmm_by_name.exe";
+}
+
+std::string plantedWinmmPath()
+{
+    return moduleDirectory() + "\\winmm.dll";
+}
+
+std::string plantedWinmmMarker(DWORD processId)
+{
+    return plantedWinmmPath() + "." + std::to_string(processId) + ".loaded";
+}
+
+InstalledFile::InstalledFile(const std::string& from, const std::string& to)
+    : path_(to), saved_(to + ".dormity-saved")
+{
+    // An earlier run that ended before putting the original back left it
+    // aside: it goes back first, so that it is never lost.
+    if (fileExists(saved_))
+        MoveFileExA(saved_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (fileExists(path_)) {
+        replaced_ = MoveFileA(path_.c_str(), saved_.c_str()) != FALSE;
+        EXPECT_TRUE(replaced_) << "cannot move " << path_ << " aside";
+    }
     std::string directory = to.substr(0, to.find_last_of('\\'));
     if (CreateDirectoryA(directory.c_str(), nullptr))
         createdDirectory_ = directory;
@@ -39,8 +73,18 @@ InstalledFile::~InstalledFile()
     waitForStartedProcesses(10000);
     SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(path_.c_str());
+    if (replaced_) {
+        EXPECT_TRUE(MoveFileA(saved_.c_str(), path_.c_str()))
+            << "the original " << path_ << " was not put back";
+    }
     if (!createdDirectory_.empty())
         RemoveDirectoryA(createdDirectory_.c_str());
+}
+
+SystemRundllStandIns::SystemRundllStandIns()
+    : windows_(quickSaverPath(), systemRundllPath(FAMILY_95)),
+      system_(quickSaverPath(), systemRundllPath(FAMILY_NT))
+{
 }
 
 FixtureLog::FixtureLog()
@@ -410,6 +454,26 @@ DWORD WINAPI PromptAnswerer::watch(void* parameter)
 
 // --- Sounds -------------------------------------------------------------------
 
+const SystemWinmm& systemWinmm()
+{
+    static SystemWinmm winmm;
+    if (!winmm.module) {
+        winmm.module = LoadLibraryA((systemDirectory() + "\\winmm.dll").c_str());
+        EXPECT_NE(winmm.module, static_cast<HMODULE>(nullptr)) << "no winmm.dll in the system";
+        if (!winmm.module)
+            return winmm;
+        auto find = [](const char* name) {
+            return reinterpret_cast<void (*)(void)>(GetProcAddress(winmm.module, name));
+        };
+        winmm.playSound = reinterpret_cast<decltype(&PlaySoundA)>(find("PlaySoundA"));
+        winmm.installIOProc =
+            reinterpret_cast<decltype(&mmioInstallIOProcA)>(find("mmioInstallIOProcA"));
+        winmm.waveOutDevices =
+            reinterpret_cast<decltype(&waveOutGetNumDevs)>(find("waveOutGetNumDevs"));
+    }
+    return winmm;
+}
+
 namespace {
 
 const FOURCC kProbeFourcc = mmioFOURCC('D', 'M', 'T', 'S');
@@ -496,21 +560,33 @@ SoundRecorder::SoundRecorder()
     log.bytesServed = 0;
     log.filesClosed = 0;
     LeaveCriticalSection(&log.lock);
-    EXPECT_NE(mmioInstallIOProcA(kProbeFourcc, probeIoProc, MMIO_INSTALLPROC | MMIO_GLOBALPROC),
+    const SystemWinmm& winmm = systemWinmm();
+    if (!winmm.installIOProc) {
+        ADD_FAILURE() << "no mmioInstallIOProcA";
+        return;
+    }
+    EXPECT_NE(winmm.installIOProc(kProbeFourcc, probeIoProc, MMIO_INSTALLPROC | MMIO_GLOBALPROC),
               static_cast<LPMMIOPROC>(nullptr));
 }
 
 SoundRecorder::~SoundRecorder()
 {
+    const SystemWinmm& winmm = systemWinmm();
+    if (!winmm.playSound || !winmm.installIOProc)
+        return;
     // Stops and waits for every sound before the procedure goes.
-    PlaySoundA(nullptr, nullptr, 0);
-    mmioInstallIOProcA(kProbeFourcc, probeIoProc, MMIO_REMOVEPROC);
+    winmm.playSound(nullptr, nullptr, 0);
+    winmm.installIOProc(kProbeFourcc, probeIoProc, MMIO_REMOVEPROC);
 }
 
 std::vector<std::string> SoundRecorder::settle()
 {
     std::string marker = probeName("test-marker");
-    PlaySoundA(marker.c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+    if (!systemWinmm().playSound) {
+        ADD_FAILURE() << "no PlaySoundA";
+        return {};
+    }
+    systemWinmm().playSound(marker.c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
     SoundLog& log = soundLog();
     std::vector<std::string> earlier;
     bool found = pumpUntil(

@@ -5,6 +5,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <string>
 #include <vector>
@@ -19,13 +20,26 @@
 std::string quickSaverPath();
 // Logs the same, answers messages for three seconds, then logs "done".
 std::string lingeringSaverPath();
-// The quick fixture again, under the name rundll32.exe, in the directory
-// that WinExec searches first (the test's own).
-std::string rundllFixturePath();
+// The quick fixture again, under the name rundll32.exe, planted in the
+// directory that a search for a bare program name looks in first (the
+// test's own): the program must never start it.
+std::string plantedRundllPath();
+// Where the system's own rundll32.exe is: the Windows directory on the 95
+// family, the system directory on the NT family.
+std::string systemRundllPath(SaverFamily family);
+// The command line the display control panel is started with.
+std::string displayPropertiesLine(SaverFamily family);
 
-#define DISPLAY_PROPERTIES_LINE "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"
+// Asks for winmm.dll by its bare name (and logs its start like the quick
+// fixture): the loader's search decides which file it gets.
+std::string winmmByNamePath();
+// The fixture DLL named winmm.dll beside this test program; loaded into a
+// process, it leaves plantedWinmmMarker(that process's id).
+std::string plantedWinmmPath();
+std::string plantedWinmmMarker(DWORD processId);
 
-// Copies a file into place and removes it again.
+// Copies a file into place and removes it again. A file already there (a
+// system program of the prefix) is moved aside first and put back after.
 class InstalledFile {
 public:
     InstalledFile(const std::string& from, const std::string& to);
@@ -36,7 +50,21 @@ public:
 
 private:
     std::string path_;
+    std::string saved_;
+    bool replaced_ = false;
     std::string createdDirectory_;
+};
+
+// The stand-in for rundll32.exe installed where the system keeps its own,
+// in both the Windows and the system directory (so a wrong choice shows
+// as the wrong file, not as the prefix's real control panel).
+class SystemRundllStandIns {
+public:
+    SystemRundllStandIns();
+
+private:
+    InstalledFile windows_;
+    InstalledFile system_;
 };
 
 struct LoggedRun {
@@ -168,6 +196,16 @@ private:
 };
 
 // --- Sounds -----------------------------------------------------------------
+
+// The system's winmm.dll, taken by its full path as the program takes it:
+// beside this test lies a planted winmm.dll that a bare name would find.
+struct SystemWinmm {
+    HMODULE module = nullptr;
+    decltype(&PlaySoundA) playSound = nullptr;
+    decltype(&mmioInstallIOProcA) installIOProc = nullptr;
+    decltype(&waveOutGetNumDevs) waveOutDevices = nullptr;
+};
+const SystemWinmm& systemWinmm();
 
 // Records every file name the system's sound player opens through the
 // private I/O procedure "DMTS": a name of the form "<file>.DMTS+<anything>"

@@ -2,8 +2,10 @@
 # for the default system and, for the Family* suites, once per family) and
 # a run of the real program driven through its tray menu.
 #
-# Everything lives in a directory of its own: the fixture named rundll32.exe
-# must stand first in WinExec's search path for these tests only.
+# Everything lives in a directory of its own, beside the test program: the
+# fixture named rundll32.exe and the planted winmm.dll stand first in the
+# search for a bare name, for these tests only, and the program must find
+# neither.
 set(COMMANDS_DIR ${CMAKE_BINARY_DIR}/commands)
 set(COMMANDS_SRC ${CMAKE_CURRENT_SOURCE_DIR}/commands)
 
@@ -26,8 +28,18 @@ endfunction()
 commands_fixture(fixture_saver ${COMMANDS_SRC}/fixture_saver.cpp ${COMMANDS_FIXTURE_RES})
 commands_fixture(fixture_lingering_saver ${COMMANDS_SRC}/fixture_saver.cpp ${COMMANDS_FIXTURE_RES})
 target_compile_definitions(fixture_lingering_saver PRIVATE FIXTURE_LINGER_MS=3000)
+commands_fixture(fixture_winmm_by_name ${COMMANDS_SRC}/fixture_saver.cpp ${COMMANDS_FIXTURE_RES})
+target_compile_definitions(fixture_winmm_by_name PRIVATE FIXTURE_LOADS_WINMM)
 add_custom_command(TARGET fixture_saver POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:fixture_saver> ${COMMANDS_DIR}/rundll32.exe)
+
+# The planted winmm.dll (a module: no import library to be found by a
+# -lwinmm anywhere).
+add_library(planted_winmm MODULE ${COMMANDS_SRC}/planted_winmm.c)
+target_compile_options(planted_winmm PRIVATE ${DORMITY_WARNINGS})
+target_link_options(planted_winmm PRIVATE -static-libgcc)
+set_target_properties(planted_winmm PROPERTIES PREFIX "" OUTPUT_NAME winmm SUFFIX .dll
+  LIBRARY_OUTPUT_DIRECTORY ${COMMANDS_DIR})
 
 add_executable(saver_state ${COMMANDS_SRC}/saver_state.cpp)
 target_compile_options(saver_state PRIVATE ${DORMITY_WARNINGS})
@@ -41,11 +53,26 @@ dormity_test_executable(commands_tests
   ${COMMANDS_SRC}/test_sounds.cpp)
 target_compile_options(commands_tests PRIVATE ${DORMITY_WARNINGS})
 set_target_properties(commands_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMANDS_DIR})
-add_dependencies(commands_tests fixture_saver fixture_lingering_saver)
+add_dependencies(commands_tests fixture_saver fixture_lingering_saver fixture_winmm_by_name
+  planted_winmm)
 
-add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe)
+add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
+  --gtest_filter=-PlantedWinmm.*)
 set(COMMANDS_TESTS commands)
 dormity_family_runs(commands_tests commands ${COMMANDS_DIR} COMMANDS_TESTS)
+
+# The planted winmm.dll, in processes where nothing loaded winmm before the
+# program (a module already loaded is found by its name alone), as the
+# default system and as each family.
+add_test(NAME commands_winmm COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
+  --gtest_filter=PlantedWinmm.*)
+list(APPEND COMMANDS_TESTS commands_winmm)
+foreach(version win98 nt40 win2k)
+  add_test(NAME commands_winmm_${version}
+    COMMAND ${WINE_RUN} --version ${version} ${COMMANDS_DIR}/commands_tests_${version}.exe
+            --gtest_filter=PlantedWinmm.*)
+  list(APPEND COMMANDS_TESTS commands_winmm_${version})
+endforeach()
 
 add_test(NAME commands_menu
   COMMAND bash ${COMMANDS_SRC}/menu_e2e.sh ${CMAKE_BINARY_DIR})
@@ -53,10 +80,14 @@ list(APPEND COMMANDS_TESTS commands_menu)
 
 set_tests_properties(commands_menu PROPERTIES SKIP_RETURN_CODE 77)
 
-# They change the prefix's screen saver settings, install screen savers and
-# hold windows named like the program's: never beside the other areas' tests
-# that do the same.
+# They change the prefix's screen saver settings, install screen savers (and
+# stand-ins for its rundll32.exe) and hold windows named like the program's:
+# never beside the other areas' tests that do the same. Wine is told to
+# prefer a winmm.dll found by the search (the program's folder first) to
+# its own, as Windows does for a DLL that is not a known one; and to run
+# the file installed as the system directory's rundll32.exe (the stand-in),
+# where it would otherwise start its own built-in program whatever the file.
 set_tests_properties(${COMMANDS_TESTS} PROPERTIES
   TIMEOUT 180
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"
-  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};DORMITY_DLL_OVERRIDES=winmm,rundll32.exe=n,b")

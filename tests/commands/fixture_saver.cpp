@@ -1,8 +1,10 @@
 // A stand-in for a screen saver (and for rundll32.exe, and for a program
 // that must never run): it appends its own file name, a tab and its command
-// line to the file named by DORMITY_TEST_LOG and ends. Built twice: the
-// lingering variant stays alive for three seconds, answering messages like
-// a configuration dialog that waits for the user, and then logs "done".
+// line to the file named by DORMITY_TEST_LOG and ends. Built three times:
+// the lingering variant stays alive for three seconds, answering messages
+// like a configuration dialog that waits for the user, and then logs
+// "done"; the winmm variant asks for winmm.dll by its bare name before it
+// ends, as a program importing it does.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -40,6 +42,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     char line[2 * MAX_PATH + 400];
     snprintf(line, sizeof line, "%s\t%s", module, GetCommandLineA());
     appendLine(log, line);
+#ifdef FIXTURE_LOADS_WINMM
+    HMODULE winmm = LoadLibraryA("winmm.dll");
+    if (winmm)
+        FreeLibrary(winmm);
+#endif
 #ifdef FIXTURE_LINGER_MS
     // Waiting for input, as a dialog would: whoever started it with
     // WinExec gets control back now.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "command_env.h"
+#include "commands/command_line.h"
 #include "res/resource.h"
 #include "support/wine_env.h"
 
@@ -191,8 +192,9 @@ TEST_F(SaverPrograms, LaunchWithoutAForegroundWindowPostsNothing)
     EXPECT_EQ(processesStarted(), 0u);
 }
 
-TEST_F(SaverPrograms, LaunchWithNoSelectionAndYesOpensTheDisplayControlPanel)
+TEST_F(FamilySaverPrograms, LaunchWithNoSelectionAndYesOpensTheDisplayControlPanel)
 {
+    SystemRundllStandIns rundll;
     assignEventSound("Launch", SoundRecorder::probeName("Launch").c_str());
     SoundRecorder sounds;
     TrayWindow& window = start(false);
@@ -207,27 +209,54 @@ TEST_F(SaverPrograms, LaunchWithNoSelectionAndYesOpensTheDisplayControlPanel)
     EXPECT_TRUE(seen.recordActive);
     EXPECT_TRUE(seen.iconOn);
 
-    // WinExec looks in the program's own directory first, where the
-    // fixture stands in for rundll32.exe.
+    // The system's own rundll32.exe, where this family keeps it (the
+    // fixture stands in for it there).
     EXPECT_EQ(processesStarted(), 1u);
     ASSERT_TRUE(log_.waitForLines(1, 10000));
     std::vector<LoggedRun> runs = log_.runs();
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].module, rundllFixturePath());
-    EXPECT_EQ(runs[0].commandLine, DISPLAY_PROPERTIES_LINE);
+    EXPECT_EQ(runs[0].module, systemRundllPath(runFamily()));
+    EXPECT_EQ(runs[0].commandLine, displayPropertiesLine(runFamily()));
     EXPECT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_ON));
 }
 
-TEST_F(SaverPrograms, PropertiesStartsTheDisplayControlPanel)
+TEST_F(FamilySaverPrograms, PropertiesStartsTheDisplayControlPanel)
 {
+    SystemRundllStandIns rundll;
     start(true);
     command(IDM_PROPERTIES);
     EXPECT_TRUE(tray().openDisplayProperties()) << "WinExec reported a failure";
     EXPECT_EQ(processesStarted(), 2u);
     ASSERT_TRUE(log_.waitForLines(2, 10000));
     for (const LoggedRun& run : log_.runs()) {
-        EXPECT_EQ(run.module, rundllFixturePath());
-        EXPECT_EQ(run.commandLine, DISPLAY_PROPERTIES_LINE);
+        EXPECT_EQ(run.module, systemRundllPath(runFamily()));
+        EXPECT_EQ(run.commandLine, displayPropertiesLine(runFamily()));
+    }
+}
+
+TEST_F(FamilySaverPrograms, ARundll32BesideTheProgramIsNeverRun)
+{
+    SystemRundllStandIns rundll;
+    ASSERT_TRUE(fileExists(plantedRundllPath()));
+    // The trap works: the bare name finds the one beside this program.
+    ASSERT_GT(WinExec("rundll32.exe " DISPLAY_PROPERTIES_ARGUMENTS, SW_SHOWNORMAL), 31u);
+    ASSERT_TRUE(log_.waitForLines(1, 10000));
+    ASSERT_EQ(log_.runs()[0].module, plantedRundllPath());
+    ASSERT_TRUE(waitForStartedProcesses(10000));
+    log_.clear();
+    restartProcessCount();
+
+    // Both of the program's roads to the control panel.
+    start(false);
+    PromptAnswerer answerer(app(), IDYES);
+    command(IDM_CONFIGURE);
+    ASSERT_TRUE(answerer.finish().seen);
+    command(IDM_PROPERTIES);
+    EXPECT_EQ(processesStarted(), 2u);
+    ASSERT_TRUE(log_.waitForLines(2, 10000));
+    for (const LoggedRun& run : log_.runs()) {
+        EXPECT_NE(run.module, plantedRundllPath()) << "the planted rundll32.exe ran";
+        EXPECT_EQ(run.module, systemRundllPath(runFamily()));
     }
 }
 

@@ -64,6 +64,7 @@ std::string waveFile()
 
 class FamilySounds : public CommandTest {};
 class Sounds : public CommandTest {};
+class PlantedWinmm : public CommandTest {};
 
 } // namespace
 
@@ -109,6 +110,61 @@ TEST_F(FamilySounds, EachActionPlaysItsOwnEventsSoundAndNoOtherDoes)
         EXPECT_TRUE(sounds.settle().empty()) << "command " << id << " played a sound";
     }
     EXPECT_FALSE(sounds.openedOnCallingThread()) << "a sound was played synchronously";
+}
+
+// Beside this test lies a planted winmm.dll, and Wine is told to prefer a
+// winmm.dll that the search finds to its own (as Windows does for a DLL
+// that is not a known one): a bare name loads the planted one. The
+// program's first sound must load the system's, and all of them play.
+// A module already loaded is found by its name alone, so this runs in a
+// process of its own where nothing loaded winmm before (CTest's
+// commands_winmm runs).
+TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
+{
+    ASSERT_EQ(GetModuleHandleA("winmm.dll"), static_cast<HMODULE>(nullptr))
+        << "winmm is loaded already: run with --gtest_filter=PlantedWinmm.*";
+    ASSERT_TRUE(fileExists(plantedWinmmPath()));
+    const std::string ownMarker = plantedWinmmMarker(GetCurrentProcessId());
+    DeleteFileA(ownMarker.c_str());  // from an earlier process of the same id
+
+    // The trap works: a program here asking for winmm.dll by name gets it.
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    std::string line = "\"" + winmmByNamePath() + "\"";
+    ASSERT_TRUE(CreateProcessA(winmmByNamePath().c_str(), &line[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string childMarker = plantedWinmmMarker(process.dwProcessId);
+    bool trapWorks = fileExists(childMarker);
+    DeleteFileA(childMarker.c_str());
+    ASSERT_TRUE(trapWorks) << "the planted winmm.dll is not found by name (CTest runs these "
+                              "tests with WINEDLLOVERRIDES winmm=n,b)";
+
+    // No sound yet, no winmm; the first sound loads the system's.
+    assignAllSix();
+    start(true);
+    EXPECT_EQ(GetModuleHandleA("winmm.dll"), static_cast<HMODULE>(nullptr));
+    tray().playEventSound(SOUND_LAUNCH);
+    EXPECT_FALSE(fileExists(ownMarker)) << "the planted winmm.dll was loaded";
+    char loaded[MAX_PATH] = "";
+    GetModuleFileNameA(tray().soundLibrary.get(), loaded, sizeof loaded);
+    EXPECT_EQ(lstrcmpiA(loaded, (systemDirectory() + "\\winmm.dll").c_str()), 0) << loaded;
+
+    // Every event plays through it (the first sound, still on its way when
+    // the recorder came, may or may not have reached it).
+    SoundRecorder sounds;
+    sounds.settle();
+    for (int event = 0; event < 6; ++event) {
+        EXPECT_TRUE(tray().playEventSound(event));
+        EXPECT_EQ(sounds.settle(), heard(kEvents[event])) << "event " << event;
+    }
+    stop();
+    EXPECT_FALSE(fileExists(ownMarker)) << "the planted winmm.dll was loaded";
+    DeleteFileA(ownMarker.c_str());
 }
 
 TEST_F(Sounds, SixKeysAndNothingOutsideThem)
@@ -223,7 +279,7 @@ TEST_F(Sounds, ARealWaveFileIsHandedToTheSystemPlayer)
     EXPECT_EQ(sounds.settle(), Names{name});
     EXPECT_GE(sounds.bytesServed(), 44u) << "the wave's header was not read";
     EXPECT_EQ(sounds.filesClosed(), 1);
-    RecordProperty("waveOutDevices", static_cast<int>(waveOutGetNumDevs()));
+    RecordProperty("waveOutDevices", static_cast<int>(systemWinmm().waveOutDevices()));
 
     DeleteFileA(served.c_str());
     DeleteFileA(plain.c_str());

@@ -51,7 +51,7 @@ void* failingAllocator(size_t size)
     if (failAfter == 0)
         return nullptr;
     --failAfter;
-    return malloc(size);
+    return allocateBlock(size);
 }
 
 } // namespace
@@ -287,7 +287,7 @@ TEST(OutOfMemory, FailedWindowAllocationIsLoggedAndYieldsNull)
     // The TrayWindow allocation fails; the error text allocation succeeds.
     static size_t calls;
     calls = 0;
-    setAllocator([](size_t size) -> void* { return calls++ == 0 ? nullptr : malloc(size); });
+    setAllocator([](size_t size) -> void* { return calls++ == 0 ? nullptr : allocateBlock(size); });
     Application app(self());
     setAllocator(nullptr);
     EXPECT_EQ(app.trayWindow, nullptr);

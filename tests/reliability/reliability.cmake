@@ -26,7 +26,7 @@ target_link_options(reliability_hung_window PRIVATE -static -static-libgcc -stat
 set_target_properties(reliability_hung_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_library(reliability_support STATIC ${RELIABILITY_DIR}/reliability_env.cpp)
-target_link_libraries(reliability_support PUBLIC test_support psapi)
+target_link_libraries(reliability_support PUBLIC test_support psapi winmm)
 target_include_directories(reliability_support PUBLIC ${RELIABILITY_DIR})
 target_compile_options(reliability_support PRIVATE -Wall -Wextra)
 

@@ -321,7 +321,7 @@ TEST(FaultErrorLog, DirectoryNamedErrorTxtTakesNoEntryAndTheErrorStillEnds)
     // The out-of-memory road too: the window allocation fails first.
     static int calls;
     calls = 0;
-    setAllocator([](size_t size) -> void* { return calls++ == 0 ? nullptr : malloc(size); });
+    setAllocator([](size_t size) -> void* { return calls++ == 0 ? nullptr : allocateBlock(size); });
     {
         Application app(self());
         setAllocator(nullptr);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Static checks of the built executable: a 32-bit GUI program for subsystem
 # 4.0 (so the Windows 95 and NT 4.0 loaders accept it), built with ASLR and
-# DEP, importing only system DLLs and only the functions listed in
-# allowed_imports.txt (functions of later systems are looked up at run time).
+# DEP, importing only the five system DLLs that Windows 95 and NT 4.0 both
+# have (no C runtime, no winmm.dll: it is loaded at run time by full path)
+# and only the functions listed in allowed_imports.txt, each marked as
+# present on both (functions of later systems are looked up at run time).
 #   check_binary.sh OBJDUMP EXE ALLOWED_LIST
 set -euo pipefail
 objdump=$1
@@ -21,9 +23,20 @@ characteristics=$(awk '/^DllCharacteristics/ {print $2}' <<<"$headers")
 relocations=$(awk '/Base Relocation Directory/ {print $3}' <<<"$headers")
 [ -n "$relocations" ] && [ $((16#$relocations)) -gt 0 ] || fail "no relocations: ASLR cannot move the image"
 
-system_dlls="ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL WINMM.DLL COMCTL32.DLL"
+system_dlls="ADVAPI32.DLL GDI32.DLL KERNEL32.DLL SHELL32.DLL USER32.DLL"
 for dll in $(awk '/DLL Name:/ {print toupper($3)}' <<<"$headers"); do
-  [[ " $system_dlls " == *" $dll "* ]] || fail "imports a DLL that is not a system DLL: $dll"
+  case "$dll" in
+    MSVCRT.DLL) fail "imports the C runtime (msvcrt.dll, which a plain Windows 95 lacks)" ;;
+    WINMM.DLL) fail "imports winmm.dll by name (found in the program's folder first)" ;;
+    *) [[ " $system_dlls " == *" $dll "* ]] || fail "imports a DLL outside the five system DLLs: $dll" ;;
+  esac
+done
+
+unmarked=$(grep -v '^#' "$allowed" | awk 'NF' | grep -v '# Windows 95 and NT 4\.0$' || true)
+[ -z "$unmarked" ] || fail "allowed imports not marked as present on Windows 95 and NT 4.0: $(echo $unmarked)"
+listed_dlls=$(grep -v '^#' "$allowed" | awk 'NF {print $1}' | sort -u)
+for dll in $listed_dlls; do
+  [[ " $system_dlls " == *" $dll "* ]] || fail "$(basename "$allowed") lists a DLL outside the five: $dll"
 done
 
 actual=$(awk '/DLL Name:/ {dll=toupper($3); next} dll && NF==3 && $1 ~ /^[0-9a-f]+$/ {print dll, $3}' <<<"$headers" | sort -u)

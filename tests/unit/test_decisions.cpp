@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <string>
+
 #include "app/application.h"
 #include "app/text.h"
 #include "app/tray_window.h"
+#include "commands/command_line.h"
 #include "res/resource.h"
 #include "saverconfig/saver_settings.h"
 
@@ -86,6 +89,82 @@ TEST(BoundedText, FormatCutsAndAlwaysTerminates)
     char exact[4];
     EXPECT_FALSE(formatText(exact, sizeof exact, "%d", 1234));
     EXPECT_STREQ(exact, "123");
+}
+
+namespace {
+
+// The text formatted into a fresh buffer, marked "!" when it was cut or
+// the format refused.
+template <typename... Args>
+std::string formatted(const char* format, Args... args)
+{
+    char text[24];
+    bool fits = formatText(text, sizeof text, format, args...);
+    return (fits ? "" : "!") + std::string(text);
+}
+
+} // namespace
+
+TEST(BoundedText, FormatCoversTheConversionsTheProgramUses)
+{
+    EXPECT_EQ(formatted("%02u/%02u/%02u", 7u, 4u, 99u), "07/04/99");
+    EXPECT_EQ(formatted("%02u:%02u:%02u", 23u, 5u, 0u), "23:05:00");
+    EXPECT_EQ(formatted("%.2d %.2d %.2d %.2d", 0, 5, -5, 123), "00 05 -05 123");
+    EXPECT_EQ(formatted("%4d|%04d|%d", 7, -7, 0), "   7|-007|0");
+    EXPECT_EQ(formatted("%u %d", 4294967295u, -2147483647 - 1), "4294967295 -2147483648");
+    EXPECT_EQ(formatted("100%% \"%s\"%s", "C:\\a b", " /c"), "100% \"C:\\a b\" /c");
+    EXPECT_EQ(formatted("%s", "0123456789012345678901234"), "!01234567890123456789012");
+    EXPECT_EQ(formatted("ab%xcd", 1u), "!ab") << "a conversion the program does not use";
+}
+
+TEST(BoundedText, LengthAndExactComparison)
+{
+    EXPECT_EQ(textLength(""), 0u);
+    EXPECT_EQ(textLength("[none]"), 6u);
+    EXPECT_TRUE(textEquals("[none]", "[none]"));
+    EXPECT_FALSE(textEquals("[none]", "[NONE]"));
+    EXPECT_FALSE(textEquals("[none]", "[none] "));
+    EXPECT_FALSE(textEquals("", "[none]"));
+    EXPECT_TRUE(textContains("C:\\a b.scr", ' '));
+    EXPECT_FALSE(textContains("C:\\ab.scr", ' '));
+}
+
+TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory)
+{
+    struct Case {
+        SaverFamily family;
+        const char* windows;
+        const char* system;
+        const char* command;  // "" when none can be built
+    };
+    const std::string longName(250, 'w');
+    const Case cases[] = {
+        {FAMILY_95, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM",
+         "C:\\WINDOWS\\rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"},
+        {FAMILY_NT, "C:\\WINNT", "C:\\WINNT\\system32",
+         "C:\\WINNT\\system32\\rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"},
+        {FAMILY_95, "C:\\", "C:\\SYSTEM", "C:\\rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"},
+        {FAMILY_NT, "D:\\My Windows", "D:\\My Windows\\system32",
+         "\"D:\\My Windows\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL DESK.CPL,,1"},
+        {FAMILY_95, "", "C:\\WINDOWS\\SYSTEM", ""},  // unknown directory: nothing runs
+        {FAMILY_NT, "C:\\WINDOWS", "", ""},
+        {FAMILY_NT, "C:\\WINDOWS", longName.c_str(), ""},  // the path does not fit
+    };
+    for (const Case& c : cases) {
+        char command[SAVER_PATH_SIZE + 64];
+        memset(command, 'x', sizeof command);
+        EXPECT_EQ(buildDisplayPropertiesCommand(c.family, c.windows, c.system, command,
+                                                sizeof command),
+                  c.command[0] != '\0')
+            << c.windows << " | " << c.system;
+        EXPECT_STREQ(command, c.command);
+    }
+    char path[SAVER_PATH_SIZE];
+    EXPECT_TRUE(buildSystemFilePath("C:\\WINDOWS\\SYSTEM", "winmm.dll", path, sizeof path));
+    EXPECT_STREQ(path, "C:\\WINDOWS\\SYSTEM\\winmm.dll");
+    char small[12];
+    EXPECT_FALSE(buildSystemFilePath("C:\\WINDOWS", "winmm.dll", small, sizeof small));
+    EXPECT_STREQ(small, "");
 }
 
 TEST(BoundedText, CopyAndAppendStopAtTheBuffer)
