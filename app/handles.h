@@ -96,3 +96,14 @@ private:
     HDC dc_;
     HGDIOBJ previous_;
 };
+
+// A function of a loaded module found by name, as the type the caller knows
+// it by; null when the module does not export it. The detour through the
+// generic function type, which every function type may be cast from and to,
+// keeps the cast well defined.
+template <typename Function>
+Function findFunction(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(module, name)));
+}

@@ -32,10 +32,7 @@ PlaySoundFunction soundPlayer(HMODULE library)
 {
     if (!library)
         return nullptr;
-    // Through the generic function type, which every function type may be
-    // cast from and to.
-    FARPROC found = GetProcAddress(library, "PlaySoundA");
-    return reinterpret_cast<PlaySoundFunction>(reinterpret_cast<void (*)(void)>(found));
+    return findFunction<PlaySoundFunction>(library, "PlaySoundA");
 }
 
 // The directory a system program lives in, or "" when it cannot be read.
@@ -159,8 +156,7 @@ void TrayWindow::lockWorkstation()
     if (!user32)
         return;
     typedef BOOL(WINAPI * LockFunction)(void);
-    LockFunction lock =
-        reinterpret_cast<LockFunction>(GetProcAddress(user32.get(), "LockWorkStation"));
+    LockFunction lock = findFunction<LockFunction>(user32.get(), "LockWorkStation");
     if (lock)
         lock();
 }
