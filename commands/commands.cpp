@@ -5,6 +5,7 @@
 #include "../app/application.h"
 #include "../app/handles.h"
 #include "../app/tray_window.h"
+#include "../saverconfig/native_system.h"
 #include "command_line.h"
 
 bool TrayWindow::playEventSound(int event)
@@ -59,8 +60,9 @@ bool TrayWindow::runSaver(bool launch)
     }
 
     char command[SAVER_COMMAND_SIZE];
+    // On 64-bit Windows the stored path names the native System32.
     if (buildSaverCommand(fileName, " /c", command, sizeof command))
-        WinExec(command, SW_SHOWNORMAL);
+        winExecNative(command, SW_SHOWNORMAL);
     return true;
 }
 
@@ -75,7 +77,7 @@ void TrayWindow::changePassword()
     readCurrentSaver(family(), fileName);
     char command[SAVER_COMMAND_SIZE];
     if (buildSaverCommand(fileName, " /a 0", command, sizeof command))
-        WinExec(command, SW_SHOWNORMAL);
+        winExecNative(command, SW_SHOWNORMAL);
 }
 
 void TrayWindow::lockWorkstation()

@@ -3,6 +3,7 @@
 // line to the file named by DORMITY_TEST_LOG and ends. Built twice: the
 // lingering variant stays alive for three seconds, answering messages like
 // a configuration dialog that waits for the user, and then logs "done".
+// The same source is built once more as a 64-bit program (tests/win64/win64.cmake).
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
