@@ -44,18 +44,19 @@ bool isWow64()
 }
 
 NativeFileSystemView::NativeFileSystemView(const Wow64Functions& functions)
-    : revert_(functions.revertRedirection), previous_(nullptr), off_(false)
+    : revert_(nullptr), previous_(nullptr)
 {
     // Turned off only where it can be turned back on: a thread left
     // without redirection would load 64-bit DLLs into this process.
-    if (!functions.disableRedirection || !revert_ || !isWow64(functions))
+    if (!functions.disableRedirection || !functions.revertRedirection || !isWow64(functions))
         return;
-    off_ = functions.disableRedirection(&previous_) != FALSE;
+    if (functions.disableRedirection(&previous_))
+        revert_ = functions.revertRedirection;
 }
 
 NativeFileSystemView::~NativeFileSystemView()
 {
-    if (off_)
+    if (revert_)
         revert_(previous_);
 }
 

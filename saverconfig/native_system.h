@@ -33,12 +33,11 @@ public:
     ~NativeFileSystemView();
     NativeFileSystemView(const NativeFileSystemView&) = delete;
     NativeFileSystemView& operator=(const NativeFileSystemView&) = delete;
-    bool redirectionOff() const { return off_; }
+    bool redirectionOff() const { return revert_ != nullptr; }
 
 private:
-    RevertRedirectionFunction revert_;
+    RevertRedirectionFunction revert_;  // set while redirection is off
     PVOID previous_;
-    bool off_;
 };
 
 // WinExec with redirection off: a command line that names the native
