@@ -9,6 +9,8 @@ cd "$(dirname "$0")"
 ROOT=$PWD
 BUILD=$ROOT/build
 
+# wine64 and the x86-64 compiler are for the 64-bit Windows prefix and its
+# 64-bit fixture screen saver.
 PACKAGES=(cmake ninja-build python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev

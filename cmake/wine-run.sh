@@ -1,42 +1,59 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the build tree's own prefix.
-#   wine-run.sh --prefix DIR [--version win98|nt40|win2k|winxp] program.exe [args...]
-# DORMITY_DLL_OVERRIDES, when set, is added to Wine's DLL load orders.
-# The version option makes Wine report that system to this program (by its
-# file name), so family-dependent code is exercised on each family.
-# DORMITY_WINEARCH=win64 runs the 64-bit test build in a 64-bit prefix with
-# the 64-bit loader alone (for machines that cannot run 32-bit programs).
+# Runs a Windows program under Wine in one of the build tree's prefixes.
+#   wine-run.sh --prefix DIR [--arch win32|win64] [--version win98|nt40|win2k|winxp]
+#               program.exe [args...]
+# The arch option chooses the prefix's system: win32 (the default, or
+# DORMITY_WINEARCH) is a 32-bit Windows; win64 is a 64-bit Windows, where
+# 32-bit programs run under WoW64 beside 64-bit ones. On a machine whose
+# kernel cannot run 32-bit programs, a win64 prefix runs everything with the
+# 64-bit loader (the 64-bit test build). The version option makes Wine
+# report that system to this program (by its file name), so family-dependent
+# code is exercised on each family. DORMITY_DLL_OVERRIDES, when set, is added
+# to Wine's DLL load orders.
 set -euo pipefail
 prefix=""
 version=""
+arch=${DORMITY_WINEARCH:-win32}
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix="$2"; shift 2 ;;
+    --arch) arch="$2"; shift 2 ;;
     --version) version="$2"; shift 2 ;;
     *) break ;;
   esac
 done
 [ -n "$prefix" ] || { echo "wine-run.sh: --prefix is required" >&2; exit 2; }
+case "$arch" in win32|win64) ;; *) echo "wine-run.sh: --arch is win32 or win64" >&2; exit 2 ;; esac
 case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
-arch=${DORMITY_WINEARCH:-win32}
 export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d${DORMITY_DLL_OVERRIDES:+;$DORMITY_DLL_OVERRIDES}"
 mkdir -p "$(dirname "$prefix")"
 if [ "$arch" = win64 ]; then
-  # Debian's wine script prefers the 32-bit loader whenever it is installed;
-  # here every "wine" (also the one wineboot calls) is the 64-bit one.
-  shim="$prefix.bin"
-  mkdir -p "$shim"
-  for name in wine wine-stable; do
-    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$shim/$name"
-    chmod +x "$shim/$name"
-  done
-  export PATH="$shim:$PATH" WINELOADER=/usr/lib/wine/wine64
+  wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+  [ -x "$wine64" ] || { echo "wine-run.sh: a 64-bit prefix needs wine64" >&2; exit 2; }
+  if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    # Debian's wine script prefers the 32-bit loader whenever it is
+    # installed; without 32-bit support every "wine" (also the one wineboot
+    # calls) has to be the 64-bit one.
+    shim="$prefix.bin"
+    mkdir -p "$shim"
+    for name in wine wine-stable; do
+      printf '#!/bin/sh\nexec %s "$@"\n' "$wine64" > "$shim/$name"
+      chmod +x "$shim/$name"
+    done
+    export PATH="$shim:$PATH" WINELOADER="$wine64"
+  fi
+  # The prefix is made by the loader of its own system.
+  boot=("$wine64" wineboot)
+  reg=("$wine64" reg)
+else
+  boot=(wine wineboot)
+  reg=(wine reg)
 fi
 (
   flock 9
   if [ ! -f "$prefix/system.reg" ]; then
-    wine wineboot.exe -i >/dev/null 2>&1 || true
+    "${boot[@]}" -i >/dev/null 2>&1 || true
     wineserver -w
     # Wine's own faces (MS Sans Serif, Tahoma, Marlett...) are not found
     # where Debian installs them; without copies in the prefix, dialogs
@@ -46,12 +63,14 @@ fi
     fi
     # Without a window manager (Xvfb) Wine waits two seconds whenever a
     # managed window is hidden; unmanaged windows behave the same otherwise.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    "${reg[@]}" add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     wineserver -w
   fi
 ) 9>"$prefix.lock"
 program="$1"
 if [ -n "$version" ]; then
-  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")" /v Version /d "$version" /f >/dev/null 2>&1
+  "${reg[@]}" add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")" /v Version /d "$version" /f >/dev/null 2>&1
 fi
+# In either prefix, wine starts a 32-bit program with the 32-bit loader
+# (under WoW64 in the 64-bit prefix) and hands a 64-bit one to wine64.
 exec wine "$@"

@@ -6,6 +6,7 @@
 #include "../app/handles.h"
 #include "../app/text.h"
 #include "../app/tray_window.h"
+#include "../saverconfig/native_system.h"
 #include "command_line.h"
 
 namespace {
@@ -129,8 +130,9 @@ bool TrayWindow::runSaver(bool launch)
     }
 
     char command[SAVER_COMMAND_SIZE];
+    // On 64-bit Windows the stored path names the native System32.
     if (buildSaverCommand(fileName, " /c", command, sizeof command))
-        WinExec(command, SW_SHOWNORMAL);
+        winExecNative(command, SW_SHOWNORMAL);
     return true;
 }
 
@@ -145,7 +147,7 @@ void TrayWindow::changePassword()
     readCurrentSaver(family(), fileName);
     char command[SAVER_COMMAND_SIZE];
     if (buildSaverCommand(fileName, " /a 0", command, sizeof command))
-        WinExec(command, SW_SHOWNORMAL);
+        winExecNative(command, SW_SHOWNORMAL);
 }
 
 void TrayWindow::lockWorkstation()

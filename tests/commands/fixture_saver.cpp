@@ -5,6 +5,7 @@
 // like a configuration dialog that waits for the user, and then logs
 // "done"; the winmm variant asks for winmm.dll by its bare name before it
 // ends, as a program importing it does.
+// The same source is built once more as a 64-bit program (tests/win64/win64.cmake).
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>

@@ -1,0 +1,45 @@
+// The 64-bit system under a 32-bit program: whether the program runs under
+// WoW64, and a view of the native system directory for the files that the
+// 64-bit system itself uses (its System32, which WoW64 otherwise redirects
+// to SysWOW64 for this program).
+#pragma once
+#include <windows.h>
+
+typedef BOOL(WINAPI* IsWow64ProcessFunction)(HANDLE process, PBOOL wow64);
+typedef BOOL(WINAPI* DisableRedirectionFunction)(PVOID* previous);
+typedef BOOL(WINAPI* RevertRedirectionFunction)(PVOID previous);
+
+// The WoW64 functions of the system, each null where the system lacks it:
+// they are looked up at run time, so that the program still loads on
+// Windows 95 and NT 4.0.
+struct Wow64Functions {
+    IsWow64ProcessFunction isWow64Process;
+    DisableRedirectionFunction disableRedirection;
+    RevertRedirectionFunction revertRedirection;
+};
+
+Wow64Functions systemWow64Functions();
+
+// True only when the system says that this process runs under WoW64.
+bool isWow64(const Wow64Functions& functions);
+bool isWow64();
+
+// While it lives, file names on this thread reach the native system
+// directory: WoW64 file-system redirection is off. On a 32-bit system, or
+// when the system cannot turn redirection off, it does nothing.
+class NativeFileSystemView {
+public:
+    explicit NativeFileSystemView(const Wow64Functions& functions = systemWow64Functions());
+    ~NativeFileSystemView();
+    NativeFileSystemView(const NativeFileSystemView&) = delete;
+    NativeFileSystemView& operator=(const NativeFileSystemView&) = delete;
+    bool redirectionOff() const { return revert_ != nullptr; }
+
+private:
+    RevertRedirectionFunction revert_;  // set while redirection is off
+    PVOID previous_;
+};
+
+// WinExec with redirection off: a command line that names the native
+// system directory starts the native file.
+UINT winExecNative(const char* commandLine, UINT show);
