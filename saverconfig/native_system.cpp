@@ -1,18 +1,6 @@
 #include "native_system.h"
 
-namespace {
-
-// GetProcAddress hands every function back under one generic type; the
-// detour through the plain function type tells the compiler the change of
-// type is meant.
-template <typename Function>
-Function lookUp(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(module, name)));
-}
-
-} // namespace
+#include "../app/handles.h"
 
 Wow64Functions systemWow64Functions()
 {
@@ -22,11 +10,11 @@ Wow64Functions systemWow64Functions()
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     if (!kernel32)
         return functions;
-    functions.isWow64Process = lookUp<IsWow64ProcessFunction>(kernel32, "IsWow64Process");
+    functions.isWow64Process = findFunction<IsWow64ProcessFunction>(kernel32, "IsWow64Process");
     functions.disableRedirection =
-        lookUp<DisableRedirectionFunction>(kernel32, "Wow64DisableWow64FsRedirection");
+        findFunction<DisableRedirectionFunction>(kernel32, "Wow64DisableWow64FsRedirection");
     functions.revertRedirection =
-        lookUp<RevertRedirectionFunction>(kernel32, "Wow64RevertWow64FsRedirection");
+        findFunction<RevertRedirectionFunction>(kernel32, "Wow64RevertWow64FsRedirection");
     return functions;
 }
 

@@ -6,6 +6,7 @@
 #include "../app/handles.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
+#include "../saverconfig/native_system.h"
 #include "icon_state.h"
 #include "menu_metrics.h"
 #include "menu_rules.h"
@@ -110,8 +111,14 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
                      lstrlenA(entry->description));
             SHFILEINFOA info;
             memset(&info, 0, sizeof info);
-            DWORD_PTR found =
-                SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+            DWORD_PTR found;
+            {
+                // The file's own icon, from the native System32 on 64-bit
+                // Windows as the catalogue listed it.
+                NativeFileSystemView native;
+                found = SHGetFileInfoA(entry->fileName, 0, &info, sizeof info,
+                                       SHGFI_ICON | SHGFI_SMALLICON);
+            }
             // Only a call that succeeded hands over an icon: a failed one can
             // leave a stale handle in the record (Wine does, for "[none]").
             UniqueIcon shellIcon(found ? info.hIcon : nullptr);

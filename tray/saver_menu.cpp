@@ -6,6 +6,7 @@
 #include "../app/text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
+#include "../saverconfig/native_system.h"
 #include "menu_metrics.h"
 
 namespace {
@@ -84,7 +85,14 @@ bool TrayWindow::rebuildSaverMenu()
 
     catalogue.beginRebuild(family(), rule);
     scanDirectory(*this, GetWindowsDirectoryA);
-    scanDirectory(*this, GetSystemDirectoryA);
+    {
+        // On 64-bit Windows the system's own screen savers lie in the native
+        // System32, which this 32-bit program otherwise sees as SysWOW64.
+        // The entries keep the system's spelling of the directory, as the
+        // system's own settings page stores it.
+        NativeFileSystemView native;
+        scanDirectory(*this, GetSystemDirectoryA);
+    }
     bool changed = catalogue.finishRebuild();
 
     HMENU submenu = popupMenu ? GetSubMenu(popupMenu, 0) : nullptr;

@@ -139,9 +139,7 @@ TEST_F(Win64Commands, ConfigureAndChangePasswordStartTheNativeSaver)
     }
 }
 
-// The catalogue does not look into the native system directory yet: these
-// two are enabled with that change of the catalogue.
-TEST_F(Win64Catalogue, DISABLED_A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAndChecked)
+TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAndChecked)
 {
     NativeSystemSaver saver(kNativeName);
     // The system's own spelling in short form, as Windows' own page stores it.
@@ -164,7 +162,7 @@ TEST_F(Win64Catalogue, DISABLED_A64BitSaverOnlyInTheNativeSystemDirectoryIsListe
     EXPECT_FALSE(tray().noneEntry->flags & SAVER_CHECKED);
 }
 
-TEST_F(Win64Catalogue, DISABLED_A32BitSaverInTheWindowsDirectoryIsListedAsBefore)
+TEST_F(Win64Catalogue, A32BitSaverInTheWindowsDirectoryIsListedAsBefore)
 {
     InstalledFile saver(moduleDirectory() + "\\fixture_saver.exe",
                         windowsDirectory() + "\\" + kWindowsName);
