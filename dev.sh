@@ -107,7 +107,12 @@ case "${1:-}" in
   bench)
     install_deps
     build
-    bash "$ROOT/tests/bench/bench.sh" "$BUILD"
+    if can_run_32bit; then
+      bash "$ROOT/tests/bench/bench.sh" "$BUILD"
+    else
+      build_x64
+      DORMITY_WINEARCH=win64 bash "$ROOT/tests/bench/bench.sh" "$BUILD" "$ROOT/build-x64"
+    fi
     ;;
   *)
     echo "usage: $0 run|test|build|bench" >&2

@@ -81,7 +81,8 @@ const char kNone[] = "[none]";
 // 260-byte buffer and that text leaves room for its terminator.
 std::string expectedNtSaver(const Stored& stored)
 {
-    if (!stored.present || stored.bytes.size() > 260)
+    // A value of no bytes names no file.
+    if (!stored.present || stored.bytes.empty() || stored.bytes.size() > 260)
         return kNone;
     std::string text = stored.bytes.substr(0, stored.bytes.find('\0'));
     if (text.size() > 259)
