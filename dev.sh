@@ -66,9 +66,10 @@ wine_env() {
 # Headless: Dormity under a private Xvfb, its menu opened on the tray icon,
 # and a screenshot of the screen for the user to look at.
 run_headless() {
-  local shot="$BUILD/screenshots/run.png"
+  local build=$1
+  local shot="$build/screenshots/run.png"
   mkdir -p "$(dirname "$shot")"
-  xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/tests/e2e/show_menu.sh" "$BUILD" "$shot"
+  xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/tests/e2e/show_menu.sh" "$build" "$shot"
   echo "Dormity ran under a private X server; screenshot of its tray menu: $shot"
 }
 
@@ -80,10 +81,17 @@ case "${1:-}" in
   run)
     install_deps
     build
+    run_build=$BUILD
+    if ! can_run_32bit; then
+      echo "This kernel cannot run 32-bit programs: running the 64-bit build of Dormity."
+      build_x64
+      run_build=$ROOT/build-x64
+      export DORMITY_WINEARCH=win64
+    fi
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-      "$ROOT/cmake/wine-run.sh" --prefix "$BUILD/wineprefix" "$BUILD/Dormity.exe"
+      "$ROOT/cmake/wine-run.sh" --prefix "$run_build/wineprefix" "$run_build/Dormity.exe"
     else
-      run_headless
+      run_headless "$run_build"
     fi
     ;;
   test)

@@ -1,17 +1,4 @@
-# Cross-compiling for 32-bit Windows with MinGW-w64 (posix threads variant,
-# which GoogleTest needs for std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling for 32-bit Windows with MinGW-w64: the program itself.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_SYSTEM_VERSION 4.0)
-
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(DORMITY_WINDRES ${TOOLCHAIN_PREFIX}-windres)
-set(DORMITY_OBJDUMP ${TOOLCHAIN_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

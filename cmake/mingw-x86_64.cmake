@@ -1,17 +1,5 @@
-# Cross-compiling for 64-bit Windows with MinGW-w64 (posix threads variant,
-# which GoogleTest needs for std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling for 64-bit Windows with MinGW-w64: the same sources, for
+# running the tests under 64-bit Wine where 32-bit programs cannot run.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_SYSTEM_VERSION 4.0)
-
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(DORMITY_WINDRES ${TOOLCHAIN_PREFIX}-windres)
-set(DORMITY_OBJDUMP ${TOOLCHAIN_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -94,14 +94,13 @@ void touch(const std::string& path, int round)
     CloseHandle(file);
 }
 
-// What opening the submenu costs the program: the rebuild the system asks
-// for, every item measured, and the first screenful of items drawn.
+// What opening the submenu costs the program until it first paints: the
+// rebuild the system asks for, every item measured, the first item drawn.
 void openSubmenu(TrayWindow& tray, HDC dc)
 {
     HMENU submenu = GetSubMenu(tray.popupMenu, 0);
     SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(submenu), 0);
     int items = GetMenuItemCount(submenu);
-    int top = 0;
     for (int i = 0; i < items; ++i) {
         MENUITEMINFOA info;
         memset(&info, 0, sizeof info);
@@ -114,7 +113,7 @@ void openSubmenu(TrayWindow& tray, HDC dc)
         measure.itemID = info.wID;
         measure.itemData = info.dwItemData;
         SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
-        if (top + static_cast<int>(measure.itemHeight) > 768)
+        if (i > 0)
             continue;
         DRAWITEMSTRUCT draw;
         memset(&draw, 0, sizeof draw);
@@ -123,10 +122,9 @@ void openSubmenu(TrayWindow& tray, HDC dc)
         draw.itemAction = ODA_DRAWENTIRE;
         draw.hwndItem = reinterpret_cast<HWND>(submenu);
         draw.hDC = dc;
-        draw.rcItem = {0, top, static_cast<LONG>(measure.itemWidth), top + static_cast<LONG>(measure.itemHeight)};
+        draw.rcItem = {0, 0, static_cast<LONG>(measure.itemWidth), static_cast<LONG>(measure.itemHeight)};
         draw.itemData = info.dwItemData;
         SendMessageA(tray.window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
-        top += static_cast<int>(measure.itemHeight);
     }
 }
 

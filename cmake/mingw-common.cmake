@@ -1,0 +1,16 @@
+# What both MinGW-w64 toolchain files share; they set TOOLCHAIN_PREFIX and
+# CMAKE_SYSTEM_PROCESSOR first. The posix threads variant of the compilers
+# is the one GoogleTest needs for std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_VERSION 4.0)
+
+set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
+set(DORMITY_WINDRES ${TOOLCHAIN_PREFIX}-windres)
+set(DORMITY_OBJDUMP ${TOOLCHAIN_PREFIX}-objdump)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
