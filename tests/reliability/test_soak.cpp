@@ -384,7 +384,7 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
              send(WM_TIMER, IDT_BLINK);
              return tray_->trayIcon.hIcon && tray_->trayIcon.hIcon != before;
          }},
-        {"re-add", 1000, 100, [&] {
+        {"reinstall", 1000, 100, [&] {
              send(WM_REINSTALL, 0);
              return shellHasIcon(*tray_) && catalogueWhole();
          }},
