@@ -25,6 +25,12 @@ target_compile_options(reliability_hung_window PRIVATE ${DORMITY_WARNINGS})
 target_link_options(reliability_hung_window PRIVATE -static -static-libgcc -static-libstdc++)
 set_target_properties(reliability_hung_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# Another program that changes the screen saver flag and announces it.
+add_executable(reliability_flag_setter ${RELIABILITY_DIR}/flag_setter.cpp)
+target_compile_options(reliability_flag_setter PRIVATE ${DORMITY_WARNINGS})
+target_link_options(reliability_flag_setter PRIVATE -static -static-libgcc -static-libstdc++)
+set_target_properties(reliability_flag_setter PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 add_library(reliability_support STATIC ${RELIABILITY_DIR}/reliability_env.cpp)
 target_link_libraries(reliability_support PUBLIC test_support psapi winmm)
 target_include_directories(reliability_support PUBLIC ${RELIABILITY_DIR})
@@ -38,6 +44,10 @@ foreach(target soak_tests bad_input_tests fault_tests)
   add_dependencies(${target} reliability_saver)
 endforeach()
 add_dependencies(fault_tests Dormity dormity_ctl reliability_hung_window)
+# The soak opens the About dialog the way the dialog tests do.
+target_sources(soak_tests PRIVATE ${RELIABILITY_DIR}/../dialogs/dialog_driver.cpp)
+target_include_directories(soak_tests PRIVATE ${RELIABILITY_DIR}/../dialogs)
+add_dependencies(soak_tests reliability_flag_setter)
 
 add_test(NAME reliability_soak COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe)
 add_test(NAME reliability_bad_input COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
@@ -57,4 +67,4 @@ add_custom_target(soak_full
   COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe --full
   DEPENDS soak_tests
   USES_TERMINAL
-  COMMENT "Full soak: 20,000 settings changes, 5,000 draw rounds, 20,000 ticks, 1,000 re-installs")
+  COMMENT "Full soak: every path that replaces the tray icon or the menu's objects, thousands of times")

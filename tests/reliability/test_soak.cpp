@@ -1,14 +1,17 @@
-// Long runs of the program's repeated work in one process: settings changes
-// that rebuild a catalogue of twenty screen savers, drawing every menu item,
-// blink ticks and second-start re-installs. Every GDI, USER and kernel
-// object an operation takes must be given back, and the heap must not grow.
+// Long runs, in one process, of every operation that replaces the tray
+// icon, its state or the menu's objects: settings changes that rebuild a
+// catalogue of twenty screen savers, opening the menu and its submenu,
+// drawing every item, blink ticks, re-adds, the Enable/Disable command,
+// another program flipping the flag, and the About dialog's OK. Every GDI,
+// USER and kernel object a path takes must be given back, each icon it
+// loads destroyed, and the heap must not grow. A path never repeated here
+// could leak one object per use unnoticed.
 //
 // The suite runs reduced counts; "--full" (or DORMITY_SOAK_FULL=1) runs the
 // full ones, as the soak_full build target does.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
-#include <string.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,6 +23,7 @@
 #include "app/application.h"
 #include "app/tray_window.h"
 #include "commands/blink_preference.h"
+#include "dialog_driver.h"
 #include "res/resource.h"
 #include "reliability_env.h"
 #include "support/wine_env.h"
@@ -28,25 +32,37 @@ namespace {
 
 const int kInstalledSavers = 20;
 const int kConfiguredIndex = 7;
+// 12 fixed items (408, 403, 404, 409, 412, 411, 413, 414, 415, 416, 406,
+// 407) and the 21 catalogue entries.
+const size_t kOwnerDrawnItems = 12 + kInstalledSavers + 1;
+// Uses of each path before any probe: first use fills the system's own
+// caches (the shell's icon list, fonts, the loader's and dialogs' tables).
+const int kWarmUp = 5;
 
-struct Counts {
-    int settingsChanges;
-    int drawRounds;  // each draws every item, selected and not
-    int blinkTicks;
-    int reinstalls;
+// One path of the program's repeated work: its counts and one use of it,
+// which answers whether the use did its work.
+struct SoakPath {
+    const char* name;
+    int fullCount;
+    int suiteCount;
+    std::function<bool()> use;
 };
-const Counts kFullCounts = {20000, 5000, 20000, 1000};
-const Counts kSuiteCounts = {150, 100, 1000, 100};
 
-// DORMITY_SOAK_COUNTS=a,b,c,d sets the four counts, for looking closer at
-// one phase.
-bool countsFromEnvironment(Counts* counts)
+// DORMITY_SOAK_COUNTS=a,b,c,... sets the counts in the table's order (the
+// rest keep theirs), for looking closer at one path.
+bool countsFromEnvironment(std::vector<int>* counts)
 {
     const char* text = getenv("DORMITY_SOAK_COUNTS");
-    return text
-        && sscanf(text, "%d,%d,%d,%d", &counts->settingsChanges, &counts->drawRounds,
-                  &counts->blinkTicks, &counts->reinstalls)
-        == 4;
+    if (!text)
+        return false;
+    for (size_t i = 0; i < counts->size() && *text; ++i) {
+        (*counts)[i] = atoi(text);
+        text = strchr(text, ',');
+        if (!text)
+            break;
+        ++text;
+    }
+    return true;
 }
 
 bool fullRun()
@@ -119,18 +135,21 @@ struct PhaseResult {
     SIZE_T mappedAfter;
     long loadedIcons;  // loaded by the program from resources
     long shellIcons;   // and handed to it by the shell
+    long destroyedIcons;
+    int failedUses;
     DWORD milliseconds;
 };
 
 void report(const PhaseResult& phase)
 {
-    printf("[ soak     ] %-16s %6d iterations %7lu ms  GDI %ld->%ld  USER %ld->%ld  "
-           "kernel %ld->%ld  memory %+ld KB  mapped %+ld KB\n",
+    printf("[ soak     ] %-22s %6d iterations %7lu ms  GDI %ld->%ld  USER %ld->%ld  "
+           "kernel %ld->%ld  memory %+ld KB  mapped %+ld KB  icons %ld+%ld/%ld\n",
            phase.name, phase.iterations, static_cast<unsigned long>(phase.milliseconds),
            phase.before.gdi, phase.after.gdi, phase.before.user, phase.after.user,
            phase.before.kernel, phase.after.kernel,
            (static_cast<long>(phase.memoryAfter) - static_cast<long>(phase.memoryBefore)) / 1024,
-           (static_cast<long>(phase.mappedAfter) - static_cast<long>(phase.mappedBefore)) / 1024);
+           (static_cast<long>(phase.mappedAfter) - static_cast<long>(phase.mappedBefore)) / 1024,
+           phase.loadedIcons, phase.shellIcons, phase.destroyedIcons);
     fflush(stdout);
 }
 
@@ -154,6 +173,53 @@ const SaverEntry* checkedEntry(const TrayWindow& tray)
             return entry;
     return nullptr;
 }
+
+// Another program with a window (reliability_flag_setter), running for the
+// life of the object, that changes the screen saver flag and announces it.
+class OtherProgram {
+public:
+    OtherProgram()
+    {
+        const char kReady[] = "DormitySoakFlagSetterReady";
+        UniqueKernelObject ready(CreateEventA(nullptr, TRUE, FALSE, kReady));
+        std::string command =
+            "\"" + moduleDirectory() + "\\reliability_flag_setter.exe\" " + kReady;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        if (!ready
+            || !CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &started))
+            return;
+        CloseHandle(started.hThread);
+        process_.reset(started.hProcess);
+        if (WaitForSingleObject(ready.get(), 20000) == WAIT_OBJECT_0)
+            window_ = FindWindowA("DormityFlagSetter", nullptr);
+    }
+    ~OtherProgram()
+    {
+        if (window_)
+            PostMessageA(window_, WM_CLOSE, 0, 0);
+        if (process_ && WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0)
+            TerminateProcess(process_.get(), 1);
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    bool running() const { return window_ != nullptr; }
+    // Returns when every window, the program's among them, has had the
+    // broadcast: this thread handles it while it waits.
+    bool setFlag(bool active)
+    {
+        DWORD_PTR answer = 0;
+        return SendMessageTimeoutA(window_, WM_APP, active ? 1 : 0, 0, SMTO_NORMAL, 10000, &answer)
+            && answer == 1;
+    }
+
+private:
+    UniqueKernelObject process_;
+    HWND window_ = nullptr;
+};
 
 class Soak : public testing::Test {
 protected:
@@ -199,21 +265,25 @@ protected:
         SendMessageA(window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray_->popupMenu), 0);
         return ownerDrawnItems(*tray_);
     }
+    bool active() const { return (app_->flags & APP_SAVER_ACTIVE) != 0; }
+    bool blinks() const { return (app_->flags & APP_BLINK) != 0; }
 
-    // Runs one phase between two probes and checks the probes' rise.
-    void runPhase(const char* name, int iterations, const std::function<void()>& step)
+    // Runs one path between two probes and checks the probes' rise and that
+    // every use did its work.
+    void runPhase(const SoakPath& path, int iterations)
     {
         pumpMessages();
         PhaseResult result;
-        result.name = name;
+        result.name = path.name;
         result.iterations = iterations;
+        result.failedUses = 0;
         result.before = probeHandleLevels();
         const IconCalls iconsBefore = iconCalls();
         result.memoryBefore = privateBytes();
         result.mappedBefore = mappedBytes();
         DWORD start = GetTickCount();
         for (int i = 0; i < iterations; ++i)
-            step();
+            result.failedUses += !path.use();
         result.milliseconds = GetTickCount() - start;
         pumpMessages();
         result.memoryAfter = privateBytes();
@@ -222,12 +292,17 @@ protected:
         result.after = probeHandleLevels();
         result.loadedIcons = iconsAfter.loaded - iconsBefore.loaded;
         result.shellIcons = iconsAfter.shellIcons - iconsBefore.shellIcons;
+        result.destroyedIcons = iconsAfter.destroyed - iconsBefore.destroyed;
         report(result);
+        const char* name = path.name;
+        EXPECT_EQ(result.failedUses, 0) << name << ": uses that did not do their work";
         long allowed = allowedGrowth(iterations);
         EXPECT_LE(result.after.gdi - result.before.gdi, allowed) << name << ": GDI objects kept";
         EXPECT_LE(result.after.user - result.before.user, allowed) << name << ": USER objects kept";
         EXPECT_LE(result.after.kernel - result.before.kernel, allowed)
             << name << ": kernel handles kept";
+        EXPECT_EQ(result.loadedIcons + result.shellIcons, result.destroyedIcons)
+            << name << ": icons were created and not destroyed";
         EXPECT_LE(static_cast<long long>(result.mappedAfter)
                       - static_cast<long long>(result.mappedBefore),
                   kPhaseMemoryLimit)
@@ -248,9 +323,8 @@ protected:
 TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
 {
     ASSERT_TRUE(countIconCalls()) << "cannot count the program's icons";
-    Counts counts = fullRun() ? kFullCounts : kSuiteCounts;
-    bool chosen = countsFromEnvironment(&counts);
-    printf("[ soak     ] %s counts\n", chosen ? "chosen" : fullRun() ? "full" : "suite (reduced)");
+    OtherProgram otherProgram;
+    ASSERT_TRUE(otherProgram.running()) << "the other program did not start";
 
     // The catalogue as built at start-up: "[none]" and the twenty copies,
     // the configured one marked.
@@ -259,35 +333,80 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     EXPECT_EQ(_stricmp(checkedEntry(*tray_)->fileName,
                        savers_.catalogueNameOf(kConfiguredIndex).c_str()),
               0);
-
+    // The saver disabled and the icon blinking, as every path leaves it.
+    ASSERT_TRUE(otherProgram.setFlag(false));
+    ASSERT_FALSE(active());
+    ASSERT_TRUE(blinks());
     std::vector<MenuItemRef> items = refreshedItems();
-    // 12 fixed items (408, 403, 404, 409, 412, 411, 413, 414, 415, 416,
-    // 406, 407) and the 21 catalogue entries.
-    ASSERT_EQ(items.size(), 12u + kInstalledSavers + 1);
+    ASSERT_EQ(items.size(), kOwnerDrawnItems);
     ItemCanvas canvas(320, 64);
     ASSERT_TRUE(canvas.valid());
 
-    auto settingsChange = [&] { SendMessageA(window(), WM_SETTINGCHANGE, 0, 0); };
-    int failedDraws = 0;
-    auto drawRound = [&] {
-        for (const MenuItemRef& item : items) {
-            failedDraws += canvas.draw(window(), item, false) != TRUE;
-            failedDraws += canvas.draw(window(), item, true) != TRUE;
-        }
+    auto send = [this](UINT message, WPARAM wParam) { SendMessageA(window(), message, wParam, 0); };
+    auto catalogueWhole = [this] { return catalogueSize(*tray_) == kInstalledSavers + 1; };
+    auto toggle = [&] {
+        bool before = active();
+        send(WM_COMMAND, IDM_TOGGLE);
+        return active() != before && isSaverActive() != before;
     };
-    auto blinkTick = [&] { SendMessageA(window(), WM_TIMER, IDT_BLINK, 0); };
-    auto reinstall = [&] { SendMessageA(window(), WM_REINSTALL, 0, 0); };
+    auto otherProgramSets = [&](bool flag) { return otherProgram.setFlag(flag) && active() == flag; };
+    auto aboutOk = [&](bool box) {
+        DialogRun run = runModal(
+            "About", [&] { return SendMessageA(window(), WM_COMMAND, IDM_ABOUT, 0); },
+            {act([box](HWND dialog) {
+                 CheckDlgButton(dialog, IDC_BLINK, box ? BST_CHECKED : BST_UNCHECKED);
+             }),
+             click(IDC_OK)});
+        return run.closedByItself && blinks() == box;
+    };
+    // Every path ends in the state it began in.
+    const SoakPath paths[] = {
+        {"settings change", 20000, 150, [&] {
+             send(WM_SETTINGCHANGE, 0);
+             return catalogueWhole();
+         }},
+        {"menu and submenu open", 20000, 150, [&] {
+             send(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray_->popupMenu));
+             send(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(tray_->popupMenu, 0)));
+             return catalogueWhole();
+         }},
+        {"draw every item", 5000, 50, [&] {
+             // As the menu holds them now: rebuilds free the entries.
+             std::vector<MenuItemRef> now = ownerDrawnItems(*tray_);
+             bool drawn = now.size() == kOwnerDrawnItems;
+             for (const MenuItemRef& item : now)
+                 drawn &= canvas.draw(window(), item, false) == TRUE
+                     && canvas.draw(window(), item, true) == TRUE;
+             return drawn;
+         }},
+        {"blink tick", 20000, 1000, [&] {
+             HICON before = tray_->trayIcon.hIcon;
+             send(WM_TIMER, IDT_BLINK);
+             return tray_->trayIcon.hIcon && tray_->trayIcon.hIcon != before;
+         }},
+        {"reinstall", 1000, 100, [&] {
+             send(WM_REINSTALL, 0);
+             return shellHasIcon(*tray_) && catalogueWhole();
+         }},
+        {"taskbar created", 1000, 100, [&] {
+             send(taskbarCreatedMessage(), 0);
+             return shellHasIcon(*tray_);
+         }},
+        {"enable, disable", 5000, 100, [&] { return toggle() && toggle(); }},
+        {"other program flips", 2000, 50,
+         [&] { return otherProgramSets(true) && otherProgramSets(false); }},
+        {"About OK, box clear", 500, 30, [&] { return aboutOk(false); }},
+        {"About OK, box set", 500, 30, [&] { return aboutOk(true); }},
+    };
+    std::vector<int> counts;
+    for (const SoakPath& path : paths)
+        counts.push_back(fullRun() ? path.fullCount : path.suiteCount);
+    bool chosen = countsFromEnvironment(&counts);
+    printf("[ soak     ] %s counts\n", chosen ? "chosen" : fullRun() ? "full" : "suite (reduced)");
 
-    // Warm-up round: first use fills the system's own caches (the shell's
-    // icon list, fonts, the loader's tables).
-    for (int i = 0; i < 20; ++i) {
-        settingsChange();
-        blinkTick();
-        reinstall();
-    }
-    items = refreshedItems();
-    for (int i = 0; i < 5; ++i)
-        drawRound();
+    for (const SoakPath& path : paths)
+        for (int i = 0; i < kWarmUp; ++i)
+            path.use();
     pumpMessages();
     const std::vector<unsigned char> drawnBefore = renderAllItems(window(), items);
     ASSERT_FALSE(drawnBefore.empty());
@@ -296,14 +415,9 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     ASSERT_GT(memoryBefore, 0u);
 
     DWORD start = GetTickCount();
-    runPhase("settings change", counts.settingsChanges, settingsChange);
-    // The rebuilds freed the entries the items pointed at.
-    items = refreshedItems();
-    runPhase("draw every item", counts.drawRounds, drawRound);
-    runPhase("blink tick", counts.blinkTicks, blinkTick);
-    runPhase("reinstall", counts.reinstalls, reinstall);
+    for (size_t i = 0; i < counts.size(); ++i)
+        runPhase(paths[i], counts[i]);
     DWORD total = GetTickCount() - start;
-    EXPECT_EQ(failedDraws, 0) << "WM_DRAWITEM did not return TRUE";
 
     pumpMessages();
     const SIZE_T memoryAfter = privateBytes();
