@@ -460,173 +460,134 @@ const SystemWinmm& systemWinmm()
     if (!winmm.module) {
         winmm.module = LoadLibraryA((systemDirectory() + "\\winmm.dll").c_str());
         EXPECT_NE(winmm.module, static_cast<HMODULE>(nullptr)) << "no winmm.dll in the system";
-        if (!winmm.module)
-            return winmm;
-        auto find = [](const char* name) {
-            return reinterpret_cast<void (*)(void)>(GetProcAddress(winmm.module, name));
-        };
-        winmm.playSound = reinterpret_cast<decltype(&PlaySoundA)>(find("PlaySoundA"));
-        winmm.installIOProc =
-            reinterpret_cast<decltype(&mmioInstallIOProcA)>(find("mmioInstallIOProcA"));
-        winmm.waveOutDevices =
-            reinterpret_cast<decltype(&waveOutGetNumDevs)>(find("waveOutGetNumDevs"));
+        if (winmm.module)
+            winmm.playSound = reinterpret_cast<decltype(&PlaySoundA)>(
+                reinterpret_cast<void (*)(void)>(GetProcAddress(winmm.module, "PlaySoundA")));
     }
     return winmm;
 }
 
 namespace {
 
-const FOURCC kProbeFourcc = mmioFOURCC('D', 'M', 'T', 'S');
+const DWORD kToneRate = 22050;
+const DWORD kToneSamples = kToneRate * 3 / 10;
 
-struct SoundLog {
-    CRITICAL_SECTION lock;
-    std::vector<std::string> names;
-    bool openedOnCaller = false;
-    DWORD callerThread = 0;
-    DWORD bytesServed = 0;
-    int filesClosed = 0;
-    SoundLog() { InitializeCriticalSection(&lock); }
-};
-
-SoundLog& soundLog()
+std::vector<std::string>& toneNames()
 {
-    static SoundLog log;
-    return log;
+    static std::vector<std::string> names;
+    return names;
 }
 
-LRESULT CALLBACK probeIoProc(LPSTR infoPointer, UINT message, LPARAM first, LPARAM second)
+// A square wave, a different period for each name.
+std::string samplesOfTone(size_t index)
 {
-    MMIOINFO* info = reinterpret_cast<MMIOINFO*>(infoPointer);
-    SoundLog& log = soundLog();
-    HANDLE file = reinterpret_cast<HANDLE>(info->adwInfo[0]);
-    switch (message) {
-    case MMIOM_OPEN: {
-        std::string name = reinterpret_cast<const char*>(first);
-        EnterCriticalSection(&log.lock);
-        log.names.push_back(name);
-        if (GetCurrentThreadId() == log.callerThread)
-            log.openedOnCaller = true;
-        LeaveCriticalSection(&log.lock);
-        // "<file>.DMTS+element": the file before the "+" is served when it exists.
-        std::string path = name.substr(0, name.find_last_of('+'));
-        file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return MMIOERR_CANNOTOPEN;
-        info->adwInfo[0] = reinterpret_cast<DWORD_PTR>(file);
-        info->lDiskOffset = 0;
-        return MMSYSERR_NOERROR;
+    std::string samples;
+    DWORD half = static_cast<DWORD>(4 + 3 * index);
+    for (DWORD i = 0; i < kToneSamples; ++i) {
+        short value = (i / half) % 2 ? 6000 : -6000;
+        samples += static_cast<char>(value & 0xFF);
+        samples += static_cast<char>((value >> 8) & 0xFF);
     }
-    case MMIOM_READ: {
-        DWORD read = 0;
-        if (!ReadFile(file, reinterpret_cast<void*>(first), static_cast<DWORD>(second), &read,
-                      nullptr))
-            return -1;
-        info->lDiskOffset += read;
-        EnterCriticalSection(&log.lock);
-        log.bytesServed += read;
-        LeaveCriticalSection(&log.lock);
-        return read;
-    }
-    case MMIOM_SEEK: {
-        DWORD position = SetFilePointer(file, static_cast<LONG>(first), nullptr,
-                                        static_cast<DWORD>(second));
-        if (position == INVALID_SET_FILE_POINTER)
-            return -1;
-        info->lDiskOffset = static_cast<LONG>(position);
-        return position;
-    }
-    case MMIOM_CLOSE:
-        CloseHandle(file);
-        info->adwInfo[0] = 0;
-        EnterCriticalSection(&log.lock);
-        ++log.filesClosed;
-        LeaveCriticalSection(&log.lock);
-        return 0;
-    default:
-        return -1;
-    }
+    return samples;
+}
+
+std::string waveOf(const std::string& samples)
+{
+    auto word = [](std::string& out, DWORD value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    std::string wave = "RIFF";
+    word(wave, static_cast<DWORD>(36 + samples.size()), 4);
+    wave += "WAVEfmt ";
+    word(wave, 16, 4);
+    word(wave, WAVE_FORMAT_PCM, 2);
+    word(wave, 1, 2);               // channels
+    word(wave, kToneRate, 4);       // samples per second
+    word(wave, kToneRate * 2, 4);   // bytes per second
+    word(wave, 2, 2);               // block align
+    word(wave, 16, 2);              // bits per sample
+    wave += "data";
+    word(wave, static_cast<DWORD>(samples.size()), 4);
+    return wave + samples;
+}
+
+std::string capturePath()
+{
+    char unixPath[MAX_PATH] = "";
+    if (!GetEnvironmentVariableA("DORMITY_SOUND_CAPTURE", unixPath, sizeof unixPath))
+        return "";
+    std::string path = std::string("Z:") + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+// Whether the system is playing a sound: a request that must not stop
+// another is refused while one plays. Its own name names no file, so it
+// plays nothing and opens no device.
+bool somethingPlays()
+{
+    std::string none = SoundRecorder::directory() + "\\no such sound.wav";
+    return !systemWinmm().playSound(none.c_str(), nullptr,
+                                    SND_FILENAME | SND_ASYNC | SND_NOSTOP | SND_NODEFAULT);
 }
 
 } // namespace
 
-SoundRecorder::SoundRecorder()
+SoundRecorder::SoundRecorder() : captured_(capturePath())
 {
-    SoundLog& log = soundLog();
-    EnterCriticalSection(&log.lock);
-    log.names.clear();
-    log.openedOnCaller = false;
-    log.callerThread = GetCurrentThreadId();
-    log.bytesServed = 0;
-    log.filesClosed = 0;
-    LeaveCriticalSection(&log.lock);
-    const SystemWinmm& winmm = systemWinmm();
-    if (!winmm.installIOProc) {
-        ADD_FAILURE() << "no mmioInstallIOProcA";
-        return;
-    }
-    EXPECT_NE(winmm.installIOProc(kProbeFourcc, probeIoProc, MMIO_INSTALLPROC | MMIO_GLOBALPROC),
-              static_cast<LPMMIOPROC>(nullptr));
+    EXPECT_FALSE(captured_.empty())
+        << "DORMITY_SOUND_CAPTURE is not set (CTest sets it with ALSA_CONFIG_PATH)";
+    DeleteFileA(captured_.c_str());
 }
 
 SoundRecorder::~SoundRecorder()
 {
-    const SystemWinmm& winmm = systemWinmm();
-    if (!winmm.playSound || !winmm.installIOProc)
-        return;
-    // Stops and waits for every sound before the procedure goes.
-    winmm.playSound(nullptr, nullptr, 0);
-    winmm.installIOProc(kProbeFourcc, probeIoProc, MMIO_REMOVEPROC);
+    // Stops and waits for every sound.
+    if (systemWinmm().playSound)
+        systemWinmm().playSound(nullptr, nullptr, 0);
+    DeleteFileA(captured_.c_str());
 }
 
 std::vector<std::string> SoundRecorder::settle()
 {
-    std::string marker = probeName("test-marker");
     if (!systemWinmm().playSound) {
         ADD_FAILURE() << "no PlaySoundA";
         return {};
     }
-    systemWinmm().playSound(marker.c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
-    SoundLog& log = soundLog();
-    std::vector<std::string> earlier;
-    bool found = pumpUntil(
-        [&] {
-            EnterCriticalSection(&log.lock);
-            bool done = false;
-            for (size_t i = 0; i < log.names.size(); ++i) {
-                if (log.names[i] == marker) {
-                    earlier.assign(log.names.begin(), log.names.begin() + i);
-                    log.names.erase(log.names.begin(), log.names.begin() + i + 1);
-                    done = true;
-                    break;
-                }
-            }
-            LeaveCriticalSection(&log.lock);
-            return done;
-        },
-        5000);
-    EXPECT_TRUE(found) << "the system's sound player never opened the test's own sound";
-    return earlier;
+    bool playing = somethingPlays();
+    bool ended = pumpUntil([] { return !somethingPlays(); }, 5000);
+    EXPECT_TRUE(ended) << "a sound never ended";
+    std::string samples = readFileBytes(captured_);
+    DeleteFileA(captured_.c_str());
+    if (samples.empty())
+        return {};
+    if (!playing)
+        synchronous_ = true;
+    const std::vector<std::string>& names = toneNames();
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (samples.find(samplesOfTone(i)) != std::string::npos)
+            return {names[i]};
+    }
+    return {"<" + std::to_string(samples.size()) + " bytes of no tone of the test>"};
 }
 
-bool SoundRecorder::openedOnCallingThread() const
+std::string SoundRecorder::tone(const char* name)
 {
-    return soundLog().openedOnCaller;
-}
-
-DWORD SoundRecorder::bytesServed() const
-{
-    return soundLog().bytesServed;
-}
-
-int SoundRecorder::filesClosed() const
-{
-    return soundLog().filesClosed;
-}
-
-std::string SoundRecorder::probeName(const char* event)
-{
-    return directory() + "\\" + event + ".DMTS+probe";
+    std::vector<std::string>& names = toneNames();
+    size_t index = 0;
+    while (index < names.size() && names[index] != name)
+        ++index;
+    std::string path = directory() + "\\" + name + ".wav";
+    if (index == names.size()) {
+        names.push_back(name);
+        CreateDirectoryA(directory().c_str(), nullptr);
+        std::string wave = waveOf(samplesOfTone(index));
+        writeFileBytes(path, wave.data(), wave.size());
+    }
+    return path;
 }
 
 std::string SoundRecorder::directory()

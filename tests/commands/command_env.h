@@ -1,7 +1,7 @@
 // What the command tests share: the fixture programs and their log, a count
 // of the processes the test started, a window that counts settings
-// broadcasts, the answerer of the "No Screen Saver" prompt and a recorder of
-// the sounds handed to the system.
+// broadcasts, the answerer of the "No Screen Saver" prompt and an ear for
+// the sounds the system plays.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -202,37 +202,35 @@ private:
 struct SystemWinmm {
     HMODULE module = nullptr;
     decltype(&PlaySoundA) playSound = nullptr;
-    decltype(&mmioInstallIOProcA) installIOProc = nullptr;
-    decltype(&waveOutGetNumDevs) waveOutDevices = nullptr;
 };
 const SystemWinmm& systemWinmm();
 
-// Records every file name the system's sound player opens through the
-// private I/O procedure "DMTS": a name of the form "<file>.DMTS+<anything>"
-// reaches it instead of the disk. When <file>.DMTS exists it is served, so
-// a real wave file can be played through it.
+// Hears what the system really plays. CTest points ALSA's configuration
+// (ALSA_CONFIG_PATH) at a default device that writes every sample to the
+// file DORMITY_SOUND_CAPTURE, truncated whenever a sound starts; each
+// sound of the tests is a tone of its own, so the samples name it.
 class SoundRecorder {
 public:
     SoundRecorder();
     ~SoundRecorder();
     SoundRecorder(const SoundRecorder&) = delete;
     SoundRecorder& operator=(const SoundRecorder&) = delete;
-    // A sound of the test's own is queued behind whatever the program
-    // asked for; the system plays one sound at a time, so once it is
-    // opened every earlier request has been opened too. Returns the names
-    // opened since the last call, the test's own left out.
+    // Waits until the system plays nothing, then names the sound whose
+    // samples it wrote since the last call (empty: silence).
     std::vector<std::string> settle();
-    // Whether any name was opened on the thread that asked for it
+    // Whether a sound heard had already ended when settle() came
     // (playback that was not asynchronous).
-    bool openedOnCallingThread() const;
-    // Bytes served from real files and how many of those were closed.
-    DWORD bytesServed() const;
-    int filesClosed() const;
+    bool playedSynchronously() const { return synchronous_; }
 
-    // The name to assign to an event, e.g. "Launch" -> "...\Launch.DMTS+probe".
-    static std::string probeName(const char* event);
-    // Where such names point; created on demand for files to be served.
+    // A wave file of a tone kept for this name, made on first use:
+    // 0.3 s, 22,050 Hz, mono, 16-bit, each name its own frequency.
+    static std::string tone(const char* name);
+    // Where the tones are kept.
     static std::string directory();
+
+private:
+    std::string captured_;
+    bool synchronous_ = false;
 };
 
 void assignEventSound(const char* event, const char* fileName, DWORD type = REG_SZ);

@@ -56,6 +56,18 @@ set_target_properties(commands_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMA
 add_dependencies(commands_tests fixture_saver fixture_lingering_saver fixture_winmm_by_name
   planted_winmm)
 
+# The sounds the tests' processes play are heard through ALSA: its default
+# device writes every sample to a file (truncated whenever a sound starts)
+# and plays nothing.
+set(COMMANDS_SOUND_CAPTURE ${COMMANDS_DIR}/played.raw)
+file(WRITE ${COMMANDS_DIR}/sound-capture.conf "pcm.!default {
+  type file
+  slave.pcm { type null }
+  file \"${COMMANDS_SOUND_CAPTURE}\"
+  format raw
+}
+")
+
 add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
   --gtest_filter=-PlantedWinmm.*)
 set(COMMANDS_TESTS commands)
@@ -86,8 +98,9 @@ set_tests_properties(commands_menu PROPERTIES SKIP_RETURN_CODE 77)
 # prefer a winmm.dll found by the search (the program's folder first) to
 # its own, as Windows does for a DLL that is not a known one; and to run
 # the file installed as the system directory's rundll32.exe (the stand-in),
-# where it would otherwise start its own built-in program whatever the file.
+# where it would otherwise start its own built-in program whatever the file;
+# and ALSA to use the capturing device above.
 set_tests_properties(${COMMANDS_TESTS} PROPERTIES
   TIMEOUT 180
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"
-  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};DORMITY_DLL_OVERRIDES=winmm,rundll32.exe=n,b")
+  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};DORMITY_DLL_OVERRIDES=winmm,rundll32.exe=n,b;ALSA_CONFIG_PATH=${COMMANDS_DIR}/sound-capture.conf;DORMITY_SOUND_CAPTURE=${COMMANDS_SOUND_CAPTURE}")

@@ -195,14 +195,14 @@ TEST_F(SaverPrograms, LaunchWithoutAForegroundWindowPostsNothing)
 TEST_F(FamilySaverPrograms, LaunchWithNoSelectionAndYesOpensTheDisplayControlPanel)
 {
     SystemRundllStandIns rundll;
-    assignEventSound("Launch", SoundRecorder::probeName("Launch").c_str());
+    assignEventSound("Launch", SoundRecorder::tone("Launch").c_str());
     SoundRecorder sounds;
     TrayWindow& window = start(false);
     PromptAnswerer answerer(app(), IDYES);
     command(IDM_LAUNCH);
     PromptSeen seen = answerer.finish();
     // The Launch sound plays even though there is nothing to launch.
-    EXPECT_EQ(sounds.settle(), std::vector<std::string>{SoundRecorder::probeName("Launch")});
+    EXPECT_EQ(sounds.settle(), std::vector<std::string>{"Launch"});
     ASSERT_TRUE(seen.seen);
     EXPECT_TRUE(contains(seen.texts, kPromptText));
     EXPECT_TRUE(seen.systemActive);

@@ -1,14 +1,8 @@
 // The event sounds: which key of the sound scheme each action reads and
-// what the system's sound player is then asked to open.
-//
-// Wine here has no sound device, so nothing is heard and an asynchronous
-// PlaySound reports success whatever it is given. What the player does is
-// seen instead through a private multimedia I/O procedure: a scheme value
-// "<file>.DMTS+<element>" makes the player open it through the test, which
-// notes the name and the thread, and serves <file>.DMTS when it exists.
+// what the system then really plays. Each event is assigned a tone of its
+// own; the samples the sound device is handed tell which one was heard.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <mmsystem.h>
 #include <string.h>
 
 #include <string>
@@ -28,38 +22,13 @@ typedef std::vector<std::string> Names;
 
 Names heard(const char* event)
 {
-    return Names{SoundRecorder::probeName(event)};
+    return Names{event};
 }
 
 void assignAllSix()
 {
     for (const char* event : kEvents)
-        assignEventSound(event, SoundRecorder::probeName(event).c_str());
-}
-
-// A real PCM wave file: 8 kHz, 8-bit mono, a tenth of a second.
-std::string waveFile()
-{
-    std::string samples(800, '\0');
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<char>((i / 10) % 2 ? 0xA0 : 0x60);
-    auto word = [](std::string& out, unsigned value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    std::string wave = "RIFF";
-    word(wave, static_cast<unsigned>(36 + samples.size()), 4);
-    wave += "WAVEfmt ";
-    word(wave, 16, 4);
-    word(wave, WAVE_FORMAT_PCM, 2);
-    word(wave, 1, 2);     // channels
-    word(wave, 8000, 4);  // samples per second
-    word(wave, 8000, 4);  // bytes per second
-    word(wave, 1, 2);     // block align
-    word(wave, 8, 2);     // bits per sample
-    wave += "data";
-    word(wave, static_cast<unsigned>(samples.size()), 4);
-    return wave + samples;
+        assignEventSound(event, SoundRecorder::tone(event).c_str());
 }
 
 class FamilySounds : public CommandTest {};
@@ -109,7 +78,7 @@ TEST_F(FamilySounds, EachActionPlaysItsOwnEventsSoundAndNoOtherDoes)
         command(id);
         EXPECT_TRUE(sounds.settle().empty()) << "command " << id << " played a sound";
     }
-    EXPECT_FALSE(sounds.openedOnCallingThread()) << "a sound was played synchronously";
+    EXPECT_FALSE(sounds.playedSynchronously()) << "a sound was played synchronously";
 }
 
 // Beside this test lies a planted winmm.dll, and Wine is told to prefer a
@@ -154,8 +123,7 @@ TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
     GetModuleFileNameA(tray().soundLibrary.get(), loaded, sizeof loaded);
     EXPECT_EQ(lstrcmpiA(loaded, (systemDirectory() + "\\winmm.dll").c_str()), 0) << loaded;
 
-    // Every event plays through it (the first sound, still on its way when
-    // the recorder came, may or may not have reached it).
+    // Every event plays through it.
     SoundRecorder sounds;
     sounds.settle();
     for (int event = 0; event < 6; ++event) {
@@ -224,64 +192,61 @@ TEST_F(Sounds, ValuesAreUsedAsStoredAndOverlongOnesAreSilent)
     SoundRecorder sounds;
     start(true);
 
-    // Not expanded, whatever the type says.
-    std::string unexpanded = "%TEMP%\\dormity.DMTS+probe";
-    assignEventSound("Select", unexpanded.c_str(), REG_EXPAND_SZ);
+    // Not expanded, whatever the type says: the name, relative to the
+    // current directory, is a folder called "%TEMP%" there, while the
+    // expanded one holds another tone.
+    std::string home = SoundRecorder::directory();
+    std::string literal = home + "\\%TEMP%";
+    CreateDirectoryA(literal.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("unexpanded").c_str(),
+                          (literal + "\\dormity-tone.wav").c_str(), FALSE));
+    char temp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    std::string expanded = std::string(temp) + "\\dormity-tone.wav";
+    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("expanded").c_str(), expanded.c_str(), FALSE));
+    char current[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof current, current);
+    SetCurrentDirectoryA(home.c_str());
+    assignEventSound("Select", "%TEMP%\\dormity-tone.wav", REG_EXPAND_SZ);
     tray().playEventSound(SOUND_SELECT);
-    EXPECT_EQ(sounds.settle(), Names{unexpanded});
+    EXPECT_EQ(sounds.settle(), Names{"unexpanded"});
+    SetCurrentDirectoryA(current);
+    DeleteFileA(expanded.c_str());
+    DeleteFileA((literal + "\\dormity-tone.wav").c_str());
+    RemoveDirectoryA(literal.c_str());
 
     // The type is not checked.
-    std::string binary = SoundRecorder::probeName("binary");
-    assignEventSound("Select", binary.c_str(), REG_BINARY);
+    assignEventSound("Select", SoundRecorder::tone("binary").c_str(), REG_BINARY);
     tray().playEventSound(SOUND_SELECT);
-    EXPECT_EQ(sounds.settle(), Names{binary});
+    EXPECT_EQ(sounds.settle(), Names{"binary"});
 
-    // 259 characters fit the 260-byte buffer; 260 do not.
-    std::string prefix = SoundRecorder::directory() + "\\";
-    std::string fits = prefix + std::string(259 - prefix.size() - 11, 'f') + ".DMTS+probe";
+    // 259 characters fit the 260-byte buffer; 260 do not. The names are
+    // padded with ".\" so that the files they name stay short: the first
+    // 259 characters of the overlong one name a tone as well, and so does
+    // the whole of it.
+    std::string prefix = home + "\\";
+    size_t padding = (259 - prefix.size() - 5) / 2;
+    std::string file = std::string(259 - prefix.size() - 2 * padding - 4, 'f') + ".wav";
+    std::string dots;
+    for (size_t i = 0; i < padding; ++i)
+        dots += ".\\";
+    std::string fits = prefix + dots + file;
     ASSERT_EQ(fits.size(), 259u);
+    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("fits").c_str(), (prefix + file).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("overlong").c_str(), (prefix + file + "o").c_str(),
+                          FALSE));
     assignEventSound("Select", fits.c_str());
     tray().playEventSound(SOUND_SELECT);
-    EXPECT_EQ(sounds.settle(), Names{fits});
-    std::string overlong = prefix + std::string(260 - prefix.size() - 11, 'o') + ".DMTS+probe";
-    assignEventSound("Select", overlong.c_str());
+    EXPECT_EQ(sounds.settle(), Names{"fits"});
+    assignEventSound("Select", (fits + "o").c_str());
     tray().playEventSound(SOUND_SELECT);
     EXPECT_TRUE(sounds.settle().empty());
+    DeleteFileA((prefix + file).c_str());
+    DeleteFileA((prefix + file + "o").c_str());
 
-    // Empty: silence, not the system's default sound.
+    // Empty: silence. (Wine never falls back to the default sound for a
+    // file name, so what the request asks for is not seen here.)
     assignEventSound("Select", "");
     tray().playEventSound(SOUND_SELECT);
     EXPECT_TRUE(sounds.settle().empty());
-}
-
-TEST_F(Sounds, ARealWaveFileIsHandedToTheSystemPlayer)
-{
-    std::string directory = SoundRecorder::directory();
-    CreateDirectoryA(directory.c_str(), nullptr);
-    std::string wave = waveFile();
-    std::string served = directory + "\\tone.DMTS";
-    std::string plain = directory + "\\tone.wav";
-    writeFileBytes(served, wave.data(), wave.size());
-    writeFileBytes(plain, wave.data(), wave.size());
-
-    SoundRecorder sounds;
-    start(true);
-    // The plain file goes to the disk; the player accepts it (whether a
-    // device plays it is up to the system: Wine here has none).
-    assignEventSound("Launch", plain.c_str());
-    EXPECT_TRUE(tray().playEventSound(SOUND_LAUNCH));
-    EXPECT_TRUE(sounds.settle().empty());
-
-    // The same wave through the recorder: the player reads it and closes it.
-    std::string name = served + "+probe";
-    assignEventSound("Select", name.c_str());
-    EXPECT_TRUE(tray().playEventSound(SOUND_SELECT));
-    EXPECT_EQ(sounds.settle(), Names{name});
-    EXPECT_GE(sounds.bytesServed(), 44u) << "the wave's header was not read";
-    EXPECT_EQ(sounds.filesClosed(), 1);
-    RecordProperty("waveOutDevices", static_cast<int>(systemWinmm().waveOutDevices()));
-
-    DeleteFileA(served.c_str());
-    DeleteFileA(plain.c_str());
-    RemoveDirectoryA(directory.c_str());
 }
