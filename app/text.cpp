@@ -33,7 +33,7 @@ struct Conversion {
     int precision;  // minimum digits; -1 when none was given
 };
 
-void putNumber(BoundedWriter& writer, const Conversion& spec, bool negative, unsigned value)
+void putNumber(BoundedWriter& writer, const Conversion& conversion, bool negative, unsigned value)
 {
     char digits[12];
     int count = 0;
@@ -41,11 +41,11 @@ void putNumber(BoundedWriter& writer, const Conversion& spec, bool negative, uns
         digits[count++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    int zeros = spec.precision > count ? spec.precision - count : 0;
+    int zeros = conversion.precision > count ? conversion.precision - count : 0;
     int length = (negative ? 1 : 0) + zeros + count;
-    int padding = spec.width > length ? spec.width - length : 0;
+    int padding = conversion.width > length ? conversion.width - length : 0;
     // With a precision the "0" flag is ignored, as printf does.
-    bool padWithZeros = spec.zeroPad && spec.precision < 0;
+    bool padWithZeros = conversion.zeroPad && conversion.precision < 0;
     if (!padWithZeros)
         writer.repeat(' ', padding);
     if (negative)
@@ -81,15 +81,15 @@ bool formatText(char* out, size_t size, const char* format, ...)
             continue;
         }
         ++p;
-        Conversion spec = {false, 0, -1};
+        Conversion conversion = {false, 0, -1};
         if (*p == '0') {
-            spec.zeroPad = true;
+            conversion.zeroPad = true;
             ++p;
         }
-        spec.width = readNumber(p);
+        conversion.width = readNumber(p);
         if (*p == '.') {
             ++p;
-            spec.precision = readNumber(p);
+            conversion.precision = readNumber(p);
         }
         switch (*p) {
         case '%':
@@ -105,11 +105,11 @@ bool formatText(char* out, size_t size, const char* format, ...)
             int value = va_arg(args, int);
             unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value)
                                            : static_cast<unsigned>(value);
-            putNumber(writer, spec, value < 0, magnitude);
+            putNumber(writer, conversion, value < 0, magnitude);
             break;
         }
         case 'u':
-            putNumber(writer, spec, false, va_arg(args, unsigned));
+            putNumber(writer, conversion, false, va_arg(args, unsigned));
             break;
         default:  // not one of the program's conversions
             understood = false;

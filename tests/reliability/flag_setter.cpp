@@ -1,12 +1,15 @@
 // Another program that changes the screen saver flag as the display control
 // panel does. It has a window, so Wine's display driver keeps the flag in
-// the X server, shared by every process with a window; on that path Wine
-// leaves out the WM_SETTINGCHANGE broadcast, so it is sent here.
+// the X server, shared by every process with a window (a windowless process
+// keeps a copy of its own); the WM_SETTINGCHANGE broadcast is sent here
+// rather than left to the system, which not every Wine sends on that path.
 //   reliability_flag_setter EVENT-NAME
 // The hidden window "DormityFlagSetter", sent WM_APP with wParam 0 or 1,
 // sets the flag to it, broadcasts the change and answers 1 when the
 // flag reads back as set.
 #include <windows.h>
+
+#include "ready_event.h"
 
 namespace {
 
@@ -45,11 +48,8 @@ int main(int argc, char** argv)
         || !CreateWindowExA(0, windowClass.lpszClassName, "", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
                             nullptr, windowClass.hInstance, nullptr))
         return 1;
-    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[1]);
-    if (!ready)
+    if (!signalReady(argv[1]))
         return 1;
-    SetEvent(ready);
-    CloseHandle(ready);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);

@@ -3,6 +3,8 @@
 //   reliability_hung_window EVENT-NAME
 #include <windows.h>
 
+#include "ready_event.h"
+
 int main(int argc, char** argv)
 {
     if (argc < 2)
@@ -11,11 +13,8 @@ int main(int argc, char** argv)
                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window)
         return 1;
-    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[1]);
-    if (!ready)
+    if (!signalReady(argv[1]))
         return 1;
-    SetEvent(ready);
-    CloseHandle(ready);
     Sleep(INFINITE);
     return 0;
 }

@@ -19,17 +19,14 @@ target_link_options(reliability_saver PRIVATE -static -static-libgcc -s
 set_target_properties(reliability_saver PROPERTIES
   SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# A program whose window stops answering messages.
-add_executable(reliability_hung_window ${RELIABILITY_DIR}/hung_window.cpp)
-target_compile_options(reliability_hung_window PRIVATE ${DORMITY_WARNINGS})
-target_link_options(reliability_hung_window PRIVATE -static -static-libgcc -static-libstdc++)
-set_target_properties(reliability_hung_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-
-# Another program that changes the screen saver flag and announces it.
-add_executable(reliability_flag_setter ${RELIABILITY_DIR}/flag_setter.cpp)
-target_compile_options(reliability_flag_setter PRIVATE ${DORMITY_WARNINGS})
-target_link_options(reliability_flag_setter PRIVATE -static -static-libgcc -static-libstdc++)
-set_target_properties(reliability_flag_setter PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# Two other programs: one whose window stops answering messages (hung_window)
+# and one that changes the screen saver flag and announces it (flag_setter).
+foreach(fixture hung_window flag_setter)
+  add_executable(reliability_${fixture} ${RELIABILITY_DIR}/${fixture}.cpp)
+  target_compile_options(reliability_${fixture} PRIVATE ${DORMITY_WARNINGS})
+  target_link_options(reliability_${fixture} PRIVATE -static -static-libgcc -static-libstdc++)
+  set_target_properties(reliability_${fixture} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+endforeach()
 
 add_library(reliability_support STATIC ${RELIABILITY_DIR}/reliability_env.cpp)
 target_link_libraries(reliability_support PUBLIC test_support psapi winmm)
