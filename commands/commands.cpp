@@ -13,6 +13,14 @@ namespace {
 
 typedef BOOL(WINAPI* PlaySoundFunction)(LPCSTR sound, HMODULE module, DWORD flags);
 
+// The directory a system program lives in, or "" when it cannot be read.
+void readDirectory(UINT(WINAPI* read)(LPSTR, UINT), char (&out)[SAVER_PATH_SIZE])
+{
+    UINT length = read(out, sizeof out);
+    if (length == 0 || length >= sizeof out)
+        out[0] = '\0';
+}
+
 // winmm is not one of the system's known DLLs: asked for by name, the
 // loader would take a winmm.dll from the program's own folder first. It is
 // loaded from the system directory by full path, and its own imports are
@@ -20,9 +28,7 @@ typedef BOOL(WINAPI* PlaySoundFunction)(LPCSTR sound, HMODULE module, DWORD flag
 HMODULE loadSoundLibrary()
 {
     char directory[SAVER_PATH_SIZE];
-    UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory)
-        return nullptr;
+    readDirectory(GetSystemDirectoryA, directory);
     char path[SAVER_PATH_SIZE];
     if (!buildSystemFilePath(directory, "winmm.dll", path, sizeof path))
         return nullptr;
@@ -34,14 +40,6 @@ PlaySoundFunction soundPlayer(HMODULE library)
     if (!library)
         return nullptr;
     return findFunction<PlaySoundFunction>(library, "PlaySoundA");
-}
-
-// The directory a system program lives in, or "" when it cannot be read.
-void readDirectory(UINT(WINAPI* read)(LPSTR, UINT), char (&out)[SAVER_PATH_SIZE])
-{
-    UINT length = read(out, sizeof out);
-    if (length == 0 || length >= sizeof out)
-        out[0] = '\0';
 }
 
 // The display control panel on its screen saver page, through the system's
