@@ -43,11 +43,17 @@ can_run_32bit() {
   /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
+# Everything, or only the targets given (a machine that cannot run 32-bit
+# programs needs only the program itself from the 32-bit build).
 build() {
   if [ ! -f "$BUILD/build.ninja" ]; then
     cmake --preset default
   fi
-  cmake --build --preset default
+  cmake --build --preset default ${1:+--target "$@"}
+}
+
+build_for_this_machine() {
+  if can_run_32bit; then build; else build Dormity; fi
 }
 
 # The same sources for 64-bit Windows, whose tests run under 64-bit Wine.
@@ -80,7 +86,7 @@ case "${1:-}" in
     ;;
   run)
     install_deps
-    build
+    build_for_this_machine
     run_build=$BUILD
     if ! can_run_32bit; then
       echo "This kernel cannot run 32-bit programs: running the 64-bit build of Dormity."
@@ -96,7 +102,7 @@ case "${1:-}" in
     ;;
   test)
     install_deps
-    build
+    build_for_this_machine
     start=$(date +%s)
     if can_run_32bit; then
       xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset default
@@ -114,7 +120,7 @@ case "${1:-}" in
     ;;
   bench)
     install_deps
-    build
+    build_for_this_machine
     if can_run_32bit; then
       bash "$ROOT/tests/bench/bench.sh" "$BUILD"
     else
