@@ -14,15 +14,12 @@
 #include "saverconfig/saver_settings.h"
 
 TEST(PlatformFamily, FlagsFollowTheReportedSystemAndTheSettingsOnlyTheWin9xBit) {
-    const struct {
-        DWORD platform, major, flags;
-    } systems[] = {
+    const DWORD systems[][3] = {
         {VER_PLATFORM_WIN32_WINDOWS, 4, APP_WIN9X}, {VER_PLATFORM_WIN32_WINDOWS, 5, APP_WIN9X},
         {VER_PLATFORM_WIN32_NT, 3, 0},              {VER_PLATFORM_WIN32_NT, 4, 0},
         {VER_PLATFORM_WIN32_NT, 5, APP_WIN2K},      {VER_PLATFORM_WIN32_NT, 10, APP_WIN2K},
     };
-    for (const auto& s : systems)
-        EXPECT_EQ(platformFlags(s.platform, s.major), s.flags) << s.platform << " " << s.major;
+    for (const auto& s : systems) EXPECT_EQ(platformFlags(s[0], s[1]), s[2]) << s[0] << " " << s[1];
     EXPECT_EQ(familyFromFlags(APP_WIN9X), FAMILY_95);
     EXPECT_EQ(familyFromFlags(APP_WIN9X | APP_BLINK | APP_SAVER_ACTIVE), FAMILY_95);
     EXPECT_EQ(familyFromFlags(0), FAMILY_NT);
@@ -31,35 +28,25 @@ TEST(PlatformFamily, FlagsFollowTheReportedSystemAndTheSettingsOnlyTheWin9xBit) 
 
 TEST(CommandRouting, NamedIdsReachTheirHandlersAndEveryOtherSelectsAScreenSaver) {
     const std::map<WORD, CommandRoute> named = {
-        {IDM_CONFIGURE, ROUTE_CONFIGURE}, {IDM_PROPERTIES, ROUTE_PROPERTIES},
-        {IDM_ABOUT, ROUTE_ABOUT},         {IDM_EXIT, ROUTE_EXIT},
-        {IDM_LAUNCH, ROUTE_LAUNCH},       {IDM_TOGGLE, ROUTE_TOGGLE},
-        {IDM_TIMEOUT, ROUTE_TIMEOUT},     {IDM_PASSWORD, ROUTE_PASSWORD},
-        {IDM_LOCK, ROUTE_LOCK},           {IDM_CHANGEPASSWORD, ROUTE_CHANGE_PASSWORD},
-        {IDM_NONE, ROUTE_SELECT_NONE},
+        {IDM_CONFIGURE, ROUTE_CONFIGURE}, {IDM_PROPERTIES, ROUTE_PROPERTIES}, {IDM_ABOUT, ROUTE_ABOUT},
+        {IDM_EXIT, ROUTE_EXIT},           {IDM_LAUNCH, ROUTE_LAUNCH},         {IDM_TOGGLE, ROUTE_TOGGLE},
+        {IDM_TIMEOUT, ROUTE_TIMEOUT},     {IDM_PASSWORD, ROUTE_PASSWORD},     {IDM_LOCK, ROUTE_LOCK},
+        {IDM_CHANGEPASSWORD, ROUTE_CHANGE_PASSWORD},                          {IDM_NONE, ROUTE_SELECT_NONE},
     };
     // Every id: catalogue ids such as 4000 + 411 must not be taken for a command.
     for (DWORD id = 0; id <= 0xFFFF; ++id) {
         const auto found = named.find(static_cast<WORD>(id));
-        ASSERT_EQ(routeCommand(static_cast<WORD>(id)),
-                  found == named.end() ? ROUTE_SELECT_SAVER : found->second)
+        ASSERT_EQ(routeCommand(static_cast<WORD>(id)), found == named.end() ? ROUTE_SELECT_SAVER : found->second)
             << "id " << id;
     }
 }
 
 TEST(HiddenWindow, CentredWithTruncatingDivision) {
-    const struct {
-        int width, height;
-        LONG x, y;
-    } screens[] = {
-        {1024, 768, (1024 - 374) / 2, (768 - 246) / 2},
-        {375, 247, 0, 0},      // odd remainders truncate
-        {300, 200, -37, -23},  // smaller than the window: toward zero
-    };
+    // Odd remainders truncate; on a screen smaller than the window, toward zero.
+    const LONG screens[][4] = {{1024, 768, (1024 - 374) / 2, (768 - 246) / 2}, {375, 247, 0, 0}, {300, 200, -37, -23}};
     for (const auto& s : screens) {
-        const POINT p = hiddenWindowPosition(s.width, s.height);
-        EXPECT_EQ(p.x, s.x) << s.width;
-        EXPECT_EQ(p.y, s.y) << s.height;
+        const POINT p = hiddenWindowPosition(s[0], s[1]);
+        EXPECT_EQ(std::make_pair(p.x, p.y), std::make_pair(s[2], s[3])) << s[0] << " x " << s[1];
     }
 }
 

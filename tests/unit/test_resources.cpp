@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "res/resource.h"
@@ -68,34 +69,33 @@ void describeMenu(HMENU menu, const std::string& indent, std::vector<std::string
     }
 }
 
-std::string item(const char* caption, UINT id) { return caption + ("=" + std::to_string(id)); }
-
 TEST(TrayMenu, ItemsInOrderWithTheirIds) {
     HMENU menu = LoadMenuA(self(), MAKEINTRESOURCEA(IDR_TRAYMENU));
     ASSERT_NE(menu, nullptr);
     std::vector<std::string> got;
     describeMenu(menu, "", got);
     DestroyMenu(menu);
+    // The ids are written out: other programs send some of them.
     const std::vector<std::string> want = {
         "Dormity>",
         "  Set Screen Saver>",
-        "    " + item("temp", IDM_SETSAVER),
+        "    temp=410",
         "  -",
-        "  " + item("&Launch Screen Saver", IDM_LAUNCH),
-        "  " + item("&Configure Screen Saver", IDM_CONFIGURE),
-        "  " + item("Screen Saver &Properties", IDM_PROPERTIES),
+        "  &Launch Screen Saver=408",
+        "  &Configure Screen Saver=403",
+        "  Screen Saver &Properties=404",
         "  -",
         "  Password>",
-        "    " + item("Password Enabled", IDM_PASSWORD),
-        "    " + item("Change Password", IDM_CHANGEPASSWORD),
-        "  " + item("Set Timeout", IDM_TIMEOUT),
-        "  " + item("Dissable Screen Saver", IDM_TOGGLE),
+        "    Password Enabled=413",
+        "    Change Password=414",
+        "  Set Timeout=412",
+        "  Dissable Screen Saver=411",
         "  -",
-        "  " + item("Lock Computer", IDM_LOCK),
+        "  Lock Computer=416",
         "  -",
-        "  " + item("&About", IDM_ABOUT),
+        "  &About=406",
         "  -",
-        "  " + item("&Exit", IDM_EXIT),
+        "  &Exit=407",
     };
     EXPECT_EQ(got, want);
 }
@@ -150,12 +150,11 @@ Image decode(const GroupEntry& entry) {
     const size_t stride = (size * bits + 31) / 32 * 4, maskStride = (size + 31) / 32 * 4;
     const size_t colourAt = sizeof header + (bits <= 8 ? 4u << bits : 0);
     const size_t maskAt = colourAt + stride * size, end = maskAt + maskStride * size;
-    EXPECT_EQ(header.biSize, sizeof header);
-    EXPECT_EQ(header.biWidth, size);
-    EXPECT_EQ(header.biHeight, 2 * size) << "colour image and mask";
-    EXPECT_EQ(header.biPlanes, 1);
-    EXPECT_EQ(header.biBitCount, bits);
-    EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
+    // Size, width, height (colour image and mask), planes, depth, compression.
+    EXPECT_EQ(std::make_tuple(header.biSize, header.biWidth, header.biHeight, header.biPlanes,
+                              header.biBitCount, header.biCompression),
+              std::make_tuple(DWORD(sizeof header), LONG(size), LONG(2 * size), WORD(1), WORD(bits),
+                              DWORD(BI_RGB)));
     EXPECT_EQ(res.size(), entry.bytes);
     EXPECT_EQ(res.size(), end);
     Image image;
@@ -174,21 +173,14 @@ Image decode(const GroupEntry& entry) {
     return image;
 }
 
-Image imageOf(int id, int size, int bits) {
-    for (const GroupEntry& entry : groupEntries(id))
-        if (entry.width == size && entry.bits == bits) return decode(entry);
-    return Image();
-}
-
-std::pair<int, int> bitmapSize(HBITMAP bitmap) {
-    BITMAP bm = {};
-    if (!bitmap || !GetObjectA(bitmap, sizeof bm, &bm)) return {0, 0};
-    return {bm.bmWidth, bm.bmHeight};
-}
-
-TEST(Icons, EveryGroupHoldsItsSizesAtThreeDepthsOverABlackMaskedBackground) {
+TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground) {
+    std::vector<int> names = resourceNames(RT_GROUP_ICON), ids;
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), IDI_SAVER_ON) << "the shell shows the first group as the program's";
+    Image tray[2];  // the two tray states at 16 pixels, 32 bits
     for (const IconRow& icon : kIcons) {
         SCOPED_TRACE("icon " + std::to_string(icon.id));
+        ids.push_back(icon.id);
         std::set<std::pair<int, int>> want, got;
         for (int size : icon.sizes)
             for (int bits : {4, 8, 32}) want.insert({size, bits});
@@ -205,46 +197,42 @@ TEST(Icons, EveryGroupHoldsItsSizesAtThreeDepthsOverABlackMaskedBackground) {
             for (size_t k = 0; k < image.colour.size(); ++k) {
                 clear += image.masked[k];
                 // Where the background shows through, any colour would tint it.
-                if (image.masked[k]) EXPECT_EQ(image.colour[k], 0u) << "pixel " << k;
-                if (entry.bits == 32) EXPECT_EQ(image.masked[k], image.colour[k] >> 24 == 0) << "pixel " << k;
+                EXPECT_EQ(image.masked[k] ? image.colour[k] : 0u, 0u) << "pixel " << k;
+                if (entry.bits == 32) {
+                    EXPECT_EQ(image.masked[k], image.colour[k] >> 24 == 0) << "pixel " << k;
+                }
             }
             // A picture on a transparent background: some of each.
             EXPECT_GT(clear, 0u);
             EXPECT_GT(image.colour.size() - clear, image.colour.size() / 4);
             for (size_t k = 0; k < image.palette.size() && entry.bits == 4; ++k)
                 EXPECT_EQ(image.palette[k] & 0xFFFFFF, kVga[k]) << "palette " << k;
+            if (entry.width == 16 && entry.bits == 32 && (icon.id == IDI_SAVER_ON || icon.id == IDI_SAVER_OFF))
+                tray[icon.id == IDI_SAVER_OFF] = image;
         }
         EXPECT_EQ(got, want);
         HICON handle = static_cast<HICON>(
             LoadImageA(self(), MAKEINTRESOURCEA(icon.id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
         ICONINFO info = {};
+        BITMAP colour = {};
         ASSERT_TRUE(handle && GetIconInfo(handle, &info));
-        EXPECT_TRUE(info.fIcon);
-        EXPECT_EQ(bitmapSize(info.hbmColor), std::make_pair(16, 16)) << "a colour icon at 16 px";
-        EXPECT_EQ(bitmapSize(info.hbmMask), std::make_pair(16, 16));
-        if (info.hbmColor) DeleteObject(info.hbmColor);
-        if (info.hbmMask) DeleteObject(info.hbmMask);
+        EXPECT_TRUE(info.fIcon && GetObjectA(info.hbmColor, sizeof colour, &colour)) << "a colour icon";
+        EXPECT_EQ(std::make_pair(colour.bmWidth, colour.bmHeight), std::make_pair(16L, 16L));
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
         EXPECT_TRUE(DestroyIcon(handle));
     }
-}
-
-TEST(Icons, TheProgramIconComesFirstAndTheTrayStatesDiffer) {
-    std::vector<int> names = resourceNames(RT_GROUP_ICON), want;
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(names.front(), IDI_SAVER_ON) << "the shell shows the first group as the program's";
-    for (const IconRow& icon : kIcons) want.push_back(icon.id);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, want);
+    EXPECT_EQ(names, ids);
     // The blinking tray icon alternates these two: they must not look alike.
-    const Image on = imageOf(IDI_SAVER_ON, 16, 32), off = imageOf(IDI_SAVER_OFF, 16, 32);
-    ASSERT_EQ(on.colour.size(), 256u);
-    ASSERT_EQ(off.colour.size(), 256u);
+    ASSERT_EQ(tray[0].colour.size(), 256u);
+    ASSERT_EQ(tray[1].colour.size(), 256u);
     int differing = 0;
     for (size_t k = 0; k < 256; ++k) {
         int delta = 0;
         for (int shift : {0, 8, 16, 24})
-            delta = std::max(delta, std::abs(static_cast<int>((on.colour[k] >> shift) & 255) -
-                                             static_cast<int>((off.colour[k] >> shift) & 255)));
+            delta = std::max(delta, std::abs(static_cast<int>((tray[0].colour[k] >> shift) & 255) -
+                                             static_cast<int>((tray[1].colour[k] >> shift) & 255)));
         differing += delta > 64;
     }
     EXPECT_GE(differing, 40);
@@ -266,28 +254,6 @@ std::string describe(const Control& c) {
              static_cast<unsigned long>(c.exStyle));
     return line;
 }
-
-// Reads a resource front to back; reading past its end marks it cut short.
-struct Cursor {
-    const std::string& bytes;
-    size_t pos = 0;
-    bool cut = false;
-
-    template <typename T>
-    T take() {
-        cut = cut || pos + sizeof(T) > bytes.size();
-        pos += sizeof(T);
-        return at<T>(bytes, pos - sizeof(T));
-    }
-    // Empty, an ordinal ("#<n>") or a string.
-    std::string name() {
-        WORD ch = take<WORD>();
-        if (ch == 0xFFFF) return "#" + std::to_string(take<WORD>());
-        std::string out;
-        for (; ch && !cut; ch = take<WORD>()) out += ch < 128 ? static_cast<char>(ch) : '?';
-        return out;
-    }
-};
 
 #pragma pack(push, 1)
 struct DialogHead {
@@ -312,113 +278,99 @@ std::string className(std::string raw) {
     return raw;
 }
 
+// Past the end of the resource every read gives zeros.
 std::vector<Control> parseDialog(int id) {
     const std::string bytes = resourceBytes(MAKEINTRESOURCEA(id), RT_DIALOG);
-    Cursor c{bytes};
-    const DialogHead head = c.take<DialogHead>();
-    if (head.version != 1 || head.signature != 0xFFFF) {
-        ADD_FAILURE() << "dialog " << id << " is missing or not an extended template";
-        return {};
-    }
-    const std::string menu = c.name(), cls = c.name(), caption = c.name();
-    WORD points = 0;
-    std::string face;
-    if (head.style & DS_SETFONT) {
-        points = c.take<WORD>();
-        c.take<DWORD>();  // weight, italic, character set
-        face = c.name();
-    }
-    std::vector<Control> out = {{points, menu + "|" + cls + "|" + face, caption, head.x, head.y,
+    size_t pos = 0;
+    const auto take = [&](auto type) {
+        pos += sizeof type;
+        return at<decltype(type)>(bytes, pos - sizeof type);
+    };
+    const auto name = [&]() -> std::string {  // empty, an ordinal ("#<n>") or a string
+        WORD ch = take(WORD());
+        if (ch == 0xFFFF) return "#" + std::to_string(take(WORD()));
+        std::string out;
+        for (; ch; ch = take(WORD())) out += ch < 128 ? static_cast<char>(ch) : '?';
+        return out;
+    };
+    const DialogHead head = take(DialogHead());
+    EXPECT_TRUE(head.version == 1 && head.signature == 0xFFFF) << "dialog " << id << ": not an extended one";
+    const std::string menu = name(), cls = name(), caption = name();
+    const WORD points = take(WORD());  // both dialogs name a font (DS_SETFONT)
+    take(DWORD());  // weight, italic, character set
+    std::vector<Control> out = {{points, menu + "|" + cls + "|" + name(), caption, head.x, head.y,
                                  head.cx, head.cy, head.style, head.exStyle}};
-    for (WORD k = 0; k < head.count && !c.cut; ++k) {
-        c.pos = (c.pos + 3) & ~static_cast<size_t>(3);
-        const ItemHead item = c.take<ItemHead>();
+    for (WORD k = 0; k < head.count && pos <= bytes.size(); ++k) {
+        pos = (pos + 3) & ~static_cast<size_t>(3);
+        const ItemHead item = take(ItemHead());
         // Braced initialisers run in order: the class comes before the text.
-        out.push_back({static_cast<int>(item.id), className(c.name()), c.name(), item.x, item.y,
-                       item.cx, item.cy, item.style, item.exStyle});
-        c.pos += c.take<WORD>();  // creation data
+        out.push_back({static_cast<int>(item.id), className(name()), name(), item.x, item.y, item.cx,
+                       item.cy, item.style, item.exStyle});
+        pos += take(WORD());  // creation data
     }
-    EXPECT_FALSE(c.cut) << "dialog " << id << " is cut short";
+    EXPECT_LE(pos, bytes.size()) << "dialog " << id << " is cut short";
     return out;
 }
 
-const DWORD kChild = WS_CHILD | WS_VISIBLE;
-const DWORD kText = kChild | WS_GROUP | SS_LEFT;
+const DWORD kChild = WS_CHILD | WS_VISIBLE, kTab = kChild | WS_TABSTOP;
+const DWORD kText = kChild | WS_GROUP | SS_LEFT, kClear = WS_EX_TRANSPARENT;
+const DWORD kFrame = DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
 struct DialogRow {
     int id;
     std::vector<Control> controls;  // the header first
-    bool textsFit;                  // whether every one-line static shows its text whole
+    size_t fittedTexts;             // one-line statics whose text must show whole
 };
-
-const std::vector<DialogRow>& dialogs() {
-    static const std::vector<DialogRow> rows = {
-        {IDD_TIMEOUT,
-         {
-             {8, "||MS Sans Serif", "Timeout", 0, 0, 177, 93,
-              DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0},
-             {IDC_OK, "button", "OK", 59, 75, 50, 14, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0},
-             {IDC_CANCEL, "button", "Cancel", 115, 75, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON, 0},
-             {-1, "static", "#" + std::to_string(IDI_TIMEOUT), 13, 12, 20, 20, kChild | SS_ICON,
-              WS_EX_TRANSPARENT},
-             {-1, "static", "", 15, 70, 150, 1, kChild | SS_SUNKEN, 0},
-             {-1, "static", "Select the time the system must idle before launching the Screensaver.",
-              43, 14, 120, 21, kText, WS_EX_TRANSPARENT},
-             {-1, "static", "Timeout (mm:ss):", 15, 45, 54, 11, kText, WS_EX_TRANSPARENT},
-             // The edits and the colon sit inside this sunken box and read as one field.
-             {IDC_TIMEBOX, "static", "", 75, 43, 28, 12, kText, WS_EX_CLIENTEDGE},
-             {IDC_MINUTES, "edit", "", 77, 45, 8, 9, kChild | WS_TABSTOP | ES_RIGHT | ES_NUMBER, 0},
-             {IDC_SECONDS, "edit", "", 91, 45, 8, 9, kChild | WS_TABSTOP | ES_RIGHT | ES_NUMBER, 0},
-             {IDC_COLON, "static", ":", 87, 45, 2, 8, kChild | WS_GROUP | SS_CENTER | SS_CENTERIMAGE,
-              WS_EX_TRANSPARENT},
-         },
-         false},
-        {IDD_ABOUT,
-         {
-             {8, "||MS Sans Serif", "About", 0, 0, 213, 151,
-              DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | DS_CENTER | WS_POPUP | WS_VISIBLE | WS_CAPTION |
-                  WS_SYSMENU,
-              0},
-             {IDC_OK, "button", "OK", 156, 129, 50, 15, kChild | WS_TABSTOP | BS_PUSHBUTTON, 0},
-             {-1, "static", "#" + std::to_string(IDI_SAVER_ON), 10, 10, 21, 20, kChild | SS_ICON,
-              WS_EX_TRANSPARENT},
-             {IDC_SYSINFO, "button", "System Info...", 100, 130, 49, 14,
-              kChild | WS_DISABLED | WS_TABSTOP | BS_PUSHBUTTON, 0},
-             {-1, "static", "", 10, 122, 196, 1, kChild | SS_SUNKEN, 0},
-             {-1, "static", "Dormity - Screen Saver Applet", 45, 10, 155, 10, kText, WS_EX_TRANSPARENT},
-             {IDC_VERSION, "static", "Version: " DORMITY_VERSION_TEXT, 45, 20, 55, 8, kText, 0},
-             {-1, "static", "(C) 2000-2026 The Dormity developers", 45, 35, 136, 8, kText,
-              WS_EX_TRANSPARENT},
-             {IDC_BLINK, "button", "Blink when disabled.", 9, 133, 85, 10,
-              kChild | WS_TABSTOP | BS_AUTOCHECKBOX, WS_EX_TRANSPARENT},
-             {IDC_CHANGELOG, "edit", "", 45, 50, 160, 65,
-              kChild | WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_READONLY |
-                  ES_AUTOHSCROLL,
-              0},
-         },
-         true},
-    };
-    return rows;
-}
-
-TEST(DialogTemplates, HeaderAndEveryControlAsDesigned) {
-    for (const DialogRow& dialog : dialogs()) {
-        SCOPED_TRACE("dialog " + std::to_string(dialog.id));
-        const std::vector<Control> got = parseDialog(dialog.id);
-        ASSERT_EQ(got.size(), dialog.controls.size());
-        for (size_t k = 0; k < got.size(); ++k)
-            EXPECT_EQ(describe(got[k]), describe(dialog.controls[k])) << "control " << k;
-    }
-}
 
 INT_PTR CALLBACK idleDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
-TEST(DialogTemplates, CreateWithEveryControlTheirIconsAndUnclippedTexts) {
-    for (const DialogRow& row : dialogs()) {
+TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) {
+    const std::string timeoutIcon = "#" + std::to_string(IDI_TIMEOUT);
+    const std::string aboutIcon = "#" + std::to_string(IDI_SAVER_ON);
+    const DialogRow dialogs[] = {
+        {IDD_TIMEOUT,
+         {
+             {8, "||MS Sans Serif", "Timeout", 0, 0, 177, 93, kFrame, 0},
+             {IDC_OK, "button", "OK", 59, 75, 50, 14, kTab | BS_DEFPUSHBUTTON, 0},
+             {IDC_CANCEL, "button", "Cancel", 115, 75, 50, 14, kTab | BS_PUSHBUTTON, 0},
+             {-1, "static", timeoutIcon, 13, 12, 20, 20, kChild | SS_ICON, kClear},
+             {-1, "static", "", 15, 70, 150, 1, kChild | SS_SUNKEN, 0},
+             {-1, "static", "Select the time the system must idle before launching the Screensaver.",
+              43, 14, 120, 21, kText, kClear},
+             {-1, "static", "Timeout (mm:ss):", 15, 45, 54, 11, kText, kClear},
+             // The edits and the colon sit inside this sunken box and read as one field.
+             {IDC_TIMEBOX, "static", "", 75, 43, 28, 12, kText, WS_EX_CLIENTEDGE},
+             {IDC_MINUTES, "edit", "", 77, 45, 8, 9, kTab | ES_RIGHT | ES_NUMBER, 0},
+             {IDC_SECONDS, "edit", "", 91, 45, 8, 9, kTab | ES_RIGHT | ES_NUMBER, 0},
+             {IDC_COLON, "static", ":", 87, 45, 2, 8, kChild | WS_GROUP | SS_CENTER | SS_CENTERIMAGE, kClear},
+         },
+         0},
+        {IDD_ABOUT,
+         {
+             {8, "||MS Sans Serif", "About", 0, 0, 213, 151, kFrame | DS_3DLOOK | WS_VISIBLE, 0},
+             {IDC_OK, "button", "OK", 156, 129, 50, 15, kTab | BS_PUSHBUTTON, 0},
+             {-1, "static", aboutIcon, 10, 10, 21, 20, kChild | SS_ICON, kClear},
+             {IDC_SYSINFO, "button", "System Info...", 100, 130, 49, 14, kTab | WS_DISABLED | BS_PUSHBUTTON, 0},
+             {-1, "static", "", 10, 122, 196, 1, kChild | SS_SUNKEN, 0},
+             {-1, "static", "Dormity - Screen Saver Applet", 45, 10, 155, 10, kText, kClear},
+             {IDC_VERSION, "static", "Version: " DORMITY_VERSION_TEXT, 45, 20, 55, 8, kText, 0},
+             {-1, "static", "(C) 2000-2026 The Dormity developers", 45, 35, 136, 8, kText, kClear},
+             {IDC_BLINK, "button", "Blink when disabled.", 9, 133, 85, 10, kTab | BS_AUTOCHECKBOX, kClear},
+             {IDC_CHANGELOG, "edit", "", 45, 50, 160, 65,
+              kTab | WS_BORDER | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL, 0},
+         },
+         3},
+    };
+    for (const DialogRow& row : dialogs) {
         SCOPED_TRACE("dialog " + std::to_string(row.id));
+        const std::vector<Control> got = parseDialog(row.id);
+        ASSERT_EQ(got.size(), row.controls.size());
+        for (size_t k = 0; k < got.size(); ++k)
+            EXPECT_EQ(describe(got[k]), describe(row.controls[k])) << "control " << k;
+
         HWND dialog = CreateDialogParamA(self(), MAKEINTRESOURCEA(row.id), nullptr, idleDialogProc, 0);
         ASSERT_NE(dialog, nullptr) << "error " << GetLastError() << " (is there a display?)";
-        size_t controls = 0, icons = 0;
+        size_t controls = 0, icons = 0, fitted = 0;
         for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             ++controls;
             char cls[64] = {}, text[512] = {};
@@ -428,7 +380,8 @@ TEST(DialogTemplates, CreateWithEveryControlTheirIconsAndUnclippedTexts) {
             if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
                 ++icons;
                 EXPECT_NE(SendMessageA(child, STM_GETICON, 0, 0), 0) << "the icon resolves";
-            } else if (row.textsFit && text[0]) {
+            } else if (row.fittedTexts && text[0]) {
+                ++fitted;
                 HDC dc = GetDC(child);
                 HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
                 SIZE extent = {};
@@ -442,8 +395,10 @@ TEST(DialogTemplates, CreateWithEveryControlTheirIconsAndUnclippedTexts) {
         }
         EXPECT_EQ(controls, row.controls.size() - 1);
         EXPECT_EQ(icons, 1u);
-        if (row.id == IDD_TIMEOUT)
+        EXPECT_EQ(fitted, row.fittedTexts);
+        if (row.id == IDD_TIMEOUT) {
             EXPECT_EQ(SendMessageA(dialog, DM_GETDEFID, 0, 0), MAKELRESULT(IDC_OK, DC_HASDEFID));
+        }
         DestroyWindow(dialog);
     }
 }
@@ -476,22 +431,16 @@ TEST(VersionInfo, FixedPartStringsAndTranslation) {
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
     EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u) << "no debug, pre-release or patched flags";
     const std::pair<const char*, const char*> strings[] = {
-        {"FileVersion", "2.06.00"},
-        {"ProductVersion", "2.06.00"},
-        {"ProductName", "Dormity"},
-        {"FileDescription", "Dormity - Screen Saver Applet"},
-        {"OriginalFilename", "Dormity.exe"},
-        {"InternalName", "Dormity"},
-        {"CompanyName", "The Dormity developers"},
+        {"FileVersion", "2.06.00"}, {"ProductVersion", "2.06.00"}, {"ProductName", "Dormity"},
+        {"FileDescription", "Dormity - Screen Saver Applet"}, {"OriginalFilename", "Dormity.exe"},
+        {"InternalName", "Dormity"}, {"CompanyName", "The Dormity developers"},
         {"LegalCopyright", "Copyright (C) 2000-2026 The Dormity developers"},
     };
     for (const auto& value : strings) {
         const std::string name = std::string("\\StringFileInfo\\040904b0\\") + value.first;
-        const bool present = query(block.data(), name.c_str(), &found, &length) && found;
-        EXPECT_EQ(present ? std::string(static_cast<char*>(found), strnlen(static_cast<char*>(found), length))
-                          : "<missing>",
-                  value.second)
-            << value.first;
+        found = nullptr;
+        query(block.data(), name.c_str(), &found, &length);
+        EXPECT_STREQ(found ? static_cast<char*>(found) : "<missing>", value.second) << value.first;
     }
     ASSERT_TRUE(query(block.data(), "\\VarFileInfo\\Translation", &found, &length) && length == 4);
     EXPECT_EQ(*static_cast<DWORD*>(found), MAKELONG(0x409, 1200)) << "US English, Unicode";
@@ -506,21 +455,13 @@ TEST(Manifest, AsksForCommonControls6AndTheLoaderBindsThem) {
           "level=\"asInvoker\"", "uiAccess=\"false\"", "version=\"2.0.6.0\"", "</assembly>"})
         EXPECT_NE(text.find(needle), std::string::npos) << needle;
     EXPECT_EQ(resourceNames(RT_MANIFEST), std::vector<int>{1}) << "the process manifest only";
-    // Windows reports 6 from DllGetVersion; Wine's copy says 5.81, so its
-    // place in the side-by-side store counts too.
+    // Accepted by the loader: comctl32 comes from the version 6 side-by-side
+    // assembly (Wine's copy there still calls itself 5.81).
     HMODULE comctl = LoadLibraryA("comctl32.dll");
-    ASSERT_NE(comctl, nullptr);
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(comctl, path, MAX_PATH);
+    ASSERT_TRUE(comctl && GetModuleFileNameA(comctl, path, MAX_PATH));
     CharLowerA(path);
-    struct {
-        DWORD size, major, minor, build, platform;
-    } version = {sizeof version, 0, 0, 0, 0};
-    auto getVersion = entryPoint<HRESULT(CALLBACK*)(void*)>(comctl, "DllGetVersion");
-    ASSERT_TRUE(getVersion && getVersion(&version) == S_OK);
-    EXPECT_TRUE(version.major >= 6 ||
-                (strstr(path, "microsoft.windows.common-controls") && strstr(path, "_6.0.")))
-        << path << " reports " << version.major << "." << version.minor;
+    EXPECT_TRUE(strstr(path, "microsoft.windows.common-controls") && strstr(path, "_6.0.")) << path;
     FreeLibrary(comctl);
 }
 
