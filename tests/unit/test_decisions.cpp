@@ -91,24 +91,22 @@ TEST(BoundedText, CopyAppendLengthAndExactComparison) {
     EXPECT_EQ(textLength(""), 0u);
     EXPECT_EQ(textLength("[none]"), 6u);
     EXPECT_TRUE(textEquals("[none]", "[none]"));
-    EXPECT_FALSE(textEquals("[none]", "[NONE]"));
-    EXPECT_FALSE(textEquals("[none]", "[none] "));
+    for (const char* other : {"[NONE]", "[none] "}) EXPECT_FALSE(textEquals("[none]", other)) << other;
     EXPECT_FALSE(textEquals("", "[none]"));
     EXPECT_TRUE(textContains("C:\\a b.scr", ' '));
     EXPECT_FALSE(textContains("C:\\ab.scr", ' '));
 }
 
 TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory) {
-    const std::string longName(250, 'w');
+    const std::string longName(250, 'w'), run = "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1";
     const struct {
         SaverFamily family;
-        const char *windows, *system, *command;  // "" when none can be built
+        const char *windows, *system;
+        std::string command;  // "" when none can be built
     } cases[] = {
-        {FAMILY_95, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM",
-         "C:\\WINDOWS\\rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"},
-        {FAMILY_NT, "C:\\WINNT", "C:\\WINNT\\system32",
-         "C:\\WINNT\\system32\\rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"},
-        {FAMILY_95, "C:\\", "C:\\SYSTEM", "C:\\rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1"},
+        {FAMILY_95, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\" + run},
+        {FAMILY_NT, "C:\\WINNT", "C:\\WINNT\\system32", "C:\\WINNT\\system32\\" + run},
+        {FAMILY_95, "C:\\", "C:\\SYSTEM", "C:\\" + run},
         {FAMILY_NT, "D:\\My Windows", "D:\\My Windows\\system32",
          "\"D:\\My Windows\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL DESK.CPL,,1"},
         {FAMILY_95, "", "C:\\WINDOWS\\SYSTEM", ""},  // unknown directory: nothing runs
@@ -119,9 +117,9 @@ TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory) {
         char command[SAVER_PATH_SIZE + 64];
         memset(command, 'x', sizeof command);
         EXPECT_EQ(buildDisplayPropertiesCommand(c.family, c.windows, c.system, command, sizeof command),
-                  c.command[0] != '\0')
+                  !c.command.empty())
             << c.windows << " | " << c.system;
-        EXPECT_STREQ(command, c.command);
+        EXPECT_EQ(command, c.command);
     }
     char path[SAVER_PATH_SIZE], small[12];
     EXPECT_TRUE(buildSystemFilePath("C:\\WINDOWS\\SYSTEM", "winmm.dll", path, sizeof path));

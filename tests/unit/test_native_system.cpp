@@ -9,6 +9,7 @@ namespace {
 
 PVOID const kPrevious = reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(0x5A5A));
 
+// What the stand-ins answer, and what they were asked.
 struct Calls {
     BOOL queryResult, wow64Answer, disableResult;
     int queries, disables, reverts;
@@ -42,17 +43,16 @@ TEST(NativeFileSystemView, OnlyASuccessfulYesIsWow64AndRedirectionIsOffOnlyWhere
         const char* system;
         bool hasQuery, hasDisable, hasRevert;
         BOOL queryResult, answer, disableResult;
-        bool wow64;
+        bool wow64, off;
         int disables;
-        bool off;
     } cases[] = {
-        {"Windows 95 / NT 4.0", false, false, false, TRUE, TRUE, TRUE, false, 0, false},
-        {"the query fails", true, true, true, FALSE, TRUE, TRUE, false, 0, false},
-        {"32-bit Windows", true, true, true, TRUE, FALSE, FALSE, false, 0, false},
-        {"64-bit Windows", true, true, true, TRUE, TRUE, TRUE, true, 1, true},
-        {"64-bit Windows refusing", true, true, true, TRUE, TRUE, FALSE, true, 1, false},
-        {"no way back", true, true, false, TRUE, TRUE, TRUE, true, 0, false},
-        {"no way off", true, false, true, TRUE, TRUE, TRUE, true, 0, false},
+        {"Windows 95 / NT 4.0", false, false, false, TRUE, TRUE, TRUE, false, false, 0},
+        {"the query fails", true, true, true, FALSE, TRUE, TRUE, false, false, 0},
+        {"32-bit Windows", true, true, true, TRUE, FALSE, FALSE, false, false, 0},
+        {"64-bit Windows", true, true, true, TRUE, TRUE, TRUE, true, true, 1},
+        {"64-bit Windows refusing", true, true, true, TRUE, TRUE, FALSE, true, false, 1},
+        {"no way back", true, true, false, TRUE, TRUE, TRUE, true, false, 0},
+        {"no way off", true, false, true, TRUE, TRUE, TRUE, true, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.system);
@@ -64,7 +64,6 @@ TEST(NativeFileSystemView, OnlyASuccessfulYesIsWow64AndRedirectionIsOffOnlyWhere
         EXPECT_EQ(calls.queries, c.hasQuery ? 1 : 0);
         EXPECT_EQ(calls.queriedProcess, c.hasQuery ? GetCurrentProcess() : nullptr);
         EXPECT_EQ(calls.disables, 0) << "asking must not change anything";
-        calls = Calls{c.queryResult, c.answer, c.disableResult, 0, 0, 0, nullptr, nullptr};
         {
             NativeFileSystemView view(functions);
             EXPECT_EQ(view.redirectionOff(), c.off);

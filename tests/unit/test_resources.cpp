@@ -101,18 +101,10 @@ TEST(TrayMenu, ItemsInOrderWithTheirIds) {
 }
 
 #pragma pack(push, 1)
-struct GroupEntry {
-    BYTE width, height, colours, reserved;
-    WORD planes, bits;
-    DWORD bytes;
-    WORD id;
-};
+struct GroupEntry { BYTE width, height, colours, reserved; WORD planes, bits; DWORD bytes; WORD id; };
 #pragma pack(pop)
 
-struct IconRow {
-    int id;
-    std::vector<int> sizes;
-};
+struct IconRow { int id; std::vector<int> sizes; };
 
 const IconRow kIcons[] = {
     {IDI_SAVER_ON, {16, 32}},         {IDI_PROPERTIES, {16, 32, 48}}, {IDI_LAUNCH, {16, 32}},
@@ -126,22 +118,9 @@ const uint32_t kVga[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x8
                            0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
                            0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 
-std::vector<GroupEntry> groupEntries(int id) {
-    const std::string group = resourceBytes(MAKEINTRESOURCEA(id), RT_GROUP_ICON);
-    const WORD count = at<WORD>(group, 4);
-    EXPECT_TRUE(at<WORD>(group, 0) == 0 && at<WORD>(group, 2) == 1) << "no icon group " << id;
-    EXPECT_EQ(group.size(), 6 + count * sizeof(GroupEntry)) << "icon group " << id;
-    std::vector<GroupEntry> entries;
-    for (WORD k = 0; k < count; ++k) entries.push_back(at<GroupEntry>(group, 6 + k * sizeof(GroupEntry)));
-    return entries;
-}
-
 // One image of a group: palette, colour values (palette index, or ARGB at
 // 32 bits) and mask bits, top row first; no pixels when it is malformed.
-struct Image {
-    std::vector<uint32_t> palette, colour;
-    std::vector<bool> masked;
-};
+struct Image { std::vector<uint32_t> palette, colour; std::vector<bool> masked; };
 
 Image decode(const GroupEntry& entry) {
     const std::string res = resourceBytes(MAKEINTRESOURCEA(entry.id), RT_ICON);
@@ -184,9 +163,13 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
         std::set<std::pair<int, int>> want, got;
         for (int size : icon.sizes)
             for (int bits : {4, 8, 32}) want.insert({size, bits});
-        const std::vector<GroupEntry> entries = groupEntries(icon.id);
-        EXPECT_EQ(entries.size(), want.size()) << "no duplicate images";
-        for (const GroupEntry& entry : entries) {
+        const std::string group = resourceBytes(MAKEINTRESOURCEA(icon.id), RT_GROUP_ICON);
+        const WORD count = at<WORD>(group, 4);
+        EXPECT_TRUE(at<WORD>(group, 0) == 0 && at<WORD>(group, 2) == 1) << "not an icon group";
+        EXPECT_EQ(group.size(), 6 + count * sizeof(GroupEntry));
+        EXPECT_EQ(count, want.size()) << "no duplicate images";
+        for (WORD k = 0; k < count; ++k) {
+            const GroupEntry entry = at<GroupEntry>(group, 6 + k * sizeof(GroupEntry));
             SCOPED_TRACE(std::to_string(entry.width) + " px, " + std::to_string(entry.bits) + " bits");
             got.insert({entry.width, entry.bits});
             EXPECT_EQ(entry.width, entry.height);
@@ -238,14 +221,9 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
     EXPECT_GE(differing, 40);
 }
 
-// A dialog template's header or one of its controls. The header's id is its
-// font's point size and its class "menu|class|face".
-struct Control {
-    int id;
-    std::string cls, text;  // text "#<n>" for an ordinal (an icon id)
-    short x, y, cx, cy;
-    DWORD style, exStyle;
-};
+// A dialog template's header or one of its controls; text "#<n>" is an ordinal
+// (an icon id). The header's id is its font's point size, its class "menu|class|face".
+struct Control { int id; std::string cls, text; short x, y, cx, cy; DWORD style, exStyle; };
 
 std::string describe(const Control& c) {
     char line[512];
@@ -256,17 +234,8 @@ std::string describe(const Control& c) {
 }
 
 #pragma pack(push, 1)
-struct DialogHead {
-    WORD version, signature;
-    DWORD help, exStyle, style;
-    WORD count;
-    short x, y, cx, cy;
-};
-struct ItemHead {
-    DWORD help, exStyle, style;
-    short x, y, cx, cy;
-    DWORD id;
-};
+struct DialogHead { WORD version, signature; DWORD help, exStyle, style; WORD count; short x, y, cx, cy; };
+struct ItemHead { DWORD help, exStyle, style; short x, y, cx, cy; DWORD id; };
 #pragma pack(pop)
 
 // Predefined classes may be stored by ordinal or by name, in any case.
@@ -316,24 +285,19 @@ const DWORD kChild = WS_CHILD | WS_VISIBLE, kTab = kChild | WS_TABSTOP;
 const DWORD kText = kChild | WS_GROUP | SS_LEFT, kClear = WS_EX_TRANSPARENT;
 const DWORD kFrame = DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
-struct DialogRow {
-    int id;
-    std::vector<Control> controls;  // the header first
-    size_t fittedTexts;             // one-line statics whose text must show whole
-};
+// The header first; then how many one-line statics must show their text whole.
+struct DialogRow { int id; std::vector<Control> controls; size_t fittedTexts; };
 
 INT_PTR CALLBACK idleDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) {
-    const std::string timeoutIcon = "#" + std::to_string(IDI_TIMEOUT);
-    const std::string aboutIcon = "#" + std::to_string(IDI_SAVER_ON);
     const DialogRow dialogs[] = {
         {IDD_TIMEOUT,
          {
              {8, "||MS Sans Serif", "Timeout", 0, 0, 177, 93, kFrame, 0},
              {IDC_OK, "button", "OK", 59, 75, 50, 14, kTab | BS_DEFPUSHBUTTON, 0},
              {IDC_CANCEL, "button", "Cancel", 115, 75, 50, 14, kTab | BS_PUSHBUTTON, 0},
-             {-1, "static", timeoutIcon, 13, 12, 20, 20, kChild | SS_ICON, kClear},
+             {-1, "static", "#" + std::to_string(IDI_TIMEOUT), 13, 12, 20, 20, kChild | SS_ICON, kClear},
              {-1, "static", "", 15, 70, 150, 1, kChild | SS_SUNKEN, 0},
              {-1, "static", "Select the time the system must idle before launching the Screensaver.",
               43, 14, 120, 21, kText, kClear},
@@ -349,7 +313,7 @@ TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) 
          {
              {8, "||MS Sans Serif", "About", 0, 0, 213, 151, kFrame | DS_3DLOOK | WS_VISIBLE, 0},
              {IDC_OK, "button", "OK", 156, 129, 50, 15, kTab | BS_PUSHBUTTON, 0},
-             {-1, "static", aboutIcon, 10, 10, 21, 20, kChild | SS_ICON, kClear},
+             {-1, "static", "#" + std::to_string(IDI_SAVER_ON), 10, 10, 21, 20, kChild | SS_ICON, kClear},
              {IDC_SYSINFO, "button", "System Info...", 100, 130, 49, 14, kTab | WS_DISABLED | BS_PUSHBUTTON, 0},
              {-1, "static", "", 10, 122, 196, 1, kChild | SS_SUNKEN, 0},
              {-1, "static", "Dormity - Screen Saver Applet", 45, 10, 155, 10, kText, kClear},
@@ -425,11 +389,11 @@ TEST(VersionInfo, FixedPartStringsAndTranslation) {
     UINT length = 0;
     ASSERT_TRUE(query(block.data(), "\\", &found, &length) && length >= sizeof(VS_FIXEDFILEINFO));
     const VS_FIXEDFILEINFO* fixed = static_cast<VS_FIXEDFILEINFO*>(found);
-    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    for (DWORD most : {fixed->dwFileVersionMS, fixed->dwProductVersionMS}) EXPECT_EQ(most, 0x00020000u);
-    for (DWORD least : {fixed->dwFileVersionLS, fixed->dwProductVersionLS}) EXPECT_EQ(least, 0x00060000u);
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u) << "no debug, pre-release or patched flags";
+    // Signature, file and product version 2.0.6.0, a program, no debug, pre-release or patched flags.
+    EXPECT_EQ(std::make_tuple(fixed->dwSignature, fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                              fixed->dwProductVersionMS, fixed->dwProductVersionLS, fixed->dwFileType,
+                              fixed->dwFileFlags & fixed->dwFileFlagsMask),
+              std::make_tuple(0xFEEF04BDul, 0x20000ul, 0x60000ul, 0x20000ul, 0x60000ul, DWORD(VFT_APP), 0ul));
     const std::pair<const char*, const char*> strings[] = {
         {"FileVersion", "2.06.00"}, {"ProductVersion", "2.06.00"}, {"ProductName", "Dormity"},
         {"FileDescription", "Dormity - Screen Saver Applet"}, {"OriginalFilename", "Dormity.exe"},
