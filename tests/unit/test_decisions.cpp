@@ -36,14 +36,14 @@ TEST(CommandRouting, NamedIdsReachTheirHandlersAndEveryOtherSelectsAScreenSaver)
     // Every id: catalogue ids such as 4000 + 411 must not be taken for a command.
     for (DWORD id = 0; id <= 0xFFFF; ++id) {
         const auto found = named.find(static_cast<WORD>(id));
-        ASSERT_EQ(routeCommand(static_cast<WORD>(id)), found == named.end() ? ROUTE_SELECT_SAVER : found->second)
-            << "id " << id;
+        const CommandRoute want = found == named.end() ? ROUTE_SELECT_SAVER : found->second;
+        ASSERT_EQ(routeCommand(static_cast<WORD>(id)), want) << "id " << id;
     }
 }
 
 TEST(HiddenWindow, CentredWithTruncatingDivision) {
-    // Odd remainders truncate; on a screen smaller than the window, toward zero.
-    const LONG screens[][4] = {{1024, 768, (1024 - 374) / 2, (768 - 246) / 2}, {375, 247, 0, 0}, {300, 200, -37, -23}};
+    // (screen - 374 x 246) / 2: odd remainders truncate, toward zero on a smaller screen.
+    const LONG screens[][4] = {{1024, 768, 325, 261}, {375, 247, 0, 0}, {300, 200, -37, -23}};
     for (const auto& s : screens) {
         const POINT p = hiddenWindowPosition(s[0], s[1]);
         EXPECT_EQ(std::make_pair(p.x, p.y), std::make_pair(s[2], s[3])) << s[0] << " x " << s[1];

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
@@ -52,11 +53,8 @@ std::vector<int> resourceNames(LPCSTR type) {
 void describeMenu(HMENU menu, const std::string& indent, std::vector<std::string>& out) {
     for (int pos = 0; pos < GetMenuItemCount(menu); ++pos) {
         char text[256] = {};
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = sizeof text;
+        MENUITEMINFOA info = {sizeof info, MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING,
+                              0, 0, 0, nullptr, nullptr, nullptr, 0, text, sizeof text, nullptr};
         EXPECT_TRUE(GetMenuItemInfoA(menu, pos, TRUE, &info)) << indent << pos;
         const bool separator = info.fType & MFT_SEPARATOR;
         std::string line = indent + (separator ? "-" : text);
@@ -136,8 +134,8 @@ Image decode(const GroupEntry& entry) {
                               DWORD(BI_RGB)));
     EXPECT_EQ(res.size(), entry.bytes);
     EXPECT_EQ(res.size(), end);
+    if (header.biWidth != size || header.biBitCount != bits || res.size() < end) return {};
     Image image;
-    if (header.biWidth != size || header.biBitCount != bits || res.size() < end) return image;
     for (size_t p = sizeof header; p < colourAt; p += 4) image.palette.push_back(at<uint32_t>(res, p));
     for (int y = size - 1; y >= 0; --y) {  // rows are stored bottom-up
         const size_t row = colourAt + y * stride;
@@ -156,7 +154,7 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
     std::vector<int> names = resourceNames(RT_GROUP_ICON), ids;
     ASSERT_FALSE(names.empty());
     EXPECT_EQ(names.front(), IDI_SAVER_ON) << "the shell shows the first group as the program's";
-    Image tray[2];  // the two tray states at 16 pixels, 32 bits
+    std::map<int, Image> sixteen;  // the 32-bit images at 16 pixels
     for (const IconRow& icon : kIcons) {
         SCOPED_TRACE("icon " + std::to_string(icon.id));
         ids.push_back(icon.id);
@@ -190,8 +188,7 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
             EXPECT_GT(image.colour.size() - clear, image.colour.size() / 4);
             for (size_t k = 0; k < image.palette.size() && entry.bits == 4; ++k)
                 EXPECT_EQ(image.palette[k] & 0xFFFFFF, kVga[k]) << "palette " << k;
-            if (entry.width == 16 && entry.bits == 32 && (icon.id == IDI_SAVER_ON || icon.id == IDI_SAVER_OFF))
-                tray[icon.id == IDI_SAVER_OFF] = image;
+            if (entry.width == 16 && entry.bits == 32) sixteen[icon.id] = image;
         }
         EXPECT_EQ(got, want);
         HICON handle = static_cast<HICON>(
@@ -208,14 +205,15 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, ids);
     // The blinking tray icon alternates these two: they must not look alike.
-    ASSERT_EQ(tray[0].colour.size(), 256u);
-    ASSERT_EQ(tray[1].colour.size(), 256u);
+    const Image &on = sixteen[IDI_SAVER_ON], &off = sixteen[IDI_SAVER_OFF];
+    ASSERT_EQ(on.colour.size(), 256u);
+    ASSERT_EQ(off.colour.size(), 256u);
     int differing = 0;
     for (size_t k = 0; k < 256; ++k) {
         int delta = 0;
         for (int shift : {0, 8, 16, 24})
-            delta = std::max(delta, std::abs(static_cast<int>((tray[0].colour[k] >> shift) & 255) -
-                                             static_cast<int>((tray[1].colour[k] >> shift) & 255)));
+            delta = std::max(delta, std::abs(static_cast<int>((on.colour[k] >> shift) & 255) -
+                                             static_cast<int>((off.colour[k] >> shift) & 255)));
         differing += delta > 64;
     }
     EXPECT_GE(differing, 40);
@@ -314,7 +312,8 @@ TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) 
              {8, "||MS Sans Serif", "About", 0, 0, 213, 151, kFrame | DS_3DLOOK | WS_VISIBLE, 0},
              {IDC_OK, "button", "OK", 156, 129, 50, 15, kTab | BS_PUSHBUTTON, 0},
              {-1, "static", "#" + std::to_string(IDI_SAVER_ON), 10, 10, 21, 20, kChild | SS_ICON, kClear},
-             {IDC_SYSINFO, "button", "System Info...", 100, 130, 49, 14, kTab | WS_DISABLED | BS_PUSHBUTTON, 0},
+             {IDC_SYSINFO, "button", "System Info...", 100, 130, 49, 14,
+              kTab | WS_DISABLED | BS_PUSHBUTTON, 0},
              {-1, "static", "", 10, 122, 196, 1, kChild | SS_SUNKEN, 0},
              {-1, "static", "Dormity - Screen Saver Applet", 45, 10, 155, 10, kText, kClear},
              {IDC_VERSION, "static", "Version: " DORMITY_VERSION_TEXT, 45, 20, 55, 8, kText, 0},
@@ -347,7 +346,8 @@ TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) 
             } else if (row.fittedTexts && text[0]) {
                 ++fitted;
                 HDC dc = GetDC(child);
-                HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+                const LRESULT font = SendMessageA(child, WM_GETFONT, 0, 0);
+                HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(font));
                 SIZE extent = {};
                 GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
                 SelectObject(dc, old);
@@ -414,9 +414,9 @@ TEST(VersionInfo, FixedPartStringsAndTranslation) {
 TEST(Manifest, AsksForCommonControls6AndTheLoaderBindsThem) {
     const std::string text = resourceBytes(MAKEINTRESOURCEA(1), RT_MANIFEST);
     EXPECT_EQ(text.compare(0, 5, "<?xml"), 0);
-    for (const char* needle :
-         {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"",
-          "level=\"asInvoker\"", "uiAccess=\"false\"", "version=\"2.0.6.0\"", "</assembly>"})
+    for (const char* needle : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
+                               "publicKeyToken=\"6595b64144ccf1df\"", "level=\"asInvoker\"",
+                               "uiAccess=\"false\"", "version=\"2.0.6.0\"", "</assembly>"})
         EXPECT_NE(text.find(needle), std::string::npos) << needle;
     EXPECT_EQ(resourceNames(RT_MANIFEST), std::vector<int>{1}) << "the process manifest only";
     // Accepted by the loader: comctl32 comes from the version 6 side-by-side
