@@ -54,7 +54,7 @@ void describeMenu(HMENU menu, const std::string& indent, std::vector<std::string
     for (int pos = 0; pos < GetMenuItemCount(menu); ++pos) {
         char text[256] = {};
         MENUITEMINFOA info = {sizeof info, MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING,
-                              0, 0, 0, nullptr, nullptr, nullptr, 0, text, sizeof text, nullptr};
+                              0, 0, 0, nullptr, nullptr, nullptr, 0, text, sizeof text};
         EXPECT_TRUE(GetMenuItemInfoA(menu, pos, TRUE, &info)) << indent << pos;
         const bool separator = info.fType & MFT_SEPARATOR;
         std::string line = indent + (separator ? "-" : text);
@@ -166,8 +166,8 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
         EXPECT_TRUE(at<WORD>(group, 0) == 0 && at<WORD>(group, 2) == 1) << "not an icon group";
         EXPECT_EQ(group.size(), 6 + count * sizeof(GroupEntry));
         EXPECT_EQ(count, want.size()) << "no duplicate images";
-        for (WORD k = 0; k < count; ++k) {
-            const GroupEntry entry = at<GroupEntry>(group, 6 + k * sizeof(GroupEntry));
+        for (WORD n = 0; n < count; ++n) {
+            const GroupEntry entry = at<GroupEntry>(group, 6 + n * sizeof(GroupEntry));
             SCOPED_TRACE(std::to_string(entry.width) + " px, " + std::to_string(entry.bits) + " bits");
             got.insert({entry.width, entry.bits});
             EXPECT_EQ(entry.width, entry.height);
