@@ -54,7 +54,7 @@ void describeMenu(HMENU menu, const std::string& indent, std::vector<std::string
     for (int pos = 0; pos < GetMenuItemCount(menu); ++pos) {
         char text[256] = {};
         MENUITEMINFOA info = {sizeof info, MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING,
-                              0, 0, 0, nullptr, nullptr, nullptr, 0, text, sizeof text};
+                              0, 0, 0, nullptr, nullptr, nullptr, 0, text, sizeof text, nullptr};
         EXPECT_TRUE(GetMenuItemInfoA(menu, pos, TRUE, &info)) << indent << pos;
         const bool separator = info.fType & MFT_SEPARATOR;
         std::string line = indent + (separator ? "-" : text);
