@@ -112,13 +112,13 @@ const IconRow kIcons[] = {
 };
 
 // The standard VGA colours, 0xRRGGBB, that every 4-bit image uses.
-const uint32_t kVga[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+const DWORD kVga[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
                            0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
                            0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 
 // One image of a group: palette, colour values (palette index, or ARGB at
 // 32 bits) and mask bits, top row first; no pixels when it is malformed.
-struct Image { std::vector<uint32_t> palette, colour; std::vector<bool> masked; };
+struct Image { std::vector<DWORD> palette, colour; std::vector<bool> masked; };
 
 Image decode(const GroupEntry& entry) {
     const std::string res = resourceBytes(MAKEINTRESOURCEA(entry.id), RT_ICON);
@@ -136,12 +136,12 @@ Image decode(const GroupEntry& entry) {
     EXPECT_EQ(res.size(), end);
     if (header.biWidth != size || header.biBitCount != bits || res.size() < end) return {};
     Image image;
-    for (size_t p = sizeof header; p < colourAt; p += 4) image.palette.push_back(at<uint32_t>(res, p));
+    for (size_t p = sizeof header; p < colourAt; p += 4) image.palette.push_back(at<DWORD>(res, p));
     for (int y = size - 1; y >= 0; --y) {  // rows are stored bottom-up
         const size_t row = colourAt + y * stride;
         for (int x = 0; x < size; ++x) {
             const BYTE byte = res[bits == 4 ? row + x / 2 : row + x];
-            image.colour.push_back(bits == 32 ? at<uint32_t>(res, row + 4 * x)
+            image.colour.push_back(bits == 32 ? at<DWORD>(res, row + 4 * x)
                                    : bits == 8 ? byte
                                                : (byte >> (x % 2 ? 0 : 4)) & 15);
             image.masked.push_back(res[maskAt + y * maskStride + x / 8] & (0x80 >> (x % 8)));
@@ -211,9 +211,10 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
     int differing = 0;
     for (size_t k = 0; k < 256; ++k) {
         int delta = 0;
-        for (int shift : {0, 8, 16, 24})
-            delta = std::max(delta, std::abs(static_cast<int>((on.colour[k] >> shift) & 255) -
-                                             static_cast<int>((off.colour[k] >> shift) & 255)));
+        for (int shift : {0, 8, 16, 24}) {
+            const int a = (on.colour[k] >> shift) & 255, b = (off.colour[k] >> shift) & 255;
+            delta = std::max({delta, a - b, b - a});
+        }
         differing += delta > 64;
     }
     EXPECT_GE(differing, 40);
