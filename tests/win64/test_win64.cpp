@@ -1,19 +1,9 @@
-// The 32-bit program on 64-bit Windows (under WoW64): the detection, the
-// view of the native system directory, the program itself, its commands on
-// a 64-bit screen saver that only the native System32 holds, and the
-// catalogue there. Run in the 64-bit prefix; the detection runs in the
-// 32-bit prefix as well. DORMITY_PREFIX_ARCH says which prefix it is.
-#include <gtest/gtest.h>
-#include <windows.h>
+// The 32-bit program under WoW64: the detection, the native system
+// directory's view, and the commands and catalogue on a 64-bit screen saver
+// only the native System32 holds. DORMITY_PREFIX_ARCH names the prefix.
 #include <stdlib.h>
-#include <string.h>
-
-#include <string>
-#include <vector>
 
 #include "command_env.h"
-#include "app/application.h"
-#include "app/tray_window.h"
 #include "res/resource.h"
 #include "saverconfig/native_system.h"
 #include "support/wine_env.h"
@@ -21,9 +11,7 @@
 namespace {
 
 const char kNativeName[] = "DORM64.SCR";
-const char kWindowsName[] = "DORM32.SCR";
 const char kDescription64[] = "Dormity 64-bit Test";
-const char kDescription32[] = "Dormity Command Test";
 
 std::string prefixArch()
 {
@@ -31,33 +19,25 @@ std::string prefixArch()
     return arch ? arch : "";
 }
 
-// The native system directory as the 64-bit system spells it; a 32-bit
-// program reaches it only with redirection off.
-std::string nativeSystemPath(const char* name)
-{
-    return windowsDirectory() + "\\system32\\" + name;
-}
-
 bool sameFile(const std::string& a, const std::string& b)
 {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-// The 64-bit fixture screen saver copied into the native system directory
-// and removed again.
+// The 64-bit fixture in the native system directory (the 64-bit system's
+// spelling; a 32-bit program reaches it only with redirection off).
 class NativeSystemSaver {
 public:
-    explicit NativeSystemSaver(const char* name) : path_(nativeSystemPath(name))
+    NativeSystemSaver() : path_(windowsDirectory() + "\\system32\\" + kNativeName)
     {
-        std::string from = moduleDirectory() + "\\fixture_saver64.scr";
         NativeFileSystemView native;
         EXPECT_TRUE(native.redirectionOff()) << "redirection stays on";
-        EXPECT_TRUE(CopyFileA(from.c_str(), path_.c_str(), FALSE)) << "cannot install " << path_;
+        EXPECT_TRUE(CopyFileA((moduleDirectory() + "\\fixture_saver64.scr").c_str(), path_.c_str(),
+                              FALSE)) << "cannot install " << path_;
     }
     ~NativeSystemSaver()
     {
-        // A fixture started from there may still be ending.
-        waitForStartedProcesses(10000);
+        waitForStartedProcesses(10000);  // one started from there may be ending
         NativeFileSystemView native;
         DeleteFileA(path_.c_str());
     }
@@ -77,7 +57,6 @@ protected:
         CommandTest::SetUp();
     }
 };
-class Win64Program : public Win64 {};
 class Win64Commands : public Win64 {};
 class Win64Catalogue : public Win64 {};
 
@@ -87,16 +66,15 @@ TEST(Wow64Detection, TrueOnlyWhereTheSystemIs64Bit)
 {
     std::string arch = prefixArch();
     ASSERT_TRUE(arch == "win32" || arch == "win64") << "DORMITY_PREFIX_ARCH names the prefix";
-    bool is64 = arch == "win64";
-    EXPECT_EQ(isWow64(), is64);
+    EXPECT_EQ(isWow64(), arch == "win64");
     NativeFileSystemView native;
-    EXPECT_EQ(native.redirectionOff(), is64);
+    EXPECT_EQ(native.redirectionOff(), arch == "win64");
 }
 
 TEST(Wow64FileSystem, OnlyTheNativeViewReachesAFileInTheNativeSystemDirectory)
 {
     ASSERT_EQ(prefixArch(), "win64") << "this test needs the 64-bit prefix";
-    NativeSystemSaver saver(kNativeName);
+    NativeSystemSaver saver;
     EXPECT_FALSE(fileExists(saver.path())) << "redirection is off outside the view";
     {
         NativeFileSystemView native;
@@ -106,32 +84,21 @@ TEST(Wow64FileSystem, OnlyTheNativeViewReachesAFileInTheNativeSystemDirectory)
     EXPECT_FALSE(fileExists(saver.path())) << "redirection did not come back";
 }
 
-TEST_F(Win64Program, StartsWithItsHiddenWindowAndTrayIcon)
-{
-    TrayWindow& window = start(true);
-    ASSERT_TRUE(IsWindow(window.window));
-    EXPECT_EQ(FindWindowA(DORMITY_CLASS_NAME, nullptr), window.window);
-    EXPECT_NE(window.trayIcon.hIcon, nullptr);
-    EXPECT_NE(window.noneEntry, nullptr);
-}
-
 TEST_F(Win64Commands, ConfigureAndChangePasswordStartTheNativeSaver)
 {
-    NativeSystemSaver saver(kNativeName);
     // Nothing of that name in the redirected view: a start that stayed
     // redirected would find no file at all.
+    NativeSystemSaver saver;
     ASSERT_FALSE(fileExists(saver.path()));
     storeCurrentSaver(runFamily(), saver.path().c_str());
     start(true);
     command(IDM_CONFIGURE);
     command(IDM_CHANGEPASSWORD);
-
     ASSERT_TRUE(log_.waitForLines(2, 10000)) << "the native 64-bit saver did not start";
     ASSERT_TRUE(waitForStartedProcesses(10000));
     std::vector<LoggedRun> runs = log_.runs();
     ASSERT_EQ(runs.size(), 2u);
-    const std::string expected[] = {saver.path() + " /c", saver.path() + " /a 0"};
-    for (const std::string& line : expected) {
+    for (const std::string& line : {saver.path() + " /c", saver.path() + " /a 0"}) {
         bool found = false;
         for (const LoggedRun& run : runs)
             found = found || (run.commandLine == line && sameFile(run.module, saver.path()));
@@ -141,20 +108,19 @@ TEST_F(Win64Commands, ConfigureAndChangePasswordStartTheNativeSaver)
 
 TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAndChecked)
 {
-    NativeSystemSaver saver(kNativeName);
+    NativeSystemSaver saver;
     // The system's own spelling in short form, as Windows' own page stores it.
     std::string stored = shortPath(windowsDirectory()) + "\\system32\\" + kNativeName;
     start(true);
     const SaverEntry* entry = entryNamed(kDescription64);
     ASSERT_NE(entry, nullptr) << "not listed under its own description";
     EXPECT_TRUE(sameFile(entry->fileName, stored)) << entry->fileName;
-
     command(entry->menuId);
     std::string current;
     ASSERT_TRUE(storedCurrentSaver(runFamily(), &current));
     EXPECT_TRUE(sameFile(current, stored)) << current;
 
-    // The next opening reads the setting afresh and marks the same file.
+    // The next start reads the setting afresh and marks the same file.
     start(true);
     entry = entryNamed(kDescription64);
     ASSERT_NE(entry, nullptr);
@@ -164,12 +130,14 @@ TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAn
 
 TEST_F(Win64Catalogue, A32BitSaverInTheWindowsDirectoryIsListedAsBefore)
 {
-    InstalledFile saver(moduleDirectory() + "\\fixture_saver.exe",
-                        windowsDirectory() + "\\" + kWindowsName);
-    start(true);
-    const SaverEntry* entry = entryNamed(kDescription32);
+    InstalledFile saver(moduleDirectory() + "\\fixture_saver.exe", windowsDirectory() + "\\DORM32.SCR");
+    TrayWindow& window = start(true);
+    // The program runs as ever: its window found by class, its icon shown.
+    EXPECT_EQ(FindWindowA(DORMITY_CLASS_NAME, nullptr), window.window);
+    EXPECT_NE(window.trayIcon.hIcon, nullptr);
+    const SaverEntry* entry = entryNamed("Dormity Command Test");
     ASSERT_NE(entry, nullptr);
-    EXPECT_TRUE(sameFile(entry->fileName, shortPath(windowsDirectory()) + "\\" + kWindowsName))
+    EXPECT_TRUE(sameFile(entry->fileName, shortPath(windowsDirectory()) + "\\DORM32.SCR"))
         << entry->fileName;
     EXPECT_EQ(entryNamed(kDescription64), nullptr);
 }
