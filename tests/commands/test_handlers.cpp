@@ -9,23 +9,9 @@ namespace {
 const char kTestDescription[] = "Dormity Command Test";
 const DWORD kMissing = ~0u;
 
-// A step on the 95 family's password values: ScreenSave_Data (size -1:
-// missing) and ScreenSaveUsePassword before and after the command.
-struct PasswordStep {
-    int dataSize;
-    const char* data;
-    DWORD before;
-    DWORD after;
-    bool dialog;  // the screen saver's "/a 0" started
-};
-
-void setDesktopDword(const char* name, DWORD value)
-{
-    if (value == kMissing)
-        deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name);
-    else
-        setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, name, value);
-}
+// ScreenSave_Data (size -1: missing) and ScreenSaveUsePassword before and
+// after a command; dialog: the screen saver's "/a 0" started.
+struct PasswordStep { int dataSize; const char* data; DWORD before, after; bool dialog; };
 
 class FamilyHandlers : public CommandTest {
 protected:
@@ -34,14 +20,12 @@ protected:
         DWORD value = 0;
         return readDesktopDword("ScreenSaveUsePassword", &value) ? value : kMissing;
     }
-    // ScreenSaverIsSecure's bytes; "missing" when absent, REG_SZ only.
-    std::string isSecure() const
+    std::string isSecure() const  // its REG_SZ bytes
     {
         std::string bytes;
         DWORD type = 0;
-        if (!readDesktopRaw("ScreenSaverIsSecure", &bytes, &type))
-            return "missing";
-        return type == REG_SZ ? bytes : "wrong type";
+        bool found = readDesktopRaw("ScreenSaverIsSecure", &bytes, &type);
+        return !found ? "missing" : type == REG_SZ ? bytes : "wrong type";
     }
     // Runs the steps; every one broadcasts when the command does.
     void runPasswordSteps(WORD id, const std::vector<PasswordStep>& steps, bool broadcasts)
@@ -51,12 +35,12 @@ protected:
         for (size_t i = 0; i < steps.size(); ++i) {
             const PasswordStep& step = steps[i];
             SCOPED_TRACE(testing::Message() << "step " << i);
-            if (step.dataSize < 0)
-                deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data");
-            else
-                setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY,
-                            step.data, static_cast<DWORD>(step.dataSize));
-            setDesktopDword("ScreenSaveUsePassword", step.before);
+            step.dataSize < 0 ? deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data")
+                              : setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data",
+                                            REG_BINARY, step.data, step.dataSize);
+            step.before == kMissing
+                ? deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword")
+                : setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", step.before);
             command(id);
             EXPECT_EQ(usePassword(), step.after);
             started += step.dialog;
@@ -115,7 +99,7 @@ TEST_F(FamilyHandlers, PasswordToggleFollowsTheFamilysValues)
         return;
     }
     // The 95 family's road is tempting (off, no password stored): not taken.
-    setDesktopDword("ScreenSaveUsePassword", 0);
+    setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", 0);
     setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, "", 1);
     BroadcastCounter broadcasts;
     // Missing is off; any number but 0 is on.
@@ -123,10 +107,8 @@ TEST_F(FamilyHandlers, PasswordToggleFollowsTheFamilysValues)
         {"1", "0"}, {"0", "1"}, {nullptr, "1"}, {" 7", "0"}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.before ? step.before : "missing");
-        if (step.before)
-            setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", step.before);
-        else
-            deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure");
+        step.before ? setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", step.before)
+                    : deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure");
         command(IDM_PASSWORD);
         EXPECT_EQ(isSecure(), std::string(step.after, 2));
     }
@@ -148,26 +130,7 @@ TEST_F(FamilyHandlers, ChangePasswordWorksOnThe95ValuesWithoutBroadcast)
     EXPECT_EQ(isSecure(), std::string("1", 2));
 }
 
-TEST_F(FamilyHandlers, ChoosingNoneClearsOnlyTheFamilysPlace)
-{
-    SaverFamily family = runFamily(), other = family == FAMILY_95 ? FAMILY_NT : FAMILY_95;
-    storeCurrentSaver(family, quickSaverPath().c_str());
-    storeCurrentSaver(other, "C:\\other.scr");
-    TrayWindow& window = start(true);
-    BroadcastCounter broadcasts;
-
-    command(IDM_NONE);
-    std::string value;
-    EXPECT_FALSE(storedCurrentSaver(family, &value)) << "still there: " << value;
-    EXPECT_TRUE(storedCurrentSaver(other, &value) && value == "C:\\other.scr") << value;
-    EXPECT_EQ(broadcasts.count(), 1);
-    ASSERT_NE(window.noneEntry, nullptr);
-    EXPECT_TRUE(window.noneEntry->flags & SAVER_CHECKED);
-    EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [none]");
-    EXPECT_EQ(processesStarted(), 0u);
-}
-
-TEST_F(FamilyHandlers, ChoosingAnEntryIsStoredAndShownBeforeTheCommandReturns)
+TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCommandReturns)
 {
     InstalledFile saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
     SaverFamily family = runFamily(), other = family == FAMILY_95 ? FAMILY_NT : FAMILY_95;
@@ -175,24 +138,20 @@ TEST_F(FamilyHandlers, ChoosingAnEntryIsStoredAndShownBeforeTheCommandReturns)
     TrayWindow& window = start(true);
     BroadcastCounter broadcasts;
     const SaverEntry* entry = entryNamed(kTestDescription);
-    ASSERT_NE(entry, nullptr) << "the installed fixture is not in the catalogue";
+    ASSERT_TRUE(entry && window.noneEntry) << "the installed fixture is not in the catalogue";
     ASSERT_FALSE(entry->flags & SAVER_CHECKED);
     WORD id = entry->menuId;
-    std::string fileName = entry->fileName;
+    std::string fileName = entry->fileName, stored;
     EXPECT_EQ(fileName, shortPath(windowsDirectory()) + "\\dmcmdtst.scr");
-    ASSERT_NE(window.noneEntry, nullptr);
 
-    // All done when SendMessage returns: the program's own broadcast was
-    // handled inside the command. Ids of no entry change nothing but are
-    // still announced.
+    // All done when SendMessage returns (the program's own broadcast is
+    // handled inside); ids of no entry change nothing but are announced.
     const WORD ids[] = {id, 4999, 405, 409, 410, 415, 402, 417};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(testing::Message() << "id " << ids[i]);
         command(ids[i]);
         EXPECT_EQ(broadcasts.count(), i + 1);
-        std::string stored;
         EXPECT_TRUE(storedCurrentSaver(family, &stored) && stored == fileName) << stored;
-        EXPECT_TRUE(storedCurrentSaver(other, &stored) && stored == "C:\\other.scr") << stored;
         const SaverEntry* chosen = entryWithId(id);
         ASSERT_NE(chosen, nullptr);
         EXPECT_STREQ(chosen->description, kTestDescription);
@@ -201,6 +160,13 @@ TEST_F(FamilyHandlers, ChoosingAnEntryIsStoredAndShownBeforeTheCommandReturns)
         EXPECT_EQ(std::string(window.trayIcon.szTip), std::string("Dormity - [") + kTestDescription + "]");
         EXPECT_STREQ(window.currentDescription, kTestDescription);
     }
+    // [none] clears this family's place only.
+    command(IDM_NONE);
+    EXPECT_FALSE(storedCurrentSaver(family, &stored)) << "still there: " << stored;
+    EXPECT_TRUE(storedCurrentSaver(other, &stored) && stored == "C:\\other.scr") << stored;
+    EXPECT_EQ(broadcasts.count(), 9);
+    EXPECT_TRUE(window.noneEntry->flags & SAVER_CHECKED);
+    EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [none]");
     EXPECT_EQ(processesStarted(), 0u);
 }
 

@@ -13,28 +13,23 @@ namespace {
 
 const char kPromptText[] =
     "There is no Screen Saver currently selected.  Would you like to select a Screen Saver?";
-// The prompt as it must be seen: system-modal Yes/No with the information
-// icon, the saver already enabled (system, record and icon).
-const char kPrompt[] = "seen asks yes no info topmost active record on";
 const char kBlankName[] = "C:\\Program Files\\Dormity Test\\log saver.scr";
 const char kTrap[] = "C:\\Program.exe";
 
-std::string described(const PromptSeen& seen)
+// The prompt seen, in words. It must be the system-modal (topmost, unowned)
+// Yes/No question with the information icon, the saver already enabled.
+const char kPrompt[] = " seen asks yes no info topmost active record on";
+std::string described(const PromptSeen& s)
 {
-    bool asks = false;
-    for (const std::string& text : seen.texts)
-        asks = asks || text == kPromptText;
-    const struct { bool has; const char* word; } parts[] = {
-        {seen.seen, "seen"},         {asks, "asks"},         {seen.yesButton, "yes"},
-        {seen.noButton, "no"},       {seen.okButton, "ok"},  {seen.cancelButton, "cancel"},
-        {seen.informationIcon, "info"}, {seen.topmost, "topmost"}, {seen.hasOwner, "owned"},
-        {seen.systemActive, "active"}, {seen.recordActive, "record"}, {seen.iconOn, "on"}};
-    std::string words;
-    for (const auto& part : parts) {
-        if (part.has)
-            words += std::string(words.empty() ? "" : " ") + part.word;
-    }
-    return words;
+    const bool has[] = {s.seen, std::count(s.texts.begin(), s.texts.end(), kPromptText) > 0,
+                        s.yesButton, s.noButton, s.okButton, s.cancelButton, s.informationIcon,
+                        s.topmost, s.hasOwner, s.systemActive, s.recordActive, s.iconOn};
+    const char* const words[] = {"seen", "asks", "yes", "no", "ok", "cancel", "info", "topmost",
+                                 "owned", "active", "record", "on"};
+    std::string text;
+    for (int i = 0; i < 12; ++i)
+        text += has[i] ? std::string(" ") + words[i] : "";
+    return text;
 }
 
 bool systemCommandQueued(HWND window)
@@ -59,19 +54,6 @@ protected:
 class SaverPrograms : public CommandTest {};
 
 } // namespace
-
-TEST_F(FamilySaverPrograms, NoSelectionEnablesFirstThenPromptsAndNoStartsNothing)
-{
-    TrayWindow& window = start(false);
-    ASSERT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_OFF));
-    PromptAnswerer answerer(app(), IDNO);
-    command(IDM_CONFIGURE);
-    EXPECT_EQ(described(answerer.finish()), kPrompt);
-    EXPECT_EQ(processesStarted(), 0u) << "No started something";
-    EXPECT_TRUE(isSaverActive() && recordActive());
-    EXPECT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_ON));
-    EXPECT_FALSE(blinking());
-}
 
 TEST_F(FamilySaverPrograms, ConfigureQuotesANameWithABlankAndNeverRunsProgramExe)
 {
@@ -105,22 +87,6 @@ TEST_F(FamilySaverPrograms, ConfigureQuotesANameWithABlankAndNeverRunsProgramExe
                                                 quickSaverPath() + " <- " + quickSaverPath() + " /c"}));
 }
 
-TEST_F(FamilySaverPrograms, OnlyTheExactNoneTextMeansNoSelection)
-{
-    start(true);
-    // "[NONE]" and "" are file names that Configure fails to run, silently;
-    // Change Password with nothing selected fails on "[none] /a 0", silently.
-    const struct { const char* name; WORD id; } cases[] = {
-        {"[NONE]", IDM_CONFIGURE}, {"", IDM_CONFIGURE}, {nullptr, IDM_CHANGEPASSWORD}};
-    for (const auto& c : cases) {
-        storeCurrentSaver(runFamily(), c.name);
-        PromptAnswerer answerer(app(), IDNO);
-        command(c.id);
-        EXPECT_FALSE(answerer.finish().seen) << "prompted for \"" << (c.name ? c.name : "") << "\"";
-    }
-    EXPECT_EQ(processesStarted(), 0u);
-}
-
 TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
 {
     storeCurrentSaver(runFamily(), quickSaverPath().c_str());
@@ -152,25 +118,40 @@ TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
     EXPECT_EQ(processesStarted(), 0u);
 }
 
-TEST_F(FamilySaverPrograms, TheDisplayControlPanelIsTheSystemsRundll32NeverTheOneBeside)
+TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
 {
     SystemRundllStandIns rundll;
     expectTrapTaken("rundll32.exe " DISPLAY_PROPERTIES_ARGUMENTS, plantedRundllPath());
     assignEventSound("Launch", SoundRecorder::tone("Launch").c_str());
     SoundRecorder sounds;
     TrayWindow& window = start(false);
-    // Nothing selected: Launch (its sound plays all the same) and Configure
-    // prompt, and Yes opens the panel; Properties opens it directly.
-    for (WORD id : {IDM_LAUNCH, IDM_CONFIGURE}) {
-        PromptAnswerer answerer(app(), IDYES);
-        command(id);
-        EXPECT_EQ(described(answerer.finish()), kPrompt) << "command " << id;
-        EXPECT_EQ(sounds.settle(), id == IDM_LAUNCH ? std::vector<std::string>{"Launch"}
-                                                    : std::vector<std::string>{});
+    ASSERT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_OFF));
+    // With nothing selected (null) Launch and Configure enable, then prompt:
+    // No starts nothing, Yes the display panel; Launch's sound plays all the
+    // same. "[NONE]" and "" are names Configure fails to run, silently, and
+    // Change Password needs no selection (it fails on "[none] /a 0").
+    const struct { const char* stored; WORD id; int answer; bool prompt; DWORD started; } steps[] = {
+        {nullptr, IDM_CONFIGURE, IDNO, true, 0},       {nullptr, IDM_LAUNCH, IDYES, true, 1},
+        {nullptr, IDM_CONFIGURE, IDYES, true, 2},      {"[NONE]", IDM_CONFIGURE, IDNO, false, 2},
+        {"", IDM_CONFIGURE, IDNO, false, 2},           {nullptr, IDM_CHANGEPASSWORD, IDNO, false, 2}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << "command " << step.id << " on \""
+                                        << (step.stored ? step.stored : "(none)") << "\"");
+        storeCurrentSaver(runFamily(), step.stored);
+        PromptAnswerer answerer(app(), step.answer);
+        command(step.id);
+        PromptSeen seen = answerer.finish();
+        EXPECT_EQ(seen.seen, step.prompt);
+        EXPECT_EQ(step.prompt ? described(seen) : kPrompt, kPrompt);
+        EXPECT_EQ(processesStarted(), step.started);
+        EXPECT_EQ(sounds.settle(), step.id == IDM_LAUNCH ? std::vector<std::string>{"Launch"}
+                                                         : std::vector<std::string>{});
+        EXPECT_TRUE(isSaverActive() && recordActive());
+        EXPECT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_ON));
+        EXPECT_FALSE(blinking());
     }
     command(IDM_PROPERTIES);
     EXPECT_TRUE(tray().openDisplayProperties()) << "WinExec reported a failure";
-    EXPECT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_ON));
     EXPECT_EQ(processesStarted(), 4u);
     ASSERT_TRUE(log_.waitForLines(4, 10000));
     for (const LoggedRun& run : log_.runs()) {

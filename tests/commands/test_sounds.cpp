@@ -111,9 +111,9 @@ TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
     DeleteFileA(ownMarker.c_str());
 }
 
-TEST_F(Sounds, WithoutASchemeEveryCommandWorksSilently)
+TEST_F(Sounds, SilentWithoutASchemeAndPlayedAsStoredWithOne)
 {
-    // SetUp removed the program's scheme entirely.
+    // Without a scheme (SetUp removed it) every command works, silently.
     storeCurrentSaver(runFamily(), quickSaverPath().c_str());
     SoundRecorder sounds;
     TrayWindow& window = start(true);
@@ -123,8 +123,8 @@ TEST_F(Sounds, WithoutASchemeEveryCommandWorksSilently)
     EXPECT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_OFF));
     command(IDM_TOGGLE);
     EXPECT_TRUE(isSaverActive());
-    command(IDM_PASSWORD);
     std::string secure;
+    command(IDM_PASSWORD);
     EXPECT_TRUE(readDesktopRaw("ScreenSaverIsSecure", &secure, nullptr));
     command(IDM_LAUNCH);
     command(4999);
@@ -132,15 +132,9 @@ TEST_F(Sounds, WithoutASchemeEveryCommandWorksSilently)
     EXPECT_FALSE(storedCurrentSaver(runFamily(), &secure));
     EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [none]");
     EXPECT_TRUE(sounds.settle().empty());
-}
 
-TEST_F(Sounds, SixKeysPlayTheirValuesAsStoredAndOverlongOnesAreSilent)
-{
     assignAllSix();
-    SoundRecorder sounds;
-    start(true);
     expectEveryEventHeard(tray(), sounds);
-
     // Not expanded, whatever the type: relative to the current directory,
     // "%TEMP%" is a folder there, while the expanded name holds another tone.
     std::string home = SoundRecorder::directory();

@@ -41,8 +41,6 @@ public:
         NativeFileSystemView native;
         DeleteFileA(path_.c_str());
     }
-    NativeSystemSaver(const NativeSystemSaver&) = delete;
-    NativeSystemSaver& operator=(const NativeSystemSaver&) = delete;
     const std::string& path() const { return path_; }
 
 private:
