@@ -1,8 +1,7 @@
-# Commands and their handlers: fixture programs, the in-process tests (the
-# Family* suites once per family too) and the real program driven through
-# its tray menu. All in a directory of their own: there the fixture named
-# rundll32.exe and the planted winmm.dll stand first in a search for a bare
-# name, and the program must find neither.
+# The command tests (Family* once per family too), their fixtures and the
+# real program driven through its menu. In a directory of their own, where
+# the fixture named rundll32.exe and the planted winmm.dll stand first in a
+# search for a bare name: the program must find neither.
 set(COMMANDS_DIR ${CMAKE_BINARY_DIR}/commands)
 set(COMMANDS_SRC ${CMAKE_CURRENT_SOURCE_DIR}/commands)
 
@@ -13,7 +12,6 @@ add_custom_command(OUTPUT ${COMMANDS_FIXTURE_RES}
   DEPENDS ${COMMANDS_SRC}/fixture_saver.rc)
 set_source_files_properties(${COMMANDS_FIXTURE_RES} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
 
-# A fixture program, built with the definition given ("" for none).
 function(commands_fixture name definition)
   add_executable(${name} WIN32 ${COMMANDS_SRC}/fixture_saver.cpp ${COMMANDS_FIXTURE_RES})
   target_compile_options(${name} PRIVATE ${DORMITY_WARNINGS})
@@ -58,23 +56,19 @@ file(WRITE ${COMMANDS_DIR}/sound-capture.conf "pcm.!default {
 
 add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
   --gtest_filter=-PlantedWinmm.*)
-set(COMMANDS_TESTS commands)
-dormity_family_runs(commands_tests commands ${COMMANDS_DIR} COMMANDS_TESTS)
 # The planted winmm.dll, in processes where nothing loaded winmm before the
 # program (a loaded module is found by its name alone), on every system.
-foreach(version "" win98 nt40 win2k)
-  set(suffix ${version})
-  if(version)
-    set(suffix _${version})
-    set(version --version ${version})
-  endif()
-  add_test(NAME commands_winmm${suffix} COMMAND ${WINE_RUN} ${version}
-    ${COMMANDS_DIR}/commands_tests${suffix}.exe --gtest_filter=PlantedWinmm.*)
-  list(APPEND COMMANDS_TESTS commands_winmm${suffix})
-endforeach()
+add_test(NAME commands_winmm COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
+  --gtest_filter=PlantedWinmm.*)
 add_test(NAME commands_menu COMMAND bash ${COMMANDS_SRC}/menu_e2e.sh ${CMAKE_BINARY_DIR})
-list(APPEND COMMANDS_TESTS commands_menu)
 set_tests_properties(commands_menu PROPERTIES SKIP_RETURN_CODE 77)
+set(COMMANDS_TESTS commands commands_winmm commands_menu)
+dormity_family_runs(commands_tests commands ${COMMANDS_DIR} COMMANDS_TESTS)
+foreach(version win98 nt40 win2k)
+  add_test(NAME commands_winmm_${version} COMMAND ${WINE_RUN} --version ${version}
+    ${COMMANDS_DIR}/commands_tests_${version}.exe --gtest_filter=PlantedWinmm.*)
+  list(APPEND COMMANDS_TESTS commands_winmm_${version})
+endforeach()
 
 # They change the prefix's screen saver settings, install screen savers and
 # stand-ins for rundll32.exe, and hold windows named like the program's. Wine

@@ -1,5 +1,4 @@
-// The window procedure's own handlers, driven by real WM_COMMAND messages
-// against the registry, system.ini and system flag of the run's family.
+// The window procedure's handlers, by real WM_COMMAND on the run's family.
 #include "command_env.h"
 #include "res/resource.h"
 #include "support/wine_env.h"
@@ -9,8 +8,7 @@ namespace {
 const char kTestDescription[] = "Dormity Command Test";
 const DWORD kMissing = ~0u;
 
-// ScreenSave_Data (size -1: missing) and ScreenSaveUsePassword before and
-// after a command; dialog: the screen saver's "/a 0" started.
+// ScreenSave_Data (size -1: none), ScreenSaveUsePassword around a command.
 struct PasswordStep { int dataSize; const char* data; DWORD before, after; bool dialog; };
 
 class FamilyHandlers : public CommandTest {
@@ -27,7 +25,6 @@ protected:
         bool found = readDesktopRaw("ScreenSaverIsSecure", &bytes, &type);
         return !found ? "missing" : type == REG_SZ ? bytes : "wrong type";
     }
-    // Runs the steps; every one broadcasts when the command does.
     void runPasswordSteps(WORD id, const std::vector<PasswordStep>& steps, bool broadcasts)
     {
         BroadcastCounter counter;
@@ -47,7 +44,6 @@ protected:
             EXPECT_EQ(processesStarted(), started);
             EXPECT_EQ(counter.count(), broadcasts ? static_cast<int>(i + 1) : 0);
         }
-        // Every dialog is the screen saver of this family's place.
         ASSERT_TRUE(log_.waitForLines(started, 10000));
         for (const LoggedRun& run : log_.runs()) {
             EXPECT_EQ(run.module, quickSaverPath());
@@ -58,12 +54,24 @@ protected:
 
 } // namespace
 
-TEST_F(FamilyHandlers, ToggleActsOnTheSystemFlagEvenWhenTheRecordIsStale)
+TEST_F(FamilyHandlers, LockChangesNothingAndToggleActsOnTheSystemFlagNotItsRecord)
 {
+    storeCurrentSaver(runFamily(), quickSaverPath().c_str());
     TrayWindow& window = start(true);
     BroadcastCounter broadcasts;
-    // The record's flag and the blink preference before each toggle; the
-    // system flag alternates, whatever the record says.
+    HICON icon = window.trayIcon.hIcon;
+    int visible = visibleWindowsOfThisProcess();
+    // Wine's LockWorkStation does nothing: Lock must change nothing at all.
+    command(IDM_LOCK);
+    pumpMessages();
+    EXPECT_EQ(ownDialog(nullptr), static_cast<HWND>(nullptr));
+    EXPECT_EQ(visibleWindowsOfThisProcess(), visible);
+    EXPECT_TRUE(isSaverActive() && recordActive());
+    EXPECT_EQ(window.trayIcon.hIcon, icon);
+    std::string stored;
+    EXPECT_TRUE(storedCurrentSaver(runFamily(), &stored) && stored == quickSaverPath()) << stored;
+
+    // Whatever the record says, the system flag alternates.
     const struct { bool record, blink, active, blinking; } steps[] = {
         {false, true, false, true}, {true, true, true, false}, {true, false, false, false}};
     for (const auto& step : steps) {
@@ -76,8 +84,7 @@ TEST_F(FamilyHandlers, ToggleActsOnTheSystemFlagEvenWhenTheRecordIsStale)
         EXPECT_TRUE(iconShows(window.trayIcon.hIcon, step.active ? IDI_SAVER_ON : IDI_SAVER_OFF));
         EXPECT_EQ(blinking(), step.blinking);
     }
-    // The system announces the flag; the program adds no broadcast (and Wine
-    // announces only changes written to the profile: none arrives).
+    // The system announces the flag (Wine: not unless also written), not the program.
     EXPECT_EQ(broadcasts.count(), 0);
     EXPECT_EQ(processesStarted(), 0u);
 }
@@ -88,9 +95,7 @@ TEST_F(FamilyHandlers, PasswordToggleFollowsTheFamilysValues)
     start(true);
     if (runFamily() == FAMILY_95) {
         const char one[] = "\x01\0\0\0", nine[] = "\0\0\0\0\0\0\0\0\0";
-        // Missing reads as on; off with no password stored asks for one;
-        // data missing, too long or holding a password: straight on; only
-        // exactly 1 is on.
+        // Missing is on; only no password stored asks for one; only 1 is on.
         runPasswordSteps(IDM_PASSWORD, {{1, "", kMissing, 0, false}, {1, "", 0, 1, true},
                                         {-1, "", 0, 1, false}, {9, nine, 0, 1, false},
                                         {4, one, 0, 1, false}, {4, one, 2, 1, false}},
@@ -98,7 +103,7 @@ TEST_F(FamilyHandlers, PasswordToggleFollowsTheFamilysValues)
         EXPECT_EQ(isSecure(), "missing") << "the NT family's value was touched";
         return;
     }
-    // The 95 family's road is tempting (off, no password stored): not taken.
+    // The 95 family's road (off, no password stored) is not taken.
     setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", 0);
     setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, "", 1);
     BroadcastCounter broadcasts;
@@ -107,8 +112,9 @@ TEST_F(FamilyHandlers, PasswordToggleFollowsTheFamilysValues)
         {"1", "0"}, {"0", "1"}, {nullptr, "1"}, {" 7", "0"}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.before ? step.before : "missing");
-        step.before ? setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", step.before)
-                    : deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure");
+        const char* name = "ScreenSaverIsSecure";
+        step.before ? setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, name, step.before)
+                    : deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name);
         command(IDM_PASSWORD);
         EXPECT_EQ(isSecure(), std::string(step.after, 2));
     }
@@ -122,11 +128,10 @@ TEST_F(FamilyHandlers, ChangePasswordWorksOnThe95ValuesWithoutBroadcast)
     storeCurrentSaver(runFamily(), quickSaverPath().c_str());
     setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1");
     start(true);
-    // The dialog starts every time; with no password stored password use
-    // goes off, otherwise (stored, or unreadable as four bytes) a 7 stays 7.
-    runPasswordSteps(IDM_CHANGEPASSWORD, {{1, "", 1, 0, true}, {4, "\x04\x03\x02\x01", 7, 7, true},
-                                          {-1, "", 7, 7, true}, {9, "\0\0\0\0\0\0\0\0\0", 7, 7, true}},
-                     false);
+    // Always the dialog; password use off only when no password is stored.
+    const char stored[] = "\x04\x03\x02\x01", nine[] = "\0\0\0\0\0\0\0\0\0";
+    runPasswordSteps(IDM_CHANGEPASSWORD, {{1, "", 1, 0, true}, {4, stored, 7, 7, true},
+                                          {-1, "", 7, 7, true}, {9, nine, 7, 7, true}}, false);
     EXPECT_EQ(isSecure(), std::string("1", 2));
 }
 
@@ -144,8 +149,7 @@ TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCo
     std::string fileName = entry->fileName, stored;
     EXPECT_EQ(fileName, shortPath(windowsDirectory()) + "\\dmcmdtst.scr");
 
-    // All done when SendMessage returns (the program's own broadcast is
-    // handled inside); ids of no entry change nothing but are announced.
+    // Done when SendMessage returns; ids of no entry are only announced.
     const WORD ids[] = {id, 4999, 405, 409, 410, 415, 402, 417};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(testing::Message() << "id " << ids[i]);
@@ -157,7 +161,7 @@ TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCo
         EXPECT_STREQ(chosen->description, kTestDescription);
         EXPECT_TRUE(chosen->flags & SAVER_CHECKED);
         EXPECT_FALSE(window.noneEntry->flags & SAVER_CHECKED);
-        EXPECT_EQ(std::string(window.trayIcon.szTip), std::string("Dormity - [") + kTestDescription + "]");
+        EXPECT_EQ(window.trayIcon.szTip, std::string("Dormity - [") + kTestDescription + "]");
         EXPECT_STREQ(window.currentDescription, kTestDescription);
     }
     // [none] clears this family's place only.
@@ -168,26 +172,4 @@ TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCo
     EXPECT_TRUE(window.noneEntry->flags & SAVER_CHECKED);
     EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [none]");
     EXPECT_EQ(processesStarted(), 0u);
-}
-
-TEST_F(FamilyHandlers, LockShowsNothingAndChangesNothing)
-{
-    storeCurrentSaver(runFamily(), quickSaverPath().c_str());
-    TrayWindow& window = start(true);
-    BroadcastCounter broadcasts;
-    HICON icon = window.trayIcon.hIcon;
-    int visible = visibleWindowsOfThisProcess();
-
-    // Wine's LockWorkStation does nothing on every reported version: the
-    // command must end quietly, with no box, program or settings change.
-    command(IDM_LOCK);
-    pumpMessages();
-    EXPECT_EQ(ownDialog(nullptr), static_cast<HWND>(nullptr));
-    EXPECT_EQ(visibleWindowsOfThisProcess(), visible);
-    EXPECT_EQ(processesStarted(), 0u);
-    EXPECT_EQ(broadcasts.count(), 0);
-    EXPECT_TRUE(isSaverActive() && recordActive());
-    EXPECT_EQ(window.trayIcon.hIcon, icon);
-    std::string stored;
-    EXPECT_TRUE(storedCurrentSaver(runFamily(), &stored) && stored == quickSaverPath()) << stored;
 }

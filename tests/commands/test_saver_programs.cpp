@@ -1,6 +1,4 @@
-// Launch, Configure, the display properties and Change Password: what the
-// program starts (the fixtures log it), what it posts, and the prompt shown
-// when no screen saver is selected.
+// What Launch, Configure, Properties and Change Password start or post.
 #include <algorithm>
 #include <set>
 
@@ -16,8 +14,7 @@ const char kPromptText[] =
 const char kBlankName[] = "C:\\Program Files\\Dormity Test\\log saver.scr";
 const char kTrap[] = "C:\\Program.exe";
 
-// The prompt seen, in words. It must be the system-modal (topmost, unowned)
-// Yes/No question with the information icon, the saver already enabled.
+// The prompt as seen: system-modal Yes/No, shown after enabling the saver.
 const char kPrompt[] = " seen asks yes no info topmost active record on";
 std::string described(const PromptSeen& s)
 {
@@ -40,7 +37,6 @@ bool systemCommandQueued(HWND window)
 
 class FamilySaverPrograms : public CommandTest {
 protected:
-    // A bare command line starts the trap: proves the trap before the test.
     void expectTrapTaken(const std::string& line, const std::string& trap)
     {
         ASSERT_GT(WinExec(line.c_str(), SW_SHOWNORMAL), 31u);
@@ -55,19 +51,28 @@ class SaverPrograms : public CommandTest {};
 
 } // namespace
 
-TEST_F(FamilySaverPrograms, ConfigureQuotesANameWithABlankAndNeverRunsProgramExe)
+TEST_F(FamilySaverPrograms, ConfigureAndChangePasswordQuoteTheNameAndDoNotWait)
 {
-    InstalledFile saver(quickSaverPath(), kBlankName);
+    InstalledFile saver(lingeringSaverPath(), kBlankName);
     InstalledFile trap(quickSaverPath(), kTrap);
     expectTrapTaken(std::string(kBlankName) + " /c", kTrap);
-
     SaverFamily family = runFamily();
     storeCurrentSaver(family, kBlankName);
+    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, "", 1);
+    setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", 1);
     TrayWindow& window = start(true);
     HICON icon = window.trayIcon.hIcon;
+    // The saver lives 3 s; the commands and their follow-up do not wait.
+    DWORD begin = GetTickCount();
     command(IDM_CONFIGURE);
-    EXPECT_EQ(window.trayIcon.hIcon, icon) << "already enabled: the icon stays";
     command(IDM_CHANGEPASSWORD);
+    EXPECT_LT(GetTickCount() - begin, 2000u);
+    EXPECT_EQ(processesRunning(), 2u);
+    DWORD usePassword = 1;
+    EXPECT_TRUE(readDesktopDword("ScreenSaveUsePassword", &usePassword) && usePassword == 0);
+    std::vector<std::string> lines = log_.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "done"), 0);
+    EXPECT_EQ(window.trayIcon.hIcon, icon) << "already enabled: the icon stays";
     // Already quoted: left as it is; without a blank: the name and switch.
     std::string quoted = std::string("\"") + kBlankName + "\"";
     storeCurrentSaver(family, quoted.c_str());
@@ -75,16 +80,16 @@ TEST_F(FamilySaverPrograms, ConfigureQuotesANameWithABlankAndNeverRunsProgramExe
     storeCurrentSaver(family, quickSaverPath().c_str());
     command(IDM_CONFIGURE);
 
+    // All ran, in any order, and ended by themselves.
     EXPECT_EQ(processesStarted(), 4u);
-    ASSERT_TRUE(log_.waitForLines(4, 10000));
+    ASSERT_TRUE(log_.waitForLines(7, 10000));
     ASSERT_TRUE(waitForStartedProcesses(10000));
-    // Logged in any order; the quoted configure line twice.
-    std::multiset<std::string> runs;
-    for (const LoggedRun& run : log_.runs())
-        runs.insert(run.module + " <- " + run.commandLine);
-    std::string blank = std::string(kBlankName) + " <- " + quoted;
-    EXPECT_EQ(runs, (std::multiset<std::string>{blank + " /c", blank + " /c", blank + " /a 0",
-                                                quickSaverPath() + " <- " + quickSaverPath() + " /c"}));
+    lines = log_.lines();
+    std::string blank = std::string(kBlankName) + "\t" + quoted;
+    typedef std::multiset<std::string> Lines;
+    EXPECT_EQ(Lines(lines.begin(), lines.end()),
+              (Lines{blank + " /c", blank + " /c", blank + " /a 0", "done", "done", "done",
+                     quickSaverPath() + "\t" + quickSaverPath() + " /c"}));
 }
 
 TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
@@ -94,8 +99,7 @@ TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
     CommandSink& sink = CommandSink::instance();
     sink.takeForeground();
     ASSERT_EQ(GetForegroundWindow(), sink.window);
-    // The command and the double click: posted, and the system (not the
-    // program) starts the screen saver.
+    // The command and the double click post it; the system starts the saver.
     command(IDM_LAUNCH);
     EXPECT_TRUE(systemCommandQueued(sink.window)) << "not posted";
     SendMessageA(tray().window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
@@ -105,8 +109,7 @@ TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
     EXPECT_EQ(sink.lastWParam, static_cast<WPARAM>(SC_SCREENSAVE));
     EXPECT_EQ(sink.lastLParam, 0);
 
-    // No foreground window: the hidden window's default processing gets the
-    // request (Wine does nothing with it); nothing is posted anywhere.
+    // No foreground window: nothing is posted anywhere.
     sink.takeForeground();
     SetActiveWindow(nullptr);
     pumpMessages();
@@ -126,14 +129,11 @@ TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
     SoundRecorder sounds;
     TrayWindow& window = start(false);
     ASSERT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_OFF));
-    // With nothing selected (null) Launch and Configure enable, then prompt:
-    // No starts nothing, Yes the display panel; Launch's sound plays all the
-    // same. "[NONE]" and "" are names Configure fails to run, silently, and
-    // Change Password needs no selection (it fails on "[none] /a 0").
-    const struct { const char* stored; WORD id; int answer; bool prompt; DWORD started; } steps[] = {
-        {nullptr, IDM_CONFIGURE, IDNO, true, 0},       {nullptr, IDM_LAUNCH, IDYES, true, 1},
-        {nullptr, IDM_CONFIGURE, IDYES, true, 2},      {"[NONE]", IDM_CONFIGURE, IDNO, false, 2},
-        {"", IDM_CONFIGURE, IDNO, false, 2},           {nullptr, IDM_CHANGEPASSWORD, IDNO, false, 2}};
+    // Only no selection prompts: "[NONE]" and "" are names that fail to run.
+    const struct { const char* stored; WORD id; int answer; bool prompt; DWORD started; } steps[] {
+        {nullptr, IDM_CONFIGURE, IDNO, true, 0},  {nullptr, IDM_LAUNCH, IDYES, true, 1},
+        {nullptr, IDM_CONFIGURE, IDYES, true, 2}, {"[NONE]", IDM_CONFIGURE, IDNO, false, 2},
+        {"", IDM_CONFIGURE, IDNO, false, 2},      {nullptr, IDM_CHANGEPASSWORD, IDNO, false, 2}};
     for (const auto& step : steps) {
         SCOPED_TRACE(testing::Message() << "command " << step.id << " on \""
                                         << (step.stored ? step.stored : "(none)") << "\"");
@@ -158,32 +158,4 @@ TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
         EXPECT_EQ(run.module, systemRundllPath(runFamily())) << "not the system's rundll32.exe";
         EXPECT_EQ(run.commandLine, displayPropertiesLine(runFamily()));
     }
-}
-
-TEST_F(SaverPrograms, ConfigureAndChangePasswordDoNotWaitForWhatTheyStart)
-{
-    storeCurrentSaver(runFamily(), lingeringSaverPath().c_str());
-    start(true);
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, "", 1);
-    setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", 1);
-    // Both programs live for three seconds; the commands are back long
-    // before, and password use is off while the password program runs.
-    DWORD begin = GetTickCount();
-    command(IDM_CONFIGURE);
-    command(IDM_CHANGEPASSWORD);
-    EXPECT_LT(GetTickCount() - begin, 2000u);
-    EXPECT_EQ(processesStarted(), 2u);
-    EXPECT_EQ(processesRunning(), 2u);
-    DWORD usePassword = 1;
-    EXPECT_TRUE(readDesktopDword("ScreenSaveUsePassword", &usePassword) && usePassword == 0);
-    std::vector<std::string> lines = log_.lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "done"), 0);
-
-    // They ran on, and ended by themselves.
-    ASSERT_TRUE(log_.waitForLines(4, 10000));
-    EXPECT_TRUE(waitForStartedProcesses(5000));
-    lines = log_.lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "done"), 2);
-    ASSERT_EQ(log_.runs().size(), 2u);
-    EXPECT_EQ(log_.runs()[0].module, lingeringSaverPath());
 }

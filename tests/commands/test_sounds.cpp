@@ -1,5 +1,4 @@
-// The event sounds: the scheme key each action reads and what the system
-// then really plays; each event has a tone of its own, named by its samples.
+// The event sounds as really played: each event's tone is named by its samples.
 #include "command_env.h"
 #include "commands/command_line.h"
 #include "res/resource.h"
@@ -46,8 +45,7 @@ TEST_F(FamilySounds, EachActionPlaysItsOwnEventsSoundAndNoOtherDoes)
     start(true);
     CommandSink::instance().takeForeground();
     ASSERT_TRUE(sounds.settle().empty()) << "start-up played something";
-    // The 95 family reads the missing password flag as on, the NT family as
-    // off; an id of no entry plays Select all the same; a click is silent.
+    // A missing password flag is on for the 95 family, off for NT.
     const bool on = runFamily() == FAMILY_95;
     const struct { WORD id; UINT mouse; const char* heard; } actions[] = {
         {IDM_TOGGLE, 0, "Disable"}, {IDM_TOGGLE, 0, "Enable"}, {IDM_LAUNCH, 0, "Launch"},
@@ -67,11 +65,8 @@ TEST_F(FamilySounds, EachActionPlaysItsOwnEventsSoundAndNoOtherDoes)
     EXPECT_FALSE(sounds.playedSynchronously()) << "a sound was played synchronously";
 }
 
-// Wine is told to prefer a winmm.dll found by the search (as Windows does
-// for a DLL that is not a known one), and one is planted beside this test:
-// the program must load the system's, in a process where nothing loaded
-// winmm before (a loaded module is found by name alone: CTest's
-// commands_winmm runs).
+// A winmm.dll planted beside this test is found by a bare name (winmm=n,b);
+// run alone (commands_winmm): a loaded module is found by its name alone.
 TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
 {
     ASSERT_EQ(GetModuleHandleA("winmm.dll"), static_cast<HMODULE>(nullptr))
@@ -79,21 +74,17 @@ TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
     const std::string ownMarker = plantedWinmmMarker(GetCurrentProcessId());
     DeleteFileA(ownMarker.c_str());  // from an earlier process of the same id
 
-    // The trap works: a program here asking for winmm.dll by name gets it.
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
+    PROCESS_INFORMATION child;
     std::string line = "\"" + winmmByNamePath() + "\"";
-    ASSERT_TRUE(CreateProcessA(winmmByNamePath().c_str(), &line[0], nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process));
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    std::string childMarker = plantedWinmmMarker(process.dwProcessId);
-    bool trapWorks = fileExists(childMarker);
-    DeleteFileA(childMarker.c_str());
-    ASSERT_TRUE(trapWorks) << "the planted winmm.dll is not found by name (CTest runs these "
-                              "tests with WINEDLLOVERRIDES winmm=n,b)";
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child));
+    EXPECT_EQ(WaitForSingleObject(child.hProcess, 10000), WAIT_OBJECT_0);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_TRUE(DeleteFileA(plantedWinmmMarker(child.dwProcessId).c_str()))
+        << "the planted winmm.dll is not found by name (CTest sets winmm=n,b)";
 
     // No sound yet, no winmm; the first sound loads the system's.
     assignAllSix();
@@ -135,33 +126,28 @@ TEST_F(Sounds, SilentWithoutASchemeAndPlayedAsStoredWithOne)
 
     assignAllSix();
     expectEveryEventHeard(tray(), sounds);
-    // Not expanded, whatever the type: relative to the current directory,
-    // "%TEMP%" is a folder there, while the expanded name holds another tone.
-    std::string home = SoundRecorder::directory();
-    std::string literal = home + "\\%TEMP%";
-    CreateDirectoryA(literal.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("unexpanded").c_str(),
-                          (literal + "\\dormity-tone.wav").c_str(), FALSE));
-    char temp[MAX_PATH] = "", current[MAX_PATH] = "";
+    // "%TEMP%" as a folder here; 259 and 260 characters (".\" padding).
+    std::vector<std::string> files;
+    auto place = [&files](const char* tone, const std::string& path) {
+        files.push_back(path);
+        EXPECT_TRUE(CopyFileA(SoundRecorder::tone(tone).c_str(), path.c_str(), FALSE)) << path;
+    };
+    char temp[MAX_PATH] = "";
     GetEnvironmentVariableA("TEMP", temp, sizeof temp);
-    std::string expanded = std::string(temp) + "\\dormity-tone.wav";
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("expanded").c_str(), expanded.c_str(), FALSE));
-    GetCurrentDirectoryA(sizeof current, current);
-    SetCurrentDirectoryA(home.c_str());
-    // 259 characters fit the 260-byte buffer, 260 do not; ".\" padding keeps
-    // the files short, and the overlong name's first 259 characters name a
-    // tone too. The type is not checked; empty is silent.
-    std::string prefix = home + "\\";
+    CreateDirectoryA("%TEMP%", nullptr);
+    place("unexpanded", "%TEMP%\\dormity-tone.wav");
+    place("expanded", std::string(temp) + "\\dormity-tone.wav");
+    std::string prefix = SoundRecorder::directory() + "\\";
     size_t padding = (259 - prefix.size() - 5) / 2;
-    std::string file = std::string(259 - prefix.size() - 2 * padding - 4, 'f') + ".wav";
+    std::string file = prefix + std::string(259 - prefix.size() - 2 * padding - 4, 'f') + ".wav";
     std::string fits = prefix;
     for (size_t i = 0; i < padding; ++i)
         fits += ".\\";
-    fits += file;
+    fits += file.substr(prefix.size());
     ASSERT_EQ(fits.size(), 259u);
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("fits").c_str(), (prefix + file).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("overlong").c_str(), (prefix + file + "o").c_str(),
-                          FALSE));
+    place("fits", file);
+    place("overlong", file + "o");
+    // Used as stored, whatever the type says; empty is silent.
     const struct { std::string value; DWORD type; const char* heard; } values[] = {
         {"%TEMP%\\dormity-tone.wav", REG_EXPAND_SZ, "unexpanded"},
         {SoundRecorder::tone("binary"), REG_BINARY, "binary"},
@@ -171,9 +157,7 @@ TEST_F(Sounds, SilentWithoutASchemeAndPlayedAsStoredWithOne)
         tray().playEventSound(SOUND_SELECT);
         EXPECT_EQ(sounds.settle(), value.heard ? Names{value.heard} : Names{}) << value.value;
     }
-    SetCurrentDirectoryA(current);
-    for (const std::string& name : {expanded, literal + "\\dormity-tone.wav", prefix + file,
-                                    prefix + file + "o"})
+    for (const std::string& name : files)
         DeleteFileA(name.c_str());
-    RemoveDirectoryA(literal.c_str());
+    RemoveDirectoryA("%TEMP%");
 }

@@ -1,31 +1,26 @@
 #!/usr/bin/env bash
-# The running program's tray icon, read from the screen, shows the screen
-# saver's state: the on image while enabled; while disabled, alternating
-# images with the blink preference on and the steady off image with it off.
-# The flag is changed by the program's own Enable/Disable command and by
-# another program: a process with a window shares the X server's setting
-# with the program (a windowless one keeps its own copy), sets it and
-# announces the change itself. Saves the images for the documentation.
+# The tray icon on the screen shows the screen saver's state: the on image
+# while enabled; while disabled, alternating images with the blink
+# preference on, the steady off image with it off. The flag is changed by
+# the program's Enable/Disable command and by another program (a process
+# with a window shares the X server's setting with the program, sets it and
+# announces the change itself). Keeps the images for the documentation.
 #   tray_icon.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../support/tray_menu.sh" "$1"
 trap 'end_dormity || true; ctl announce on >/dev/null 2>&1 || true' EXIT
-mkdir -p "$shots"
 grab() { local x y w h; read -r x y w h <<<"$icon"; shot "$1" -crop "${w}x${h}+${x}+${y}" +repage 2>/dev/null; }
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = 0 ]; }
-# expect_steady IMAGE WHY: the icon shows IMAGE for the next COUNT looks.
+# expect_steady IMAGE WHY [LOOKS]
 expect_steady() {
-  local i
   sleep 0.6
   for ((i = 0; i < ${3:-4}; i++)); do
-    grab "$shots/steady.png"
-    same "$shots/steady.png" "$1" || fail "$2"
-    sleep 0.2
+    grab "$shots/steady.png"; same "$shots/steady.png" "$1" || fail "$2"; sleep 0.2
   done
 }
 # Disabled, blink on: the image alternates every 500 ms.
 expect_blinking() {
-  local i on=0 other=0
+  local on=0 other=0
   sleep 0.3
   for ((i = 0; i < 12; i++)); do grab "$shots/frame$i.png"; sleep 0.15; done
   for ((i = 0; i < 12; i++)); do
@@ -61,9 +56,5 @@ expect_steady "$shots/icon-off.png" "icon missing after a second start" 1
 ctl exit || fail "Exit did not end the program"
 ctl saver on
 ctl blink 1
-
-# Larger views for the documentation.
-convert "$shots/icon-on.png" -filter point -resize 400% "$shots/tray-on.png"
-convert "$shots/icon-off.png" -filter point -resize 400% "$shots/tray-off.png"
+for state in on off; do convert "$shots/icon-$state.png" -filter point -resize 400% "$shots/tray-$state.png"; done
 echo "tray icon follows the system flag; images in $shots"
-echo "1 passed, 0 failed"

@@ -1,6 +1,6 @@
 # Sourced by the script tests: Wine, the running Dormity, its tray icon and
 # menu on the X display (Xvfb, no window manager) and screenshots.
-#   source tests/support/tray_menu.sh BUILD_DIR   (a preset $prefix is kept)
+#   source tests/support/tray_menu.sh BUILD_DIR   (a $prefix already set stays)
 build=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 prefix=${prefix:-$build/wineprefix}
@@ -17,16 +17,15 @@ retry() {
   for ((i = 0; i < tries; i++)); do "$@" && return 0; sleep "$pause"; done
   return 1
 }
-# Wine shows the notification area as a small window of its own when no
-# panel provides one; dormity_ctl reports where the icon sits in it.
+# Where the icon sits in Wine's own notification area window.
 tray_rect() { local rect; rect=$(ctl trayicon 2>/dev/null | tr -d '\r') && [ -n "$rect" ] && echo "$rect"; }
-# Starts Dormity (or the program given) and waits for its window and icon:
+# Starts Dormity (or the program given), waits for its window and icon:
 # icon is "X Y WIDTH HEIGHT", iconX and iconY its centre.
 start_dormity() {
+  local width height
   run "${1:-$build/Dormity.exe}" >/dev/null 2>&1 &
   ctl wait 30000 || fail "Dormity did not start"
   icon=$(retry 100 0.2 tray_rect) || fail "no tray icon appeared"
-  local width height
   read -r iconX iconY width height <<<"$icon"
   iconX=$((iconX + width / 2)) iconY=$((iconY + height / 2))
   sleep 1
@@ -37,16 +36,12 @@ menu_windows() {
     | sed -E 's/^ *(0x[0-9a-f]+) .* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\2 \3 \4 \5 \1/' \
     | awk '$1 > 1 && $2 > 1'
 }
-# The right button on the icon opens the menu at the pointer.
-open_menu() {
-  xdotool mousemove "$iconX" "$iconY" click 3
-  sleep 1.5
-  [ -n "$(menu_windows)" ] || fail "the menu did not open"
-}
-# The pointer on the first item opens the "Set Screen Saver" submenu.
+# The right button on the icon opens the menu at the pointer; the pointer
+# on its first item opens the "Set Screen Saver" submenu.
+open_menu() { xdotool mousemove "$iconX" "$iconY" click 3; sleep 1.5; [ -n "$(menu_windows)" ] || fail "the menu did not open"; }
 open_submenu() { xdotool mousemove $((iconX + 50)) $((iconY + 12)); sleep 1.5; }
-# Keys reach the menu only once it has the keyboard, which no window
-# manager gives it here.
+# Keys reach the menu once it has the keyboard, which no window manager
+# gives it here.
 menu_keys() {
   local key
   xdotool windowfocus "$(menu_windows | awk 'NR == 1 { print $5 }')" 2>/dev/null || true

@@ -1,5 +1,5 @@
-// The 32-bit program under WoW64: the detection, the native system
-// directory's view, and the commands and catalogue on a 64-bit screen saver
+// The 32-bit program under WoW64: the detection, the view of the native
+// system directory, and the commands and catalogue on a 64-bit screen saver
 // only the native System32 holds. DORMITY_PREFIX_ARCH names the prefix.
 #include <stdlib.h>
 
@@ -10,7 +10,6 @@
 
 namespace {
 
-const char kNativeName[] = "DORM64.SCR";
 const char kDescription64[] = "Dormity 64-bit Test";
 
 std::string prefixArch()
@@ -24,27 +23,23 @@ bool sameFile(const std::string& a, const std::string& b)
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-// The 64-bit fixture in the native system directory (the 64-bit system's
-// spelling; a 32-bit program reaches it only with redirection off).
-class NativeSystemSaver {
-public:
-    NativeSystemSaver() : path_(windowsDirectory() + "\\system32\\" + kNativeName)
+// The 64-bit fixture in the native system directory, as the 64-bit system
+// spells it (a 32-bit program reaches it only with redirection off).
+struct NativeSystemSaver {
+    const std::string path = windowsDirectory() + "\\system32\\DORM64.SCR";
+    NativeSystemSaver()
     {
         NativeFileSystemView native;
         EXPECT_TRUE(native.redirectionOff()) << "redirection stays on";
-        EXPECT_TRUE(CopyFileA((moduleDirectory() + "\\fixture_saver64.scr").c_str(), path_.c_str(),
-                              FALSE)) << "cannot install " << path_;
+        EXPECT_TRUE(CopyFileA((moduleDirectory() + "\\fixture_saver64.scr").c_str(), path.c_str(),
+                              FALSE)) << "cannot install " << path;
     }
     ~NativeSystemSaver()
     {
         waitForStartedProcesses(10000);  // one started from there may be ending
         NativeFileSystemView native;
-        DeleteFileA(path_.c_str());
+        DeleteFileA(path.c_str());
     }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 class Win64 : public CommandTest {
@@ -73,22 +68,21 @@ TEST(Wow64FileSystem, OnlyTheNativeViewReachesAFileInTheNativeSystemDirectory)
 {
     ASSERT_EQ(prefixArch(), "win64") << "this test needs the 64-bit prefix";
     NativeSystemSaver saver;
-    EXPECT_FALSE(fileExists(saver.path())) << "redirection is off outside the view";
+    EXPECT_FALSE(fileExists(saver.path)) << "redirection is off outside the view";
     {
         NativeFileSystemView native;
         ASSERT_TRUE(native.redirectionOff());
-        EXPECT_TRUE(fileExists(saver.path()));
+        EXPECT_TRUE(fileExists(saver.path));
     }
-    EXPECT_FALSE(fileExists(saver.path())) << "redirection did not come back";
+    EXPECT_FALSE(fileExists(saver.path)) << "redirection did not come back";
 }
 
 TEST_F(Win64Commands, ConfigureAndChangePasswordStartTheNativeSaver)
 {
-    // Nothing of that name in the redirected view: a start that stayed
-    // redirected would find no file at all.
+    // Not in the redirected view: a start left redirected finds no file.
     NativeSystemSaver saver;
-    ASSERT_FALSE(fileExists(saver.path()));
-    storeCurrentSaver(runFamily(), saver.path().c_str());
+    ASSERT_FALSE(fileExists(saver.path));
+    storeCurrentSaver(runFamily(), saver.path.c_str());
     start(true);
     command(IDM_CONFIGURE);
     command(IDM_CHANGEPASSWORD);
@@ -96,10 +90,10 @@ TEST_F(Win64Commands, ConfigureAndChangePasswordStartTheNativeSaver)
     ASSERT_TRUE(waitForStartedProcesses(10000));
     std::vector<LoggedRun> runs = log_.runs();
     ASSERT_EQ(runs.size(), 2u);
-    for (const std::string& line : {saver.path() + " /c", saver.path() + " /a 0"}) {
+    for (const std::string& line : {saver.path + " /c", saver.path + " /a 0"}) {
         bool found = false;
         for (const LoggedRun& run : runs)
-            found = found || (run.commandLine == line && sameFile(run.module, saver.path()));
+            found = found || (run.commandLine == line && sameFile(run.module, saver.path));
         EXPECT_TRUE(found) << "no start of " << line;
     }
 }
@@ -108,16 +102,14 @@ TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAn
 {
     NativeSystemSaver saver;
     // The system's own spelling in short form, as Windows' own page stores it.
-    std::string stored = shortPath(windowsDirectory()) + "\\system32\\" + kNativeName;
+    std::string stored = shortPath(windowsDirectory()) + "\\system32\\DORM64.SCR", current;
     start(true);
     const SaverEntry* entry = entryNamed(kDescription64);
     ASSERT_NE(entry, nullptr) << "not listed under its own description";
     EXPECT_TRUE(sameFile(entry->fileName, stored)) << entry->fileName;
     command(entry->menuId);
-    std::string current;
     ASSERT_TRUE(storedCurrentSaver(runFamily(), &current));
     EXPECT_TRUE(sameFile(current, stored)) << current;
-
     // The next start reads the setting afresh and marks the same file.
     start(true);
     entry = entryNamed(kDescription64);
@@ -128,14 +120,14 @@ TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAn
 
 TEST_F(Win64Catalogue, A32BitSaverInTheWindowsDirectoryIsListedAsBefore)
 {
-    InstalledFile saver(moduleDirectory() + "\\fixture_saver.exe", windowsDirectory() + "\\DORM32.SCR");
+    std::string name = windowsDirectory() + "\\DORM32.SCR";
+    InstalledFile saver(moduleDirectory() + "\\fixture_saver.exe", name);
     TrayWindow& window = start(true);
     // The program runs as ever: its window found by class, its icon shown.
     EXPECT_EQ(FindWindowA(DORMITY_CLASS_NAME, nullptr), window.window);
     EXPECT_NE(window.trayIcon.hIcon, nullptr);
     const SaverEntry* entry = entryNamed("Dormity Command Test");
     ASSERT_NE(entry, nullptr);
-    EXPECT_TRUE(sameFile(entry->fileName, shortPath(windowsDirectory()) + "\\DORM32.SCR"))
-        << entry->fileName;
+    EXPECT_TRUE(sameFile(entry->fileName, shortPath(name))) << entry->fileName;
     EXPECT_EQ(entryNamed(kDescription64), nullptr);
 }
