@@ -1,7 +1,6 @@
-# The command tests (Family* once per family too), their fixtures and the
-# real program driven through its menu. In a directory of their own, where
-# the fixture named rundll32.exe and the planted winmm.dll stand first in a
-# search for a bare name: the program must find neither.
+# The command tests, in a directory of their own where a fixture named
+# rundll32.exe and a planted winmm.dll stand first in a search for a bare
+# name: the program must find neither.
 set(COMMANDS_DIR ${CMAKE_BINARY_DIR}/commands)
 set(COMMANDS_SRC ${CMAKE_CURRENT_SOURCE_DIR}/commands)
 
@@ -43,8 +42,7 @@ set_target_properties(commands_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMA
 add_dependencies(commands_tests fixture_saver fixture_lingering_saver fixture_winmm_by_name
   planted_winmm)
 
-# ALSA's default device writes every sample played to a file (truncated
-# whenever a sound starts) and plays nothing.
+# ALSA's default device writes what is played to a file, new for each sound.
 set(COMMANDS_SOUND_CAPTURE ${COMMANDS_DIR}/played.raw)
 file(WRITE ${COMMANDS_DIR}/sound-capture.conf "pcm.!default {
   type file
@@ -56,8 +54,8 @@ file(WRITE ${COMMANDS_DIR}/sound-capture.conf "pcm.!default {
 
 add_test(NAME commands COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
   --gtest_filter=-PlantedWinmm.*)
-# The planted winmm.dll, in processes where nothing loaded winmm before the
-# program (a loaded module is found by its name alone), on every system.
+# The planted winmm.dll, in processes of their own (a loaded module is found
+# by its name alone), on every system.
 add_test(NAME commands_winmm COMMAND ${WINE_RUN} ${COMMANDS_DIR}/commands_tests.exe
   --gtest_filter=PlantedWinmm.*)
 add_test(NAME commands_menu COMMAND bash ${COMMANDS_SRC}/menu_e2e.sh ${CMAKE_BINARY_DIR})
@@ -70,11 +68,9 @@ foreach(version win98 nt40 win2k)
   list(APPEND COMMANDS_TESTS commands_winmm_${version})
 endforeach()
 
-# They change the prefix's screen saver settings, install screen savers and
-# stand-ins for rundll32.exe, and hold windows named like the program's. Wine
-# prefers a winmm.dll found by the search (the program's folder first) to
-# its own, as Windows does for a DLL that is not a known one, and runs the
-# file installed as rundll32.exe (the stand-in), not its built-in program.
+# They change the prefix's settings and system programs. Wine is to prefer
+# a winmm.dll found by the search, as Windows does for one not known, and to
+# run the stand-in installed as rundll32.exe, not its built-in program.
 set_tests_properties(${COMMANDS_TESTS} PROPERTIES
   TIMEOUT 180
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"

@@ -1,19 +1,15 @@
-// A stand-in for a screen saver, for rundll32.exe and for a program that
-// must never run: appends "<own file>\t<command line>" to DORMITY_TEST_LOG
-// (the file tells "C:\Program.exe" from the file meant) and ends. Variants:
-// FIXTURE_LINGER_MS answers messages that long, as a dialog waiting for the
-// user, then logs "done"; FIXTURE_LOADS_WINMM asks for winmm.dll by its bare
-// name. Also built as a 64-bit program (tests/win64/win64.cmake).
+// Stands in for a screen saver, rundll32.exe or a trap: logs "<own file>\t
+// <command line>" to DORMITY_TEST_LOG. FIXTURE_LINGER_MS: then waits like a
+// dialog and logs "done"; FIXTURE_LOADS_WINMM: asks for winmm.dll by name.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 
 static void appendLine(const char* path, const char* text)
 {
-    // Several copies may log at once; retry while another holds the file.
     for (int attempt = 0; attempt < 200; ++attempt) {
         HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  0, nullptr);  // held by another copy: retried
         if (file != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
             WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);

@@ -1,6 +1,5 @@
-/* Planted as winmm.dll where a search for the bare name looks first. It
-   exports nothing; loaded into a process it leaves the empty file
-   "<its own path>.<process id>.loaded" behind. */
+/* Planted as winmm.dll where a search for the bare name looks first; once
+   loaded it leaves the empty file "<its own path>.<process id>.loaded". */
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)

@@ -1,7 +1,5 @@
-// Prints the screen saver flag as a program sees it and the registry's
-// current screen saver, for the scripts that drive the running program:
-//   active=0|1
-//   registry=<file>|(absent)
+// Prints "active=0|1" (the flag as a program sees it) and "registry=<the
+// current screen saver>|(absent)" for the scripts driving the program.
 #include <windows.h>
 #include <stdio.h>
 

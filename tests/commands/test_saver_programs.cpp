@@ -29,12 +29,6 @@ std::string described(const PromptSeen& s)
     return text;
 }
 
-bool systemCommandQueued(HWND window)
-{
-    MSG message;
-    return PeekMessageA(&message, window, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) != FALSE;
-}
-
 class FamilySaverPrograms : public CommandTest {
 protected:
     void expectTrapTaken(const std::string& line, const std::string& trap)
@@ -101,7 +95,8 @@ TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
     ASSERT_EQ(GetForegroundWindow(), sink.window);
     // The command and the double click post it; the system starts the saver.
     command(IDM_LAUNCH);
-    EXPECT_TRUE(systemCommandQueued(sink.window)) << "not posted";
+    MSG queued;
+    EXPECT_TRUE(PeekMessageA(&queued, sink.window, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE));
     SendMessageA(tray().window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
     pumpMessages();
     EXPECT_EQ(sink.screenSaves, 2);
@@ -115,7 +110,7 @@ TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
     pumpMessages();
     ASSERT_EQ(GetForegroundWindow(), static_cast<HWND>(nullptr));
     command(IDM_LAUNCH);
-    EXPECT_FALSE(systemCommandQueued(nullptr));
+    EXPECT_FALSE(PeekMessageA(&queued, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE));
     pumpMessages();
     EXPECT_EQ(sink.screenSaves, 0);
     EXPECT_EQ(processesStarted(), 0u);

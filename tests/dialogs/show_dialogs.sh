@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Opens the Timeout and the About dialog of the running Dormity with their
-# menu commands, saves a picture of each and closes each with the Escape
-# key. Fails when a dialog does not appear, has an unlikely size, or stays
-# open. Writes OUTPUT_DIR/timeout-dialog.png and OUTPUT_DIR/about-dialog.png.
+# Opens the running Dormity's Timeout and About dialogs by their commands,
+# keeps OUTPUT_DIR/timeout-dialog.png and about-dialog.png and closes each
+# with Escape; fails if one does not appear, is of an unlikely size or stays.
 #   show_dialogs.sh BUILD_DIR OUTPUT_DIR
 set -euo pipefail
 source "$(dirname "$0")/../support/tray_menu.sh" "$1"
@@ -12,7 +11,6 @@ start_dormity
 dialog() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true; }
 found() { window=$(dialog "$1"); [ -n "$window" ]; }
 gone() { [ -z "$(dialog "$1")" ]; }
-
 # shoot COMMAND CAPTION FILE MIN_WIDTH MIN_HEIGHT
 shoot() {
   local X Y WIDTH HEIGHT

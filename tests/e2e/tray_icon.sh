@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The tray icon on the screen shows the screen saver's state: the on image
-# while enabled; while disabled, alternating images with the blink
-# preference on, the steady off image with it off. The flag is changed by
-# the program's Enable/Disable command and by another program (a process
-# with a window shares the X server's setting with the program, sets it and
-# announces the change itself). Keeps the images for the documentation.
+# The tray icon on the screen: on while enabled; while disabled, blinking or,
+# with the blink preference off, steady off. The flag is changed by the
+# program's command and by another program with a window (which shares the
+# X server's setting), which announces the change itself.
 #   tray_icon.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../support/tray_menu.sh" "$1"

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The installer's whole round trip in a fresh Wine prefix: silent install,
-# everything it registers, the installed program running, a silent uninstall
-# while it runs, and everything gone again except the system's own screen
-# saver settings. Also: a sound the user assigned survives a reinstall.
+# The installer's round trip in a fresh prefix: silent install, what it
+# registers, a sound the user assigned kept by a reinstall, a silent
+# uninstall while the program runs, and all gone but the user's settings.
 #   installer.sh BUILD_DIR
 set -euo pipefail
 prefix="$1/wineprefix-installer"
@@ -14,8 +13,7 @@ check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
   if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
-# The default value or a named value of a key, as reg.exe prints it.
-regval() {  # regval KEY [NAME]
+regval() {  # regval KEY [NAME]: the value (default: the key's own) as reg.exe prints it
   local out
   if [ $# -gt 1 ]; then out=$(run reg query "$1" /v "$2" 2>/dev/null) || return 1
   else out=$(run reg query "$1" /ve 2>/dev/null) || return 1; fi

@@ -10,12 +10,9 @@ ctl() { run "$build/dormity_ctl.exe" "$@"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 need_display() { [ -n "${DISPLAY:-}" ] || { echo "no X display: skipped (run under xvfb-run)" >&2; exit 77; }; }
 clear_saver() { run reg delete 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /f >/dev/null 2>&1 || true; }
-# retry TRIES PAUSE COMMAND...: until the command succeeds.
-retry() {
-  local tries=$1 pause=$2 i
-  shift 2
-  for ((i = 0; i < tries; i++)); do "$@" && return 0; sleep "$pause"; done
-  return 1
+retry() {  # retry TRIES PAUSE COMMAND...: until the command succeeds
+  local tries=$1 pause=$2 i; shift 2
+  for ((i = 0; i < tries; i++)); do "$@" && return 0; sleep "$pause"; done; return 1
 }
 # Where the icon sits in Wine's own notification area window.
 tray_rect() { local rect; rect=$(ctl trayicon 2>/dev/null | tr -d '\r') && [ -n "$rect" ] && echo "$rect"; }
@@ -40,13 +37,10 @@ menu_windows() {
 # on its first item opens the "Set Screen Saver" submenu.
 open_menu() { xdotool mousemove "$iconX" "$iconY" click 3; sleep 1.5; [ -n "$(menu_windows)" ] || fail "the menu did not open"; }
 open_submenu() { xdotool mousemove $((iconX + 50)) $((iconY + 12)); sleep 1.5; }
-# Keys reach the menu once it has the keyboard, which no window manager
-# gives it here.
+# Keys reach the menu once given the keyboard (no window manager does here).
 menu_keys() {
-  local key
   xdotool windowfocus "$(menu_windows | awk 'NR == 1 { print $5 }')" 2>/dev/null || true
-  for key in "$@"; do sleep 0.3; xdotool key "$key"; done
-  sleep 0.3
+  local key; for key in "$@"; do sleep 0.3; xdotool key "$key"; done; sleep 0.3
 }
 # shot FILE [IMPORT OPTIONS...]: the screen.
 shot() { mkdir -p "$(dirname "$1")"; import -window root "${@:2}" "$1"; }

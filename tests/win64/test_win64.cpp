@@ -1,6 +1,5 @@
-// The 32-bit program under WoW64: the detection, the view of the native
-// system directory, and the commands and catalogue on a 64-bit screen saver
-// only the native System32 holds. DORMITY_PREFIX_ARCH names the prefix.
+// The 32-bit program under WoW64, with a 64-bit screen saver only the native
+// System32 holds. DORMITY_PREFIX_ARCH names the prefix.
 #include <stdlib.h>
 
 #include "command_env.h"
@@ -12,11 +11,7 @@ namespace {
 
 const char kDescription64[] = "Dormity 64-bit Test";
 
-std::string prefixArch()
-{
-    const char* arch = getenv("DORMITY_PREFIX_ARCH");
-    return arch ? arch : "";
-}
+const std::string kArch = getenv("DORMITY_PREFIX_ARCH") ? getenv("DORMITY_PREFIX_ARCH") : "";
 
 bool sameFile(const std::string& a, const std::string& b)
 {
@@ -46,7 +41,7 @@ class Win64 : public CommandTest {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(prefixArch(), "win64") << "these tests need the 64-bit prefix";
+        ASSERT_EQ(kArch, "win64") << "these tests need the 64-bit prefix";
         CommandTest::SetUp();
     }
 };
@@ -57,16 +52,15 @@ class Win64Catalogue : public Win64 {};
 
 TEST(Wow64Detection, TrueOnlyWhereTheSystemIs64Bit)
 {
-    std::string arch = prefixArch();
-    ASSERT_TRUE(arch == "win32" || arch == "win64") << "DORMITY_PREFIX_ARCH names the prefix";
-    EXPECT_EQ(isWow64(), arch == "win64");
+    ASSERT_TRUE(kArch == "win32" || kArch == "win64") << "DORMITY_PREFIX_ARCH names the prefix";
+    EXPECT_EQ(isWow64(), kArch == "win64");
     NativeFileSystemView native;
-    EXPECT_EQ(native.redirectionOff(), arch == "win64");
+    EXPECT_EQ(native.redirectionOff(), kArch == "win64");
 }
 
 TEST(Wow64FileSystem, OnlyTheNativeViewReachesAFileInTheNativeSystemDirectory)
 {
-    ASSERT_EQ(prefixArch(), "win64") << "this test needs the 64-bit prefix";
+    ASSERT_EQ(kArch, "win64") << "this test needs the 64-bit prefix";
     NativeSystemSaver saver;
     EXPECT_FALSE(fileExists(saver.path)) << "redirection is off outside the view";
     {

@@ -1,7 +1,5 @@
-# The 32-bit program on 64-bit Windows (under WoW64): a prefix of the 64-bit
-# system, the command fixture built once more as a 64-bit screen saver, and
-# the tests (the WoW64 detection in the 32-bit prefix too). Left out without
-# the x86-64 MinGW compiler.
+# The 32-bit program under WoW64, in a 64-bit prefix with the command fixture
+# built as a 64-bit screen saver too (needs the x86-64 MinGW compiler).
 find_program(DORMITY_MINGW64_CXX x86_64-w64-mingw32-g++-posix)
 find_program(DORMITY_MINGW64_WINDRES x86_64-w64-mingw32-windres)
 if(NOT DORMITY_MINGW64_CXX OR NOT DORMITY_MINGW64_WINDRES)
