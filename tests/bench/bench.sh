@@ -1,16 +1,13 @@
 #!/usr/bin/env bash
 # Prints Dormity's performance figures in one run under Wine (Xvfb):
 # executable size by section, start-up, catalogue rebuilds, menu opening,
-# idle cost and memory.
+# idle cost and memory. The sections are those of BUILD_DIR's program; the
+# timings run RUN_DIR's programs (BUILD_DIR unless given: the 64-bit test
+# build where this machine cannot run 32-bit programs).
 #   bench.sh BUILD_DIR [RUN_DIR]
-# The sections are those of BUILD_DIR's program; the timings run the
-# programs of RUN_DIR (BUILD_DIR unless given: the 64-bit test build where
-# this machine cannot run 32-bit programs).
 set -euo pipefail
 sections=$1
-build=${2:-$1}
-here=$(cd "$(dirname "$0")/../.." && pwd)
-run() { "$here/cmake/wine-run.sh" --prefix "$build/wineprefix" "$@"; }
+source "$(dirname "$0")/../support/tray_menu.sh" "${2:-$1}"
 
 echo "== Executable: $sections/Dormity.exe ($(stat -c %s "$sections/Dormity.exe") bytes)"
 code=0; rsrc=0
@@ -22,14 +19,8 @@ done < <(i686-w64-mingw32-objdump -h "$sections/Dormity.exe" | awk '$2 ~ /^\./ {
 echo "  code and data (.text + .rdata + .data): $code bytes ($((code / 1024)) KB)"
 echo "  resources (.rsrc, mostly the icons): $rsrc bytes ($((rsrc / 1024)) KB)"
 
-bench() {
-  xvfb-run -a -s "-screen 0 1024x768x24" "$here/cmake/wine-run.sh" --prefix "$build/wineprefix" "$@" 2>&1 \
-    | grep -v '^X connection'
-}
+bench() { xvfb-run -a -s "-screen 0 1024x768x24" "$here/cmake/wine-run.sh" --prefix "$prefix" "$@" 2>&1 | grep -v '^X connection'; }
 [ "$build" = "$sections" ] || echo "== Timings of the 64-bit build $build under 64-bit Wine"
 echo "== Whole program"
 bench "$build/bench_dormity.exe" --idle-seconds "${IDLE_SECONDS:-30}"
-if [ -f "$build/bench_catalogue.exe" ]; then
-  echo "== Catalogue"
-  bench "$build/bench_catalogue.exe"
-fi
+[ ! -f "$build/bench_catalogue.exe" ] || { echo "== Catalogue"; bench "$build/bench_catalogue.exe"; }

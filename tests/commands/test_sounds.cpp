@@ -1,13 +1,4 @@
-// The event sounds: which key of the sound scheme each action reads and
-// what the system then really plays. Each event is assigned a tone of its
-// own; the samples the sound device is handed tell which one was heard.
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <string.h>
-
-#include <string>
-#include <vector>
-
+// The event sounds as really played: each event's tone is named by its samples.
 #include "command_env.h"
 #include "commands/command_line.h"
 #include "res/resource.h"
@@ -20,15 +11,21 @@ const char* const kEvents[] = {"Launch", "Enable", "Disable", "Select", "Pass_En
 
 typedef std::vector<std::string> Names;
 
-Names heard(const char* event)
-{
-    return Names{event};
-}
-
 void assignAllSix()
 {
     for (const char* event : kEvents)
         assignEventSound(event, SoundRecorder::tone(event).c_str());
+}
+
+// Each event plays its own key's sound; numbers outside the six play none.
+void expectEveryEventHeard(TrayWindow& tray, SoundRecorder& sounds)
+{
+    EXPECT_FALSE(tray.playEventSound(-1) || tray.playEventSound(6));
+    EXPECT_TRUE(sounds.settle().empty());
+    for (int event = 0; event < 6; ++event) {
+        EXPECT_TRUE(tray.playEventSound(event));
+        EXPECT_EQ(sounds.settle(), Names{kEvents[event]}) << "event " << event;
+    }
 }
 
 class FamilySounds : public CommandTest {};
@@ -47,206 +44,116 @@ TEST_F(FamilySounds, EachActionPlaysItsOwnEventsSoundAndNoOtherDoes)
     start(true);
     CommandSink::instance().takeForeground();
     ASSERT_TRUE(sounds.settle().empty()) << "start-up played something";
-
-    command(IDM_TOGGLE);
-    EXPECT_EQ(sounds.settle(), heard("Disable"));
-    ASSERT_FALSE(isSaverActive());
-    command(IDM_TOGGLE);
-    EXPECT_EQ(sounds.settle(), heard("Enable"));
-    ASSERT_TRUE(isSaverActive());
-
-    command(IDM_LAUNCH);
-    EXPECT_EQ(sounds.settle(), heard("Launch"));
-    SendMessageA(tray().window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
-    EXPECT_EQ(sounds.settle(), heard("Launch"));
-    SendMessageA(tray().window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDOWN);
-    SendMessageA(tray().window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONUP);
-    EXPECT_TRUE(sounds.settle().empty()) << "a single click";
-
-    // The 95 family reads the missing flag as on, the NT family as off.
-    bool on = runFamily() == FAMILY_95;
-    command(IDM_PASSWORD);
-    EXPECT_EQ(sounds.settle(), heard(on ? "Pass_Disable" : "Pass_Enable"));
-    command(IDM_PASSWORD);
-    EXPECT_EQ(sounds.settle(), heard(on ? "Pass_Enable" : "Pass_Disable"));
-
-    command(4999);  // no such entry: the sound plays all the same
-    EXPECT_EQ(sounds.settle(), heard("Select"));
-
-    const WORD silent[] = {IDM_CONFIGURE, IDM_PROPERTIES, IDM_CHANGEPASSWORD, IDM_LOCK, IDM_NONE};
-    for (WORD id : silent) {
-        command(id);
-        EXPECT_TRUE(sounds.settle().empty()) << "command " << id << " played a sound";
+    // A missing password flag is on for the 95 family, off for NT.
+    const bool on = runFamily() == FAMILY_95;
+    const struct { WORD id; UINT mouse; const char* heard; } actions[] = {
+        {IDM_TOGGLE, 0, "Disable"}, {IDM_TOGGLE, 0, "Enable"}, {IDM_LAUNCH, 0, "Launch"},
+        {0, WM_LBUTTONDBLCLK, "Launch"}, {0, WM_LBUTTONDOWN, nullptr}, {0, WM_LBUTTONUP, nullptr},
+        {IDM_PASSWORD, 0, on ? "Pass_Disable" : "Pass_Enable"},
+        {IDM_PASSWORD, 0, on ? "Pass_Enable" : "Pass_Disable"}, {4999, 0, "Select"},
+        {IDM_CONFIGURE, 0, nullptr}, {IDM_PROPERTIES, 0, nullptr}, {IDM_CHANGEPASSWORD, 0, nullptr},
+        {IDM_LOCK, 0, nullptr}, {IDM_NONE, 0, nullptr}};
+    for (const auto& action : actions) {
+        SCOPED_TRACE(testing::Message() << "command " << action.id << ", mouse " << action.mouse);
+        action.mouse ? (void)SendMessageA(tray().window, WM_TRAYNOTIFY, TRAY_ICON_ID, action.mouse)
+                     : command(action.id);
+        EXPECT_EQ(sounds.settle(), action.heard ? Names{action.heard} : Names{});
     }
     EXPECT_FALSE(sounds.playedSynchronously()) << "a sound was played synchronously";
 }
 
-// Beside this test lies a planted winmm.dll, and Wine is told to prefer a
-// winmm.dll that the search finds to its own (as Windows does for a DLL
-// that is not a known one): a bare name loads the planted one. The
-// program's first sound must load the system's, and all of them play.
-// A module already loaded is found by its name alone, so this runs in a
-// process of its own where nothing loaded winmm before (CTest's
-// commands_winmm runs).
+// A winmm.dll planted here is found by a bare name; run alone (commands_winmm).
 TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
 {
     ASSERT_EQ(GetModuleHandleA("winmm.dll"), static_cast<HMODULE>(nullptr))
         << "winmm is loaded already: run with --gtest_filter=PlantedWinmm.*";
-    ASSERT_TRUE(fileExists(plantedWinmmPath()));
     const std::string ownMarker = plantedWinmmMarker(GetCurrentProcessId());
     DeleteFileA(ownMarker.c_str());  // from an earlier process of the same id
 
-    // The trap works: a program here asking for winmm.dll by name gets it.
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
+    STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
+    PROCESS_INFORMATION child;
     std::string line = "\"" + winmmByNamePath() + "\"";
-    ASSERT_TRUE(CreateProcessA(winmmByNamePath().c_str(), &line[0], nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process));
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    std::string childMarker = plantedWinmmMarker(process.dwProcessId);
-    bool trapWorks = fileExists(childMarker);
-    DeleteFileA(childMarker.c_str());
-    ASSERT_TRUE(trapWorks) << "the planted winmm.dll is not found by name (CTest runs these "
-                              "tests with WINEDLLOVERRIDES winmm=n,b)";
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child));
+    EXPECT_EQ(WaitForSingleObject(child.hProcess, 10000), WAIT_OBJECT_0);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_TRUE(DeleteFileA(plantedWinmmMarker(child.dwProcessId).c_str()))
+        << "the planted winmm.dll is not found by name (CTest sets winmm=n,b)";
 
     // No sound yet, no winmm; the first sound loads the system's.
     assignAllSix();
     start(true);
     EXPECT_EQ(GetModuleHandleA("winmm.dll"), static_cast<HMODULE>(nullptr));
     tray().playEventSound(SOUND_LAUNCH);
-    EXPECT_FALSE(fileExists(ownMarker)) << "the planted winmm.dll was loaded";
     char loaded[MAX_PATH] = "";
     GetModuleFileNameA(tray().soundLibrary.get(), loaded, sizeof loaded);
     EXPECT_EQ(lstrcmpiA(loaded, (systemDirectory() + "\\winmm.dll").c_str()), 0) << loaded;
-
-    // Every event plays through it.
     SoundRecorder sounds;
     sounds.settle();
-    for (int event = 0; event < 6; ++event) {
-        EXPECT_TRUE(tray().playEventSound(event));
-        EXPECT_EQ(sounds.settle(), heard(kEvents[event])) << "event " << event;
-    }
+    expectEveryEventHeard(tray(), sounds);
     stop();
     EXPECT_FALSE(fileExists(ownMarker)) << "the planted winmm.dll was loaded";
     DeleteFileA(ownMarker.c_str());
 }
 
-TEST_F(Sounds, SixKeysAndNothingOutsideThem)
+TEST_F(Sounds, SilentWithoutASchemeAndPlayedAsStoredWithOne)
 {
-    const char* const keys[] = {
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Launch\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Enable\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Disable\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Select\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Pass_Enable\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Pass_Disable\\.Current",
-    };
-    for (int event = 0; event < 6; ++event)
-        EXPECT_STREQ(soundKeyForEvent(event), keys[event]) << "event " << event;
-    EXPECT_EQ(soundKeyForEvent(-1), nullptr);
-    EXPECT_EQ(soundKeyForEvent(6), nullptr);
-
-    assignAllSix();
-    SoundRecorder sounds;
-    start(true);
-    EXPECT_FALSE(tray().playEventSound(-1));
-    EXPECT_FALSE(tray().playEventSound(6));
-    EXPECT_TRUE(sounds.settle().empty());
-    for (int event = 0; event < 6; ++event) {
-        EXPECT_TRUE(tray().playEventSound(event));
-        EXPECT_EQ(sounds.settle(), heard(kEvents[event])) << "event " << event;
-    }
-}
-
-TEST_F(Sounds, WithoutASchemeEveryCommandWorksSilently)
-{
-    // SetUp removed the program's scheme entirely.
+    // Without a scheme (SetUp removed it) every command works, silently.
     storeCurrentSaver(runFamily(), quickSaverPath().c_str());
     SoundRecorder sounds;
     TrayWindow& window = start(true);
     CommandSink::instance().takeForeground();
-
     command(IDM_TOGGLE);
     EXPECT_FALSE(isSaverActive());
     EXPECT_TRUE(iconShows(window.trayIcon.hIcon, IDI_SAVER_OFF));
     command(IDM_TOGGLE);
     EXPECT_TRUE(isSaverActive());
-    command(IDM_PASSWORD);
     std::string secure;
+    command(IDM_PASSWORD);
     EXPECT_TRUE(readDesktopRaw("ScreenSaverIsSecure", &secure, nullptr));
     command(IDM_LAUNCH);
     command(4999);
     command(IDM_NONE);
-    std::string stored;
-    EXPECT_FALSE(storedCurrentSaver(runFamily(), &stored));
+    EXPECT_FALSE(storedCurrentSaver(runFamily(), &secure));
     EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [none]");
     EXPECT_TRUE(sounds.settle().empty());
-}
 
-TEST_F(Sounds, ValuesAreUsedAsStoredAndOverlongOnesAreSilent)
-{
-    SoundRecorder sounds;
-    start(true);
-
-    // Not expanded, whatever the type says: the name, relative to the
-    // current directory, is a folder called "%TEMP%" there, while the
-    // expanded one holds another tone.
-    std::string home = SoundRecorder::directory();
-    std::string literal = home + "\\%TEMP%";
-    CreateDirectoryA(literal.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("unexpanded").c_str(),
-                          (literal + "\\dormity-tone.wav").c_str(), FALSE));
+    assignAllSix();
+    expectEveryEventHeard(tray(), sounds);
+    // "%TEMP%" as a folder here; 259 and 260 characters (".\" padding).
+    std::vector<std::string> files;
+    auto place = [&files](const char* tone, const std::string& path) {
+        files.push_back(path);
+        EXPECT_TRUE(CopyFileA(SoundRecorder::tone(tone).c_str(), path.c_str(), FALSE)) << path;
+    };
     char temp[MAX_PATH] = "";
     GetEnvironmentVariableA("TEMP", temp, sizeof temp);
-    std::string expanded = std::string(temp) + "\\dormity-tone.wav";
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("expanded").c_str(), expanded.c_str(), FALSE));
-    char current[MAX_PATH] = "";
-    GetCurrentDirectoryA(sizeof current, current);
-    SetCurrentDirectoryA(home.c_str());
-    assignEventSound("Select", "%TEMP%\\dormity-tone.wav", REG_EXPAND_SZ);
-    tray().playEventSound(SOUND_SELECT);
-    EXPECT_EQ(sounds.settle(), Names{"unexpanded"});
-    SetCurrentDirectoryA(current);
-    DeleteFileA(expanded.c_str());
-    DeleteFileA((literal + "\\dormity-tone.wav").c_str());
-    RemoveDirectoryA(literal.c_str());
-
-    // The type is not checked.
-    assignEventSound("Select", SoundRecorder::tone("binary").c_str(), REG_BINARY);
-    tray().playEventSound(SOUND_SELECT);
-    EXPECT_EQ(sounds.settle(), Names{"binary"});
-
-    // 259 characters fit the 260-byte buffer; 260 do not. The names are
-    // padded with ".\" so that the files they name stay short: the first
-    // 259 characters of the overlong one name a tone as well, and so does
-    // the whole of it.
-    std::string prefix = home + "\\";
+    CreateDirectoryA("%TEMP%", nullptr);
+    place("unexpanded", "%TEMP%\\dormity-tone.wav");
+    place("expanded", std::string(temp) + "\\dormity-tone.wav");
+    std::string prefix = SoundRecorder::directory() + "\\";
     size_t padding = (259 - prefix.size() - 5) / 2;
-    std::string file = std::string(259 - prefix.size() - 2 * padding - 4, 'f') + ".wav";
-    std::string dots;
+    std::string file = prefix + std::string(259 - prefix.size() - 2 * padding - 4, 'f') + ".wav";
+    std::string fits = prefix;
     for (size_t i = 0; i < padding; ++i)
-        dots += ".\\";
-    std::string fits = prefix + dots + file;
+        fits += ".\\";
+    fits += file.substr(prefix.size());
     ASSERT_EQ(fits.size(), 259u);
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("fits").c_str(), (prefix + file).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(SoundRecorder::tone("overlong").c_str(), (prefix + file + "o").c_str(),
-                          FALSE));
-    assignEventSound("Select", fits.c_str());
-    tray().playEventSound(SOUND_SELECT);
-    EXPECT_EQ(sounds.settle(), Names{"fits"});
-    assignEventSound("Select", (fits + "o").c_str());
-    tray().playEventSound(SOUND_SELECT);
-    EXPECT_TRUE(sounds.settle().empty());
-    DeleteFileA((prefix + file).c_str());
-    DeleteFileA((prefix + file + "o").c_str());
-
-    // Empty: silence. (Wine never falls back to the default sound for a
-    // file name, so what the request asks for is not seen here.)
-    assignEventSound("Select", "");
-    tray().playEventSound(SOUND_SELECT);
-    EXPECT_TRUE(sounds.settle().empty());
+    place("fits", file);
+    place("overlong", file + "o");
+    // Used as stored, whatever the type says; empty is silent.
+    const struct { std::string value; DWORD type; const char* heard; } values[] = {
+        {"%TEMP%\\dormity-tone.wav", REG_EXPAND_SZ, "unexpanded"},
+        {SoundRecorder::tone("binary"), REG_BINARY, "binary"},
+        {fits, REG_SZ, "fits"}, {fits + "o", REG_SZ, nullptr}, {"", REG_SZ, nullptr}};
+    for (const auto& value : values) {
+        assignEventSound("Select", value.value.c_str(), value.type);
+        tray().playEventSound(SOUND_SELECT);
+        EXPECT_EQ(sounds.settle(), value.heard ? Names{value.heard} : Names{}) << value.value;
+    }
+    for (const std::string& name : files)
+        DeleteFileA(name.c_str());
+    RemoveDirectoryA("%TEMP%");
 }

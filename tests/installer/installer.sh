@@ -1,31 +1,26 @@
 #!/usr/bin/env bash
-# The installer's whole round trip in a fresh Wine prefix: silent install,
-# everything it registers, the installed program running, a silent uninstall
-# while it runs, and everything gone again except the system's own screen
-# saver settings. Also: a sound the user assigned survives a reinstall.
+# The installer's round trip in a fresh prefix: silent install, what it
+# registers, a sound the user assigned kept by a reinstall, a silent
+# uninstall while the program runs, and all gone but the user's settings.
 #   installer.sh BUILD_DIR
 set -euo pipefail
-build=$1
-here=$(cd "$(dirname "$0")/../.." && pwd)
-prefix="$build/wineprefix-installer"
+prefix="$1/wineprefix-installer"
+source "$(dirname "$0")/../support/tray_menu.sh" "$1"
 setup="$build/Dormity-2.06.00-setup.exe"
 rm -rf "$prefix" "$prefix.lock"
-run() { "$here/cmake/wine-run.sh" --prefix "$prefix" "$@"; }
-ctl() { run "$build/dormity_ctl.exe" "$@"; }
 failures=0
 check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
   if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
-# The default value or a named value of a key, as reg.exe prints it.
-regval() {  # regval KEY [NAME]
+regval() {  # regval KEY [NAME]: the value (default: the key's own) as reg.exe prints it
   local out
   if [ $# -gt 1 ]; then out=$(run reg query "$1" /v "$2" 2>/dev/null) || return 1
   else out=$(run reg query "$1" /ve 2>/dev/null) || return 1; fi
   printf '%s\n' "$out" | tr -d '\r' | awk -F'    ' 'NF>=4 {print $4; found=1} END {exit !found}'
 }
 has_key() { run reg query "$1" >/dev/null 2>&1; }
-no_key() { ! has_key "$1"; }
+not() { ! "$@" >/dev/null; }
 equals() { [ "$1" = "$2" ]; }
 
 [ -f "$setup" ] || { echo "no installer at $setup"; exit 1; }
@@ -70,18 +65,15 @@ ctl blink 0
 check "preference stored" has_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Applets\Dormity'
 run "$install_dir/uninstall.exe" /S
 # The uninstaller copies itself away and runs from there: wait for its work.
-for _ in $(seq 100); do
-  [ ! -e "$install_dir" ] && break
-  sleep 0.2
-done
-check "program no longer running" bash -c "! '$here/cmake/wine-run.sh' --prefix '$prefix' '$build/dormity_ctl.exe' wait 500"
+retry 100 0.2 test ! -e "$install_dir" || true
+check "program no longer running" not ctl wait 500
 check "files removed" test ! -e "$install_dir"
 check "shortcut removed" test ! -e "$shortcut"
-check "logon start removed" bash -c "! '$here/cmake/wine-run.sh' --prefix '$prefix' reg query 'HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run' /v Dormity >/dev/null 2>&1"
-check "uninstall entry removed" no_key "$U"
-check "sound scheme removed" no_key "$S"
-check "sound labels removed" no_key 'HKCU\AppEvents\EventLabels\Dormity-Launch'
-check "preference removed" no_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Applets\Dormity'
+check "logon start removed" not regval 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Dormity
+check "uninstall entry removed" not has_key "$U"
+check "sound scheme removed" not has_key "$S"
+check "sound labels removed" not has_key 'HKCU\AppEvents\EventLabels\Dormity-Launch'
+check "preference removed" not has_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Applets\Dormity'
 check "screen saver setting untouched" equals "$(regval 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE)" 'C:\windows\system32\mine.scr'
 check "screen saver timeout untouched" equals "$(regval 'HKCU\Control Panel\Desktop' ScreenSaveTimeOut)" '420'
 
