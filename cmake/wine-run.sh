@@ -37,9 +37,13 @@ if [ "$arch" = win64 ]; then
     # calls) has to be the 64-bit one.
     shim="$prefix.bin"
     mkdir -p "$shim"
+    # Written once, through a rename: rewriting it while another run
+    # executes it fails that run with "Text file busy".
     for name in wine wine-stable; do
-      printf '#!/bin/sh\nexec %s "$@"\n' "$wine64" > "$shim/$name"
-      chmod +x "$shim/$name"
+      [ -x "$shim/$name" ] && continue
+      printf '#!/bin/sh\nexec %s "$@"\n' "$wine64" > "$shim/$name.$$"
+      chmod +x "$shim/$name.$$"
+      mv -f "$shim/$name.$$" "$shim/$name"
     done
     export PATH="$shim:$PATH" WINELOADER="$wine64"
   fi
