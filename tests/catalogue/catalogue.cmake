@@ -62,8 +62,7 @@ dormity_test_executable(catalogue_tests
   ${CATALOGUE_DIR}/catalogue_env.cpp
   ${CATALOGUE_DIR}/test_catalogue.cpp
   ${CATALOGUE_DIR}/test_popup_refresh.cpp
-  ${CATALOGUE_DIR}/test_menu_drawing.cpp
-  ${CATALOGUE_DIR}/test_menu_metrics.cpp)
+  ${CATALOGUE_DIR}/test_menu_drawing.cpp)
 target_compile_options(catalogue_tests PRIVATE ${DORMITY_WARNINGS})
 add_dependencies(catalogue_tests catalogue_fixtures)
 

@@ -1,8 +1,6 @@
-// The owner-drawn items, rendered by the program into a 32-bit DIB through
-// a real WM_DRAWITEM and judged by their pixels: where the icon, the
-// caption and the check mark are, the fill colour, the embossed grey look,
-// the bold Launch caption. Each render is also compared, pixel for pixel,
-// with a rendering made here from the documented geometry.
+// The owner-drawn items, rendered by the program into a 32-bit DIB through a
+// real WM_DRAWITEM, compared pixel for pixel with a rendering made here from
+// the documented geometry, and judged by their pixels.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -11,9 +9,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/application.h"
+#include "app/handles.h"
 #include "app/tray_window.h"
 #include "catalogue/catalogue_env.h"
 #include "res/resource.h"
@@ -29,23 +29,17 @@ const int kCheckX = kWidth - 30;
 // that the light shadow of a greyed caption can be seen.
 const COLORREF kClassicMenu = RGB(212, 208, 200);
 
-int itemHeight()
-{
-    return GetSystemMetrics(SM_CYMENUSIZE) + 2;
-}
-
-int iconTop()
-{
-    return (itemHeight() - 16) / 2;
-}
+int itemHeight() { return GetSystemMetrics(SM_CYMENUSIZE) + 2; }
+int iconTop() { return (itemHeight() - 16) / 2; }
+COLORREF background(bool selected) { return GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU); }
 
 // What an item must look like.
 struct Look {
-    int iconId;           // 0: none
+    int iconId;  // 0: none
     std::string caption;
-    bool greyed;
-    bool bold;
-    bool check;
+    bool greyed = false;
+    bool bold = false;
+    bool check = false;
 };
 
 struct Facts {
@@ -57,63 +51,40 @@ struct Facts {
     bool active;        // APP_SAVER_ACTIVE
 };
 
-Look expectedLook(UINT id, const Facts& f)
+// Every fixed item and its look.
+std::vector<std::pair<UINT, Look>> fixedLooks(const Facts& f)
 {
-    bool win9x = runningAsWin9x();
-    switch (id) {
-    case IDM_LAUNCH:
-        return {IDI_LAUNCH, "Launch Screen Saver", !f.selected, true, false};
-    case IDM_CONFIGURE:
-        return {IDI_CONFIGURE, f.selected ? "Configure Screen Saver..." : "Configure Screen Saver",
-                !f.selected, false, false};
-    case IDM_PROPERTIES:
-        return {IDI_PROPERTIES, "Screen Saver Properties...", false, false, false};
-    case IDM_ABOUT:
-        return {0, "About...", false, false, false};
-    case IDM_EXIT:
-        return {0, "Exit", false, false, false};
-    case IDM_SAVERMENU:
-        return {IDI_SETSAVER, "Set Screen Saver", false, false, false};
-    case IDM_TOGGLE:
-        return f.active ? Look{IDI_SAVER_OFF, "Disable Screen Saver", false, false, false}
-                        : Look{IDI_SAVER_ON, "Enable Screen Saver", false, false, false};
-    case IDM_TIMEOUT:
-        return {IDI_TIMEOUT, "Set Timeout...", false, false, false};
-    case IDM_PASSWORD: {
-        bool greyed = !f.selected || !f.win4;
-        return {IDI_PASSWORD, "Password Enabled", greyed, false, !greyed && f.passwordOn};
-    }
-    case IDM_CHANGEPASSWORD:
-        return {IDI_SETSAVER, "Change Password",
-                !(f.selected && f.usePassword && f.passwordData && win9x && f.win4), false, false};
-    case IDM_PASSWORDMENU:
-        return {IDI_PASSWORD, "Password", false, false, false};
-    case IDM_LOCK:
-        return {IDI_LOCK, "Lock Computer", !runningAsWin2kOrLater(), false, false};
-    default:
-        ADD_FAILURE() << "no look for " << id;
-        return {0, "", false, false, false};
-    }
+    bool passwordGreyed = !f.selected || !f.win4;
+    return {
+        {IDM_SAVERMENU, {IDI_SETSAVER, "Set Screen Saver"}},
+        {IDM_LAUNCH, {IDI_LAUNCH, "Launch Screen Saver", !f.selected, true}},
+        {IDM_CONFIGURE, {IDI_CONFIGURE, f.selected ? "Configure Screen Saver..." : "Configure Screen Saver",
+                         !f.selected}},
+        {IDM_PROPERTIES, {IDI_PROPERTIES, "Screen Saver Properties..."}},
+        {IDM_PASSWORDMENU, {IDI_PASSWORD, "Password"}},
+        {IDM_PASSWORD, {IDI_PASSWORD, "Password Enabled", passwordGreyed, false,
+                        !passwordGreyed && f.passwordOn}},
+        {IDM_CHANGEPASSWORD, {IDI_SETSAVER, "Change Password",
+                              !(f.selected && f.usePassword && f.passwordData && runningAsWin9x() && f.win4)}},
+        {IDM_TIMEOUT, {IDI_TIMEOUT, "Set Timeout..."}},
+        {IDM_TOGGLE, f.active ? Look{IDI_SAVER_OFF, "Disable Screen Saver"}
+                              : Look{IDI_SAVER_ON, "Enable Screen Saver"}},
+        {IDM_LOCK, {IDI_LOCK, "Lock Computer", !runningAsWin2kOrLater()}},
+        {IDM_ABOUT, {0, "About..."}},
+        {IDM_EXIT, {0, "Exit"}},
+    };
 }
 
-const UINT kFixedIds[] = {IDM_SAVERMENU, IDM_LAUNCH, IDM_CONFIGURE, IDM_PROPERTIES,
-                          IDM_PASSWORDMENU, IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_TIMEOUT,
-                          IDM_TOGGLE, IDM_LOCK, IDM_ABOUT, IDM_EXIT};
-
-HICON loadIcon(int id)
-{
-    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
-                                         IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-}
-
-void drawIconAt(HDC dc, HICON icon, int x)
+void drawIcon(HDC dc, HICON icon, int x)
 {
     DrawIconEx(dc, x, iconTop(), icon, 16, 16, 0, nullptr, DI_NORMAL);
 }
 
-COLORREF background(bool selected)
+void drawIcon(HDC dc, int id, int x)
 {
-    return GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU);
+    UniqueIcon icon(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                                  IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    drawIcon(dc, icon.get(), x);
 }
 
 // The item as the documented geometry has it: icon at (6, centred), caption
@@ -121,114 +92,51 @@ COLORREF background(bool selected)
 void paintReference(Canvas& canvas, const Look& look, HICON shellIcon, bool selected)
 {
     HDC dc = canvas.dc();
-    int saved = SaveDC(dc);
-    RECT rect = canvas.rect();
-    FillRect(dc, &rect, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
-    SetBkColor(dc, background(selected));
-    HFONT bold = nullptr;
+    UniqueGdiObject bold;
     if (look.bold) {
         TEXTMETRICA metrics;
         GetTextMetricsA(dc, &metrics);
-        LOGFONTA font;
-        memset(&font, 0, sizeof font);
+        LOGFONTA font = {};
         font.lfHeight = metrics.tmHeight;
         font.lfWeight = FW_BOLD;
         GetTextFaceA(dc, LF_FACESIZE, font.lfFaceName);
-        bold = CreateFontIndirectA(&font);
-        SelectObject(dc, bold);
+        bold.reset(CreateFontIndirectA(&font));
     }
-    if (look.iconId) {
-        HICON icon = loadIcon(look.iconId);
-        drawIconAt(dc, icon, kIconX);
-        DestroyIcon(icon);
-    }
+    SelectedObject selectedFont(dc, bold.get());
+    canvas.fill(background(selected));
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    SetBkColor(dc, background(selected));
+    if (look.iconId)
+        drawIcon(dc, look.iconId, kIconX);
     if (shellIcon)
-        drawIconAt(dc, shellIcon, kIconX);
+        drawIcon(dc, shellIcon, kIconX);
+    const char* caption = look.caption.c_str();
     int length = static_cast<int>(look.caption.size());
-    if (!look.greyed) {
-        TextOutA(dc, kCaptionX, 3, look.caption.c_str(), length);
-    } else {
+    if (look.greyed) {
         SetBkMode(dc, TRANSPARENT);
         if (!selected) {
             SetTextColor(dc, GetSysColor(COLOR_WINDOW));
-            TextOutA(dc, kCaptionX + 1, 4, look.caption.c_str(), length);
+            TextOutA(dc, kCaptionX + 1, 4, caption, length);
         }
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-        TextOutA(dc, kCaptionX, look.bold ? 4 : 3, look.caption.c_str(), length);
     }
-    if (look.check) {
-        HICON check = loadIcon(IDI_CHECK);
-        drawIconAt(dc, check, kCheckX);
-        DestroyIcon(check);
-    }
-    RestoreDC(dc, saved);
-    if (bold)
-        DeleteObject(bold);
+    TextOutA(dc, kCaptionX, look.greyed && look.bold ? 4 : 3, caption, length);
+    if (look.check)
+        drawIcon(dc, IDI_CHECK, kCheckX);
 }
 
-// The pixels a caption covers when drawn alone at a point in the item's
-// font (bold for Launch).
-class Mask {
-public:
-    Mask(int width, int height) : width_(width), covered_(width * height, false) {}
-    void set(int x, int y) { covered_[y * width_ + x] = true; }
-    bool covers(int x, int y) const { return covered_[y * width_ + x]; }
-
-private:
-    int width_;
-    std::vector<bool> covered_;
-};
-
-Mask captionMask(const Look& look, int x, int y)
-{
-    Canvas canvas(kWidth, itemHeight());
-    const COLORREF paper = RGB(255, 255, 255);
-    canvas.fill(paper);
-    HDC dc = canvas.dc();
-    HFONT bold = nullptr;
-    HGDIOBJ previous = nullptr;
-    if (look.bold) {
-        TEXTMETRICA metrics;
-        GetTextMetricsA(dc, &metrics);
-        LOGFONTA font;
-        memset(&font, 0, sizeof font);
-        font.lfHeight = metrics.tmHeight;
-        font.lfWeight = FW_BOLD;
-        GetTextFaceA(dc, LF_FACESIZE, font.lfFaceName);
-        bold = CreateFontIndirectA(&font);
-        previous = SelectObject(dc, bold);
-    }
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0, 0, 0));
-    TextOutA(dc, x, y, look.caption.c_str(), static_cast<int>(look.caption.size()));
-    if (bold) {
-        SelectObject(dc, previous);
-        DeleteObject(bold);
-    }
-    Mask mask(canvas.width(), canvas.height());
-    for (int row = 0; row < canvas.height(); ++row) {
-        for (int column = 0; column < canvas.width(); ++column) {
-            if (canvas.at(column, row) != paper)
-                mask.set(column, row);
-        }
-    }
-    return mask;
-}
-
-std::string firstDifference(const Canvas& actual, const Canvas& expected)
+// Pixel for pixel, naming the first difference.
+void expectSame(const Canvas& actual, const Canvas& expected, const std::string& what)
 {
     for (int y = 0; y < actual.height(); ++y) {
         for (int x = 0; x < actual.width(); ++x) {
             if (actual.at(x, y) != expected.at(x, y)) {
-                char text[120];
-                wsprintfA(text, "first difference at (%d, %d): %06lx, expected %06lx", x, y,
-                          actual.at(x, y), expected.at(x, y));
-                return text;
+                ADD_FAILURE() << what << ": first difference at (" << x << ", " << y << "): " << std::hex
+                              << actual.at(x, y) << ", expected " << expected.at(x, y);
+                return;
             }
         }
     }
-    return "none";
 }
 
 // The icon column, the caption and the check column of a rendered item.
@@ -244,46 +152,42 @@ void expectLayout(const Canvas& canvas, const Look& look, bool hasIcon, bool sel
         EXPECT_GT(canvas.countOther(fill, kIconX, top, kIconX + 16, top + 16), 0) << "no icon";
     else
         EXPECT_EQ(canvas.countOther(fill, 0, 0, kCaptionX, h), 0) << "ink left of the caption";
-    EXPECT_EQ(canvas.countOther(fill, kIconX + 16, 0, kCaptionX, h), 0)
-        << "ink between icon and caption";
+    EXPECT_EQ(canvas.countOther(fill, kIconX + 16, 0, kCaptionX, h), 0) << "ink between icon and caption";
     int captionStart = canvas.firstColumnNot(fill, kCaptionX, kCheckX, 0, h);
     EXPECT_GE(captionStart, kCaptionX);
     EXPECT_LE(captionStart, kCaptionX + 2) << "the caption starts at x = 34";
     int checkInk = canvas.countOther(fill, kCheckX, 0, kWidth, h);
-    if (look.check) {
-        EXPECT_GT(canvas.countOther(fill, kCheckX, top, kCheckX + 16, top + 16), 0) << "no check";
-        EXPECT_EQ(checkInk, canvas.countOther(fill, kCheckX, top, kCheckX + 16, top + 16));
-    } else {
-        EXPECT_EQ(checkInk, 0) << "a check where none belongs";
-    }
+    EXPECT_EQ(checkInk, look.check ? canvas.countOther(fill, kCheckX, top, kCheckX + 16, top + 16) : 0)
+        << "check ink outside the check's square";
+    EXPECT_EQ(checkInk > 0, look.check) << "the check";
 }
 
-class DrawingBase : public testing::Test {
+class Drawing : public testing::Test {
 protected:
     void SetUp() override
     {
         resetScreenSaverSettings();
-        const int elements[] = {COLOR_MENU};
         savedMenuColour_ = GetSysColor(COLOR_MENU);
-        const COLORREF classic[] = {kClassicMenu};
-        SetSysColors(1, elements, classic);
+        setMenuColour(kClassicMenu);
         savers_.install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr");
         savers_.install("badheader.scr", WINDOWS_DIRECTORY, "badheader.scr");
     }
     void TearDown() override
     {
         app_.reset();
-        const int elements[] = {COLOR_MENU};
-        const COLORREF saved[] = {savedMenuColour_};
-        SetSysColors(1, elements, saved);
+        setMenuColour(savedMenuColour_);
         savers_.removeAll();
         resetScreenSaverSettings();
         pumpMessages();
     }
+    static void setMenuColour(COLORREF colour)
+    {
+        const int element = COLOR_MENU;
+        SetSysColors(1, &element, &colour);
+    }
 
-    // The program started with the configuration in place, and after the
-    // colour change: Wine replaces a system colour's brush when the colour
-    // changes, so the brushes the program holds must be taken afterwards.
+    // The program started with the configuration in place, after the colour
+    // change: Wine replaces a system colour's brush when the colour changes.
     TrayWindow& start(const char* configured)
     {
         app_.reset();
@@ -296,21 +200,26 @@ protected:
         return *app_->trayWindow;
     }
     TrayWindow& tray() { return *app_->trayWindow; }
+    bool active() const { return (app_->flags & APP_SAVER_ACTIVE) != 0; }
 
-    // Renders one fixed item both ways and checks it.
-    void checkFixedItem(UINT id, const Facts& facts, bool selected)
+    // Renders one fixed item both ways, plain and highlighted, and checks it.
+    void checkFixedItem(UINT id, const Facts& facts)
     {
-        SCOPED_TRACE("item " + std::to_string(id) + (selected ? ", selected" : ""));
-        Look look = expectedLook(id, facts);
-        Canvas actual(kWidth, itemHeight());
-        Canvas expected(kWidth, itemHeight());
-        HGDIOBJ font = GetCurrentObject(actual.dc(), OBJ_FONT);
-        EXPECT_EQ(drawItem(tray(), actual, id, 167, selected), TRUE);
-        EXPECT_EQ(GetCurrentObject(actual.dc(), OBJ_FONT), font) << "the DC keeps its font";
-        paintReference(expected, look, nullptr, selected);
-        EXPECT_TRUE(actual.sameAs(expected, 0, 0, kWidth, itemHeight()))
-            << look.caption << ": " << firstDifference(actual, expected);
-        expectLayout(actual, look, look.iconId != 0, selected);
+        for (const auto& row : fixedLooks(facts)) {
+            if (row.first != id)
+                continue;
+            for (bool selected : {false, true}) {
+                SCOPED_TRACE(row.second.caption + (selected ? ", selected" : ""));
+                Canvas actual(kWidth, itemHeight());
+                Canvas expected(kWidth, itemHeight());
+                HGDIOBJ font = GetCurrentObject(actual.dc(), OBJ_FONT);
+                EXPECT_TRUE(drawItem(tray(), actual, id, 167, selected));
+                EXPECT_EQ(GetCurrentObject(actual.dc(), OBJ_FONT), font) << "the DC keeps its font";
+                paintReference(expected, row.second, nullptr, selected);
+                expectSame(actual, expected, row.second.caption);
+                expectLayout(actual, row.second, row.second.iconId != 0, selected);
+            }
+        }
     }
 
     InstalledSavers savers_;
@@ -318,8 +227,7 @@ protected:
     std::unique_ptr<Application> app_;
 };
 
-class FamilyDrawing : public DrawingBase {};
-class Drawing : public DrawingBase {};
+class FamilyDrawing : public Drawing {};
 
 // Password values under which every password item can be enabled.
 void passwordOn()
@@ -332,56 +240,36 @@ void passwordOn()
 
 } // namespace
 
-TEST_F(FamilyDrawing, EveryFixedItemWithASelectedSaver)
+TEST_F(FamilyDrawing, EveryFixedItemWithEachSelection)
 {
     passwordOn();
-    start("starfield.scr");
-    Facts facts = {true, true, true, true, true, (app_->flags & APP_SAVER_ACTIVE) != 0};
-    for (UINT id : kFixedIds) {
-        checkFixedItem(id, facts, false);
-        checkFixedItem(id, facts, true);
-    }
-}
-
-TEST_F(FamilyDrawing, EveryFixedItemWithNothingSelected)
-{
-    passwordOn();
-    start(nullptr);
-    Facts facts = {false, !runningAsWin9x(), true, true, true,
-                   (app_->flags & APP_SAVER_ACTIVE) != 0};
-    for (UINT id : kFixedIds) {
-        checkFixedItem(id, facts, false);
-        checkFixedItem(id, facts, true);
-    }
-}
-
-TEST_F(FamilyDrawing, PasswordItemsFollowTheHeaderTestOnTheNinetyFiveFamily)
-{
-    passwordOn();
-    start("badheader.scr");
     // Only the 95 family looks at the file's first bytes.
-    Facts facts = {true, !runningAsWin9x(), true, true, true,
-                   (app_->flags & APP_SAVER_ACTIVE) != 0};
-    for (UINT id : {IDM_PASSWORD, IDM_CHANGEPASSWORD}) {
-        checkFixedItem(id, facts, false);
-        checkFixedItem(id, facts, true);
+    const struct {
+        const char* configured;
+        bool win4;
+    } cases[] = {{"starfield.scr", true}, {nullptr, !runningAsWin9x()}, {"badheader.scr", !runningAsWin9x()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.configured ? c.configured : "nothing selected");
+        start(c.configured);
+        for (UINT id : {IDM_SAVERMENU, IDM_LAUNCH, IDM_CONFIGURE, IDM_PROPERTIES, IDM_PASSWORDMENU,
+                        IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_TIMEOUT, IDM_TOGGLE, IDM_LOCK, IDM_ABOUT, IDM_EXIT})
+            checkFixedItem(id, {c.configured != nullptr, c.win4, true, true, true, active()});
     }
 }
 
 TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
 {
     start("starfield.scr");
-    struct Case {
+    const struct {
         const char* isSecure;  // NT family; null: missing
         bool useMissing;       // 95 family
         DWORD use;
         DWORD data;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"1", false, 1, 5}, {"0", false, 0, 5}, {nullptr, true, 0, 5}, {" 7", false, 2, 5},
         {"abc", false, 1, 0}, {"-1", false, 1, 0x100},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         if (c.isSecure)
             setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", c.isSecure);
         else
@@ -391,69 +279,32 @@ TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
         else
             setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", c.use);
         setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, &c.data, 4);
-
-        bool on;
-        if (runningAsWin9x()) {
-            DWORD use = c.useMissing ? 1 : c.use;
-            on = use == 1 && c.data != 0;  // exactly 1: a value of 2 shows no check
-        } else {
-            on = c.isSecure && atoi(c.isSecure) != 0;
-        }
+        // A missing use flag counts as 1; exactly 1, so 2 shows no check.
+        bool on = runningAsWin9x() ? (c.useMissing || c.use == 1) && c.data != 0
+                                   : c.isSecure && atoi(c.isSecure) != 0;
         SCOPED_TRACE(std::string("ScreenSaverIsSecure ") + (c.isSecure ? c.isSecure : "missing")
-                     + ", ScreenSaveUsePassword "
-                     + (c.useMissing ? std::string("missing") : std::to_string(c.use)));
-        Canvas canvas(kWidth, itemHeight());
-        drawItem(tray(), canvas, IDM_PASSWORD, 167, false);
-        int top = iconTop();
-        EXPECT_EQ(canvas.countOther(kClassicMenu, kCheckX, top, kCheckX + 16, top + 16) > 0, on);
-        Facts facts = {true, true, on, true, c.data != 0, false};
-        checkFixedItem(IDM_PASSWORD, facts, false);
+                     + ", ScreenSaveUsePassword " + (c.useMissing ? "missing" : std::to_string(c.use)));
+        checkFixedItem(IDM_PASSWORD, {true, true, on, true, c.data != 0, false});
     }
 }
 
 TEST_F(FamilyDrawing, GreyedCaptionsAreEmbossedOnlyWhenNotSelected)
 {
     start(nullptr);
-    COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
-    COLORREF light = GetSysColor(COLOR_WINDOW);
+    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+    const COLORREF light = GetSysColor(COLOR_WINDOW);
     ASSERT_NE(light, kClassicMenu);
-    Facts facts = {false, false, false, false, false, false};
-    int h = itemHeight();
+    const int h = itemHeight();
     for (UINT id : {IDM_CONFIGURE, IDM_LAUNCH, IDM_PASSWORD, IDM_CHANGEPASSWORD}) {
         SCOPED_TRACE("item " + std::to_string(id));
-        Look look = expectedLook(id, facts);
-        ASSERT_TRUE(look.greyed);
-        // Launch keeps its grey caption on the shadow's row.
-        int greyTop = look.bold ? 4 : 3;
-        Mask captionAt = captionMask(look, kCaptionX, greyTop);
-        Mask shadowAt = captionMask(look, kCaptionX + 1, 4);
-
         Canvas plain(kWidth, h);
         drawItem(tray(), plain, id, 167, false);
-        int greyPixels = 0, lightPixels = 0, strayGrey = 0, strayLight = 0;
-        for (int y = 0; y < h; ++y) {
-            for (int x = kCaptionX; x < kWidth; ++x) {
-                COLORREF c = plain.at(x, y);
-                if (c == grey) {
-                    ++greyPixels;
-                    strayGrey += !captionAt.covers(x, y);
-                }
-                if (c == light) {
-                    ++lightPixels;
-                    strayLight += !shadowAt.covers(x, y);
-                }
-            }
-        }
-        EXPECT_GT(greyPixels, 10) << "grey caption";
-        EXPECT_GT(lightPixels, 0) << "light shadow";
-        EXPECT_EQ(strayGrey, 0) << "grey outside the caption at (34, top + " << greyTop << ")";
-        EXPECT_EQ(strayLight, 0) << "light outside the shadow at (35, top + 4)";
-
+        EXPECT_GT(plain.countExactly(grey, kCaptionX, 0, kWidth, h), 10) << "grey caption";
+        EXPECT_GT(plain.countExactly(light, kCaptionX, 0, kWidth, h), 0) << "light shadow";
         Canvas highlighted(kWidth, h);
         drawItem(tray(), highlighted, id, 167, true);
         EXPECT_GT(highlighted.countExactly(grey, kCaptionX, 0, kWidth, h), 10);
-        EXPECT_EQ(highlighted.countExactly(light, kCaptionX, 0, kWidth, h), 0)
-            << "no shadow on the highlight";
+        EXPECT_EQ(highlighted.countExactly(light, kCaptionX, 0, kWidth, h), 0) << "no shadow on the highlight";
         EXPECT_EQ(highlighted.at(kWidth - 1, 0), GetSysColor(COLOR_HIGHLIGHT));
     }
 }
@@ -461,14 +312,11 @@ TEST_F(FamilyDrawing, GreyedCaptionsAreEmbossedOnlyWhenNotSelected)
 TEST_F(FamilyDrawing, LaunchCaptionIsBold)
 {
     start("starfield.scr");
-    int h = itemHeight();
+    const int h = itemHeight();
     Canvas launch(kWidth, h);
     drawItem(tray(), launch, IDM_LAUNCH, 167, false);
     Canvas normal(kWidth, h);
-    normal.fill(kClassicMenu);
-    SetBkColor(normal.dc(), kClassicMenu);
-    SetTextColor(normal.dc(), GetSysColor(COLOR_MENUTEXT));
-    TextOutA(normal.dc(), kCaptionX, 3, "Launch Screen Saver", 19);
+    paintReference(normal, {0, "Launch Screen Saver"}, nullptr, false);
     int boldInk = launch.countOther(kClassicMenu, kCaptionX, 0, kWidth, h);
     int normalInk = normal.countOther(kClassicMenu, kCaptionX, 0, kWidth, h);
     EXPECT_GT(boldInk, normalInk + normalInk / 10) << "bold " << boldInk << ", normal " << normalInk;
@@ -477,66 +325,43 @@ TEST_F(FamilyDrawing, LaunchCaptionIsBold)
         << "the bold caption is wider";
 }
 
+// The program's own record of the flag decides, not the system's.
 TEST_F(FamilyDrawing, ToggleCaptionAndIconFollowTheActiveFlag)
 {
     start(nullptr);
-    int h = itemHeight();
-    int top = iconTop();
     for (bool active : {true, false, true}) {
         SCOPED_TRACE(active ? "active" : "inactive");
-        // The program's own record of the flag, not the system's, decides.
-        if (active)
-            app_->flags |= APP_SAVER_ACTIVE;
-        else
-            app_->flags &= ~static_cast<DWORD>(APP_SAVER_ACTIVE);
-        Canvas actual(kWidth, h);
-        drawItem(tray(), actual, IDM_TOGGLE, 167, false);
-        Canvas icon(kWidth, h);
-        icon.fill(kClassicMenu);
-        HICON expectedIcon = loadIcon(active ? IDI_SAVER_OFF : IDI_SAVER_ON);
-        drawIconAt(icon.dc(), expectedIcon, kIconX);
-        DestroyIcon(expectedIcon);
-        EXPECT_TRUE(actual.sameAs(icon, kIconX, top, kIconX + 16, top + 16));
-        Facts facts = {false, true, false, false, false, active};
-        checkFixedItem(IDM_TOGGLE, facts, false);
+        app_->flags = active ? app_->flags | APP_SAVER_ACTIVE : app_->flags & ~static_cast<DWORD>(APP_SAVER_ACTIVE);
+        checkFixedItem(IDM_TOGGLE, {false, true, false, false, false, active});
     }
 }
 
 TEST_F(FamilyDrawing, SaverEntriesShowTheShellIconTheDescriptionAndTheCheck)
 {
     for (bool selected : {true, false}) {
-        SCOPED_TRACE(selected ? "starfield selected" : "nothing selected");
         TrayWindow& window = start(selected ? "starfield.scr" : nullptr);
-        std::string configured = selected ? catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr")
-                                          : std::string("[none]");
+        std::string configured = selected ? catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr") : "[none]";
         for (const MenuItemView& item : menuItems(saverSubmenu(window))) {
             const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
-            if (strcmp(entry->description, "[none]") != 0
-                && strcmp(entry->description, "Starfield Fixture") != 0)
+            if (strcmp(entry->description, "[none]") != 0 && strcmp(entry->description, "Starfield Fixture") != 0)
                 continue;
+            const bool none = item.id == IDM_NONE;
+            const Look look = {0, entry->description, false, false, configured == entry->fileName};
+            // Whatever the shell answers for the file name goes into the icon
+            // column. "[none]" names no file: Wine's shell still hands out an
+            // icon for it, but one that leaves no pixel.
+            SHFILEINFOA info = {};
+            SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+            UniqueIcon icon(info.hIcon);
+            EXPECT_TRUE(none || icon) << "the shell's icon for the file";
             for (bool highlighted : {false, true}) {
-                SCOPED_TRACE(std::string(entry->description) + (highlighted ? ", highlighted" : ""));
-                bool none = item.id == IDM_NONE;
-                Look look = {0, entry->description, false, false,
-                             none ? !selected : configured == entry->fileName};
-                // Whatever the shell answers for the file name goes into the
-                // icon column. "[none]" names no file: Wine's shell still
-                // hands out an icon for it, but one that leaves no pixel.
-                SHFILEINFOA info;
-                memset(&info, 0, sizeof info);
-                SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
-                if (!none) {
-                    EXPECT_NE(info.hIcon, nullptr) << "the shell's icon for the file";
-                }
-
+                SCOPED_TRACE(std::string(entry->description) + (selected ? ", starfield selected" : "")
+                             + (highlighted ? ", highlighted" : ""));
                 Canvas actual(kWidth, itemHeight());
-                EXPECT_EQ(drawItem(window, actual, item.id, item.data, highlighted), TRUE);
+                EXPECT_TRUE(drawItem(window, actual, item.id, item.data, highlighted));
                 Canvas expected(kWidth, itemHeight());
-                paintReference(expected, look, info.hIcon, highlighted);
-                if (info.hIcon)
-                    DestroyIcon(info.hIcon);
-                EXPECT_TRUE(actual.sameAs(expected, 0, 0, kWidth, itemHeight()))
-                    << firstDifference(actual, expected);
+                paintReference(expected, look, icon.get(), highlighted);
+                expectSame(actual, expected, entry->description);
                 expectLayout(actual, look, !none, highlighted);
             }
         }
@@ -552,23 +377,20 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     Canvas canvas(kWidth, itemHeight());
     HGDIOBJ font = GetCurrentObject(canvas.dc(), OBJ_FONT);
     auto round = [&](int i) {
-        bool selected = (i & 1) != 0;
-        for (UINT id : kFixedIds)
-            drawItem(window, canvas, id, 167, selected);
+        for (const auto& row : fixedLooks({}))
+            drawItem(window, canvas, row.first, 167, i & 1);
         for (const MenuItemView& entry : entries)
-            drawItem(window, canvas, entry.id, entry.data, selected);
+            drawItem(window, canvas, entry.id, entry.data, i & 1);
     };
-    // One round first, so that what the system keeps for good (the shell's
-    // icon cache) is in place before counting.
+    // Two rounds first, so that what the system keeps for good (the shell's
+    // icon cache) is in place; the count is exact, so a few hundred rounds
+    // show any per-draw leak, and the long run belongs to the soak test.
     round(0);
     round(1);
-    // The count is exact, so a few hundred rounds show any per-draw leak;
-    // the long run belongs to the soak test.
     int before = liveGdiObjects();
     for (int i = 0; i < 300; ++i)
         round(i);
-    int after = liveGdiObjects();
-    EXPECT_EQ(after, before) << "GDI objects left behind by 300 rounds";
+    EXPECT_EQ(liveGdiObjects(), before) << "GDI objects left behind by 300 rounds";
     EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_FONT), font);
     EXPECT_TRUE(resourcesStillAvailable());
 }
