@@ -165,43 +165,16 @@ TEST_F(Catalogue, NoScreenSaverFilesLeaveOnlyTheMarkedNoneEntry)
     expectCatalogue(tray, {}, -1);
 }
 
-TEST_F(Catalogue, UnloadableFilesAreLeftOutAndTheIdsStayWithoutGaps)
-{
-    // A text file and a cut-off executable: neither can be loaded.
-    for (const char* unloadable : {"notes.scr", "truncated.scr"}) {
-        SCOPED_TRACE(unloadable);
-        installed_.clear();
-        savers_.removeAll();
-        install("starfield.scr", WINDOWS_DIRECTORY, "first.scr", "Starfield Fixture");
-        install("tenchars.scr", WINDOWS_DIRECTORY, "second.scr", "TenChars10");
-        install("long300.scr", WINDOWS_DIRECTORY, "third.scr", long259());
-        install("nostring.scr", SYSTEM_DIRECTORY, "sysone.scr", "sysone");
-        install("emptystr.scr", SYSTEM_DIRECTORY, "systwo.scr", "systwo");
-        // The middle file of the search order becomes unloadable; its
-        // directory entry, and so the order, stays as it was.
-        std::vector<FoundFile> order = searchOrder(WINDOWS_DIRECTORY);
-        ASSERT_EQ(order.size(), 3u);
-        savers_.replaceContent(saverDirectory(WINDOWS_DIRECTORY) + "\\" + order[1].longName,
-                               unloadable);
-        for (Installed& file : installed_) {
-            if (file.where == WINDOWS_DIRECTORY && file.name == order[1].longName)
-                file.description.clear();
-        }
-        TrayWindow& tray = start();
-        std::vector<ExpectedEntry> expected = expectedEntries();
-        ASSERT_EQ(expected.size(), 4u);
-        expectCatalogue(tray, expected, -1);
-        app_.reset();
-    }
-}
-
-// No string 1, an empty one and a damaged string table all give the file
-// name; a long one is cut to 259 characters.
-TEST_F(Catalogue, DescriptionsFallBackToTheFileNameAndAreCutAt259Characters)
+// No string 1, an empty one and a damaged string table give the file name, a
+// long one is cut to 259 characters; a text file and a cut-off executable are
+// left out, and the ids of the entries after them have no gaps.
+TEST_F(Catalogue, DescriptionsFallBackUnloadableFilesAreLeftOutTheIdsStayWithoutGaps)
 {
     install("nostring.scr", WINDOWS_DIRECTORY, "x.scr", "x");
     install("emptystr.scr", WINDOWS_DIRECTORY, "emptystr.scr", "emptystr");
+    install("notes.scr", WINDOWS_DIRECTORY, "notes.scr", "");
     install("long300.scr", WINDOWS_DIRECTORY, "long300.scr", long259());
+    install("truncated.scr", WINDOWS_DIRECTORY, "cut.scr", "");
     install("badstrings.scr", WINDOWS_DIRECTORY, "badstr.scr", "badstr");
     install("tenchars.scr", SYSTEM_DIRECTORY, "tenchars.scr", "TenChars10");
     install("starfield.scr", SYSTEM_DIRECTORY, "starfield.scr", "Starfield Fixture");

@@ -1,6 +1,8 @@
-// The owner-drawn items, rendered by the program into a 32-bit DIB through a
-// real WM_DRAWITEM, compared pixel for pixel with a rendering made here from
-// the documented geometry, and judged by their pixels.
+// The popup's items: the refresh each time it opens (every item owner-drawn
+// with one common width, the items that cannot apply greyed) and the drawing,
+// rendered by the program into a 32-bit DIB through a real WM_DRAWITEM,
+// compared pixel for pixel with a rendering made here from the documented
+// geometry, and judged by their pixels.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -18,6 +20,7 @@
 #include "catalogue/catalogue_env.h"
 #include "res/resource.h"
 #include "support/wine_env.h"
+#include "tray/menu_metrics.h"
 
 namespace {
 
@@ -126,12 +129,12 @@ void paintReference(Canvas& canvas, const Look& look, HICON shellIcon, bool sele
 }
 
 // Pixel for pixel, naming the first difference.
-void expectSame(const Canvas& actual, const Canvas& expected, const std::string& what)
+void expectSame(const Canvas& actual, const Canvas& expected)
 {
     for (int y = 0; y < actual.height(); ++y) {
         for (int x = 0; x < actual.width(); ++x) {
             if (actual.at(x, y) != expected.at(x, y)) {
-                ADD_FAILURE() << what << ": first difference at (" << x << ", " << y << "): " << std::hex
+                ADD_FAILURE() << "first difference at (" << x << ", " << y << "): " << std::hex
                               << actual.at(x, y) << ", expected " << expected.at(x, y);
                 return;
             }
@@ -160,6 +163,59 @@ void expectLayout(const Canvas& canvas, const Look& look, bool hasIcon, bool sel
     EXPECT_EQ(checkInk, look.check ? canvas.countOther(fill, kCheckX, top, kCheckX + 16, top + 16) : 0)
         << "check ink outside the check's square";
     EXPECT_EQ(checkInk > 0, look.check) << "the check";
+}
+
+// Draws an item plain and highlighted, against the reference and the layout;
+// a grey caption has its light shadow only when not highlighted, a bold one
+// more ink than the same caption at normal weight.
+void expectItem(TrayWindow& tray, UINT id, ULONG_PTR data, const Look& look, HICON shellIcon, bool hasIcon)
+{
+    const int h = itemHeight();
+    for (bool selected : {false, true}) {
+        SCOPED_TRACE(look.caption + (selected ? ", highlighted" : ""));
+        Canvas actual(kWidth, h), expected(kWidth, h);
+        HGDIOBJ font = GetCurrentObject(actual.dc(), OBJ_FONT);
+        EXPECT_TRUE(drawItem(tray, actual, id, data, selected));
+        EXPECT_EQ(GetCurrentObject(actual.dc(), OBJ_FONT), font) << "the DC keeps its font";
+        paintReference(expected, look, shellIcon, selected);
+        expectSame(actual, expected);
+        expectLayout(actual, look, hasIcon, selected);
+        if (look.greyed) {
+            EXPECT_GT(actual.countExactly(GetSysColor(COLOR_GRAYTEXT), kCaptionX, 0, kWidth, h), 10);
+            EXPECT_EQ(actual.countExactly(GetSysColor(COLOR_WINDOW), kCaptionX, 0, kWidth, h) > 0, !selected)
+                << "the light shadow";
+        }
+        if (look.bold && !look.greyed) {
+            Canvas normal(kWidth, h);
+            paintReference(normal, {0, look.caption}, nullptr, selected);
+            COLORREF fill = background(selected);
+            int boldInk = actual.countOther(fill, kCaptionX, 0, kWidth, h);
+            int normalInk = normal.countOther(fill, kCaptionX, 0, kWidth, h);
+            EXPECT_GT(boldInk, normalInk + normalInk / 10) << "bold " << boldInk << ", normal " << normalInk;
+            EXPECT_GT(actual.lastColumnNot(fill, kCaptionX, kWidth, 0, h),
+                      normal.lastColumnNot(fill, kCaptionX, kWidth, 0, h)) << "the bold caption is wider";
+        }
+    }
+}
+
+// A stored password value; -1: not stored.
+void setPasswordValue(const char* name, long value, bool asBinary)
+{
+    DWORD number = static_cast<DWORD>(value);
+    if (value == -1)
+        deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name);
+    else if (asBinary)  // the stored password is binary; one byte is enough for a zero
+        setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name, REG_BINARY, &number, number ? 4 : 1);
+    else
+        setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, name, number);
+}
+
+// Password values under which every password item can be enabled.
+void passwordOn()
+{
+    setPasswordValue("ScreenSaveUsePassword", 1, false);
+    setPasswordValue("ScreenSave_Data", 0x31323334, true);
+    setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1");
 }
 
 class Drawing : public testing::Test {
@@ -202,23 +258,11 @@ protected:
     TrayWindow& tray() { return *app_->trayWindow; }
     bool active() const { return (app_->flags & APP_SAVER_ACTIVE) != 0; }
 
-    // Renders one fixed item both ways, plain and highlighted, and checks it.
     void checkFixedItem(UINT id, const Facts& facts)
     {
         for (const auto& row : fixedLooks(facts)) {
-            if (row.first != id)
-                continue;
-            for (bool selected : {false, true}) {
-                SCOPED_TRACE(row.second.caption + (selected ? ", selected" : ""));
-                Canvas actual(kWidth, itemHeight());
-                Canvas expected(kWidth, itemHeight());
-                HGDIOBJ font = GetCurrentObject(actual.dc(), OBJ_FONT);
-                EXPECT_TRUE(drawItem(tray(), actual, id, 167, selected));
-                EXPECT_EQ(GetCurrentObject(actual.dc(), OBJ_FONT), font) << "the DC keeps its font";
-                paintReference(expected, row.second, nullptr, selected);
-                expectSame(actual, expected, row.second.caption);
-                expectLayout(actual, row.second, row.second.iconId != 0, selected);
-            }
+            if (row.first == id)
+                expectItem(tray(), id, 167, row.second, nullptr, row.second.iconId != 0);
         }
     }
 
@@ -229,14 +273,72 @@ protected:
 
 class FamilyDrawing : public Drawing {};
 
-// Password values under which every password item can be enabled.
-void passwordOn()
-{
-    setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", 1);
-    DWORD data = 0x31323334;
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, &data, 4);
-    setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1");
-}
+struct Situation {
+    bool selected;      // a catalogue entry is the configured screen saver
+    bool headerPasses;  // the configured file's first bytes pass the test
+    long usePassword;   // -1: not stored
+    long passwordData;
+};
+
+// Run on each family, the menu read back through the menu API after the
+// window received WM_INITMENUPOPUP.
+class FamilyRefresh : public Drawing {
+protected:
+    void SetUp() override
+    {
+        Drawing::SetUp();
+        start(nullptr);
+    }
+
+    // Puts the system into the situation and lets the program follow it as
+    // it would: a settings change, then the popup opening.
+    void enter(const Situation& s)
+    {
+        if (s.selected)
+            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY,
+                                               s.headerPasses ? "starfield.scr" : "badheader.scr"));
+        else
+            clearConfiguredSaver();
+        setPasswordValue("ScreenSaveUsePassword", s.usePassword, false);
+        setPasswordValue("ScreenSave_Data", s.passwordData, true);
+        SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        EXPECT_EQ(!(tray().noneEntry->flags & SAVER_CHECKED), s.selected)
+            << "the catalogue did not take up the configuration";
+        openPopup(tray());
+    }
+
+    // Which item is greyed in a situation, written out from the menu's rules.
+    void expectMenu(const Situation& s)
+    {
+        SCOPED_TRACE(std::string(s.selected ? "selected" : "nothing selected")
+                     + (s.headerPasses ? ", header passes" : ", header fails")
+                     + ", ScreenSaveUsePassword " + std::to_string(s.usePassword)
+                     + ", ScreenSave_Data " + std::to_string(s.passwordData));
+        bool win9x = runningAsWin9x();
+        bool win4 = !win9x || s.headerPasses;
+        bool use = s.usePassword != 0;  // a missing value counts as set
+        bool data = s.passwordData != 0;
+        const std::pair<UINT, bool> rows[] = {
+            {IDM_SAVERMENU, false}, {IDM_LAUNCH, false}, {IDM_CONFIGURE, !s.selected},
+            {IDM_PROPERTIES, false}, {IDM_PASSWORDMENU, false}, {IDM_PASSWORD, !(s.selected && win4)},
+            {IDM_CHANGEPASSWORD, !(win9x && s.selected && use && data && win4)}, {IDM_TIMEOUT, false},
+            {IDM_TOGGLE, false}, {IDM_LOCK, !runningAsWin2kOrLater()}, {IDM_ABOUT, false}, {IDM_EXIT, false},
+        };
+        // 230 / 11 pixels per point, cut to whole pixels.
+        UINT width = static_cast<UINT>(menuFontPointsHere(tray().window) * 20.909090909090907);
+        for (const auto& row : rows) {
+            SCOPED_TRACE("command " + std::to_string(row.first));
+            // The two submenus' items are found by position.
+            MenuItemView item = row.first == IDM_SAVERMENU ? menuItemAt(tray().popupMenu, 0, true)
+                : row.first == IDM_PASSWORDMENU ? menuItemAt(tray().popupMenu, 6, true)
+                : menuItemAt(tray().popupMenu, row.first, false);
+            EXPECT_EQ(item.id, row.first);
+            EXPECT_EQ(item.state, row.second ? static_cast<UINT>(MFS_GRAYED) : 0u);
+            EXPECT_TRUE(item.type & MFT_OWNERDRAW);
+            EXPECT_EQ(item.data, width);
+        }
+    }
+};
 
 } // namespace
 
@@ -262,67 +364,23 @@ TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
     start("starfield.scr");
     const struct {
         const char* isSecure;  // NT family; null: missing
-        bool useMissing;       // 95 family
-        DWORD use;
-        DWORD data;
-    } cases[] = {
-        {"1", false, 1, 5}, {"0", false, 0, 5}, {nullptr, true, 0, 5}, {" 7", false, 2, 5},
-        {"abc", false, 1, 0}, {"-1", false, 1, 0x100},
-    };
+        long use;              // 95 family; -1: missing
+        long data;
+    } cases[] = {{"1", 1, 5}, {"0", 0, 5}, {nullptr, -1, 5}, {" 7", 2, 5}, {"abc", 1, 0}, {"-1", 1, 0x100}};
     for (const auto& c : cases) {
         if (c.isSecure)
             setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", c.isSecure);
         else
             deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure");
-        if (c.useMissing)
-            deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword");
-        else
-            setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", c.use);
-        setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, &c.data, 4);
+        setPasswordValue("ScreenSaveUsePassword", c.use, false);
+        setPasswordValue("ScreenSave_Data", c.data, true);
         // A missing use flag counts as 1; exactly 1, so 2 shows no check.
-        bool on = runningAsWin9x() ? (c.useMissing || c.use == 1) && c.data != 0
+        bool on = runningAsWin9x() ? (c.use == -1 || c.use == 1) && c.data != 0
                                    : c.isSecure && atoi(c.isSecure) != 0;
         SCOPED_TRACE(std::string("ScreenSaverIsSecure ") + (c.isSecure ? c.isSecure : "missing")
-                     + ", ScreenSaveUsePassword " + (c.useMissing ? "missing" : std::to_string(c.use)));
+                     + ", ScreenSaveUsePassword " + std::to_string(c.use));
         checkFixedItem(IDM_PASSWORD, {true, true, on, true, c.data != 0, false});
     }
-}
-
-TEST_F(FamilyDrawing, GreyedCaptionsAreEmbossedOnlyWhenNotSelected)
-{
-    start(nullptr);
-    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
-    const COLORREF light = GetSysColor(COLOR_WINDOW);
-    ASSERT_NE(light, kClassicMenu);
-    const int h = itemHeight();
-    for (UINT id : {IDM_CONFIGURE, IDM_LAUNCH, IDM_PASSWORD, IDM_CHANGEPASSWORD}) {
-        SCOPED_TRACE("item " + std::to_string(id));
-        Canvas plain(kWidth, h);
-        drawItem(tray(), plain, id, 167, false);
-        EXPECT_GT(plain.countExactly(grey, kCaptionX, 0, kWidth, h), 10) << "grey caption";
-        EXPECT_GT(plain.countExactly(light, kCaptionX, 0, kWidth, h), 0) << "light shadow";
-        Canvas highlighted(kWidth, h);
-        drawItem(tray(), highlighted, id, 167, true);
-        EXPECT_GT(highlighted.countExactly(grey, kCaptionX, 0, kWidth, h), 10);
-        EXPECT_EQ(highlighted.countExactly(light, kCaptionX, 0, kWidth, h), 0) << "no shadow on the highlight";
-        EXPECT_EQ(highlighted.at(kWidth - 1, 0), GetSysColor(COLOR_HIGHLIGHT));
-    }
-}
-
-TEST_F(FamilyDrawing, LaunchCaptionIsBold)
-{
-    start("starfield.scr");
-    const int h = itemHeight();
-    Canvas launch(kWidth, h);
-    drawItem(tray(), launch, IDM_LAUNCH, 167, false);
-    Canvas normal(kWidth, h);
-    paintReference(normal, {0, "Launch Screen Saver"}, nullptr, false);
-    int boldInk = launch.countOther(kClassicMenu, kCaptionX, 0, kWidth, h);
-    int normalInk = normal.countOther(kClassicMenu, kCaptionX, 0, kWidth, h);
-    EXPECT_GT(boldInk, normalInk + normalInk / 10) << "bold " << boldInk << ", normal " << normalInk;
-    EXPECT_GT(launch.lastColumnNot(kClassicMenu, kCaptionX, kWidth, 0, h),
-              normal.lastColumnNot(kClassicMenu, kCaptionX, kWidth, 0, h))
-        << "the bold caption is wider";
 }
 
 // The program's own record of the flag decides, not the system's.
@@ -339,31 +397,23 @@ TEST_F(FamilyDrawing, ToggleCaptionAndIconFollowTheActiveFlag)
 TEST_F(FamilyDrawing, SaverEntriesShowTheShellIconTheDescriptionAndTheCheck)
 {
     for (bool selected : {true, false}) {
+        SCOPED_TRACE(selected ? "starfield selected" : "nothing selected");
         TrayWindow& window = start(selected ? "starfield.scr" : nullptr);
         std::string configured = selected ? catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr") : "[none]";
         for (const MenuItemView& item : menuItems(saverSubmenu(window))) {
             const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
             if (strcmp(entry->description, "[none]") != 0 && strcmp(entry->description, "Starfield Fixture") != 0)
                 continue;
-            const bool none = item.id == IDM_NONE;
-            const Look look = {0, entry->description, false, false, configured == entry->fileName};
             // Whatever the shell answers for the file name goes into the icon
             // column. "[none]" names no file: Wine's shell still hands out an
             // icon for it, but one that leaves no pixel.
             SHFILEINFOA info = {};
             SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
             UniqueIcon icon(info.hIcon);
+            const bool none = item.id == IDM_NONE;
             EXPECT_TRUE(none || icon) << "the shell's icon for the file";
-            for (bool highlighted : {false, true}) {
-                SCOPED_TRACE(std::string(entry->description) + (selected ? ", starfield selected" : "")
-                             + (highlighted ? ", highlighted" : ""));
-                Canvas actual(kWidth, itemHeight());
-                EXPECT_TRUE(drawItem(window, actual, item.id, item.data, highlighted));
-                Canvas expected(kWidth, itemHeight());
-                paintReference(expected, look, icon.get(), highlighted);
-                expectSame(actual, expected, entry->description);
-                expectLayout(actual, look, !none, highlighted);
-            }
+            expectItem(window, item.id, item.data, {0, entry->description, false, false, configured == entry->fileName},
+                       icon.get(), !none);
         }
     }
 }
@@ -393,4 +443,89 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_EQ(liveGdiObjects(), before) << "GDI objects left behind by 300 rounds";
     EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_FONT), font);
     EXPECT_TRUE(resourcesStillAvailable());
+}
+
+TEST_F(FamilyRefresh, FamilyIsTheOneTheSystemReports)
+{
+    EXPECT_EQ((app_->flags & APP_WIN9X) != 0, runningAsWin9x());
+    EXPECT_EQ((app_->flags & APP_WIN2K) != 0, runningAsWin2kOrLater());
+    std::string version = requestedVersion();
+    EXPECT_TRUE(version != "win98" || runningAsWin9x());
+    EXPECT_TRUE(version != "nt40" || !(runningAsWin9x() || runningAsWin2kOrLater()));
+    EXPECT_TRUE(version != "win2k" || runningAsWin2kOrLater());
+}
+
+TEST_F(FamilyRefresh, SubmenuItemsGetTheirIdsAndSeparatorsStay)
+{
+    HMENU savers = saverSubmenu(tray());
+    openPopup(tray());
+    std::vector<MenuItemView> items = menuItems(tray().popupMenu);
+    ASSERT_EQ(items.size(), 15u);
+    EXPECT_EQ(items[0].submenu, savers);
+    ASSERT_NE(items[6].submenu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(items[6].submenu), 2);
+    EXPECT_EQ(menuItemAt(items[6].submenu, 0, true).id, static_cast<UINT>(IDM_PASSWORD));
+    EXPECT_EQ(menuItemAt(items[6].submenu, 1, true).id, static_cast<UINT>(IDM_CHANGEPASSWORD));
+    // 0: a separator.
+    const UINT commandsInOrder[] = {IDM_SAVERMENU, 0, IDM_LAUNCH, IDM_CONFIGURE, IDM_PROPERTIES, 0,
+                                    IDM_PASSWORDMENU, IDM_TIMEOUT, IDM_TOGGLE, 0, IDM_LOCK, 0,
+                                    IDM_ABOUT, 0, IDM_EXIT};
+    for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE("position " + std::to_string(i));
+        bool separator = commandsInOrder[i] == 0;
+        EXPECT_EQ((items[i].type & MFT_SEPARATOR) != 0, separator);
+        EXPECT_EQ((items[i].type & MFT_OWNERDRAW) != 0, !separator);
+        EXPECT_EQ(items[i].id, commandsInOrder[i]);
+    }
+}
+
+// Every opening recomputes from the system: nothing of an earlier refresh is
+// kept, whatever the password values and the header test say.
+TEST_F(FamilyRefresh, GreyingFollowsTheSelectionThePasswordValuesAndTheHeader)
+{
+    std::vector<Situation> situations = {
+        {false, true, -1, -1}, {false, false, -1, -1}, {true, true, 1, 1}, {false, false, 0, 0}, {true, true, 1, 1}};
+    for (bool headerPasses : {true, false}) {
+        for (long use : {-1L, 0L, 1L, 2L}) {
+            for (long data : {-1L, 0L, 0x31323334L})
+                situations.push_back({true, headerPasses, use, data});
+        }
+    }
+    for (const Situation& s : situations) {
+        enter(s);
+        expectMenu(s);
+    }
+}
+
+TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
+{
+    // The file passes the header test but lies outside the Windows and System
+    // directories: "[none]" stays marked, the items that need a selection grey.
+    std::string elsewhere = freshTempDirectory("outside-catalogue") + "\\starfield.scr";
+    ASSERT_TRUE(CopyFileA(fixturePath("starfield.scr").c_str(), elsewhere.c_str(), FALSE));
+    configureSaver(shortPath(elsewhere));
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    openPopup(tray());
+    expectMenu({false, true, -1, -1});
+    DeleteFileA(elsewhere.c_str());
+}
+
+TEST(MenuMetrics, PointsEntryWidthsAndCommonWidth)
+{
+    EXPECT_EQ(pointsFromFontHeight(-11, 96), 8);
+    EXPECT_EQ(pointsFromFontHeight(-16, 96), 12);
+    EXPECT_EQ(pointsFromFontHeight(-13, 96), 10);  // 9.75 rounds to 10
+    EXPECT_EQ(pointsFromFontHeight(-15, 120), 9);
+    // The 95 family adds a pixel per character, but not to "[none]"; only
+    // the low sixteen bits of a width are kept.
+    EXPECT_EQ(saverItemWidth(10, 8, FAMILY_NT), 80);
+    EXPECT_EQ(saverItemWidth(10, 8, FAMILY_95), 90);
+    EXPECT_EQ(noneItemWidth(8), 48);
+    EXPECT_EQ(saverItemWidth(0, 8, FAMILY_95), 0);
+    EXPECT_EQ(saverItemWidth(259, 8, FAMILY_95), 259 * 9);
+    EXPECT_EQ(saverItemWidth(259, 300, FAMILY_NT), (259 * 300) & 0xFFFF);
+    EXPECT_EQ(saverItemWidth(259, 300, FAMILY_95), (259 * 301) & 0xFFFF);
+    const UINT widths[] = {125, 146, 167, 188, 209, 229, 250, 271, 292};
+    for (int points = 6; points <= 14; ++points)
+        EXPECT_EQ(commonItemWidth(points), widths[points - 6]) << points << " points";
 }
