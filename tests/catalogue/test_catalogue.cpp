@@ -412,14 +412,6 @@ protected:
     }
     TrayWindow& tray() { return *app_->trayWindow; }
 
-    void checkFixedItem(UINT id, const Facts& facts)
-    {
-        for (const auto& row : fixedLooks(facts)) {
-            if (row.first == id)
-                expectItem(tray(), id, 167, row.second, nullptr, row.second.iconId != 0);
-        }
-    }
-
     COLORREF savedMenuColour_ = 0;
 };
 
@@ -462,10 +454,8 @@ protected:
     // Which item is greyed in a situation, written out from the menu's rules.
     void expectMenu(const Situation& s)
     {
-        SCOPED_TRACE(std::string(s.selected ? "selected" : "nothing selected")
-                     + (s.headerPasses ? ", header passes" : ", header fails")
-                     + ", ScreenSaveUsePassword " + std::to_string(s.usePassword)
-                     + ", ScreenSave_Data " + std::to_string(s.passwordData));
+        SCOPED_TRACE(std::string(s.selected ? "selected" : "nothing selected") + (s.headerPasses ? "" : ", header fails")
+                     + ", password values " + std::to_string(s.usePassword) + " " + std::to_string(s.passwordData));
         // A missing password value counts as set; Launch stays choosable
         // though its caption is grey.
         Facts facts = {s.selected, !runningAsWin9x() || s.headerPasses, false, s.usePassword != 0,
@@ -602,7 +592,10 @@ TEST_F(FamilyCatalogue, OnlyTheShortPathFormMarksTheConfiguredFile)
     }
 }
 
-TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamily)
+// The widths follow the family's rule for the menu font, but an entry is
+// never too narrow for its caption and its check, judged also by the pixels
+// of the entry drawn at its own width.
+TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamilyAndFitCaptionAndCheck)
 {
     install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
     install("long300.scr", WINDOWS_DIRECTORY, "long300.scr", long259());
@@ -612,20 +605,22 @@ TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamily)
     memset(&original, 0, sizeof original);
     original.cbSize = 340;
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &original, 0);
-    for (LONG height : {original.lfMenuFont.lfHeight, -16L}) {
-        SCOPED_TRACE("menu font height " + std::to_string(height));
+    for (LONG fontHeight : {original.lfMenuFont.lfHeight, -16L}) {
+        SCOPED_TRACE("menu font height " + std::to_string(fontHeight));
         NONCLIENTMETRICSA changed = original;
-        changed.lfMenuFont.lfHeight = height;
+        changed.lfMenuFont.lfHeight = fontHeight;
         SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, 0, &changed, 0);
         openSaverSubmenu(tray);
         int points = menuFontPointsHere(tray.window);
         EXPECT_GT(points, 0);
+        const int height = GetSystemMetrics(SM_CYMENUSIZE) + 2;
+        const int iconTop = (height - 16) / 2;
         LOGFONTA logFont = menuLogFont();
         WindowDC dc(nullptr);
         UniqueGdiObject font(CreateFontIndirectA(&logFont));
         SelectedObject selected(dc.get(), font.get());
         for (const MenuItemView& item : menuItems(saverSubmenu(tray))) {
-            const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
+            SaverEntry* entry = reinterpret_cast<SaverEntry*>(item.data);
             SCOPED_TRACE(entry->description);
             UINT rule = item.id == IDM_NONE ? static_cast<UINT>(6 * points)
                 : static_cast<UINT>(strlen(entry->description) * (points + runningAsWin9x())) & 0xFFFF;
@@ -639,45 +634,30 @@ TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamily)
             EXPECT_EQ(SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)),
                       TRUE);
             EXPECT_EQ(measure.itemWidth, expected);
-            EXPECT_EQ(measure.itemHeight, static_cast<UINT>(GetSystemMetrics(SM_CYMENUSIZE) + 2));
+            EXPECT_EQ(measure.itemHeight, static_cast<UINT>(height));
+            if (entry->itemWidth > 600)
+                continue;
+            // The caption alone, on an item wider than anything needs; then
+            // at the entry's own width with its check: the caption whole.
+            const BYTE flags = entry->flags;
+            const int checkX = entry->itemWidth - 30;
+            entry->flags = 0;
+            Canvas alone(600, height);
+            drawItem(tray, alone, item.id, item.data, false);
+            entry->flags = SAVER_CHECKED;
+            Canvas fitted(entry->itemWidth, height);
+            drawItem(tray, fitted, item.id, item.data, false);
+            entry->flags = flags;
+            COLORREF background = alone.at(alone.width() - 1, 0);
+            int captionEnd = alone.lastColumnNot(background, 34, alone.width(), 0, height);
+            EXPECT_GT(captionEnd, 34) << "the caption was drawn";
+            EXPECT_LT(captionEnd, checkX - 1) << "check at " << checkX << " of " << entry->itemWidth;
+            EXPECT_TRUE(fitted.sameAs(alone, 0, 0, checkX, height)) << "the caption is intact";
+            EXPECT_GT(fitted.countOther(background, checkX, iconTop, checkX + 16, iconTop + 16), 0)
+                << "the check is drawn";
         }
     }
     SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, 0, &original, 0);
-}
-
-// An entry drawn at the width it asks for shows its whole caption clear of
-// the check mark: "[none]" when nothing is installed, and a short description.
-TEST_F(FamilyCatalogue, EveryEntryIsWideEnoughForItsCaptionAndItsCheck)
-{
-    const int height = GetSystemMetrics(SM_CYMENUSIZE) + 2;
-    const int iconTop = (height - 16) / 2;
-    for (bool installed : {false, true}) {
-        SCOPED_TRACE(installed ? "a short description" : "only [none]");
-        if (installed) {
-            install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
-            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, "tenchars.scr"));
-        }
-        TrayWindow& tray = start();
-        SaverEntry* entry = installed ? tray.saverList : tray.noneEntry;
-        ASSERT_TRUE(entry && (entry->flags & SAVER_CHECKED));
-        const int checkX = entry->itemWidth - 30;
-        // The caption alone, on an item wider than anything needs.
-        entry->flags = 0;
-        Canvas alone(600, height);
-        EXPECT_TRUE(drawItem(tray, alone, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false));
-        entry->flags = SAVER_CHECKED;
-        COLORREF background = alone.at(alone.width() - 1, 0);
-        int captionEnd = alone.lastColumnNot(background, 34, alone.width(), 0, height);
-        ASSERT_GT(captionEnd, 34) << "the caption was drawn";
-        EXPECT_LT(captionEnd, checkX - 1) << "check at " << checkX << " of " << entry->itemWidth;
-        // At its own width, with its check: the caption whole, the check beside it.
-        Canvas fitted(entry->itemWidth, height);
-        EXPECT_TRUE(drawItem(tray, fitted, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false));
-        EXPECT_TRUE(fitted.sameAs(alone, 0, 0, checkX, height)) << "the caption is intact";
-        EXPECT_GT(fitted.countOther(background, checkX, iconTop, checkX + 16, iconTop + 16), 0)
-            << "the check is drawn";
-        app_.reset();
-    }
 }
 
 // A catalogue that reuses what it read before lists, after every kind of
@@ -888,7 +868,10 @@ TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
                                    : c.isSecure && atoi(c.isSecure) != 0;
         SCOPED_TRACE(std::string("ScreenSaverIsSecure ") + (c.isSecure ? c.isSecure : "missing")
                      + ", ScreenSaveUsePassword " + std::to_string(c.use));
-        checkFixedItem(IDM_PASSWORD, {true, true, on, true, c.data != 0, false});
+        for (const auto& row : fixedLooks({true, true, on, true, c.data != 0, false})) {
+            if (row.first == IDM_PASSWORD)
+                expectItem(tray(), IDM_PASSWORD, 167, row.second, nullptr, true);
+        }
     }
 }
 
