@@ -59,22 +59,19 @@ void plainScan()
     }
 }
 
-// What opening the submenu costs until it first paints.
+// What opening the submenu costs until it first paints: the rebuild, every
+// entry measured (an item's data is its entry), the first item, "[none]", drawn.
 void openSubmenu(TrayWindow& tray, HDC dc)
 {
-    HMENU submenu = GetSubMenu(tray.popupMenu, 0);
-    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(submenu), 0);
-    for (int i = 0; i < GetMenuItemCount(submenu); ++i) {
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_DATA | MIIM_ID;
-        GetMenuItemInfoA(submenu, static_cast<UINT>(i), TRUE, &info);
-        MEASUREITEMSTRUCT measure = {ODT_MENU, 0, info.wID, 0, 0, info.dwItemData};
+    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(tray.popupMenu, 0)), 0);
+    for (SaverEntry* entry = tray.saverList; entry; entry = entry->next) {
+        ULONG_PTR data = reinterpret_cast<ULONG_PTR>(entry);
+        MEASUREITEMSTRUCT measure = {ODT_MENU, 0, entry->menuId, 0, 0, data};
         SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
-        DRAWITEMSTRUCT draw = {ODT_MENU, 0, info.wID, ODA_DRAWENTIRE, 0, reinterpret_cast<HWND>(submenu), dc,
+        DRAWITEMSTRUCT draw = {ODT_MENU, 0, entry->menuId, ODA_DRAWENTIRE, 0, nullptr, dc,
                                {0, 0, static_cast<LONG>(measure.itemWidth), static_cast<LONG>(measure.itemHeight)},
-                               info.dwItemData};
-        if (i == 0)
+                               data};
+        if (entry == tray.noneEntry)
             SendMessageA(tray.window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
     }
 }

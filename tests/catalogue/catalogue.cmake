@@ -1,6 +1,5 @@
-# The screen saver catalogue, the popup refresh and the owner-drawn items:
-# fixture screen saver files, the in-process tests (again on each family),
-# the end-to-end screenshots and a benchmark.
+# The screen saver catalogue and the popup's items: fixture screen savers, the
+# in-process tests (again on each family), the screenshots and a benchmark.
 set(CATALOGUE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(CATALOGUE_FIXTURE_DIR ${CMAKE_BINARY_DIR}/catalogue_fixtures)
 
@@ -34,14 +33,13 @@ endforeach()
 # Files the loader must refuse, one that loads but fails the header test, and
 # one whose string table would lead a reader far past the end of the file.
 set(derive ${Python3_EXECUTABLE} ${CATALOGUE_DIR}/fixtures/derive.py)
-set(starfield_scr ${CATALOGUE_FIXTURE_DIR}/starfield.scr)
 set(derived truncated.scr badheader.scr badstrings.scr notes.scr)
 list(TRANSFORM derived PREPEND ${CATALOGUE_FIXTURE_DIR}/)
-add_custom_command(OUTPUT ${derived}
-  COMMAND ${derive} truncate ${starfield_scr} ${CATALOGUE_FIXTURE_DIR}/truncated.scr 200
-  COMMAND ${derive} header ${starfield_scr} ${CATALOGUE_FIXTURE_DIR}/badheader.scr
-  COMMAND ${derive} strings ${starfield_scr} ${CATALOGUE_FIXTURE_DIR}/badstrings.scr
-  COMMAND ${derive} text ${CATALOGUE_FIXTURE_DIR}/notes.scr
+add_custom_command(OUTPUT ${derived} WORKING_DIRECTORY ${CATALOGUE_FIXTURE_DIR}
+  COMMAND ${derive} truncate starfield.scr truncated.scr 200
+  COMMAND ${derive} header starfield.scr badheader.scr
+  COMMAND ${derive} strings starfield.scr badstrings.scr
+  COMMAND ${derive} text notes.scr
   DEPENDS catalogue_fixture_starfield ${CATALOGUE_DIR}/fixtures/derive.py)
 add_custom_target(catalogue_fixtures ALL DEPENDS ${CATALOGUE_FIXTURE_FILES} ${derived})
 
@@ -55,7 +53,6 @@ add_dependencies(catalogue_tests catalogue_fixtures)
 set(CATALOGUE_TESTS catalogue)
 add_test(NAME catalogue COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe)
 dormity_family_runs(catalogue_tests catalogue ${CMAKE_BINARY_DIR} CATALOGUE_TESTS)
-# Screenshots of the open menu under Xvfb.
 add_test(NAME catalogue_screenshots COMMAND bash ${CATALOGUE_DIR}/menu_screenshots.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(catalogue_screenshots PROPERTIES SKIP_RETURN_CODE 77)
 list(APPEND CATALOGUE_TESTS catalogue_screenshots)

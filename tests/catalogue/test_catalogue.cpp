@@ -210,18 +210,14 @@ COLORREF background(bool selected) { return GetSysColor(selected ? COLOR_HIGHLIG
 struct Look {
     int iconId;  // 0: none
     std::string caption;
-    bool greyed = false;
-    bool bold = false;
-    bool check = false;
+    bool greyed = false, bold = false, check = false;
 };
 
+// A screen saver selected; the header test as the family applies it; the
+// family's password flag; the 95 family's password values nonzero; the
+// program's record of the active flag.
 struct Facts {
-    bool selected;      // a screen saver is selected
-    bool win4;          // the header test as the family applies it
-    bool passwordOn;    // the family's password flag
-    bool usePassword;   // 95 family values, nonzero
-    bool passwordData;
-    bool active;        // APP_SAVER_ACTIVE
+    bool selected, win4, passwordOn, usePassword, passwordData, active;
 };
 
 // Every fixed item and its look.
@@ -820,16 +816,15 @@ TEST_F(FamilyDrawing, EveryFixedItemWithEachSelection)
 {
     passwordOn();
     // Only the 95 family looks at the file's first bytes.
-    const struct {
-        const char* configured;
-        bool win4;
-    } cases[] = {{"starfield.scr", true}, {nullptr, !runningAsWin9x()}, {"badheader.scr", !runningAsWin9x()}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.configured ? c.configured : "nothing selected");
-        start(c.configured);
+    const char* const files[] = {"starfield.scr", nullptr, "badheader.scr"};
+    for (const char* configured : files) {
+        SCOPED_TRACE(configured ? configured : "nothing selected");
+        start(configured);
         // The program's own record of the active flag decides, not the system's.
         app_->flags ^= APP_SAVER_ACTIVE;
-        for (const auto& row : fixedLooks({c.configured != nullptr, c.win4, true, true, true, (app_->flags & APP_SAVER_ACTIVE) != 0}))
+        Facts facts = {configured != nullptr, !runningAsWin9x() || configured == files[0],
+                       true, true, true, (app_->flags & APP_SAVER_ACTIVE) != 0};
+        for (const auto& row : fixedLooks(facts))
             expectItem(tray(), row.first, 167, row.second, nullptr, row.second.iconId != 0);
     }
 }
@@ -837,11 +832,9 @@ TEST_F(FamilyDrawing, EveryFixedItemWithEachSelection)
 TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
 {
     start("starfield.scr");
-    const struct {
-        const char* isSecure;  // NT family; null: missing
-        long use;              // 95 family; -1: missing
-        long data;
-    } cases[] = {{"1", 1, 5}, {"0", 0, 5}, {nullptr, -1, 5}, {" 7", 2, 5}, {"abc", 1, 0}, {"-1", 1, 0x100}};
+    // The NT family's flag (null: missing) and the 95 family's values (-1: missing).
+    const struct { const char* isSecure; long use, data; } cases[] = {
+        {"1", 1, 5}, {"0", 0, 5}, {nullptr, -1, 5}, {" 7", 2, 5}, {"abc", 1, 0}, {"-1", 1, 0x100}};
     for (const auto& c : cases) {
         if (c.isSecure)
             setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", c.isSecure);
@@ -852,8 +845,7 @@ TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
         // A missing use flag counts as 1; exactly 1, so 2 shows no check.
         bool on = runningAsWin9x() ? (c.use == -1 || c.use == 1) && c.data != 0
                                    : c.isSecure && atoi(c.isSecure) != 0;
-        SCOPED_TRACE(std::string("ScreenSaverIsSecure ") + (c.isSecure ? c.isSecure : "missing")
-                     + ", ScreenSaveUsePassword " + std::to_string(c.use));
+        SCOPED_TRACE(std::string(c.isSecure ? c.isSecure : "missing") + ", " + std::to_string(c.use));
         for (const auto& row : fixedLooks({true, true, on, true, c.data != 0, false})) {
             if (row.first == IDM_PASSWORD)
                 expectItem(tray(), IDM_PASSWORD, 167, row.second, nullptr, true);
@@ -871,9 +863,8 @@ TEST_F(FamilyDrawing, SaverEntriesShowTheShellIconTheDescriptionAndTheCheck)
             const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
             if (strcmp(entry->description, "[none]") != 0 && strcmp(entry->description, "Starfield Fixture") != 0)
                 continue;
-            // Whatever the shell answers for the file name goes into the icon
-            // column. "[none]" names no file: Wine's shell still hands out an
-            // icon for it, but one that leaves no pixel.
+            // The shell's icon for the file name; "[none]" names no file, and
+            // Wine's shell hands out an icon for it that leaves no pixel.
             SHFILEINFOA info = {};
             SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
             UniqueIcon icon(info.hIcon);
@@ -912,7 +903,7 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_TRUE(resourcesStillAvailable());
 }
 
-TEST_F(FamilyRefresh, FamilyIsTheOneTheSystemReports)
+TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparatorsStay)
 {
     EXPECT_EQ((app_->flags & APP_WIN9X) != 0, runningAsWin9x());
     EXPECT_EQ((app_->flags & APP_WIN2K) != 0, runningAsWin2kOrLater());
@@ -920,10 +911,6 @@ TEST_F(FamilyRefresh, FamilyIsTheOneTheSystemReports)
     EXPECT_TRUE(version != "win98" || runningAsWin9x());
     EXPECT_TRUE(version != "nt40" || !(runningAsWin9x() || runningAsWin2kOrLater()));
     EXPECT_TRUE(version != "win2k" || runningAsWin2kOrLater());
-}
-
-TEST_F(FamilyRefresh, SubmenuItemsGetTheirIdsAndSeparatorsStay)
-{
     HMENU savers = saverSubmenu(tray());
     openPopup(tray());
     std::vector<MenuItemView> items = menuItems(tray().popupMenu);
