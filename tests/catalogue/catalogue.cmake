@@ -7,12 +7,10 @@ set(CATALOGUE_FIXTURE_DIR ${CMAKE_BINARY_DIR}/catalogue_fixtures)
 # the program's toolchain, and one DLL whose code would leave a marker if it
 # ever ran.
 set(CATALOGUE_FIXTURE_FILES)
-set(variant_number 0)
 foreach(variant starfield nostring emptystr long300 tenchars marker twolang otherlang)
-  math(EXPR variant_number "${variant_number} + 1")
   set(res ${CMAKE_BINARY_DIR}/catalogue_fixture_${variant}_res.o)
   add_custom_command(OUTPUT ${res}
-    COMMAND ${DORMITY_WINDRES} -DFIXTURE_VARIANT=${variant_number}
+    COMMAND ${DORMITY_WINDRES} -DFIXTURE_${variant}
             --input-format=rc -O coff ${CATALOGUE_DIR}/fixtures/saver.rc -o ${res}
     DEPENDS ${CATALOGUE_DIR}/fixtures/saver.rc)
   set_source_files_properties(${res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)

@@ -153,33 +153,21 @@ protected:
     std::unique_ptr<Application> app_;
 };
 
-// The cases where the family decides where the configuration lives and how
-// wide the entries are.
+// Where the family decides where the configuration lives and the entries' widths.
 class FamilyCatalogue : public Catalogue {};
-
-WORD lengthTimesSeven(const void*, const char* description, bool none)
-{
-    return static_cast<WORD>(strlen(description) * 7 + (none ? 1 : 0));
-}
 
 // One rebuild from both directories, scanned as the program scans them.
 void rebuild(SaverCatalogue& catalogue)
 {
-    SaverWidthRule rule = {lengthTimesSeven, nullptr, 7};
+    SaverWidthRule rule = {[](const void*, const char* description, bool none) {
+                               return static_cast<WORD>(strlen(description) * 7 + (none ? 1 : 0));
+                           }, nullptr, 7};
     catalogue.beginRebuild(runningAsWin9x() ? FAMILY_95 : FAMILY_NT, rule);
     for (SaverDirectory where : {WINDOWS_DIRECTORY, SYSTEM_DIRECTORY})
         catalogue.scanDirectory((saverDirectory(where) + "\\*.scr").c_str(),
                                 shortSaverDirectory(where).c_str());
     catalogue.finishRebuild();
     catalogue.releasePrevious();
-}
-
-std::vector<ULONG_PTR> itemData(TrayWindow& tray)
-{
-    std::vector<ULONG_PTR> data;
-    for (const MenuItemView& item : menuItems(saverSubmenu(tray)))
-        data.push_back(item.data);
-    return data;
 }
 
 bool fits(const std::string& bytes, size_t length, size_t fileSize)
@@ -201,6 +189,7 @@ const int kCheckX = kWidth - 30;
 // A menu colour apart from the window colour, as on the classic scheme, so
 // that the light shadow of a greyed caption can be seen.
 const COLORREF kClassicMenu = RGB(212, 208, 200);
+const int kMenuElement = COLOR_MENU;
 
 int itemHeight() { return GetSystemMetrics(SM_CYMENUSIZE) + 2; }
 int iconTop() { return (itemHeight() - 16) / 2; }
@@ -374,19 +363,14 @@ protected:
     {
         Catalogue::SetUp();
         savedMenuColour_ = GetSysColor(COLOR_MENU);
-        setMenuColour(kClassicMenu);
+        SetSysColors(1, &kMenuElement, &kClassicMenu);
         savers_.install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr");
         savers_.install("badheader.scr", WINDOWS_DIRECTORY, "badheader.scr");
     }
     void TearDown() override
     {
         Catalogue::TearDown();
-        setMenuColour(savedMenuColour_);
-    }
-    static void setMenuColour(COLORREF colour)
-    {
-        const int element = COLOR_MENU;
-        SetSysColors(1, &element, &colour);
+        SetSysColors(1, &kMenuElement, &savedMenuColour_);
     }
 
     // The program started with the configuration in place, after the colour
@@ -406,11 +390,11 @@ protected:
 
 class FamilyDrawing : public Drawing {};
 
+// A catalogue entry configured, its first bytes passing the header test, and
+// the 95 family's password values (-1: not stored).
 struct Situation {
-    bool selected;      // a catalogue entry is the configured screen saver
-    bool headerPasses;  // the configured file's first bytes pass the test
-    long usePassword;   // -1: not stored
-    long passwordData;
+    bool selected, headerPasses;
+    long usePassword, passwordData;
 };
 
 // Run on each family, the menu read back through the menu API after the
@@ -443,8 +427,9 @@ protected:
     // Which item is greyed in a situation, written out from the menu's rules.
     void expectMenu(const Situation& s)
     {
-        SCOPED_TRACE(std::string(s.selected ? "selected" : "nothing selected") + (s.headerPasses ? "" : ", header fails")
-                     + ", password values " + std::to_string(s.usePassword) + " " + std::to_string(s.passwordData));
+        SCOPED_TRACE(std::string(s.selected ? "selected" : "nothing selected")
+                     + (s.headerPasses ? "" : ", header fails") + ", password values "
+                     + std::to_string(s.usePassword) + " " + std::to_string(s.passwordData));
         // A missing password value counts as set; Launch stays choosable
         // though its caption is grey.
         Facts facts = {s.selected, !runningAsWin9x() || s.headerPasses, false, s.usePassword != 0,
@@ -470,8 +455,6 @@ protected:
 
 TEST_F(Catalogue, NoScreenSaverFilesLeaveOnlyTheMarkedNoneEntry)
 {
-    ASSERT_TRUE(searchOrder(WINDOWS_DIRECTORY).empty());
-    ASSERT_TRUE(searchOrder(SYSTEM_DIRECTORY).empty());
     TrayWindow& tray = start();
     expectCatalogue(tray, {}, -1);
     // A configured file that is not installed changes nothing.
@@ -583,8 +566,7 @@ TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamilyAndFitCaptionAnd
     install("long300.scr", WINDOWS_DIRECTORY, "long300.scr", long259());
     install("starfield.scr", SYSTEM_DIRECTORY, "starfield.scr", "Starfield Fixture");
     TrayWindow& tray = start();
-    NONCLIENTMETRICSA original;
-    memset(&original, 0, sizeof original);
+    NONCLIENTMETRICSA original = {};
     original.cbSize = 340;
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &original, 0);
     for (LONG fontHeight : {original.lfMenuFont.lfHeight, -16L}) {
@@ -677,11 +659,12 @@ TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
          [&] { configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, "first.scr")); }},
         {"the configured file removed", false, [&] { DeleteFileA(first.c_str()); }},
         {"a refused file made whole", false,
-         [&] { savers_.replaceContent(saverDirectory(SYSTEM_DIRECTORY) + "\\truncated.scr", "starfield.scr"); }},
+         [&] { savers_.replaceContent(saverDirectory(SYSTEM_DIRECTORY) + "\\truncated.scr",
+                                      "starfield.scr"); }},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.change);
-        std::vector<ULONG_PTR> before = itemData(tray);
+        std::vector<const SaverEntry*> before = entriesNewestFirst(tray);
         step.apply();
         rebuild(kept);
         SaverCatalogue fresh;
@@ -691,11 +674,11 @@ TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
         openSaverSubmenu(tray);
         EXPECT_EQ(listed(tray.saverList, false), listed(fresh.newest, false));
         EXPECT_STREQ(tray.currentDescription, fresh.currentDescription);
-        std::vector<ULONG_PTR> after = itemData(tray);
-        EXPECT_EQ(after == before, step.itemsStay);
-        ASSERT_EQ(after.size(), static_cast<size_t>(tray.saverCount + 1));
+        EXPECT_EQ(entriesNewestFirst(tray) == before, step.itemsStay);
+        std::vector<MenuItemView> items = menuItems(saverSubmenu(tray));
+        ASSERT_EQ(items.size(), static_cast<size_t>(tray.saverCount + 1));
         for (const SaverEntry* entry = tray.saverList; entry; entry = entry->next)
-            EXPECT_EQ(after[entry->menuId - IDM_NONE], reinterpret_cast<ULONG_PTR>(entry))
+            EXPECT_EQ(items[entry->menuId - IDM_NONE].data, reinterpret_cast<ULONG_PTR>(entry))
                 << "every item points at the live entry of its id";
     }
 }
@@ -756,9 +739,7 @@ TEST(CompleteImage, AStringTableIsReadOnlyWhenStringOneLiesInTheFile)
     // The files differ in the length word of string 0, which string 1
     // follows. Of ever larger lengths of string 1, those that keep it in its
     // block pass, and the first one past the block's end fails.
-    size_t lengthOfZero = 0;
-    while (lengthOfZero < sound.size() && sound[lengthOfZero] == damaged[lengthOfZero])
-        ++lengthOfZero;
+    size_t lengthOfZero = std::mismatch(sound.begin(), sound.end(), damaged.begin()).first - sound.begin();
     ASSERT_LT(lengthOfZero + 3, sound.size());
     ASSERT_EQ(sound[lengthOfZero + 2], 17) << "string 1 is \"Starfield Fixture\"";
     int largestThatFits = -1;
@@ -861,7 +842,8 @@ TEST_F(FamilyDrawing, SaverEntriesShowTheShellIconTheDescriptionAndTheCheck)
         std::string configured = selected ? catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr") : "[none]";
         for (const MenuItemView& item : menuItems(saverSubmenu(window))) {
             const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
-            if (strcmp(entry->description, "[none]") != 0 && strcmp(entry->description, "Starfield Fixture") != 0)
+            if (strcmp(entry->description, "[none]") != 0
+                && strcmp(entry->description, "Starfield Fixture") != 0)
                 continue;
             // The shell's icon for the file name; "[none]" names no file, and
             // Wine's shell hands out an icon for it that leaves no pixel.
@@ -870,8 +852,8 @@ TEST_F(FamilyDrawing, SaverEntriesShowTheShellIconTheDescriptionAndTheCheck)
             UniqueIcon icon(info.hIcon);
             const bool none = item.id == IDM_NONE;
             EXPECT_TRUE(none || icon) << "the shell's icon for the file";
-            expectItem(window, item.id, item.data, {0, entry->description, false, false, configured == entry->fileName},
-                       icon.get(), !none);
+            Look look = {0, entry->description, false, false, configured == entry->fileName};
+            expectItem(window, item.id, item.data, look, icon.get(), !none);
         }
     }
 }
@@ -937,8 +919,8 @@ TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparators
 // kept, whatever the password values and the header test say.
 TEST_F(FamilyRefresh, GreyingFollowsTheSelectionThePasswordValuesAndTheHeader)
 {
-    std::vector<Situation> situations = {
-        {false, true, -1, -1}, {false, false, -1, -1}, {true, true, 1, 1}, {false, false, 0, 0}, {true, true, 1, 1}};
+    std::vector<Situation> situations = {{false, true, -1, -1}, {false, false, -1, -1}, {true, true, 1, 1},
+                                         {false, false, 0, 0}, {true, true, 1, 1}};
     for (bool headerPasses : {true, false}) {
         for (long use : {-1L, 0L, 1L, 2L}) {
             for (long data : {-1L, 0L, 0x31323334L})
