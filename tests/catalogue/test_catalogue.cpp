@@ -26,8 +26,7 @@
 
 namespace {
 
-// String 1 of long300.scr cut to 259: every tenth character a letter, so a
-// cut anywhere else shows.
+// String 1 of long300.scr cut to 259; every tenth character a letter.
 std::string long259()
 {
     std::string text;
@@ -186,8 +185,7 @@ const int kWidth = 260;
 const int kIconX = 6;
 const int kCaptionX = 34;
 const int kCheckX = kWidth - 30;
-// A menu colour apart from the window colour, as on the classic scheme, so
-// that the light shadow of a greyed caption can be seen.
+// A menu colour apart from the window colour, so a grey caption's light shadow shows.
 const COLORREF kClassicMenu = RGB(212, 208, 200);
 const int kMenuElement = COLOR_MENU;
 
@@ -355,8 +353,7 @@ void passwordOn()
     setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1");
 }
 
-// With the classic menu colour and two files installed, one of which fails
-// the header test.
+// The classic menu colour; two files installed, one failing the header test.
 class Drawing : public Catalogue {
 protected:
     void SetUp() override
@@ -373,8 +370,7 @@ protected:
         SetSysColors(1, &kMenuElement, &savedMenuColour_);
     }
 
-    // The program started with the configuration in place, after the colour
-    // change: Wine replaces a system colour's brush when the colour changes.
+    // Started after the colour change: Wine replaces a colour's brush with it.
     TrayWindow& start(const char* configured)
     {
         if (configured)
@@ -397,8 +393,6 @@ struct Situation {
     long usePassword, passwordData;
 };
 
-// Run on each family, the menu read back through the menu API after the
-// window received WM_INITMENUPOPUP.
 class FamilyRefresh : public Drawing {
 protected:
     void SetUp() override
@@ -407,8 +401,7 @@ protected:
         start(nullptr);
     }
 
-    // Puts the system into the situation and lets the program follow it as
-    // it would: a settings change, then the popup opening.
+    // The situation, followed as the program would: a settings change, then the popup opening.
     void enter(const Situation& s)
     {
         if (s.selected)
