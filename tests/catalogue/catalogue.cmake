@@ -1,24 +1,18 @@
-# The screen saver catalogue, the popup refresh and the owner-drawn items:
-# fixture screen saver files, the in-process tests (again on each family),
-# the end-to-end screenshots and a benchmark.
+# The screen saver catalogue and the popup's items: fixture screen savers, the
+# in-process tests (again on each family), the screenshots and a benchmark.
 set(CATALOGUE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(CATALOGUE_FIXTURE_DIR ${CMAKE_BINARY_DIR}/catalogue_fixtures)
 
-# --- Fixture screen saver files -------------------------------------------
-# Real 32-bit GUI programs that differ only in their string table, built
-# with the same toolchain as the program, and one DLL whose code would
-# leave a marker if it ever ran.
+# Real 32-bit GUI programs that differ only in their string table, built with
+# the program's toolchain, and one DLL whose code would leave a marker if it
+# ever ran.
 set(CATALOGUE_FIXTURE_FILES)
-set(variant_number 0)
 foreach(variant starfield nostring emptystr long300 tenchars marker twolang otherlang)
-  math(EXPR variant_number "${variant_number} + 1")
   set(res ${CMAKE_BINARY_DIR}/catalogue_fixture_${variant}_res.o)
-  add_custom_command(
-    OUTPUT ${res}
-    COMMAND ${DORMITY_WINDRES} -DFIXTURE_VARIANT=${variant_number}
+  add_custom_command(OUTPUT ${res}
+    COMMAND ${DORMITY_WINDRES} -DFIXTURE_${variant}
             --input-format=rc -O coff ${CATALOGUE_DIR}/fixtures/saver.rc -o ${res}
-    DEPENDS ${CATALOGUE_DIR}/fixtures/saver.rc
-    COMMENT "Compiling the string table of the ${variant} fixture")
+    DEPENDS ${CATALOGUE_DIR}/fixtures/saver.rc)
   set_source_files_properties(${res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
   if(variant STREQUAL marker)
     add_library(catalogue_fixture_${variant} SHARED ${CATALOGUE_DIR}/fixtures/marker_saver.c ${res})
@@ -29,41 +23,25 @@ foreach(variant starfield nostring emptystr long300 tenchars marker twolang othe
   target_compile_options(catalogue_fixture_${variant} PRIVATE ${DORMITY_WARNINGS})
   target_link_options(catalogue_fixture_${variant} PRIVATE -static -static-libgcc -s
     -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)
-  set_target_properties(catalogue_fixture_${variant} PROPERTIES
-    OUTPUT_NAME ${variant} SUFFIX .scr
-    RUNTIME_OUTPUT_DIRECTORY ${CATALOGUE_FIXTURE_DIR}
-    LIBRARY_OUTPUT_DIRECTORY ${CATALOGUE_FIXTURE_DIR})
+  set_target_properties(catalogue_fixture_${variant} PROPERTIES OUTPUT_NAME ${variant} SUFFIX .scr
+    RUNTIME_OUTPUT_DIRECTORY ${CATALOGUE_FIXTURE_DIR} LIBRARY_OUTPUT_DIRECTORY ${CATALOGUE_FIXTURE_DIR})
   list(APPEND CATALOGUE_FIXTURE_FILES ${CATALOGUE_FIXTURE_DIR}/${variant}.scr)
 endforeach()
 
 # Files the loader must refuse, one that loads but fails the header test, and
 # one whose string table would lead a reader far past the end of the file.
-set(starfield_scr ${CATALOGUE_FIXTURE_DIR}/starfield.scr)
-add_custom_command(
-  OUTPUT ${CATALOGUE_FIXTURE_DIR}/truncated.scr ${CATALOGUE_FIXTURE_DIR}/badheader.scr
-         ${CATALOGUE_FIXTURE_DIR}/badstrings.scr ${CATALOGUE_FIXTURE_DIR}/notes.scr
-  COMMAND ${Python3_EXECUTABLE} ${CATALOGUE_DIR}/fixtures/derive.py truncate
-          ${starfield_scr} ${CATALOGUE_FIXTURE_DIR}/truncated.scr 200
-  COMMAND ${Python3_EXECUTABLE} ${CATALOGUE_DIR}/fixtures/derive.py header
-          ${starfield_scr} ${CATALOGUE_FIXTURE_DIR}/badheader.scr
-  COMMAND ${Python3_EXECUTABLE} ${CATALOGUE_DIR}/fixtures/derive.py strings
-          ${starfield_scr} ${CATALOGUE_FIXTURE_DIR}/badstrings.scr
-  COMMAND ${Python3_EXECUTABLE} ${CATALOGUE_DIR}/fixtures/derive.py text
-          ${CATALOGUE_FIXTURE_DIR}/notes.scr
-  DEPENDS catalogue_fixture_starfield ${CATALOGUE_DIR}/fixtures/derive.py
-  COMMENT "Deriving the damaged screen saver fixtures")
-list(APPEND CATALOGUE_FIXTURE_FILES ${CATALOGUE_FIXTURE_DIR}/truncated.scr
-     ${CATALOGUE_FIXTURE_DIR}/badheader.scr ${CATALOGUE_FIXTURE_DIR}/badstrings.scr
-     ${CATALOGUE_FIXTURE_DIR}/notes.scr)
-add_custom_target(catalogue_fixtures ALL DEPENDS ${CATALOGUE_FIXTURE_FILES})
+set(derive ${Python3_EXECUTABLE} ${CATALOGUE_DIR}/fixtures/derive.py)
+set(derived truncated.scr badheader.scr badstrings.scr notes.scr)
+list(TRANSFORM derived PREPEND ${CATALOGUE_FIXTURE_DIR}/)
+add_custom_command(OUTPUT ${derived} WORKING_DIRECTORY ${CATALOGUE_FIXTURE_DIR}
+  COMMAND ${derive} truncate starfield.scr truncated.scr 200
+  COMMAND ${derive} header starfield.scr badheader.scr
+  COMMAND ${derive} strings starfield.scr badstrings.scr
+  COMMAND ${derive} text notes.scr
+  DEPENDS catalogue_fixture_starfield ${CATALOGUE_DIR}/fixtures/derive.py)
+add_custom_target(catalogue_fixtures ALL DEPENDS ${CATALOGUE_FIXTURE_FILES} ${derived})
 
-# --- In-process tests ------------------------------------------------------
-dormity_test_executable(catalogue_tests
-  ${CATALOGUE_DIR}/catalogue_env.cpp
-  ${CATALOGUE_DIR}/test_catalogue.cpp
-  ${CATALOGUE_DIR}/test_popup_refresh.cpp
-  ${CATALOGUE_DIR}/test_menu_drawing.cpp
-  ${CATALOGUE_DIR}/test_menu_metrics.cpp)
+dormity_test_executable(catalogue_tests ${CATALOGUE_DIR}/catalogue_env.cpp ${CATALOGUE_DIR}/test_catalogue.cpp)
 target_compile_options(catalogue_tests PRIVATE ${DORMITY_WARNINGS})
 add_dependencies(catalogue_tests catalogue_fixtures)
 
@@ -73,19 +51,14 @@ add_dependencies(catalogue_tests catalogue_fixtures)
 set(CATALOGUE_TESTS catalogue)
 add_test(NAME catalogue COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe)
 dormity_family_runs(catalogue_tests catalogue ${CMAKE_BINARY_DIR} CATALOGUE_TESTS)
-
-# --- End to end: screenshots of the open menu under Xvfb ------------------
-add_test(NAME catalogue_screenshots
-  COMMAND bash ${CATALOGUE_DIR}/menu_screenshots.sh ${CMAKE_BINARY_DIR})
+add_test(NAME catalogue_screenshots COMMAND bash ${CATALOGUE_DIR}/menu_screenshots.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(catalogue_screenshots PROPERTIES SKIP_RETURN_CODE 77)
 list(APPEND CATALOGUE_TESTS catalogue_screenshots)
-
-set_tests_properties(${CATALOGUE_TESTS} PROPERTIES
-  TIMEOUT 300
+set_tests_properties(${CATALOGUE_TESTS} PROPERTIES TIMEOUT 300
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"
   ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
-# --- Benchmark (not a test): run it by hand under Wine ---------------------
+# A benchmark, not a test: run it by hand under Wine.
 add_executable(bench_catalogue ${CATALOGUE_DIR}/bench_catalogue.cpp ${RES_OBJECT})
 target_link_libraries(bench_catalogue PRIVATE dormity_core)
 target_compile_options(bench_catalogue PRIVATE ${DORMITY_WARNINGS})

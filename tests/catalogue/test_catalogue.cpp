@@ -1,12 +1,18 @@
-// The catalogue of installed screen savers, rebuilt by the real program
-// from real screen saver files in the prefix's Windows and System
-// directories and read back through the menu API and the entry list.
+// The catalogue of installed screen savers, built by the real program from
+// real files in the Windows and System directories, and the popup's items:
+// their refresh each time it opens and their drawing, rendered through a real
+// WM_DRAWITEM and compared with a rendering made here from their geometry.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/application.h"
@@ -16,32 +22,24 @@
 #include "res/resource.h"
 #include "saverconfig/catalogue.h"
 #include "support/wine_env.h"
+#include "tray/menu_metrics.h"
 
 namespace {
 
-// The description of string 1 of long300.scr: 300 characters in which
-// every tenth is a letter, so that a cut anywhere else shows.
-std::string longDescription()
+// String 1 of long300.scr cut to 259; every tenth character a letter.
+std::string long259()
 {
     std::string text;
-    for (int i = 0; i < 300; ++i)
-        text += i % 10 == 0 ? static_cast<char>('A' + (i / 10) % 26) : static_cast<char>('0' + i % 10);
+    for (int i = 0; i < 259; ++i)
+        text += i % 10 ? static_cast<char>('0' + i % 10) : static_cast<char>('A' + i / 10 % 26);
     return text;
-}
-
-std::string markerPath()
-{
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    return std::string(temp) + "dormity-scr-code-ran.txt";
 }
 
 // Entry-sized blocks in use on the process heap, where the entries live.
 int usedEntryBlocks()
 {
     HANDLE heap = GetProcessHeap();
-    PROCESS_HEAP_ENTRY entry;
-    memset(&entry, 0, sizeof entry);
+    PROCESS_HEAP_ENTRY entry = {};
     int used = 0;
     HeapLock(heap);
     while (HeapWalk(heap, &entry))
@@ -50,29 +48,27 @@ int usedEntryBlocks()
     return used;
 }
 
-// Puts the system's menu font back however a test ends.
-struct MenuFontRestorer {
-    NONCLIENTMETRICSA original;
-    MenuFontRestorer()
-    {
-        memset(&original, 0, sizeof original);
-        original.cbSize = 340;
-        SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &original, 0);
-    }
-    ~MenuFontRestorer() { SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, 0, &original, 0); }
-};
+// Every entry of a list, newest first, as one line.
+std::vector<std::string> listed(const SaverEntry* entry, bool widths = true)
+{
+    std::vector<std::string> lines;
+    for (; entry; entry = entry->next)
+        lines.push_back(std::to_string(entry->menuId) + " " + std::to_string(entry->flags) + " "
+                        + (widths ? std::to_string(entry->itemWidth) : "") + " "
+                        + entry->description + " | " + entry->fileName);
+    return lines;
+}
 
 struct ExpectedEntry {
     std::string description;
     std::string fileName;
 };
 
-// What a file installed under a name must show; unloadable files are
-// left out of the catalogue.
+// A file installed under a name and what it must show ("": left out).
 struct Installed {
     SaverDirectory where;
     std::string name;
-    std::string description;  // empty: the file must be left out
+    std::string description;
 };
 
 class Catalogue : public testing::Test {
@@ -101,9 +97,8 @@ protected:
         installed_.push_back({where, name, description});
     }
 
-    // The catalogue the program must build: "[none]" aside, the Windows
-    // directory's files and then the System directory's, each in the order
-    // in which the directory search returns them.
+    // "[none]" aside, the Windows directory's files and then the System
+    // directory's, each in the order the directory search returns them.
     std::vector<ExpectedEntry> expectedEntries()
     {
         std::vector<ExpectedEntry> expected;
@@ -115,11 +110,9 @@ protected:
                         && _stricmp(candidate.name.c_str(), found.longName.c_str()) == 0)
                         known = &candidate;
                 }
-                if (!known) {
+                if (!known)
                     ADD_FAILURE() << "unexpected file " << found.longName;
-                    continue;
-                }
-                if (!known->description.empty())
+                else if (!known->description.empty())
                     expected.push_back({known->description, catalogueFileName(where, found)});
             }
         }
@@ -131,45 +124,27 @@ protected:
     void expectCatalogue(TrayWindow& tray, const std::vector<ExpectedEntry>& expected, int checked)
     {
         std::vector<MenuItemView> items = menuItems(saverSubmenu(tray));
-        ASSERT_EQ(items.size(), expected.size() + 1);
         std::vector<const SaverEntry*> newestFirst = entriesNewestFirst(tray);
-        ASSERT_EQ(newestFirst.size(), expected.size() + 1);
+        ASSERT_EQ(items.size(), expected.size() + 1);
+        ASSERT_EQ(newestFirst.size(), items.size());
         EXPECT_EQ(tray.saverCount, expected.size());
-
-        const SaverEntry* none = tray.noneEntry;
-        ASSERT_NE(none, nullptr);
-        EXPECT_EQ(newestFirst.back(), none) << "\"[none]\" stays last in the list";
-        EXPECT_EQ(items[0].id, static_cast<UINT>(IDM_NONE));
-        EXPECT_EQ(items[0].data, reinterpret_cast<ULONG_PTR>(none));
-        EXPECT_STREQ(none->description, "[none]");
-        EXPECT_STREQ(none->fileName, "[none]");
-        EXPECT_EQ(none->menuId, IDM_NONE);
-        EXPECT_EQ(none->next, nullptr);
-        EXPECT_EQ((none->flags & SAVER_CHECKED) != 0, checked < 0);
-
+        EXPECT_EQ(newestFirst.back(), tray.noneEntry) << "\"[none]\" stays last in the list";
         for (size_t i = 0; i < items.size(); ++i) {
             SCOPED_TRACE("menu position " + std::to_string(i));
-            EXPECT_TRUE(items[i].type & MFT_OWNERDRAW);
             // The list runs newest first, the menu oldest first.
-            const SaverEntry* entry = newestFirst[newestFirst.size() - 1 - i];
+            const SaverEntry* entry = newestFirst[items.size() - 1 - i];
+            EXPECT_TRUE(items[i].type & MFT_OWNERDRAW);
             EXPECT_EQ(items[i].data, reinterpret_cast<ULONG_PTR>(entry));
-            EXPECT_EQ(items[i].id, static_cast<UINT>(IDM_NONE + i)) << "ids without gaps";
+            EXPECT_EQ(items[i].id, IDM_NONE + i) << "ids without gaps";
             EXPECT_EQ(entry->menuId, IDM_NONE + i);
-            EXPECT_EQ(entry->flags & ~SAVER_CHECKED, 0);
-            if (i == 0)
-                continue;
-            EXPECT_EQ(entry->description, expected[i - 1].description);
-            EXPECT_EQ(entry->fileName, expected[i - 1].fileName);
-            EXPECT_EQ((entry->flags & SAVER_CHECKED) != 0, static_cast<int>(i - 1) == checked);
-            EXPECT_EQ(entry->next, newestFirst[newestFirst.size() - i]);
-            EXPECT_EQ(entry->next->prev, entry);
+            EXPECT_EQ(entry->flags, static_cast<int>(i) == checked + 1 ? SAVER_CHECKED : 0);
+            EXPECT_EQ(entry->description, i ? expected[i - 1].description : "[none]");
+            EXPECT_EQ(entry->fileName, i ? expected[i - 1].fileName : "[none]");
+            EXPECT_EQ(entry->prev, i + 1 < items.size() ? newestFirst[items.size() - 2 - i] : nullptr);
         }
-        EXPECT_EQ(tray.saverList->prev, nullptr);
-
         std::string description = checked < 0 ? "none" : expected[checked].description;
         EXPECT_EQ(tray.currentDescription, description);
-        std::string tip = ("Dormity - [" + description + "]").substr(0, 63);
-        EXPECT_EQ(tray.trayIcon.szTip, tip);
+        EXPECT_EQ(tray.trayIcon.szTip, ("Dormity - [" + description + "]").substr(0, 63));
     }
 
     InstalledSavers savers_;
@@ -177,424 +152,15 @@ protected:
     std::unique_ptr<Application> app_;
 };
 
-// The same edge cases where the family decides where the configuration
-// lives and how wide the entries are.
+// Where the family decides where the configuration lives and the entries' widths.
 class FamilyCatalogue : public Catalogue {};
-
-} // namespace
-
-TEST_F(Catalogue, NoScreenSaverFilesLeaveOnlyTheMarkedNoneEntry)
-{
-    ASSERT_TRUE(searchOrder(WINDOWS_DIRECTORY).empty());
-    ASSERT_TRUE(searchOrder(SYSTEM_DIRECTORY).empty());
-    TrayWindow& tray = start();
-    expectCatalogue(tray, {}, -1);
-    EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
-    // A configured file that is not installed changes nothing.
-    configureSaver(shortSaverDirectory(WINDOWS_DIRECTORY) + "\\first.scr");
-    openSaverSubmenu(tray);
-    expectCatalogue(tray, {}, -1);
-}
-
-TEST_F(Catalogue, UnloadableFilesAreLeftOutAndTheIdsStayWithoutGaps)
-{
-    // A text file and a cut-off executable: neither can be loaded.
-    for (const char* unloadable : {"notes.scr", "truncated.scr"}) {
-        SCOPED_TRACE(unloadable);
-        installed_.clear();
-        savers_.removeAll();
-        install("starfield.scr", WINDOWS_DIRECTORY, "first.scr", "Starfield Fixture");
-        install("tenchars.scr", WINDOWS_DIRECTORY, "second.scr", "TenChars10");
-        install("long300.scr", WINDOWS_DIRECTORY, "third.scr", longDescription().substr(0, 259));
-        install("nostring.scr", SYSTEM_DIRECTORY, "sysone.scr", "sysone");
-        install("emptystr.scr", SYSTEM_DIRECTORY, "systwo.scr", "systwo");
-
-        // The second file that the search returns becomes unloadable; its
-        // directory entry, and so the order, stays as it was.
-        std::vector<FoundFile> order = searchOrder(WINDOWS_DIRECTORY);
-        ASSERT_EQ(order.size(), 3u);
-        savers_.replaceContent(saverDirectory(WINDOWS_DIRECTORY) + "\\" + order[1].longName,
-                               unloadable);
-        for (Installed& file : installed_) {
-            if (file.where == WINDOWS_DIRECTORY && file.name == order[1].longName)
-                file.description.clear();
-        }
-
-        TrayWindow& tray = start();
-        std::vector<ExpectedEntry> expected = expectedEntries();
-        ASSERT_EQ(expected.size(), 4u);
-        expectCatalogue(tray, expected, -1);
-        // First, third, then the System directory's two.
-        EXPECT_EQ(expected[0].fileName,
-                  shortSaverDirectory(WINDOWS_DIRECTORY) + "\\" + order[0].longName);
-        EXPECT_EQ(expected[1].fileName,
-                  shortSaverDirectory(WINDOWS_DIRECTORY) + "\\" + order[2].longName);
-        app_.reset();
-    }
-}
-
-TEST_F(Catalogue, DescriptionsFallBackToTheFileNameAndAreCutAt259Characters)
-{
-    install("nostring.scr", WINDOWS_DIRECTORY, "x.scr", "x");
-    install("emptystr.scr", WINDOWS_DIRECTORY, "emptystr.scr", "emptystr");
-    install("long300.scr", WINDOWS_DIRECTORY, "long300.scr", longDescription().substr(0, 259));
-    install("tenchars.scr", SYSTEM_DIRECTORY, "tenchars.scr", "TenChars10");
-    install("starfield.scr", SYSTEM_DIRECTORY, "starfield.scr", "Starfield Fixture");
-    TrayWindow& tray = start();
-    std::vector<ExpectedEntry> expected = expectedEntries();
-    ASSERT_EQ(expected.size(), 5u);
-    expectCatalogue(tray, expected, -1);
-
-    for (const SaverEntry* entry : entriesNewestFirst(tray)) {
-        if (strcmp(entry->description, "x") == 0) {
-            // A plain 8.3 name is used as it is, under the short directory.
-            EXPECT_EQ(std::string(entry->fileName),
-                      shortSaverDirectory(WINDOWS_DIRECTORY) + "\\x.scr");
-        }
-        if (strlen(entry->description) > 100) {
-            EXPECT_EQ(strlen(entry->description), 259u);
-            EXPECT_EQ(entry->description[258], '8');  // "...Z12345678": the 259th character
-        }
-    }
-}
-
-TEST_F(Catalogue, AFileNameInBothDirectoriesGivesTwoEntries)
-{
-    install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr", "Starfield Fixture");
-    install("starfield.scr", SYSTEM_DIRECTORY, "starfield.scr", "Starfield Fixture");
-    std::vector<ExpectedEntry> expected = expectedEntries();
-    ASSERT_EQ(expected.size(), 2u);
-    EXPECT_NE(expected[0].fileName, expected[1].fileName);
-
-    // Only the System directory's copy is configured, so only it is marked.
-    configureSaver(expected[1].fileName);
-    TrayWindow& tray = start();
-    expectCatalogue(tray, expected, 1);
-}
-
-TEST_F(Catalogue, OpeningTheSubmenuTwiceGivesTheSameItemsAndFreesTheOldList)
-{
-    install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr", "Starfield Fixture");
-    install("nostring.scr", WINDOWS_DIRECTORY, "x.scr", "x");
-    install("tenchars.scr", SYSTEM_DIRECTORY, "tenchars.scr", "TenChars10");
-    std::vector<ExpectedEntry> expected = expectedEntries();
-    ASSERT_EQ(expected.size(), 3u);
-    configureSaver(expected[2].fileName);
-    TrayWindow& tray = start();
-
-    openSaverSubmenu(tray);
-    std::vector<MenuItemView> first = menuItems(saverSubmenu(tray));
-    std::vector<SaverEntry> firstEntries;
-    for (const MenuItemView& item : first)
-        firstEntries.push_back(*reinterpret_cast<const SaverEntry*>(item.data));
-
-    openSaverSubmenu(tray);
-    std::vector<MenuItemView> second = menuItems(saverSubmenu(tray));
-    ASSERT_EQ(second.size(), first.size());
-    for (size_t i = 0; i < second.size(); ++i) {
-        SCOPED_TRACE("position " + std::to_string(i));
-        const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(second[i].data);
-        EXPECT_EQ(second[i].id, first[i].id);
-        EXPECT_EQ(entry->menuId, firstEntries[i].menuId);
-        EXPECT_EQ(entry->flags, firstEntries[i].flags);
-        EXPECT_EQ(entry->itemWidth, firstEntries[i].itemWidth);
-        EXPECT_STREQ(entry->description, firstEntries[i].description);
-        EXPECT_STREQ(entry->fileName, firstEntries[i].fileName);
-    }
-    expectCatalogue(tray, expected, 2);
-
-    // Each rebuild frees the list it replaces: many rebuilds leave the
-    // heap holding as many blocks as one.
-    int before = usedEntryBlocks();
-    ASSERT_GE(before, static_cast<int>(expected.size() + 1)) << "the live list is not counted";
-    for (int i = 0; i < 100; ++i)
-        openSaverSubmenu(tray);
-    int after = usedEntryBlocks();
-    EXPECT_EQ(after, before) << "blocks left behind by 100 rebuilds";
-    EXPECT_EQ(GetMenuItemCount(saverSubmenu(tray)), static_cast<int>(expected.size() + 1));
-    expectCatalogue(tray, expected, 2);
-}
-
-TEST_F(Catalogue, ReadingADescriptionNeverRunsTheFilesCode)
-{
-    std::string marker = markerPath();
-    DeleteFileA(marker.c_str());
-    install("marker.scr", WINDOWS_DIRECTORY, "marker.scr", "Marker Fixture");
-    install("marker.scr", SYSTEM_DIRECTORY, "marker.scr", "Marker Fixture");
-    TrayWindow& tray = start();
-    openSaverSubmenu(tray);
-    SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
-    SendMessageA(tray.window, WM_REINSTALL, 0, 0);
-    expectCatalogue(tray, expectedEntries(), -1);
-    EXPECT_FALSE(fileExists(marker)) << "a rebuild ran code of a screen saver file";
-    app_.reset();
-
-    // The probe works: loading it as a module that runs code leaves the
-    // marker.
-    std::string copy = freshTempDirectory("marker-probe") + "\\probe.scr";
-    ASSERT_TRUE(CopyFileA(fixturePath("marker.scr").c_str(), copy.c_str(), FALSE));
-    HMODULE module = LoadLibraryA(copy.c_str());
-    ASSERT_NE(module, nullptr);
-    FreeLibrary(module);
-    EXPECT_TRUE(fileExists(marker)) << "the fixture's code did not run when loaded normally";
-    DeleteFileA(marker.c_str());
-    DeleteFileA(copy.c_str());
-}
-
-TEST_F(FamilyCatalogue, OnlyTheShortPathFormMarksTheConfiguredFile)
-{
-    install("tenchars.scr", SYSTEM_DIRECTORY, "Long Name Saver.scr", "TenChars10");
-    install("starfield.scr", WINDOWS_DIRECTORY, "first.scr", "Starfield Fixture");
-    std::vector<ExpectedEntry> expected = expectedEntries();
-    ASSERT_EQ(expected.size(), 2u);
-    std::string longPath = saverDirectory(SYSTEM_DIRECTORY) + "\\Long Name Saver.scr";
-    const std::string& shortForm = expected[1].fileName;
-    ASSERT_NE(shortForm, longPath) << "the long name needs a short form of its own";
-    EXPECT_TRUE(fileExists(shortForm));
-
-    // The long path names the file but is not the catalogue's form.
-    configureSaver(longPath);
-    TrayWindow& tray = start();
-    expectCatalogue(tray, expected, -1);
-    EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
-
-    configureSaver(shortForm);
-    SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
-    expectCatalogue(tray, expected, 1);
-    EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [TenChars10]");
-
-    // Letter case does not count.
-    std::string lower = shortForm;
-    CharLowerA(&lower[0]);
-    configureSaver(lower);
-    openSaverSubmenu(tray);
-    expectCatalogue(tray, expected, 1);
-
-    // A file whose long and short names agree is marked by either.
-    configureSaver(saverDirectory(WINDOWS_DIRECTORY) + "\\first.scr");
-    openSaverSubmenu(tray);
-    expectCatalogue(tray, expected, 0);
-    EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [Starfield Fixture]");
-
-    // Back to nothing configured: "[none]" is marked again.
-    clearConfiguredSaver();
-    openSaverSubmenu(tray);
-    expectCatalogue(tray, expected, -1);
-}
-
-namespace {
-
-// A caption's width in the menu font as the system gives it now.
-UINT captionWidth(const char* caption)
-{
-    LOGFONTA logFont = menuLogFont();
-    HDC dc = GetDC(nullptr);
-    HFONT font = CreateFontIndirectA(&logFont);
-    HGDIOBJ previous = SelectObject(dc, font);
-    SIZE extent = {0, 0};
-    GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &extent);
-    SelectObject(dc, previous);
-    DeleteObject(font);
-    ReleaseDC(nullptr, dc);
-    return static_cast<UINT>(extent.cx);
-}
-
-} // namespace
-
-TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamily)
-{
-    install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
-    install("long300.scr", WINDOWS_DIRECTORY, "long300.scr", longDescription().substr(0, 259));
-    install("starfield.scr", SYSTEM_DIRECTORY, "starfield.scr", "Starfield Fixture");
-    TrayWindow& tray = start();
-    EXPECT_EQ((app_->flags & APP_WIN9X) != 0, runningAsWin9x());
-
-    MenuFontRestorer restorer;
-    const NONCLIENTMETRICSA& original = restorer.original;
-    for (LONG height : {original.lfMenuFont.lfHeight, -16L}) {
-        SCOPED_TRACE("menu font height " + std::to_string(height));
-        NONCLIENTMETRICSA changed = original;
-        changed.lfMenuFont.lfHeight = height;
-        SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, 0, &changed, 0);
-        openSaverSubmenu(tray);
-
-        int points = menuFontPointsHere(tray.window);
-        ASSERT_GT(points, 0);
-        int perCharacter = runningAsWin9x() ? points + 1 : points;
-        for (const MenuItemView& item : menuItems(saverSubmenu(tray))) {
-            const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
-            SCOPED_TRACE(entry->description);
-            UINT rule = item.id == IDM_NONE
-                ? static_cast<UINT>(6 * points)
-                : static_cast<UINT>(strlen(entry->description) * perCharacter) & 0xFFFF;
-            // Never narrower than the icon column, the caption and the
-            // check mark with its gap need.
-            UINT drawn = 34 + captionWidth(entry->description) + 4 + 30;
-            UINT expected = rule > drawn ? rule : drawn;
-            EXPECT_EQ(entry->itemWidth, expected);
-
-            MEASUREITEMSTRUCT measure;
-            memset(&measure, 0, sizeof measure);
-            measure.CtlType = ODT_MENU;
-            measure.itemID = item.id;
-            measure.itemData = item.data;
-            EXPECT_EQ(SendMessageA(tray.window, WM_MEASUREITEM, 0,
-                                   reinterpret_cast<LPARAM>(&measure)),
-                      TRUE);
-            EXPECT_EQ(measure.itemWidth, expected);
-            EXPECT_EQ(measure.itemHeight, static_cast<UINT>(GetSystemMetrics(SM_CYMENUSIZE) + 2));
-        }
-    }
-}
-
-namespace {
-
-std::string starfieldBytes()
-{
-    return readFileBytes(fixturePath("starfield.scr"));
-}
-
-bool fits(const std::string& bytes, size_t length, size_t fileSize)
-{
-    return imageFitsInFile(reinterpret_cast<const unsigned char*>(bytes.data()), length,
-                           static_cast<DWORD>(fileSize));
-}
-
-DWORD ntOffsetOf(const std::string& bytes)
-{
-    DWORD offset = 0;
-    memcpy(&offset, bytes.data() + 0x3C, 4);
-    return offset;
-}
-
-} // namespace
-
-TEST(CompleteImage, AWholeFixtureFitsAndEveryCutOneDoesNot)
-{
-    std::string bytes = starfieldBytes();
-    ASSERT_GT(bytes.size(), 4096u);
-    EXPECT_TRUE(fits(bytes, 4096, bytes.size()));
-    EXPECT_TRUE(fits(bytes, bytes.size(), bytes.size()));
-    // The headers read in full, but the file ends before its last section.
-    EXPECT_FALSE(fits(bytes, 4096, bytes.size() - 1));
-    EXPECT_FALSE(fits(bytes, 4096, bytes.size() / 2));
-    // Fewer bytes than the headers and the section table need.
-    for (size_t cut : {0u, 2u, 63u, 64u, 200u, 400u})
-        EXPECT_FALSE(fits(bytes, cut, cut)) << cut << " bytes";
-}
-
-TEST(CompleteImage, OnlyAnX86X64OrArm64PortableExecutableFits)
-{
-    std::string bytes = starfieldBytes();
-    DWORD nt = ntOffsetOf(bytes);
-    std::string text = readFileBytes(fixturePath("notes.scr"));
-    EXPECT_FALSE(fits(text, text.size(), text.size()));
-
-    std::string noMz = bytes;
-    noMz[0] = 'X';
-    EXPECT_FALSE(fits(noMz, 4096, noMz.size()));
-    // A 16-bit program has "NE" where a 32-bit one has "PE".
-    std::string newExecutable = bytes;
-    newExecutable[nt] = 'N';
-    EXPECT_FALSE(fits(newExecutable, 4096, newExecutable.size()));
-    // A machine that does not go with the optional header's kind, either
-    // way round, and a machine that is neither x86, x64 nor ARM64.
-    bool wide = bytes[nt + 24] == '\x0B' && bytes[nt + 25] == '\x02';
-    std::string otherMachine = bytes;
-    otherMachine[nt + 4] = wide ? '\x4C' : '\x64';  // 0x14C x86, 0x8664 x64
-    otherMachine[nt + 5] = wide ? '\x01' : '\x86';
-    EXPECT_FALSE(fits(otherMachine, 4096, otherMachine.size()));
-    std::string otherHeader = bytes;
-    otherHeader[nt + 24] = '\x0B';  // 0x10B and 0x20B: 32- and 64-bit headers
-    otherHeader[nt + 25] = wide ? '\x01' : '\x02';
-    EXPECT_FALSE(fits(otherHeader, 4096, otherHeader.size()));
-    std::string itanium = bytes;
-    itanium[nt + 4] = '\x00';  // 0x200
-    itanium[nt + 5] = '\x02';
-    EXPECT_FALSE(fits(itanium, 4096, itanium.size()));
-    // Header fields that point outside what was read.
-    std::string farHeaders = bytes;
-    farHeaders[0x3C] = farHeaders[0x3D] = farHeaders[0x3E] = farHeaders[0x3F] = '\xF0';
-    EXPECT_FALSE(fits(farHeaders, 4096, farHeaders.size()));
-    std::string manySections = bytes;
-    manySections[nt + 6] = '\xFF';
-    EXPECT_FALSE(fits(manySections, 4096, manySections.size()));
-    // The DOS header's page counts do not matter to the loader.
-    std::string badHeader = readFileBytes(fixturePath("badheader.scr"));
-    EXPECT_TRUE(fits(badHeader, 4096, badHeader.size()));
-}
-
-TEST(CompleteImage, TheFileCheckReadsTheFileItself)
-{
-    EXPECT_EQ(checkSaverFile(fixturePath("starfield.scr").c_str()), SAVER_FILE_SOUND);
-    EXPECT_EQ(checkSaverFile(fixturePath("marker.scr").c_str()), SAVER_FILE_SOUND);
-    EXPECT_EQ(checkSaverFile(fixturePath("nostring.scr").c_str()), SAVER_FILE_SOUND);
-    EXPECT_EQ(checkSaverFile(fixturePath("long300.scr").c_str()), SAVER_FILE_SOUND);
-    EXPECT_EQ(checkSaverFile(fixturePath("badstrings.scr").c_str()), SAVER_FILE_UNREADABLE);
-    EXPECT_EQ(checkSaverFile(fixturePath("truncated.scr").c_str()), SAVER_FILE_REFUSED);
-    EXPECT_EQ(checkSaverFile(fixturePath("notes.scr").c_str()), SAVER_FILE_REFUSED);
-    EXPECT_EQ(checkSaverFile(fixturePath("missing.scr").c_str()), SAVER_FILE_REFUSED);
-    std::string empty = freshTempDirectory("empty-image") + "\\empty.scr";
-    writeFileBytes(empty, "", 0);
-    EXPECT_EQ(checkSaverFile(empty.c_str()), SAVER_FILE_REFUSED);
-    DeleteFileA(empty.c_str());
-}
-
-TEST(CompleteImage, AStringTableIsReadOnlyWhenStringOneLiesInTheFile)
-{
-    std::string sound = starfieldBytes();
-    std::string damaged = readFileBytes(fixturePath("badstrings.scr"));
-    ASSERT_EQ(sound.size(), damaged.size());
-    EXPECT_TRUE(stringOneIsReadable(reinterpret_cast<const unsigned char*>(sound.data()),
-                                    static_cast<DWORD>(sound.size())));
-    EXPECT_FALSE(stringOneIsReadable(reinterpret_cast<const unsigned char*>(damaged.data()),
-                                     static_cast<DWORD>(damaged.size())));
-
-    // The two files differ in the length word of string 0, which string 1
-    // follows. Giving string 1 ever larger lengths: those that keep it in
-    // its block pass, and the first one past the block's end fails.
-    size_t lengthOfZero = 0;
-    while (lengthOfZero < sound.size() && sound[lengthOfZero] == damaged[lengthOfZero])
-        ++lengthOfZero;
-    ASSERT_LT(lengthOfZero + 3, sound.size());
-    ASSERT_EQ(sound[lengthOfZero + 2], 17) << "string 1 is \"Starfield Fixture\"";
-    std::string longer = sound;
-    int largestThatFits = -1;
-    for (int length = 0; length < 200; ++length) {
-        longer[lengthOfZero + 2] = static_cast<char>(length);
-        bool readable = stringOneIsReadable(reinterpret_cast<const unsigned char*>(longer.data()),
-                                            static_cast<DWORD>(longer.size()));
-        if (readable) {
-            EXPECT_EQ(largestThatFits, length - 1) << "lengths that fit have no gap";
-            largestThatFits = length;
-        }
-    }
-    // The block holds the 17 characters and the 14 empty strings after them.
-    EXPECT_GE(largestThatFits, 17 + 14);
-    EXPECT_LT(largestThatFits, 17 + 14 + 4);
-}
-
-TEST_F(Catalogue, ADamagedStringTableIsListedUnderTheFileName)
-{
-    install("badstrings.scr", WINDOWS_DIRECTORY, "badstr.scr", "badstr");
-    install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr", "Starfield Fixture");
-    TrayWindow& tray = start();
-    std::vector<ExpectedEntry> expected = expectedEntries();
-    ASSERT_EQ(expected.size(), 2u);
-    expectCatalogue(tray, expected, -1);
-}
-
-namespace {
-
-WORD lengthTimesSeven(const void*, const char* description, bool none)
-{
-    return static_cast<WORD>(strlen(description) * 7 + (none ? 1 : 0));
-}
 
 // One rebuild from both directories, scanned as the program scans them.
 void rebuild(SaverCatalogue& catalogue)
 {
-    SaverWidthRule rule = {lengthTimesSeven, nullptr, 7};
+    SaverWidthRule rule = {[](const void*, const char* description, bool none) {
+                               return static_cast<WORD>(strlen(description) * 7 + (none ? 1 : 0));
+                           }, nullptr, 7};
     catalogue.beginRebuild(runningAsWin9x() ? FAMILY_95 : FAMILY_NT, rule);
     for (SaverDirectory where : {WINDOWS_DIRECTORY, SYSTEM_DIRECTORY})
         catalogue.scanDirectory((saverDirectory(where) + "\\*.scr").c_str(),
@@ -603,49 +169,457 @@ void rebuild(SaverCatalogue& catalogue)
     catalogue.releasePrevious();
 }
 
-// Two lists with the same entries, field by field, and the same choice.
-void expectSameList(const SaverEntry* actual, const SaverEntry* expected, bool widths)
+bool fits(const std::string& bytes, size_t length, size_t fileSize)
 {
-    for (; actual && expected; actual = actual->next, expected = expected->next) {
-        SCOPED_TRACE(expected->description);
-        EXPECT_EQ(actual->menuId, expected->menuId);
-        EXPECT_EQ(actual->flags, expected->flags);
-        EXPECT_STREQ(actual->description, expected->description);
-        EXPECT_STREQ(actual->fileName, expected->fileName);
-        if (widths) {
-            EXPECT_EQ(actual->itemWidth, expected->itemWidth);
+    return imageFitsInFile(reinterpret_cast<const unsigned char*>(bytes.data()), length,
+                           static_cast<DWORD>(fileSize));
+}
+
+bool stringOneFits(const std::string& bytes)
+{
+    return stringOneIsReadable(reinterpret_cast<const unsigned char*>(bytes.data()),
+                               static_cast<DWORD>(bytes.size()));
+}
+
+const int kWidth = 260;
+const int kIconX = 6;
+const int kCaptionX = 34;
+const int kCheckX = kWidth - 30;
+// A menu colour apart from the window colour, so a grey caption's light shadow shows.
+const COLORREF kClassicMenu = RGB(212, 208, 200);
+const int kMenuElement = COLOR_MENU;
+
+int itemHeight() { return GetSystemMetrics(SM_CYMENUSIZE) + 2; }
+int iconTop() { return (itemHeight() - 16) / 2; }
+COLORREF background(bool selected) { return GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU); }
+
+// What an item must look like.
+struct Look {
+    int iconId;  // 0: none
+    std::string caption;
+    bool greyed = false, bold = false, check = false;
+};
+
+// A screen saver selected; the header test as the family applies it; the
+// family's password flag; the 95 family's password values nonzero; the
+// program's record of the active flag.
+struct Facts {
+    bool selected, win4, passwordOn, usePassword, passwordData, active;
+};
+
+// Every fixed item and its look.
+std::vector<std::pair<UINT, Look>> fixedLooks(const Facts& f)
+{
+    bool passwordGreyed = !f.selected || !f.win4;
+    return {
+        {IDM_SAVERMENU, {IDI_SETSAVER, "Set Screen Saver"}},
+        {IDM_LAUNCH, {IDI_LAUNCH, "Launch Screen Saver", !f.selected, true}},
+        {IDM_CONFIGURE, {IDI_CONFIGURE, f.selected ? "Configure Screen Saver..." : "Configure Screen Saver",
+                         !f.selected}},
+        {IDM_PROPERTIES, {IDI_PROPERTIES, "Screen Saver Properties..."}},
+        {IDM_PASSWORDMENU, {IDI_PASSWORD, "Password"}},
+        {IDM_PASSWORD, {IDI_PASSWORD, "Password Enabled", passwordGreyed, false,
+                        !passwordGreyed && f.passwordOn}},
+        {IDM_CHANGEPASSWORD, {IDI_SETSAVER, "Change Password",
+                              !(f.selected && f.usePassword && f.passwordData && runningAsWin9x() && f.win4)}},
+        {IDM_TIMEOUT, {IDI_TIMEOUT, "Set Timeout..."}},
+        {IDM_TOGGLE, f.active ? Look{IDI_SAVER_OFF, "Disable Screen Saver"}
+                              : Look{IDI_SAVER_ON, "Enable Screen Saver"}},
+        {IDM_LOCK, {IDI_LOCK, "Lock Computer", !runningAsWin2kOrLater()}},
+        {IDM_ABOUT, {0, "About..."}},
+        {IDM_EXIT, {0, "Exit"}},
+    };
+}
+
+void drawIcon(HDC dc, HICON icon, int x)
+{
+    DrawIconEx(dc, x, iconTop(), icon, 16, 16, 0, nullptr, DI_NORMAL);
+}
+
+UniqueIcon loadIcon(int id)
+{
+    return UniqueIcon(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                                    IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+}
+
+// The item as the documented geometry has it: icon at (6, centred), caption
+// at (34, top + 3), check at (right - 30), grey captions embossed.
+void paintReference(Canvas& canvas, const Look& look, HICON shellIcon, bool selected)
+{
+    HDC dc = canvas.dc();
+    UniqueGdiObject bold;
+    if (look.bold) {
+        TEXTMETRICA metrics;
+        GetTextMetricsA(dc, &metrics);
+        LOGFONTA font = {};
+        font.lfHeight = metrics.tmHeight;
+        font.lfWeight = FW_BOLD;
+        GetTextFaceA(dc, LF_FACESIZE, font.lfFaceName);
+        bold.reset(CreateFontIndirectA(&font));
+    }
+    SelectedObject selectedFont(dc, bold.get());
+    canvas.fill(background(selected));
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    SetBkColor(dc, background(selected));
+    drawIcon(dc, look.iconId ? loadIcon(look.iconId).get() : shellIcon, kIconX);
+    const char* caption = look.caption.c_str();
+    int length = static_cast<int>(look.caption.size());
+    if (look.greyed) {
+        SetBkMode(dc, TRANSPARENT);
+        if (!selected) {
+            SetTextColor(dc, GetSysColor(COLOR_WINDOW));
+            TextOutA(dc, kCaptionX + 1, 4, caption, length);
+        }
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    }
+    TextOutA(dc, kCaptionX, look.greyed && look.bold ? 4 : 3, caption, length);
+    if (look.check)
+        drawIcon(dc, loadIcon(IDI_CHECK).get(), kCheckX);
+}
+
+// The icon column, the caption and the check column of a rendered item.
+void expectLayout(const Canvas& canvas, const Look& look, bool hasIcon, bool selected)
+{
+    COLORREF fill = background(selected);
+    int h = canvas.height();
+    int top = iconTop();
+    EXPECT_EQ(canvas.at(0, 0), fill) << "fill colour";
+    EXPECT_EQ(canvas.at(kWidth - 1, h - 1), fill) << "fill colour";
+    EXPECT_EQ(canvas.countOther(fill, 0, 0, kIconX, h), 0) << "ink left of the icon column";
+    if (hasIcon)
+        EXPECT_GT(canvas.countOther(fill, kIconX, top, kIconX + 16, top + 16), 0) << "no icon";
+    else
+        EXPECT_EQ(canvas.countOther(fill, 0, 0, kCaptionX, h), 0) << "ink left of the caption";
+    EXPECT_EQ(canvas.countOther(fill, kIconX + 16, 0, kCaptionX, h), 0) << "ink between icon and caption";
+    int captionStart = canvas.firstColumnNot(fill, kCaptionX, kCheckX, 0, h);
+    EXPECT_GE(captionStart, kCaptionX);
+    EXPECT_LE(captionStart, kCaptionX + 2) << "the caption starts at x = 34";
+    int checkInk = canvas.countOther(fill, kCheckX, 0, kWidth, h);
+    EXPECT_EQ(checkInk, look.check ? canvas.countOther(fill, kCheckX, top, kCheckX + 16, top + 16) : 0)
+        << "check ink outside the check's square";
+    EXPECT_EQ(checkInk > 0, look.check) << "the check";
+}
+
+// Draws an item plain and highlighted, against the reference and the layout;
+// a grey caption has its light shadow only when not highlighted, a bold one
+// more ink than the same caption at normal weight.
+void expectItem(TrayWindow& tray, UINT id, ULONG_PTR data, const Look& look, HICON shellIcon, bool hasIcon)
+{
+    const int h = itemHeight();
+    for (bool selected : {false, true}) {
+        SCOPED_TRACE(look.caption + (selected ? ", highlighted" : ""));
+        Canvas actual(kWidth, h), expected(kWidth, h);
+        HGDIOBJ font = GetCurrentObject(actual.dc(), OBJ_FONT);
+        EXPECT_TRUE(drawItem(tray, actual, id, data, selected));
+        EXPECT_EQ(GetCurrentObject(actual.dc(), OBJ_FONT), font) << "the DC keeps its font";
+        paintReference(expected, look, shellIcon, selected);
+        EXPECT_TRUE(actual.sameAs(expected, 0, 0, kWidth, h)) << "the reference rendering";
+        expectLayout(actual, look, hasIcon, selected);
+        if (look.greyed) {
+            EXPECT_GT(actual.countExactly(GetSysColor(COLOR_GRAYTEXT), kCaptionX, 0, kWidth, h), 10);
+            EXPECT_EQ(actual.countExactly(GetSysColor(COLOR_WINDOW), kCaptionX, 0, kWidth, h) > 0, !selected)
+                << "the light shadow";
+        }
+        if (look.bold && !look.greyed) {
+            Canvas normal(kWidth, h);
+            paintReference(normal, {0, look.caption}, nullptr, selected);
+            COLORREF fill = background(selected);
+            int boldInk = actual.countOther(fill, kCaptionX, 0, kWidth, h);
+            int normalInk = normal.countOther(fill, kCaptionX, 0, kWidth, h);
+            EXPECT_GT(boldInk, normalInk + normalInk / 10) << "bold " << boldInk << ", normal " << normalInk;
+            EXPECT_GT(actual.lastColumnNot(fill, kCaptionX, kWidth, 0, h),
+                      normal.lastColumnNot(fill, kCaptionX, kWidth, 0, h)) << "the bold caption is wider";
         }
     }
-    EXPECT_EQ(actual, nullptr) << "entries beyond the fresh list";
-    EXPECT_EQ(expected, nullptr) << "entries missing";
 }
 
-void touch(const std::string& path)
+// A stored password value; -1: not stored.
+void setPasswordValue(const char* name, long value, bool asBinary)
 {
-    UniqueFile file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(file) << path;
-    SYSTEMTIME time;
-    GetSystemTime(&time);
-    FILETIME now;
-    SystemTimeToFileTime(&time, &now);
-    EXPECT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &now));
+    DWORD number = static_cast<DWORD>(value);
+    if (value == -1)
+        deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name);
+    else if (asBinary)  // the stored password is binary; one byte is enough for a zero
+        setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name, REG_BINARY, &number, number ? 4 : 1);
+    else
+        setRegDword(HKEY_CURRENT_USER, DESKTOP_KEY, name, number);
 }
 
-std::vector<ULONG_PTR> itemData(TrayWindow& tray)
+// Password values under which every password item can be enabled.
+void passwordOn()
 {
-    std::vector<ULONG_PTR> data;
-    for (const MenuItemView& item : menuItems(saverSubmenu(tray)))
-        data.push_back(item.data);
-    return data;
+    setPasswordValue("ScreenSaveUsePassword", 1, false);
+    setPasswordValue("ScreenSave_Data", 0x31323334, true);
+    setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1");
 }
+
+// The classic menu colour; two files installed, one failing the header test.
+class Drawing : public Catalogue {
+protected:
+    void SetUp() override
+    {
+        Catalogue::SetUp();
+        savedMenuColour_ = GetSysColor(COLOR_MENU);
+        SetSysColors(1, &kMenuElement, &kClassicMenu);
+        savers_.install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr");
+        savers_.install("badheader.scr", WINDOWS_DIRECTORY, "badheader.scr");
+    }
+    void TearDown() override
+    {
+        Catalogue::TearDown();
+        SetSysColors(1, &kMenuElement, &savedMenuColour_);
+    }
+
+    // Started after the colour change: Wine replaces a colour's brush with it.
+    TrayWindow& start(const char* configured)
+    {
+        if (configured)
+            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, configured));
+        else
+            clearConfiguredSaver();
+        return Catalogue::start();
+    }
+    TrayWindow& tray() { return *app_->trayWindow; }
+
+    COLORREF savedMenuColour_ = 0;
+};
+
+class FamilyDrawing : public Drawing {};
+
+// A catalogue entry configured, its first bytes passing the header test, and
+// the 95 family's password values (-1: not stored).
+struct Situation {
+    bool selected, headerPasses;
+    long usePassword, passwordData;
+};
+
+class FamilyRefresh : public Drawing {
+protected:
+    void SetUp() override
+    {
+        Drawing::SetUp();
+        start(nullptr);
+    }
+
+    // The situation, followed as the program would: a settings change, then the popup opening.
+    void enter(const Situation& s)
+    {
+        if (s.selected)
+            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY,
+                                               s.headerPasses ? "starfield.scr" : "badheader.scr"));
+        else
+            clearConfiguredSaver();
+        setPasswordValue("ScreenSaveUsePassword", s.usePassword, false);
+        setPasswordValue("ScreenSave_Data", s.passwordData, true);
+        SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        EXPECT_EQ(!(tray().noneEntry->flags & SAVER_CHECKED), s.selected)
+            << "the catalogue did not take up the configuration";
+        openPopup(tray());
+    }
+
+    // Which item is greyed in a situation, written out from the menu's rules.
+    void expectMenu(const Situation& s)
+    {
+        SCOPED_TRACE(std::string(s.selected ? "selected" : "nothing selected")
+                     + (s.headerPasses ? "" : ", header fails") + ", password values "
+                     + std::to_string(s.usePassword) + " " + std::to_string(s.passwordData));
+        // A missing password value counts as set; Launch stays choosable
+        // though its caption is grey.
+        Facts facts = {s.selected, !runningAsWin9x() || s.headerPasses, false, s.usePassword != 0,
+                       s.passwordData != 0, false};
+        // 230 / 11 pixels per point, cut to whole pixels.
+        UINT width = static_cast<UINT>(menuFontPointsHere(tray().window) * 20.909090909090907);
+        for (const auto& row : fixedLooks(facts)) {
+            SCOPED_TRACE(row.second.caption);
+            // The two submenus' items are found by position.
+            MenuItemView item = row.first == IDM_SAVERMENU ? menuItemAt(tray().popupMenu, 0, true)
+                : row.first == IDM_PASSWORDMENU ? menuItemAt(tray().popupMenu, 6, true)
+                : menuItemAt(tray().popupMenu, row.first, false);
+            EXPECT_EQ(item.id, row.first);
+            bool greyed = row.second.greyed && row.first != IDM_LAUNCH;
+            EXPECT_EQ(item.state, greyed ? static_cast<UINT>(MFS_GRAYED) : 0u);
+            EXPECT_TRUE(item.type & MFT_OWNERDRAW);
+            EXPECT_EQ(item.data, width);
+        }
+    }
+};
 
 } // namespace
 
+TEST_F(Catalogue, NoScreenSaverFilesLeaveOnlyTheMarkedNoneEntry)
+{
+    TrayWindow& tray = start();
+    expectCatalogue(tray, {}, -1);
+    // A configured file that is not installed changes nothing.
+    configureSaver(shortSaverDirectory(WINDOWS_DIRECTORY) + "\\first.scr");
+    openSaverSubmenu(tray);
+    expectCatalogue(tray, {}, -1);
+}
+
+// No string 1, an empty one and a damaged string table give the file name, a
+// long one is cut to 259 characters; a text file and a cut-off executable are
+// left out, and the ids of the entries after them have no gaps. No rebuild
+// runs a file's code.
+TEST_F(Catalogue, DescriptionsFallBackUnloadableFilesAreLeftOutNoCodeRuns)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string marker = std::string(temp) + "dormity-scr-code-ran.txt";
+    DeleteFileA(marker.c_str());
+    install("nostring.scr", WINDOWS_DIRECTORY, "x.scr", "x");
+    install("emptystr.scr", WINDOWS_DIRECTORY, "emptystr.scr", "emptystr");
+    install("notes.scr", WINDOWS_DIRECTORY, "notes.scr", "");
+    install("long300.scr", WINDOWS_DIRECTORY, "long300.scr", long259());
+    install("truncated.scr", WINDOWS_DIRECTORY, "cut.scr", "");
+    install("badstrings.scr", WINDOWS_DIRECTORY, "badstr.scr", "badstr");
+    install("marker.scr", WINDOWS_DIRECTORY, "marker.scr", "Marker Fixture");
+    install("marker.scr", SYSTEM_DIRECTORY, "marker.scr", "Marker Fixture");
+    install("tenchars.scr", SYSTEM_DIRECTORY, "tenchars.scr", "TenChars10");
+    TrayWindow& tray = start();
+    std::vector<ExpectedEntry> expected = expectedEntries();
+    ASSERT_EQ(expected.size(), 7u);
+    expectCatalogue(tray, expected, -1);
+    openSaverSubmenu(tray);
+    SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
+    SendMessageA(tray.window, WM_REINSTALL, 0, 0);
+    expectCatalogue(tray, expected, -1);
+    EXPECT_FALSE(fileExists(marker)) << "a rebuild ran code of a screen saver file";
+    // The probe works: loading it as a module that runs code leaves the marker.
+    std::string copy = freshTempDirectory("marker-probe") + "\\probe.scr";
+    ASSERT_TRUE(CopyFileA(fixturePath("marker.scr").c_str(), copy.c_str(), FALSE));
+    EXPECT_TRUE(UniqueModule(LoadLibraryA(copy.c_str())));
+    EXPECT_TRUE(fileExists(marker)) << "the fixture's code did not run when loaded normally";
+    DeleteFileA(marker.c_str());
+    DeleteFileA(copy.c_str());
+}
+
+// The same file name in both directories gives two entries, and only the
+// configured one is marked; rebuilds give the same items and free the list
+// they replace.
+TEST_F(Catalogue, BothDirectoriesCopiesStayApartAndRebuildsFreeTheOldList)
+{
+    install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr", "Starfield Fixture");
+    install("nostring.scr", WINDOWS_DIRECTORY, "x.scr", "x");
+    install("starfield.scr", SYSTEM_DIRECTORY, "starfield.scr", "Starfield Fixture");
+    std::vector<ExpectedEntry> expected = expectedEntries();
+    ASSERT_EQ(expected.size(), 3u);
+    configureSaver(expected[2].fileName);
+    TrayWindow& tray = start();
+    expectCatalogue(tray, expected, 2);
+    std::vector<std::string> first = listed(tray.saverList);
+    openSaverSubmenu(tray);
+    EXPECT_EQ(listed(tray.saverList), first);
+    // Many rebuilds leave the heap holding as many entries as one.
+    int before = usedEntryBlocks();
+    ASSERT_GE(before, static_cast<int>(expected.size() + 1)) << "the live list is not counted";
+    for (int i = 0; i < 100; ++i)
+        openSaverSubmenu(tray);
+    EXPECT_EQ(usedEntryBlocks(), before) << "blocks left behind by 100 rebuilds";
+    expectCatalogue(tray, expected, 2);
+}
+
+TEST_F(FamilyCatalogue, OnlyTheShortPathFormMarksTheConfiguredFile)
+{
+    install("tenchars.scr", SYSTEM_DIRECTORY, "Long Name Saver.scr", "TenChars10");
+    install("starfield.scr", WINDOWS_DIRECTORY, "first.scr", "Starfield Fixture");
+    std::vector<ExpectedEntry> expected = expectedEntries();
+    ASSERT_EQ(expected.size(), 2u);
+    const std::string longPath = saverDirectory(SYSTEM_DIRECTORY) + "\\Long Name Saver.scr";
+    const std::string shortForm = expected[1].fileName;
+    ASSERT_NE(shortForm, longPath) << "the long name needs a short form of its own";
+    EXPECT_TRUE(fileExists(shortForm));
+    std::string lower = shortForm;
+    CharLowerA(&lower[0]);
+    // The long path names the file but is not the catalogue's form; letter
+    // case does not count; a name whose long and short forms agree marks by either.
+    const std::pair<std::string, int> steps[] = {{longPath, -1}, {shortForm, 1}, {lower, 1},
+        {saverDirectory(WINDOWS_DIRECTORY) + "\\first.scr", 0}, {"", -1}};
+    configureSaver(longPath);
+    TrayWindow& tray = start();
+    for (size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE("configured \"" + steps[i].first + "\"");
+        if (steps[i].first.empty())
+            clearConfiguredSaver();
+        else
+            configureSaver(steps[i].first);
+        if (i % 2)
+            SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
+        else
+            openSaverSubmenu(tray);
+        expectCatalogue(tray, expected, steps[i].second);
+    }
+}
+
+// The widths follow the family's rule for the menu font, but an entry is
+// never too narrow for its caption and its check, judged also by the pixels
+// of the entry drawn at its own width.
+TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamilyAndFitCaptionAndCheck)
+{
+    install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
+    install("long300.scr", WINDOWS_DIRECTORY, "long300.scr", long259());
+    install("starfield.scr", SYSTEM_DIRECTORY, "starfield.scr", "Starfield Fixture");
+    TrayWindow& tray = start();
+    NONCLIENTMETRICSA original = {};
+    original.cbSize = 340;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &original, 0);
+    for (LONG fontHeight : {original.lfMenuFont.lfHeight, -16L}) {
+        SCOPED_TRACE("menu font height " + std::to_string(fontHeight));
+        NONCLIENTMETRICSA changed = original;
+        changed.lfMenuFont.lfHeight = fontHeight;
+        SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, 0, &changed, 0);
+        openSaverSubmenu(tray);
+        int points = menuFontPointsHere(tray.window);
+        EXPECT_GT(points, 0);
+        const int height = GetSystemMetrics(SM_CYMENUSIZE) + 2;
+        const int iconTop = (height - 16) / 2;
+        LOGFONTA logFont = menuLogFont();
+        WindowDC dc(nullptr);
+        UniqueGdiObject font(CreateFontIndirectA(&logFont));
+        SelectedObject selected(dc.get(), font.get());
+        for (const MenuItemView& item : menuItems(saverSubmenu(tray))) {
+            SaverEntry* entry = reinterpret_cast<SaverEntry*>(item.data);
+            SCOPED_TRACE(entry->description);
+            UINT rule = item.id == IDM_NONE ? static_cast<UINT>(6 * points)
+                : static_cast<UINT>(strlen(entry->description) * (points + runningAsWin9x())) & 0xFFFF;
+            // Never narrower than the icon column, the caption and the check
+            // mark with its gap need.
+            SIZE caption = {0, 0};
+            GetTextExtentPoint32A(dc.get(), entry->description, lstrlenA(entry->description), &caption);
+            UINT expected = std::max(rule, static_cast<UINT>(34 + caption.cx + 4 + 30));
+            EXPECT_EQ(entry->itemWidth, expected);
+            MEASUREITEMSTRUCT measure = {ODT_MENU, 0, item.id, 0, 0, item.data};
+            EXPECT_EQ(SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)),
+                      TRUE);
+            EXPECT_EQ(measure.itemWidth, expected);
+            EXPECT_EQ(measure.itemHeight, static_cast<UINT>(height));
+            if (entry->itemWidth > 600)
+                continue;
+            // The caption alone, on an item wider than anything needs; then
+            // at the entry's own width with its check: the caption whole.
+            const BYTE flags = entry->flags;
+            const int checkX = entry->itemWidth - 30;
+            entry->flags = 0;
+            Canvas alone(600, height);
+            drawItem(tray, alone, item.id, item.data, false);
+            entry->flags = SAVER_CHECKED;
+            Canvas fitted(entry->itemWidth, height);
+            drawItem(tray, fitted, item.id, item.data, false);
+            entry->flags = flags;
+            COLORREF background = alone.at(alone.width() - 1, 0);
+            int captionEnd = alone.lastColumnNot(background, 34, alone.width(), 0, height);
+            EXPECT_GT(captionEnd, 34) << "the caption was drawn";
+            EXPECT_LT(captionEnd, checkX - 1) << "check at " << checkX << " of " << entry->itemWidth;
+            EXPECT_TRUE(fitted.sameAs(alone, 0, 0, checkX, height)) << "the caption is intact";
+            EXPECT_GT(fitted.countOther(background, checkX, iconTop, checkX + 16, iconTop + 16), 0)
+                << "the check is drawn";
+        }
+    }
+    SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, 0, &original, 0);
+}
+
 // A catalogue that reuses what it read before lists, after every kind of
-// change to the directories and the settings, exactly what a new one lists;
-// and the program's submenu keeps its items (and the entries they point at)
-// only while nothing it shows has changed.
+// change, exactly what a new one lists; the program's submenu keeps its items
+// (and the entries they point at) only while nothing it shows has changed.
 TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
 {
     std::string first = savers_.install("starfield.scr", WINDOWS_DIRECTORY, "first.scr");
@@ -656,7 +630,13 @@ TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
     TrayWindow& tray = start();
     SaverCatalogue kept;
     rebuild(kept);
-
+    auto touch = [](const std::string& path) {
+        UniqueFile file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        EXPECT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &now)) << path;
+    };
     const struct {
         const char* change;
         bool itemsStay;  // the submenu shows the same items as before
@@ -672,34 +652,104 @@ TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
          [&] { configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, "first.scr")); }},
         {"the configured file removed", false, [&] { DeleteFileA(first.c_str()); }},
         {"a refused file made whole", false,
-         [&] { savers_.replaceContent(saverDirectory(SYSTEM_DIRECTORY) + "\\truncated.scr", "starfield.scr"); }},
+         [&] { savers_.replaceContent(saverDirectory(SYSTEM_DIRECTORY) + "\\truncated.scr",
+                                      "starfield.scr"); }},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.change);
-        std::vector<ULONG_PTR> before = itemData(tray);
+        std::vector<const SaverEntry*> before = entriesNewestFirst(tray);
         step.apply();
         rebuild(kept);
         SaverCatalogue fresh;
         rebuild(fresh);
-        expectSameList(kept.newest, fresh.newest, true);
+        EXPECT_EQ(listed(kept.newest), listed(fresh.newest));
         EXPECT_STREQ(kept.currentDescription, fresh.currentDescription);
-
         openSaverSubmenu(tray);
-        expectSameList(tray.saverList, fresh.newest, false);
+        EXPECT_EQ(listed(tray.saverList, false), listed(fresh.newest, false));
         EXPECT_STREQ(tray.currentDescription, fresh.currentDescription);
-        EXPECT_EQ(itemData(tray) == before, step.itemsStay);
-        std::vector<ULONG_PTR> after = itemData(tray);
-        ASSERT_EQ(after.size(), static_cast<size_t>(tray.saverCount + 1));
-        for (const SaverEntry* entry = tray.saverList; entry; entry = entry->next) {
-            EXPECT_EQ(after[entry->menuId - IDM_NONE], reinterpret_cast<ULONG_PTR>(entry))
+        EXPECT_EQ(entriesNewestFirst(tray) == before, step.itemsStay);
+        std::vector<MenuItemView> items = menuItems(saverSubmenu(tray));
+        ASSERT_EQ(items.size(), static_cast<size_t>(tray.saverCount + 1));
+        for (const SaverEntry* entry = tray.saverList; entry; entry = entry->next)
+            EXPECT_EQ(items[entry->menuId - IDM_NONE].data, reinterpret_cast<ULONG_PTR>(entry))
                 << "every item points at the live entry of its id";
-        }
     }
 }
 
-// Screen savers whose string table exists in two languages: the description
-// is the string the system's own loader picks, whatever the thread's
-// language asks for.
+TEST(CompleteImage, OnlyAWholeX86X64OrArm64PortableExecutableFits)
+{
+    const std::string whole = readFileBytes(fixturePath("starfield.scr"));
+    ASSERT_GT(whole.size(), 4096u);
+    DWORD nt = 0;
+    memcpy(&nt, whole.data() + 0x3C, 4);
+    auto changed = [&](size_t at, const std::string& bytes) {
+        return whole.substr(0, at) + bytes + whole.substr(at + bytes.size());
+    };
+    const bool wide = whole.substr(nt + 24, 2) == "\x0B\x02";  // 0x10B, 0x20B: 32-, 64-bit
+    EXPECT_TRUE(fits(whole, whole.size(), whole.size()));
+    EXPECT_FALSE(fits(whole, 4096, whole.size() - 1)) << "the file ends before its last section";
+    EXPECT_FALSE(fits(whole, 4096, whole.size() / 2));
+    // The first 4096 bytes read, or the whole file when it is shorter.
+    const struct { const char* what; std::string bytes; bool fits; } cases[] = {
+        {"a whole image", whole, true},
+        {"text", readFileBytes(fixturePath("notes.scr")), false},
+        {"no MZ", changed(0, "X"), false},
+        {"a 16-bit NE program", changed(nt, "N"), false},
+        {"a machine against the header's kind", changed(nt + 4, wide ? "\x4C\x01" : "\x64\x86"), false},
+        {"a header against the machine", changed(nt + 24, wide ? "\x0B\x01" : "\x0B\x02"), false},
+        {"Itanium", changed(nt + 4, std::string("\0\2", 2)), false},
+        {"headers far outside", changed(0x3C, "\xF0\xF0\xF0\xF0"), false},
+        {"too many sections", changed(nt + 6, "\xFF"), false},
+        {"DOS page counts, which the loader ignores", readFileBytes(fixturePath("badheader.scr")), true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fits(c.bytes, std::min<size_t>(4096, c.bytes.size()), c.bytes.size()), c.fits) << c.what;
+    // Fewer bytes than the headers and the section table need.
+    for (size_t cut : {0u, 2u, 63u, 64u, 200u, 400u})
+        EXPECT_FALSE(fits(whole, cut, cut)) << cut << " bytes";
+}
+
+TEST(CompleteImage, TheFileCheckReadsTheFileItself)
+{
+    std::string empty = freshTempDirectory("empty-image") + "\\empty.scr";
+    writeFileBytes(empty, "", 0);
+    for (const char* sound : {"starfield.scr", "marker.scr", "nostring.scr", "long300.scr"})
+        EXPECT_EQ(checkSaverFile(fixturePath(sound).c_str()), SAVER_FILE_SOUND) << sound;
+    EXPECT_EQ(checkSaverFile(fixturePath("badstrings.scr").c_str()), SAVER_FILE_UNREADABLE);
+    for (const std::string& refused : {fixturePath("truncated.scr"), fixturePath("notes.scr"),
+                                       fixturePath("missing.scr"), empty})
+        EXPECT_EQ(checkSaverFile(refused.c_str()), SAVER_FILE_REFUSED) << refused;
+    DeleteFileA(empty.c_str());
+}
+
+TEST(CompleteImage, AStringTableIsReadOnlyWhenStringOneLiesInTheFile)
+{
+    std::string sound = readFileBytes(fixturePath("starfield.scr"));
+    std::string damaged = readFileBytes(fixturePath("badstrings.scr"));
+    ASSERT_EQ(sound.size(), damaged.size());
+    EXPECT_TRUE(stringOneFits(sound));
+    EXPECT_FALSE(stringOneFits(damaged));
+    // The files differ in the length word of string 0, which string 1
+    // follows. Of ever larger lengths of string 1, those that keep it in its
+    // block pass, and the first one past the block's end fails.
+    size_t lengthOfZero = std::mismatch(sound.begin(), sound.end(), damaged.begin()).first - sound.begin();
+    ASSERT_LT(lengthOfZero + 3, sound.size());
+    ASSERT_EQ(sound[lengthOfZero + 2], 17) << "string 1 is \"Starfield Fixture\"";
+    int largestThatFits = -1;
+    for (int length = 0; length < 200; ++length) {
+        sound[lengthOfZero + 2] = static_cast<char>(length);
+        if (stringOneFits(sound)) {
+            EXPECT_EQ(largestThatFits, length - 1) << "lengths that fit have no gap";
+            largestThatFits = length;
+        }
+    }
+    // The block holds the 17 characters and the 14 empty strings after them.
+    EXPECT_GE(largestThatFits, 17 + 14);
+    EXPECT_LT(largestThatFits, 17 + 14 + 4);
+}
+
+// With string tables in two languages, the description is the string the
+// system's own loader picks, whatever the thread's language asks for.
 TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
 {
     const LCID original = GetThreadLocale();
@@ -710,11 +760,9 @@ TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
             SetThreadLocale(locale);
             std::string path = fixturePath(fixture);
             char loaded[260] = "";
-            {
-                UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-                ASSERT_TRUE(module);
-                LoadStringA(module.get(), 1, loaded, sizeof loaded);
-            }
+            UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+            ASSERT_TRUE(module);
+            LoadStringA(module.get(), 1, loaded, sizeof loaded);
             char description[260];
             EXPECT_EQ(readSaverFile(path.c_str(), description, sizeof description), SAVER_FILE_SOUND);
             EXPECT_STRNE(loaded, "");
@@ -730,58 +778,183 @@ TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
 TEST(SaverFile, TheLanguageOrderIsNeutralThreadUserSystemThenEnglish)
 {
     LANGID order[12];
-    size_t count = resourceLanguageOrder(0x0407, 0x040C, 0x0411, order, 12);
-    const LANGID expected[] = {0x0000, 0x0407, 0x0007, 0x040C, 0x000C, 0x0411, 0x0011, 0x0409};
-    ASSERT_EQ(count, sizeof expected / sizeof expected[0]);
-    for (size_t i = 0; i < count; ++i)
-        EXPECT_EQ(order[i], expected[i]) << "position " << i;
+    ASSERT_EQ(resourceLanguageOrder(0x0407, 0x040C, 0x0411, order, 12), 8u);
+    EXPECT_EQ(std::vector<LANGID>(order, order + 8),
+              (std::vector<LANGID>{0x0000, 0x0407, 0x0007, 0x040C, 0x000C, 0x0411, 0x0011, 0x0409}));
     // The same language twice is tried once; the list never overruns.
     EXPECT_EQ(resourceLanguageOrder(0x0409, 0x0409, 0x0409, order, 12), 3u);
     EXPECT_EQ(resourceLanguageOrder(0x0407, 0x040C, 0x0411, order, 4), 4u);
 }
 
-// An entry drawn at the width it asks for shows its whole caption clear of
-// the check mark, judged by its pixels: "[none]" when no screen saver is
-// installed at all, and a short description.
-TEST_F(FamilyCatalogue, EveryEntryIsWideEnoughForItsCaptionAndItsCheck)
+TEST_F(FamilyDrawing, EveryFixedItemWithEachSelection)
 {
-    const int height = GetSystemMetrics(SM_CYMENUSIZE) + 2;
-    const int iconTop = (height - 16) / 2;
-    for (bool installed : {false, true}) {
-        SCOPED_TRACE(installed ? "a short description" : "only [none]");
-        if (installed) {
-            install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
-            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, "tenchars.scr"));
-        }
-        TrayWindow& tray = start();
-        SaverEntry* entry = installed ? tray.saverList : tray.noneEntry;
-        ASSERT_NE(entry, nullptr);
-        ASSERT_TRUE(entry->flags & SAVER_CHECKED);
-        const int width = entry->itemWidth;
-        const int checkX = width - 30;
-
-        // The caption alone, on an item wider than anything needs.
-        entry->flags = 0;
-        Canvas alone(600, height);
-        EXPECT_EQ(drawItem(tray, alone, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false),
-                  TRUE);
-        entry->flags = SAVER_CHECKED;
-        COLORREF background = alone.at(alone.width() - 1, 0);
-        int captionEnd = alone.lastColumnNot(background, 34, alone.width(), 0, height);
-        ASSERT_GT(captionEnd, 34) << "the caption was drawn";
-        EXPECT_LT(captionEnd, checkX - 1) << "caption ends at " << captionEnd << ", check starts at "
-                                          << checkX << " of " << width;
-
-        // At its own width, with its check: the caption whole, the check
-        // beside it.
-        Canvas fitted(width, height);
-        EXPECT_EQ(drawItem(tray, fitted, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false),
-                  TRUE);
-        EXPECT_TRUE(fitted.sameAs(alone, 0, 0, checkX, height)) << "the caption is intact";
-        EXPECT_GT(fitted.countOther(background, checkX, iconTop, checkX + 16, iconTop + 16), 0)
-            << "the check is drawn";
-        app_.reset();
-        savers_.removeAll();
-        clearConfiguredSaver();
+    passwordOn();
+    // Only the 95 family looks at the file's first bytes.
+    const char* const files[] = {"starfield.scr", nullptr, "badheader.scr"};
+    for (const char* configured : files) {
+        SCOPED_TRACE(configured ? configured : "nothing selected");
+        start(configured);
+        // The program's own record of the active flag decides, not the system's.
+        app_->flags ^= APP_SAVER_ACTIVE;
+        Facts facts = {configured != nullptr, !runningAsWin9x() || configured == files[0],
+                       true, true, true, (app_->flags & APP_SAVER_ACTIVE) != 0};
+        for (const auto& row : fixedLooks(facts))
+            expectItem(tray(), row.first, 167, row.second, nullptr, row.second.iconId != 0);
     }
+}
+
+TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
+{
+    start("starfield.scr");
+    // The NT family's flag (null: missing) and the 95 family's values (-1: missing).
+    const struct { const char* isSecure; long use, data; } cases[] = {
+        {"1", 1, 5}, {"0", 0, 5}, {nullptr, -1, 5}, {" 7", 2, 5}, {"abc", 1, 0}, {"-1", 1, 0x100}};
+    for (const auto& c : cases) {
+        if (c.isSecure)
+            setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", c.isSecure);
+        else
+            deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure");
+        setPasswordValue("ScreenSaveUsePassword", c.use, false);
+        setPasswordValue("ScreenSave_Data", c.data, true);
+        // A missing use flag counts as 1; exactly 1, so 2 shows no check.
+        bool on = runningAsWin9x() ? (c.use == -1 || c.use == 1) && c.data != 0
+                                   : c.isSecure && atoi(c.isSecure) != 0;
+        SCOPED_TRACE(std::string(c.isSecure ? c.isSecure : "missing") + ", " + std::to_string(c.use));
+        for (const auto& row : fixedLooks({true, true, on, true, c.data != 0, false})) {
+            if (row.first == IDM_PASSWORD)
+                expectItem(tray(), IDM_PASSWORD, 167, row.second, nullptr, true);
+        }
+    }
+}
+
+TEST_F(FamilyDrawing, SaverEntriesShowTheShellIconTheDescriptionAndTheCheck)
+{
+    for (bool selected : {true, false}) {
+        SCOPED_TRACE(selected ? "starfield selected" : "nothing selected");
+        TrayWindow& window = start(selected ? "starfield.scr" : nullptr);
+        std::string configured = selected ? catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr") : "[none]";
+        for (const MenuItemView& item : menuItems(saverSubmenu(window))) {
+            const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
+            if (strcmp(entry->description, "[none]") != 0
+                && strcmp(entry->description, "Starfield Fixture") != 0)
+                continue;
+            // The shell's icon for the file name; "[none]" names no file, and
+            // Wine's shell hands out an icon for it that leaves no pixel.
+            SHFILEINFOA info = {};
+            SHGetFileInfoA(entry->fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+            UniqueIcon icon(info.hIcon);
+            const bool none = item.id == IDM_NONE;
+            EXPECT_TRUE(none || icon) << "the shell's icon for the file";
+            Look look = {0, entry->description, false, false, configured == entry->fileName};
+            expectItem(window, item.id, item.data, look, icon.get(), !none);
+        }
+    }
+}
+
+TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
+{
+    passwordOn();
+    TrayWindow& window = start("starfield.scr");
+    std::vector<MenuItemView> entries = menuItems(saverSubmenu(window));
+    ASSERT_GE(entries.size(), 3u);
+    Canvas canvas(kWidth, itemHeight());
+    HGDIOBJ font = GetCurrentObject(canvas.dc(), OBJ_FONT);
+    auto round = [&](int i) {
+        for (const auto& row : fixedLooks({}))
+            drawItem(window, canvas, row.first, 167, i & 1);
+        for (const MenuItemView& entry : entries)
+            drawItem(window, canvas, entry.id, entry.data, i & 1);
+    };
+    // Two rounds first, so that what the system keeps for good (the shell's
+    // icon cache) is in place; the count is exact, so a few hundred rounds
+    // show any per-draw leak, and the long run belongs to the soak test.
+    round(0);
+    round(1);
+    int before = liveGdiObjects();
+    for (int i = 0; i < 300; ++i)
+        round(i);
+    EXPECT_EQ(liveGdiObjects(), before) << "GDI objects left behind by 300 rounds";
+    EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_FONT), font);
+    EXPECT_TRUE(resourcesStillAvailable());
+}
+
+TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparatorsStay)
+{
+    EXPECT_EQ((app_->flags & APP_WIN9X) != 0, runningAsWin9x());
+    EXPECT_EQ((app_->flags & APP_WIN2K) != 0, runningAsWin2kOrLater());
+    std::string version = requestedVersion();
+    EXPECT_TRUE(version != "win98" || runningAsWin9x());
+    EXPECT_TRUE(version != "nt40" || !(runningAsWin9x() || runningAsWin2kOrLater()));
+    EXPECT_TRUE(version != "win2k" || runningAsWin2kOrLater());
+    HMENU savers = saverSubmenu(tray());
+    openPopup(tray());
+    std::vector<MenuItemView> items = menuItems(tray().popupMenu);
+    ASSERT_EQ(items.size(), 15u);
+    EXPECT_EQ(items[0].submenu, savers);
+    ASSERT_NE(items[6].submenu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(items[6].submenu), 2);
+    EXPECT_EQ(menuItemAt(items[6].submenu, 0, true).id, static_cast<UINT>(IDM_PASSWORD));
+    EXPECT_EQ(menuItemAt(items[6].submenu, 1, true).id, static_cast<UINT>(IDM_CHANGEPASSWORD));
+    // 0: a separator.
+    const UINT commandsInOrder[] = {IDM_SAVERMENU, 0, IDM_LAUNCH, IDM_CONFIGURE, IDM_PROPERTIES, 0,
+                                    IDM_PASSWORDMENU, IDM_TIMEOUT, IDM_TOGGLE, 0, IDM_LOCK, 0,
+                                    IDM_ABOUT, 0, IDM_EXIT};
+    for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE("position " + std::to_string(i));
+        bool separator = commandsInOrder[i] == 0;
+        EXPECT_EQ((items[i].type & MFT_SEPARATOR) != 0, separator);
+        EXPECT_EQ((items[i].type & MFT_OWNERDRAW) != 0, !separator);
+        EXPECT_EQ(items[i].id, commandsInOrder[i]);
+    }
+}
+
+// Every opening recomputes from the system: nothing of an earlier refresh is
+// kept, whatever the password values and the header test say.
+TEST_F(FamilyRefresh, GreyingFollowsTheSelectionThePasswordValuesAndTheHeader)
+{
+    std::vector<Situation> situations = {{false, true, -1, -1}, {false, false, -1, -1}, {true, true, 1, 1},
+                                         {false, false, 0, 0}, {true, true, 1, 1}};
+    for (bool headerPasses : {true, false}) {
+        for (long use : {-1L, 0L, 1L, 2L}) {
+            for (long data : {-1L, 0L, 0x31323334L})
+                situations.push_back({true, headerPasses, use, data});
+        }
+    }
+    for (const Situation& s : situations) {
+        enter(s);
+        expectMenu(s);
+    }
+}
+
+TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
+{
+    // The file passes the header test but lies outside the Windows and System
+    // directories: "[none]" stays marked, the items that need a selection grey.
+    std::string elsewhere = freshTempDirectory("outside-catalogue") + "\\starfield.scr";
+    ASSERT_TRUE(CopyFileA(fixturePath("starfield.scr").c_str(), elsewhere.c_str(), FALSE));
+    configureSaver(shortPath(elsewhere));
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    openPopup(tray());
+    expectMenu({false, true, -1, -1});
+    DeleteFileA(elsewhere.c_str());
+}
+
+TEST(MenuMetrics, PointsEntryWidthsAndCommonWidth)
+{
+    EXPECT_EQ(pointsFromFontHeight(-11, 96), 8);
+    EXPECT_EQ(pointsFromFontHeight(-16, 96), 12);
+    EXPECT_EQ(pointsFromFontHeight(-13, 96), 10);  // 9.75 rounds to 10
+    EXPECT_EQ(pointsFromFontHeight(-15, 120), 9);
+    // The 95 family adds a pixel per character, but not to "[none]"; only
+    // the low sixteen bits of a width are kept.
+    EXPECT_EQ(saverItemWidth(10, 8, FAMILY_NT), 80);
+    EXPECT_EQ(saverItemWidth(10, 8, FAMILY_95), 90);
+    EXPECT_EQ(noneItemWidth(8), 48);
+    EXPECT_EQ(saverItemWidth(0, 8, FAMILY_95), 0);
+    EXPECT_EQ(saverItemWidth(259, 8, FAMILY_95), 259 * 9);
+    EXPECT_EQ(saverItemWidth(259, 300, FAMILY_NT), (259 * 300) & 0xFFFF);
+    EXPECT_EQ(saverItemWidth(259, 300, FAMILY_95), (259 * 301) & 0xFFFF);
+    const UINT widths[] = {125, 146, 167, 188, 209, 229, 250, 271, 292};
+    for (int points = 6; points <= 14; ++points)
+        EXPECT_EQ(commonItemWidth(points), widths[points - 6]) << points << " points";
 }
