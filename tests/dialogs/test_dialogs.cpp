@@ -1,0 +1,488 @@
+// The Timeout and About dialogs run modally from a real Application and driven through
+// their own controls: the system's real idle timeout and flag, the stored blink
+// preference, the blink timer and the tray icon.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <limits.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/handles.h"
+#include "app/tray_window.h"
+#include "commands/blink_preference.h"
+#include "commands/dialogs.h"
+#include "res/resource.h"
+#include "support/wine_env.h"
+#include "dialog_driver.h"
+
+namespace {
+
+UINT systemTimeout()
+{
+    UINT seconds = 0;
+    SystemParametersInfoA(SPI_GETSCREENSAVETIMEOUT, 0, &seconds, 0);
+    return seconds;
+}
+
+void setSystemTimeout(UINT seconds, UINT flags = SPIF_UPDATEINIFILE)
+{
+    SystemParametersInfoA(SPI_SETSCREENSAVETIMEOUT, seconds, nullptr, flags);
+}
+
+// Counts the settings changes announced to this thread's windows while it lives.
+struct AnnouncementCounter {
+    static int count;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, heard, nullptr, GetCurrentThreadId());
+    ~AnnouncementCounter() { UnhookWindowsHookEx(hook); }
+    static LRESULT CALLBACK heard(int code, WPARAM wParam, LPARAM lParam)
+    {
+        count += code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_SETTINGCHANGE;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+};
+int AnnouncementCounter::count = 0;
+
+// The stored preference as a 4-byte REG_DWORD, or ~0 when it is anything else.
+DWORD storedBlinkDword()
+{
+    std::string bytes;
+    DWORD type = 0, value = ~0u;
+    if (readRegValue(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, &bytes, &type) && type == REG_DWORD
+        && bytes.size() == sizeof value)
+        memcpy(&value, bytes.data(), sizeof value);
+    return value;
+}
+
+bool boxTicked(HWND dialog) { return IsDlgButtonChecked(dialog, IDC_BLINK) == BST_CHECKED; }
+
+struct Tick {
+    DWORD at;
+    bool showsOn;
+};
+
+// Handles this thread's messages for a while, noting each blink tick and the image it left.
+std::vector<Tick> watchBlinkTicks(TrayWindow& tray, DWORD forMs)
+{
+    std::vector<Tick> ticks;
+    for (DWORD begin = GetTickCount(); GetTickCount() - begin < forMs;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                continue;
+            DispatchMessageA(&message);
+            if (message.message == WM_TIMER && message.hwnd == tray.window && message.wParam == IDT_BLINK)
+                ticks.push_back({GetTickCount(), iconShows(tray.trayIcon.hIcon, IDI_SAVER_ON)});
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    return ticks;
+}
+
+// The font face, the clipped texts and the statics' colours of the open dialog.
+struct Looks {
+    std::string face;
+    std::vector<std::string> clipped;
+    void take(HWND dialog)
+    {
+        face = dialogFontFace(dialog);
+        clipped = clippedTexts(dialog);
+    }
+    void expectFit() const
+    {
+        ASSERT_EQ(face, "MS Sans Serif") << "laid out in a substitute face";
+        for (const std::string& text : clipped)
+            ADD_FAILURE() << text;
+    }
+};
+
+// One Application at a time; the timeout, the flag, the preference and the
+// System Information key are put back afterwards.
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        timeout_ = systemTimeout();
+        wasActive_ = isSaverActive();
+        hadMsInfo_ = readRegValue(HKEY_LOCAL_MACHINE, MSINFO_KEY, MSINFO_VALUE, &msInfo_);
+        deleteRegTree(HKEY_LOCAL_MACHINE, MSINFO_KEY);
+        deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
+    }
+    void TearDown() override
+    {
+        app_.reset();
+        deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
+        deleteRegTree(HKEY_LOCAL_MACHINE, MSINFO_KEY);
+        if (hadMsInfo_)
+            setRegString(HKEY_LOCAL_MACHINE, MSINFO_KEY, MSINFO_VALUE, msInfo_.c_str());
+        setSaverActive(wasActive_);
+        setSystemTimeout(timeout_);
+        pumpMessages();
+    }
+    // Starts the program with the system flag given and the preference as stored now.
+    TrayWindow& start(bool active = true)
+    {
+        app_.reset();
+        setSaverActive(active);
+        pumpMessages();
+        app_.reset(new Application(GetModuleHandleA(nullptr)));
+        EXPECT_NE(app_->trayWindow, nullptr);
+        return *app_->trayWindow;
+    }
+    // Runs the dialog on the steps, which must end it.
+    void open(std::vector<DialogStep> steps, DWORD patienceMs = 4000)
+    {
+        Application& app = *app_;
+        bool about = caption_ == std::string("About");
+        DialogRun run = runModal(
+            caption_, [&] { return about ? showAboutDialog(app) : showTimeoutDialog(app); },
+            std::move(steps), patienceMs);
+        EXPECT_TRUE(run.opened && run.closedByItself);
+        EXPECT_EQ(run.result, 1);
+    }
+    void lookAndLeave(std::function<void(HWND)> look, int button = IDC_OK)
+    {
+        open({act(std::move(look)), click(button)});
+    }
+    bool blinking() { return timerRuns(app_->trayWindow->window, IDT_BLINK, BLINK_PERIOD_MS); }
+    bool blinkFlag() const { return (app_->flags & APP_BLINK) != 0; }
+
+    const char* caption_ = "About";
+    std::unique_ptr<Application> app_;
+    UINT timeout_ = 0;
+    bool wasActive_ = true, hadMsInfo_ = false;
+    std::string msInfo_;
+};
+
+class FamilyAboutDialog : public DialogTest {};
+class FamilyTimeoutDialog : public DialogTest {
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        caption_ = "Timeout";
+        start();
+    }
+};
+
+} // namespace
+
+TEST(TimeoutArithmetic, SplitsIntoMinutesAndSecondsAndClipsEachFieldTo59NeverStoringZero)
+{
+    struct { UINT seconds, minutes, remainder; } splits[] = {
+        {600, 10, 0}, {65, 1, 5}, {0, 0, 0}, {59, 0, 59}, {3599, 59, 59}, {6000, 100, 0}, {6001, 100, 1}};
+    for (const auto& c : splits) {
+        UINT minutes = 999, remainder = 999;
+        splitTimeout(c.seconds, &minutes, &remainder);
+        EXPECT_EQ(minutes * 1000 + remainder, c.minutes * 1000 + c.remainder) << c.seconds;
+    }
+    // Negative parts are taken as large unsigned numbers, so they clip too.
+    struct { int minutes, seconds; UINT stored; } fields[] = {
+        {10, 0, 600}, {1, 5, 65}, {59, 59, 3599}, {60, 0, 3540}, {100, 0, 3540}, {75, 80, 3599},
+        {0, 60, 59}, {-5, 3, 3543}, {3, -1, 239}, {INT_MIN, INT_MIN, 3599}, {0, 0, 1}, {0, 1, 1},
+        {0, 2, 2}};
+    for (const auto& c : fields)
+        EXPECT_EQ(timeoutFromFields(c.minutes, c.seconds), c.stored) << c.minutes << ":" << c.seconds;
+}
+
+TEST_F(FamilyTimeoutDialog, ShowsTheTimeoutAsTwoDigitFieldsAndOkStoresThemClipped)
+{
+    // Fields null are left as shown; every minute digit is shown, OK clips.
+    struct { UINT before; const char *shownMinutes, *shownSeconds, *minutes, *seconds; UINT stored; } rows[] = {
+        {600, "10", "00", nullptr, nullptr, 600},     {65, "01", "05", nullptr, nullptr, 65},
+        {3599, "59", "59", nullptr, nullptr, 3599},   {1, "00", "01", nullptr, nullptr, 1},
+        {6000, "100", "00", nullptr, nullptr, 3540},  {6007, "100", "07", nullptr, nullptr, 3547},
+        {600, "10", "00", "75", "80", 3599},          {600, "10", "00", "60", "07", 3547},
+        {600, "10", "00", "05", "60", 359},           {600, "10", "00", "12", "34", 754},
+        {600, "10", "00", "-5", "3", 3543},  // a pasted sign reads as negative, which clips too
+        {600, "10", "00", "", "", 1},       {600, "10", "00", "00", "00", 1},
+        {600, "10", "00", "0", "", 1},      {600, "10", "00", "", "30", 30},
+        {600, "10", "00", "ab", "30", 30},  {600, "10", "00", "02", "", 120}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.before << " then " << (row.minutes ? row.minutes : "-")
+                                        << ":" << (row.seconds ? row.seconds : "-"));
+        setSystemTimeout(row.before);
+        std::string minutes, seconds;
+        std::vector<DialogStep> steps = {act([&](HWND dialog) {
+            minutes = itemText(dialog, IDC_MINUTES);
+            seconds = itemText(dialog, IDC_SECONDS);
+        })};
+        if (row.minutes)
+            steps.insert(steps.end(), {setText(IDC_MINUTES, row.minutes), setText(IDC_SECONDS, row.seconds)});
+        steps.push_back(click(IDC_OK));
+        open(steps);
+        EXPECT_EQ(minutes + ":" + seconds, std::string(row.shownMinutes) + ":" + row.shownSeconds);
+        EXPECT_EQ(systemTimeout(), row.stored);
+    }
+}
+
+TEST_F(FamilyTimeoutDialog, TypingStopsAtTwoDigitsAndTakesDigitsOnly)
+{
+    setSystemTimeout(600);
+    // Typed over the whole field, or after the two digits shown.
+    struct { int id; bool replaceAll; const char *typed, *expected; } typings[] = {
+        {IDC_MINUTES, false, "7", "10"}, {IDC_MINUTES, true, "456", "45"}, {IDC_SECONDS, true, "123", "12"},
+        {IDC_SECONDS, true, "-", "12"},  {IDC_SECONDS, true, "x", "12"},   {IDC_SECONDS, true, "3", "3"}};
+    std::vector<std::string> results;
+    lookAndLeave([&](HWND dialog) {
+        for (const auto& t : typings) {
+            HWND field = GetDlgItem(dialog, t.id);
+            SendMessageA(field, EM_SETSEL, t.replaceAll ? 0 : 2, t.replaceAll ? -1 : 2);
+            typeInto(field, t.typed);
+            results.push_back(itemText(dialog, t.id));
+        }
+    });
+    ASSERT_EQ(results.size(), sizeof typings / sizeof typings[0]);
+    for (size_t i = 0; i < results.size(); ++i)
+        EXPECT_EQ(results[i], typings[i].expected) << "typing \"" << typings[i].typed << "\"";
+    EXPECT_EQ(systemTimeout(), 45u * 60 + 3);
+}
+
+TEST_F(FamilyTimeoutDialog, OkAndEnterStoreWithoutAnnouncingAndTheOtherWaysOutStoreNothing)
+{
+    AnnouncementCounter counter;
+    // The counter hears an announced change of this very setting...
+    setSystemTimeout(500, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+    pumpMessages();
+    ASSERT_GT(AnnouncementCounter::count, 0) << "announcements cannot be heard";
+    struct { const char* name; DialogStep closer; bool stores; } ways[] = {
+        {"OK", click(IDC_OK), true}, {"Enter", pressKey(VK_RETURN), true},
+        {"Cancel", click(IDC_CANCEL), false}, {"Escape", pressKey(VK_ESCAPE), false},
+        {"close box", closeBox(), false},
+        {"cancel command", act([](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }), false}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        setSystemTimeout(754);
+        AnnouncementCounter::count = 0;
+        open({setText(IDC_MINUTES, "03"), setText(IDC_SECONDS, "21"), way.closer});
+        pumpMessages();
+        EXPECT_EQ(systemTimeout(), way.stores ? 201u : 754u);
+        EXPECT_EQ(AnnouncementCounter::count, 0) << "...and none from the dialog";
+    }
+}
+
+TEST_F(FamilyTimeoutDialog, TheBoxAndTheColonAloneArePaintedWhiteAndEveryTextFits)
+{
+    struct Colour { int id; HBRUSH brush; COLORREF background; };
+    std::vector<Colour> statics;
+    COLORREF boxPixel = CLR_INVALID, facePixel = CLR_INVALID;
+    Looks looks;
+    lookAndLeave([&](HWND dialog) {
+        looks.take(dialog);
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            char className[32];
+            GetClassNameA(child, className, sizeof className);
+            if (lstrcmpiA(className, "Static") != 0)
+                continue;
+            WindowDC dc(child);
+            SetBkColor(dc.get(), RGB(1, 2, 3));
+            HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(
+                dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(child)));
+            statics.push_back({GetDlgCtrlID(child), brush, GetBkColor(dc.get())});
+        }
+        // What the screen shows inside the sunken box and on the dialog's face beside it.
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        RECT inBox = {101, 49, 101, 49}, onFace = {170, 40, 170, 40};
+        MapDialogRect(dialog, &inBox);
+        MapDialogRect(dialog, &onFace);
+        WindowDC dc(dialog);
+        boxPixel = GetPixel(dc.get(), inBox.left, inBox.top);
+        facePixel = GetPixel(dc.get(), onFace.left, onFace.top);
+    }, IDC_CANCEL);
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    ASSERT_EQ(statics.size(), 6u) << "the template's statics";
+    int whiteOnes = 0;
+    for (const Colour& s : statics) {
+        SCOPED_TRACE(testing::Message() << "control " << s.id);
+        if (s.id == IDC_TIMEBOX || s.id == IDC_COLON) {
+            ++whiteOnes;
+            EXPECT_EQ(s.brush, white);
+            EXPECT_EQ(s.background, RGB(255, 255, 255));
+        } else {
+            EXPECT_NE(s.brush, white);
+            EXPECT_NE(s.brush, nullptr) << "no brush at all";
+        }
+    }
+    EXPECT_EQ(whiteOnes, 2);
+    EXPECT_EQ(boxPixel, RGB(255, 255, 255));
+    EXPECT_EQ(facePixel, GetSysColor(COLOR_BTNFACE));
+    looks.expectFit();
+}
+
+TEST_F(FamilyAboutDialog, ShowsTheVersionAndTheChangeLogAndEveryTextFits)
+{
+    start();
+    // The family runs are worth something only if the program sees that family.
+    std::string version = requestedVersion();
+    EXPECT_EQ(app_->flags & (APP_WIN9X | APP_WIN2K),
+              version == "win98" ? APP_WIN9X : version == "nt40" ? 0u
+                                             : version == "win2k" ? APP_WIN2K : reportedPlatformFlags());
+    // The change log as the user reads it, releases apart.
+    const char* const releases[][2] = {
+        {"12/26/01", "- Uses a WindowsXP manifest file."},
+        {"12/25/01", "- Checks for the description string stored|  within screen saver files.|"
+                     "- Uses Windows XP style icons."},
+        {"07/22/00", "- Added Lock Computer for Win2k only.|- Passwords are handled by the screensavers|"
+                     "  in Win9x.|- Checks for Win4 executables and disables|  the password option appropriately."},
+        {"07/21/00", "- Added better handling when no|  screensaver is currently selected."},
+        {"07/21/00", "- Fixed the enumeration of screensavers."},
+        {"07/20/00", "- Fixed a huge GDI objects leak."},
+        {"07/19/00", "- First public release."}};
+    std::string expectedLog;
+    for (const auto& release : releases)
+        expectedLog += std::string(expectedLog.empty() ? "" : "|") + "What's New -- " + release[0] + "|"
+                     + std::string(39, '-') + "|" + release[1] + "|";
+    std::vector<std::string> lines;
+    for (size_t at = 0, bar; (bar = expectedLog.find('|', at)) != std::string::npos; at = bar + 1)
+        lines.push_back(expectedLog.substr(at, bar - at));
+    for (size_t bar; (bar = expectedLog.find('|')) != std::string::npos;)
+        expectedLog.replace(bar, 1, "\r\n");
+    std::string shownVersion, log;
+    std::vector<std::string> wideLines;
+    bool focusOnOk = false;
+    LRESULT firstVisibleLine = -1;
+    Looks looks;
+    lookAndLeave([&](HWND dialog) {
+        shownVersion = itemText(dialog, IDC_VERSION);
+        log = itemText(dialog, IDC_CHANGELOG);
+        focusOnOk = GetFocus() == GetDlgItem(dialog, IDC_OK);
+        looks.take(dialog);
+        // The change log's lines fit without scrolling sideways.
+        HWND logControl = GetDlgItem(dialog, IDC_CHANGELOG);
+        RECT room;
+        SendMessageA(logControl, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+        WindowDC dc(logControl);
+        SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(logControl, WM_GETFONT, 0, 0)));
+        for (const std::string& line : lines) {
+            SIZE extent;
+            GetTextExtentPoint32A(dc.get(), line.c_str(), static_cast<int>(line.size()), &extent);
+            if (extent.cx > room.right - room.left)
+                wideLines.push_back(line);
+        }
+        firstVisibleLine = SendMessageA(logControl, EM_GETFIRSTVISIBLELINE, 0, 0);
+    });
+    EXPECT_EQ(shownVersion, "Version: 2.06.00");
+    EXPECT_EQ(log, expectedLog);
+    EXPECT_EQ(std::string(kChangeLog), expectedLog);
+    EXPECT_TRUE(focusOnOk);
+    looks.expectFit();
+    for (const std::string& line : wideLines)
+        ADD_FAILURE() << "the change log scrolls sideways for \"" << line << "\"";
+    EXPECT_EQ(firstVisibleLine, 0) << "the change log does not open at its top";
+}
+
+TEST_F(FamilyAboutDialog, SystemInfoIsEnabledOnlyWhenTheToolIsRegisteredAndStartsItStayingOpen)
+{
+    start();
+    // The path is read with room for 255 bytes, its terminator included.
+    struct { const char* name; std::string path; bool enabled; } rows[] = {
+        {nullptr, "", false}, {"Other", "x", false}, {MSINFO_VALUE, "C:\\msinfo32.exe", true},
+        {MSINFO_VALUE, "C:\\" + std::string(251, 'a'), true}, {MSINFO_VALUE, "C:\\" + std::string(252, 'a'), false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name ? row.name : "no key") + " of length " + std::to_string(row.path.size()));
+        deleteRegTree(HKEY_LOCAL_MACHINE, MSINFO_KEY);
+        if (row.name)
+            setRegString(HKEY_LOCAL_MACHINE, MSINFO_KEY, row.name, row.path.c_str());
+        bool enabled = !row.enabled;
+        lookAndLeave([&](HWND dialog) { enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_SYSINFO)) != 0; });
+        EXPECT_EQ(enabled, row.enabled);
+    }
+    std::string probe = moduleDirectory() + "\\dialog_sysinfo_probe.exe";
+    std::string marker = freshTempDirectory("sysinfo") + "\\ran.txt";
+    std::string commandLine = "\"" + probe + "\" " + marker + " --from-about";
+    ASSERT_TRUE(fileExists(probe));
+    setRegString(HKEY_LOCAL_MACHINE, MSINFO_KEY, MSINFO_VALUE, commandLine.c_str());
+    bool openAfterPress = false, openAfterRun = false;
+    open({click(IDC_SYSINFO), act([&](HWND dialog) { openAfterPress = IsWindowVisible(dialog) != 0; }),
+          waitFor([&marker](HWND) { return fileExists(marker); }),
+          act([&](HWND dialog) { openAfterRun = IsWindowVisible(dialog) != 0; }), click(IDC_OK)},
+         15000);
+    EXPECT_TRUE(openAfterPress && openAfterRun) << "the dialog closed";
+    ASSERT_TRUE(fileExists(marker)) << "the tool was not started";
+    EXPECT_EQ(readFileBytes(marker), commandLine);
+}
+
+TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxAndARestartKeepsIt)
+{
+    struct { int stored; bool active, tick; } rows[] = {  // stored -1: a clean profile
+        {-1, true, true}, {1, false, false}, {0, false, true}, {1, false, true},
+        {0, false, false}, {1, true, false}, {0, true, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "stored " << row.stored << ", active " << row.active
+                                        << ", box set to " << row.tick);
+        if (row.stored < 0)
+            deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
+        else
+            setRegDword(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, row.stored);
+        TrayWindow& tray = start(row.active);
+        // Disabled, the icon shows the on image first: a blink phase, or put there by hand.
+        if (!row.active && row.stored != 0)
+            ASSERT_TRUE(pumpUntil([&] { return iconShows(tray.trayIcon.hIcon, IDI_SAVER_ON); }, 2000));
+        else if (!row.active)
+            tray.setTrayIcon(IDI_SAVER_ON);
+        HICON shown = tray.trayIcon.hIcon;
+        bool wasTicked = false;
+        DWORD pressed = 0;
+        open({act([&](HWND dialog) {
+            wasTicked = boxTicked(dialog);
+            if (wasTicked != row.tick)
+                SendMessageA(GetDlgItem(dialog, IDC_BLINK), BM_CLICK, 0, 0);
+            EXPECT_EQ(boxTicked(dialog), row.tick);
+            pressed = GetTickCount();
+            SendMessageA(GetDlgItem(dialog, IDC_OK), BM_CLICK, 0, 0);
+        })});
+        EXPECT_EQ(wasTicked, row.stored != 0) << "the box does not show the stored choice";
+        EXPECT_EQ(storedBlinkDword(), row.tick ? 1u : 0u);
+        EXPECT_EQ(blinkFlag(), row.tick);
+        if (row.active) {
+            EXPECT_EQ(tray.trayIcon.hIcon, shown) << "the icon was replaced";
+            EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_ON));
+            EXPECT_TRUE(app_->flags & APP_SAVER_ACTIVE);
+        } else if (!row.tick) {
+            EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF));
+            if (row.stored != 0)
+                EXPECT_TRUE(watchBlinkTicks(tray, 700).empty()) << "ticks after blinking stopped";
+            EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF)) << "it left the off image";
+        } else {
+            // Half a second each, with room for a busy machine.
+            std::vector<Tick> ticks = watchBlinkTicks(tray, 1300);
+            ASSERT_GE(ticks.size(), 2u) << "the icon does not blink";
+            EXPECT_LE(ticks.size(), 3u) << "it blinks faster than every half second";
+            EXPECT_GE(ticks[0].at - pressed, 400u);
+            EXPECT_LE(ticks[0].at - pressed, 1000u);
+            EXPECT_GE(ticks[1].at - ticks[0].at, 400u);
+            EXPECT_LE(ticks[1].at - ticks[0].at, 900u);
+            EXPECT_NE(ticks[0].showsOn, ticks[1].showsOn) << "consecutive ticks show one image";
+        }
+        EXPECT_EQ(blinking(), row.tick && !row.active);
+        TrayWindow& again = start(row.active);
+        EXPECT_EQ(blinkFlag(), row.tick) << "after a restart";
+        EXPECT_EQ(blinking(), row.tick && !row.active) << "after a restart";
+        EXPECT_TRUE(iconShows(again.trayIcon.hIcon, row.active ? IDI_SAVER_ON : IDI_SAVER_OFF));
+    }
+}
+
+TEST_F(FamilyAboutDialog, EscapeAndTheCloseBoxCloseWithoutChangingAnything)
+{
+    // A clean profile and a disabled screen saver: the icon blinks.
+    start(false);
+    ASSERT_TRUE(blinkFlag() && blinking());
+    struct { const char* name; DialogStep closer; } ways[] = {
+        {"Escape", pressKey(VK_ESCAPE)}, {"close box", closeBox()},
+        {"cancel command", act([](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); })}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        bool wasTicked = false;
+        open({act([&wasTicked](HWND dialog) {
+                  wasTicked = boxTicked(dialog);
+                  SendMessageA(GetDlgItem(dialog, IDC_BLINK), BM_CLICK, 0, 0);
+              }),
+              way.closer});
+        EXPECT_TRUE(wasTicked);
+        EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, nullptr)) << "the preference was written";
+        EXPECT_TRUE(blinkFlag());
+        EXPECT_TRUE(blinking());
+    }
+}
