@@ -56,25 +56,16 @@ TEST_F(SettingsStore, NtValuesOfEveryShapeReadAsTheirBytesOrNone)
 {
     EXPECT_EQ(currentSaver(FAMILY_NT), kNone) << "nothing configured";
     EXPECT_EQ(currentSaver(FAMILY_95), kNone) << "nothing configured";
-    struct Row {
-        DWORD type;
-        std::string bytes, expected;
-    } rows[] = {
-        {REG_SZ, std::string(260, 'z'), kNone},  // no room left for a terminator
-        {REG_BINARY, std::string(259, 'p'), std::string(259, 'p')},
-        {REG_SZ, "a", "a"},  // short values without a terminator
-        {REG_SZ, "ab", "ab"},
-        {REG_SZ, "abc", "abc"},
-        {REG_SZ, "abcd", "abcd"},
-        {REG_SZ, std::string(600, 'h'), kNone},
-        {REG_SZ, std::string(1, '\0'), ""},  // configured but empty is not [none]
-        {REG_SZ, "", kNone},                 // no bytes at all name no file
-        {REG_DWORD, std::string("ABC\0", 4), "ABC"},  // the type is not checked
-    };
-    for (const Row& row : rows) {
+    // 260 bytes leave no room for a terminator; short values may lack one; an empty text
+    // is configured but no bytes at all name no file; the type is not checked.
+    struct { DWORD type; std::string bytes, expected; } rows[] = {
+        {REG_SZ, std::string(260, 'z'), kNone}, {REG_BINARY, std::string(259, 'p'), std::string(259, 'p')},
+        {REG_SZ, "a", "a"}, {REG_SZ, "ab", "ab"}, {REG_SZ, "abc", "abc"}, {REG_SZ, "abcd", "abcd"},
+        {REG_SZ, std::string(600, 'h'), kNone}, {REG_SZ, std::string(1, '\0'), ""}, {REG_SZ, "", kNone},
+        {REG_DWORD, std::string("ABC\0", 4), "ABC"}};
+    for (const auto& row : rows) {
         setDesktopValue("SCRNSAVE.EXE", row.type, row.bytes);
-        EXPECT_EQ(currentSaver(FAMILY_NT), row.expected)
-            << row.bytes.size() << " bytes of type " << row.type;
+        EXPECT_EQ(currentSaver(FAMILY_NT), row.expected) << row.bytes.size() << " bytes, type " << row.type;
     }
 }
 
@@ -86,11 +77,11 @@ TEST_F(SettingsStore, NtPathsRoundTripUpTo259Characters)
         EXPECT_EQ(currentSaver(FAMILY_NT), path) << "length " << length;
         EXPECT_EQ(storedValue("SCRNSAVE.EXE", REG_SZ), path + '\0') << "length " << length;
     }
-    clearCurrentSaver(FAMILY_NT);
-    EXPECT_EQ(currentSaver(FAMILY_NT), kNone);
-    EXPECT_EQ(storedValue("SCRNSAVE.EXE", REG_SZ), "<missing>");
-    clearCurrentSaver(FAMILY_NT);  // removing what is not there is no error
-    EXPECT_EQ(currentSaver(FAMILY_NT), kNone);
+    for (int twice = 0; twice < 2; ++twice) {  // removing what is not there is no error
+        clearCurrentSaver(FAMILY_NT);
+        EXPECT_EQ(currentSaver(FAMILY_NT), kNone);
+        EXPECT_EQ(storedValue("SCRNSAVE.EXE", REG_SZ), "<missing>");
+    }
 }
 
 TEST_F(SettingsStore, NinetyFiveFamilyKeepsTheSaverInSystemIni)
@@ -115,22 +106,15 @@ TEST_F(SettingsStore, NinetyFivePasswordValuesAndTheirDefaults)
 {
     EXPECT_EQ(readPasswordValues(FAMILY_95).usePassword, 1u) << "missing means on";
     EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, 1u) << "missing";
-    struct Row {
-        DWORD type;
-        std::string bytes;
-        DWORD expected;
-    } rows[] = {{REG_BINARY, std::string(1, '\0'), 0},
-                {REG_BINARY, std::string(9, '\0'), 1},  // longer than 4 bytes
-                {REG_BINARY, "", 1},
-                {REG_BINARY, "\x01", 0x01},
-                {REG_BINARY, "\x01\x02", 0x0201},
-                {REG_BINARY, "\x01\x02\x03", 0x030201},
-                {REG_BINARY, "\x01\x02\x03\x04", 0x04030201},
-                {REG_SZ, std::string("0\0", 2), 0x30}};  // the type is not checked
-    for (const Row& row : rows) {
+    // Longer than 4 bytes or empty is the default; the type is not checked.
+    struct { DWORD type; std::string bytes; DWORD expected; } rows[] = {
+        {REG_BINARY, std::string(1, '\0'), 0}, {REG_BINARY, std::string(9, '\0'), 1}, {REG_BINARY, "", 1},
+        {REG_BINARY, "\x01", 0x01}, {REG_BINARY, "\x01\x02", 0x0201}, {REG_BINARY, "\x01\x02\x03", 0x030201},
+        {REG_BINARY, "\x01\x02\x03\x04", 0x04030201}, {REG_SZ, std::string("0\0", 2), 0x30}};
+    for (const auto& row : rows) {
         setDesktopValue("ScreenSave_Data", row.type, row.bytes);
         EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, row.expected)
-            << row.bytes.size() << " bytes of type " << row.type;
+            << row.bytes.size() << " bytes, type " << row.type;
     }
     writePasswordEnabled(FAMILY_95, false);
     EXPECT_EQ(readPasswordValues(FAMILY_95).usePassword, 0u);
@@ -142,16 +126,15 @@ TEST_F(SettingsStore, NinetyFivePasswordValuesAndTheirDefaults)
 TEST_F(SettingsStore, NtIsSecureIsTheLeadingDecimalInteger)
 {
     EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, 0) << "missing";
-    // Ten digits fit the ten bytes read only without their terminator.
-    struct Row {
-        std::string bytes;
-        LONG expected;
-    } rows[] = {{std::string("1\0", 2), 1},    {std::string("0\0", 2), 0},
-                {std::string(" 7\0", 3), 7},   {std::string("-3\0", 3), -3},
-                {std::string("abc\0", 4), 0},  {std::string("+12x\0", 5), 12},
-                {std::string(1, '\0'), 0},     {std::string("1234567890\0", 11), 0},
-                {"1234567890", 1234567890},    {"9999999999", static_cast<LONG>(1410065407)}};
-    for (const Row& row : rows) {
+    // Read as the C runtime reads a number; ten digits fit the ten bytes read only
+    // without their terminator.
+    struct { std::string bytes; LONG expected; } rows[] = {
+        {std::string("1\0", 2), 1}, {std::string("0\0", 2), 0}, {std::string(" 7\0", 3), 7},
+        {std::string("  \t42abc\0", 9), 42}, {std::string("-3\0", 3), -3}, {std::string("-0\0", 3), 0},
+        {std::string("- 5\0", 4), 0}, {std::string("abc\0", 4), 0}, {std::string("x1\0", 3), 0},
+        {std::string("+12x\0", 5), 12}, {std::string(1, '\0'), 0}, {std::string("1234567890\0", 11), 0},
+        {"1234567890", 1234567890}, {"2147483647", 2147483647}, {"9999999999", 1410065407}};
+    for (const auto& row : rows) {
         // Unterminated text is stored as bytes, so that nothing converts it.
         setDesktopValue("ScreenSaverIsSecure", row.bytes.back() ? REG_BINARY : REG_SZ, row.bytes);
         EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, row.expected) << "\"" << row.bytes << "\"";
@@ -191,35 +174,29 @@ TEST(SettingsBroadcast, ReachesThisProcessesWindowBeforeReturning)
 TEST_F(Win4Check, HeaderBytesDecideOnTheNinetyFiveFamilyAndLockedFilesAreReleased)
 {
     std::string directory = freshTempDirectory("win4");
-    struct Row {
-        const char* name;
-        const char* bytes;  // null: no such file
-        size_t size;
-        bool win4;
-    } rows[] = {{"good.scr", kWin4Header.data(), 9, true},
-                {"nosig.scr", "\0\0\x90\0\x03\0", 6, true},  // the signature does not count
-                {"other.scr", "MZ\x50\0\x02\0\0", 7, false},
-                {"short.scr", kWin4Header.data(), 5, false},
-                {"empty.scr", "", 0, false},
-                {"missing.scr", nullptr, 0, false}};
-    for (const Row& row : rows) {
+    // Only bytes 2 to 5 count, not the signature.
+    struct { const char* name; std::string bytes; bool win4; } rows[] = {
+        {"good.scr", kWin4Header, true}, {"nosig.scr", std::string("\0\0\x90\0\x03\0", 6), true},
+        {"other.scr", std::string("MZ\x50\0\x02\0\0", 7), false},
+        {"swapped.scr", std::string("MZ\0\x90\0\x03", 6), false},
+        {"short.scr", kWin4Header.substr(0, 5), false}, {"empty.scr", "", false}};
+    for (const auto& row : rows) {
         std::string path = directory + "\\" + row.name;
-        if (row.bytes)
-            writeFileBytes(path, row.bytes, row.size);
+        writeFileBytes(path, row.bytes.data(), row.bytes.size());
         setIniSaver(path.c_str());
         EXPECT_EQ(isWin4Saver(FAMILY_95), row.win4) << row.name;
     }
-    setIniSaver(nullptr);
-    EXPECT_FALSE(isWin4Saver(FAMILY_95)) << "nothing configured";
-    setIniSaver("[NONE]");
-    EXPECT_FALSE(isWin4Saver(FAMILY_95)) << "a file of that name does not exist";
+    // No file: missing, nothing configured, or one of the name "[NONE]".
+    for (std::string missing : {directory + "\\missing.scr", std::string(), std::string("[NONE]")}) {
+        setIniSaver(missing.empty() ? nullptr : missing.c_str());
+        EXPECT_FALSE(isWin4Saver(FAMILY_95)) << missing;
+    }
     // The NT family passes without looking at any file.
     EXPECT_TRUE(isWin4Saver(FAMILY_NT));
     writeCurrentSaver(FAMILY_NT, "C:\\does\\not\\exist.scr");
     EXPECT_TRUE(isWin4Saver(FAMILY_NT));
     // A locked file fails; afterwards nothing of ours keeps it open or mapped.
-    std::string locked = directory + "\\locked.scr";
-    writeFileBytes(locked, kWin4Header.data(), kWin4Header.size());
+    std::string locked = directory + "\\good.scr";
     setIniSaver(locked.c_str());
     {
         UniqueFile lock(CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -230,23 +207,5 @@ TEST_F(Win4Check, HeaderBytesDecideOnTheNinetyFiveFamilyAndLockedFilesAreRelease
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(isWin4Saver(FAMILY_95));
     EXPECT_TRUE(DeleteFileA(locked.c_str()));
-}
-
-TEST(Win4Header, OnlyBytesTwoToFiveCount)
-{
-    const unsigned char* header = reinterpret_cast<const unsigned char*>(kWin4Header.data());
-    EXPECT_TRUE(hasWin4Header(header, 6));
-    EXPECT_FALSE(hasWin4Header(header, 5));
-    const unsigned char swapped[] = {0x4D, 0x5A, 0x00, 0x90, 0x00, 0x03};
-    EXPECT_FALSE(hasWin4Header(swapped, 6));
-}
-
-TEST(LeadingInteger, ParsesLikeTheCRuntime)
-{
-    struct Row {
-        const char* text;
-        LONG value;
-    } rows[] = {{"  \t42abc", 42}, {"-0", 0}, {"- 5", 0}, {"x1", 0}, {"2147483647", 2147483647}};
-    for (const Row& row : rows)
-        EXPECT_EQ(leadingInteger(row.text), row.value) << row.text;
+    EXPECT_FALSE(hasWin4Header(reinterpret_cast<const unsigned char*>(kWin4Header.data()), 5));
 }

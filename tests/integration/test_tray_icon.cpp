@@ -96,13 +96,10 @@ TEST_F(TrayIcon, StartsWithTheImageAndTimerOfTheFlagAndThePreference)
 
 TEST_F(TrayIcon, FollowsTheSystemFlagSetByOthers)
 {
-    struct Row {
-        bool blink, active;
-        int ticks;  // blink ticks before the change
-        bool changedTo;
-    } rows[] = {{true, true, 0, false}, {true, false, 1, true}, {true, false, 2, true},
-                {false, true, 0, false}, {false, false, 0, true}};
-    for (const Row& row : rows) {
+    struct { bool blink, active; int ticks; bool changedTo; } rows[] = {  // ticks before the change
+        {true, true, 0, false}, {true, false, 1, true}, {true, false, 2, true}, {false, true, 0, false},
+        {false, false, 0, true}};
+    for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "blink " << row.blink << ", " << row.ticks
                                         << " ticks, set to " << row.changedTo);
         TrayWindow& tray = start(row.active, row.blink);
@@ -204,13 +201,11 @@ TEST_F(TrayIcon, ComesBackAfterTheShellIsRecreatedAndLeavesWithTheProgram)
 TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
 {
     // 11 + 51 + 1 = 63: the bracket just fits.
-    struct Row {
-        std::string description, tip;
-    } rows[] = {{"none", "Dormity - [none]"},
-                {std::string(51, 'd'), "Dormity - [" + std::string(51, 'd') + "]"},
-                {std::string(52, 'd'), "Dormity - [" + std::string(52, 'd')},
-                {std::string(259, 'h'), "Dormity - [" + std::string(52, 'h')}};
-    for (const Row& row : rows) {
+    struct { std::string description, tip; } rows[] = {
+        {"none", "Dormity - [none]"}, {std::string(51, 'd'), "Dormity - [" + std::string(51, 'd') + "]"},
+        {std::string(52, 'd'), "Dormity - [" + std::string(52, 'd')},
+        {std::string(259, 'h'), "Dormity - [" + std::string(52, 'h')}};
+    for (const auto& row : rows) {
         char tip[64];
         memset(tip, 'x', sizeof tip);
         formatTrayTip(row.description.c_str(), tip, sizeof tip);
