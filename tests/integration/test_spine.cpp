@@ -46,20 +46,11 @@ struct InDirectory {
     std::string log() const { return readFileBytes(directory + "\\error.txt"); }
 };
 
-bool takeQuit(WPARAM* exitCode)
-{
-    MSG message;
-    if (!PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
-        return false;
-    *exitCode = message.wParam;
-    return true;
-}
-
 const DWORD kErrorAndQuit = APP_ERROR | APP_QUIT;
 
 } // namespace
 
-TEST(Spine, BuildsTheHiddenWindowOfClassDormityAndTeardownRemovesIt)
+TEST(Spine, TheHiddenWindowItsMessagesExitAndTeardown)
 {
     HWND window;
     HMENU popup;
@@ -80,6 +71,41 @@ TEST(Spine, BuildsTheHiddenWindowOfClassDormityAndTeardownRemovesIt)
         EXPECT_EQ(GetMenuItemCount(popup), 15);
         EXPECT_EQ(GetMenuItemID(GetSubMenu(popup, 0), 0), static_cast<UINT>(IDM_NONE));
         EXPECT_EQ(app.flags & kErrorAndQuit, 0u);
+
+        // A right click posts the menu's opening (taken off the queue here, so that no menu
+        // opens); other mouse messages post nothing.
+        EXPECT_EQ(SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN), 1);
+        MSG message;
+        ASSERT_TRUE(PeekMessageA(&message, window, WM_TRAYNOTIFY, WM_TRAYNOTIFY, PM_REMOVE));
+        EXPECT_EQ(message.wParam, 0u);
+        EXPECT_EQ(message.lParam, TRAY_SHOWMENU);
+        SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDOWN);
+        SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_MOUSEMOVE);
+        EXPECT_FALSE(PeekMessageA(&message, window, WM_TRAYNOTIFY, WM_TRAYNOTIFY, PM_NOREMOVE));
+
+        SetWindowPos(window, nullptr, 3, 5, 10, 10, SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
+        expectCentred(window);
+
+        MEASUREITEMSTRUCT item = {ODT_MENU, 0, IDM_EXIT, 0, 0, 188};
+        EXPECT_EQ(SendMessageA(window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+        EXPECT_EQ(item.itemWidth, 188u) << "the width stored with the item";
+        EXPECT_EQ(item.itemHeight, static_cast<UINT>(GetSystemMetrics(SM_CYMENUSIZE) + 2));
+
+        // A quit posted to the pump is handed back without ending anything.
+        PostQuitMessage(0);
+        EXPECT_EQ(app.trayWindow->pumpMessage(), 0u);
+        PostMessageA(window, WM_NULL, 0, 0);
+        EXPECT_EQ(app.trayWindow->pumpMessage(), static_cast<UINT>(WM_NULL));
+
+        // Exit quits with code 0, but not as a command with a notification code.
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 1), 0);
+        EXPECT_FALSE(app.flags & APP_QUIT);
+        EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+        EXPECT_EQ(app.flags & kErrorAndQuit, static_cast<DWORD>(APP_QUIT));
+        ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(message.wParam, 0u);
     }
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(IsMenu(popup));
@@ -88,53 +114,6 @@ TEST(Spine, BuildsTheHiddenWindowOfClassDormityAndTeardownRemovesIt)
     Application again(self());
     ASSERT_NE(again.trayWindow, nullptr);
     EXPECT_TRUE(IsWindow(again.trayWindow->window));
-}
-
-TEST(Spine, ExitSetsQuitAndPostsCodeZeroButNotWithANotificationCode)
-{
-    Application app(self());
-    ASSERT_NE(app.trayWindow, nullptr);
-    WPARAM code = 99;
-    SendMessageA(app.trayWindow->window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 1), 0);
-    EXPECT_FALSE(app.flags & APP_QUIT);
-    EXPECT_FALSE(takeQuit(&code));
-    SendMessageA(app.trayWindow->window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-    EXPECT_EQ(app.flags & kErrorAndQuit, static_cast<DWORD>(APP_QUIT));
-    ASSERT_TRUE(takeQuit(&code));
-    EXPECT_EQ(code, 0u);
-}
-
-TEST(Spine, RightClickPostsShowMenuDisplayChangeRecentresAndOtherMessagesAreAnswered)
-{
-    Application app(self());
-    ASSERT_NE(app.trayWindow, nullptr);
-    HWND window = app.trayWindow->window;
-    EXPECT_EQ(SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN), 1);
-    MSG message;
-    // Taken off the queue here so that no menu opens in the test.
-    ASSERT_TRUE(PeekMessageA(&message, window, WM_TRAYNOTIFY, WM_TRAYNOTIFY, PM_REMOVE));
-    EXPECT_EQ(message.wParam, 0u);
-    EXPECT_EQ(message.lParam, TRAY_SHOWMENU);
-    // Other mouse messages do nothing and post nothing.
-    SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDOWN);
-    SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_MOUSEMOVE);
-    EXPECT_FALSE(PeekMessageA(&message, window, WM_TRAYNOTIFY, WM_TRAYNOTIFY, PM_NOREMOVE));
-
-    SetWindowPos(window, nullptr, 3, 5, 10, 10, SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
-    expectCentred(window);
-
-    MEASUREITEMSTRUCT item = {ODT_MENU, 0, IDM_EXIT, 0, 0, 188};
-    EXPECT_EQ(SendMessageA(window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
-    EXPECT_EQ(item.itemWidth, 188u) << "the width stored with the item";
-    EXPECT_EQ(item.itemHeight, static_cast<UINT>(GetSystemMetrics(SM_CYMENUSIZE) + 2));
-
-    // A quit posted to the pump is handed back without ending anything.
-    PostQuitMessage(0);
-    EXPECT_EQ(app.trayWindow->pumpMessage(), 0u);
-    EXPECT_FALSE(app.flags & APP_QUIT);
-    PostMessageA(window, WM_NULL, 0, 0);
-    EXPECT_EQ(app.trayWindow->pumpMessage(), static_cast<UINT>(WM_NULL));
 }
 
 TEST(BlinkPreference, MissingKeyValueOrOddLengthMeansBlinkAndSetsTheFlag)
@@ -233,6 +212,6 @@ TEST(FamilyDetection, FlagsMatchTheSystemWineReports)
     ASSERT_NE(app.trayWindow, nullptr);
     DWORD platform = app.flags & (APP_WIN9X | APP_WIN2K);
     // win2k, winxp and Wine's default, a current Windows, are the 2000 family.
-    EXPECT_EQ(platform, version == "win98" ? APP_WIN9X : version == "nt40" ? 0u : APP_WIN2K);
+    EXPECT_EQ(platform, version == "win98" ? DWORD(APP_WIN9X) : version == "nt40" ? 0u : DWORD(APP_WIN2K));
     EXPECT_EQ(platform, reportedPlatformFlags());
 }
