@@ -59,13 +59,14 @@ TEST_F(SettingsStore, NtValuesOfEveryShapeReadAsTheirBytesOrNone)
     // 260 bytes leave no room for a terminator; short values may lack one; an empty text
     // is configured but no bytes at all name no file; the type is not checked.
     struct { DWORD type; std::string bytes, expected; } rows[] = {
-        {REG_SZ, std::string(260, 'z'), kNone}, {REG_BINARY, std::string(259, 'p'), std::string(259, 'p')},
-        {REG_SZ, "a", "a"}, {REG_SZ, "ab", "ab"}, {REG_SZ, "abc", "abc"}, {REG_SZ, "abcd", "abcd"},
-        {REG_SZ, std::string(600, 'h'), kNone}, {REG_SZ, std::string(1, '\0'), ""}, {REG_SZ, "", kNone},
-        {REG_DWORD, std::string("ABC\0", 4), "ABC"}};
+        {REG_SZ, std::string(260, 'z'), kNone},
+        {REG_BINARY, std::string(259, 'p'), std::string(259, 'p')}, {REG_SZ, "a", "a"},
+        {REG_SZ, "ab", "ab"}, {REG_SZ, "abc", "abc"}, {REG_SZ, "abcd", "abcd"},
+        {REG_SZ, std::string(600, 'h'), kNone}, {REG_SZ, std::string(1, '\0'), ""},
+        {REG_SZ, "", kNone}, {REG_DWORD, std::string("ABC\0", 4), "ABC"}};
     for (const auto& row : rows) {
         setDesktopValue("SCRNSAVE.EXE", row.type, row.bytes);
-        EXPECT_EQ(currentSaver(FAMILY_NT), row.expected) << row.bytes.size() << " bytes, type " << row.type;
+        EXPECT_EQ(currentSaver(FAMILY_NT), row.expected) << row.bytes.size() << " bytes";
     }
 }
 
@@ -108,9 +109,10 @@ TEST_F(SettingsStore, NinetyFivePasswordValuesAndTheirDefaults)
     EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, 1u) << "missing";
     // Longer than 4 bytes or empty is the default; the type is not checked.
     struct { DWORD type; std::string bytes; DWORD expected; } rows[] = {
-        {REG_BINARY, std::string(1, '\0'), 0}, {REG_BINARY, std::string(9, '\0'), 1}, {REG_BINARY, "", 1},
-        {REG_BINARY, "\x01", 0x01}, {REG_BINARY, "\x01\x02", 0x0201}, {REG_BINARY, "\x01\x02\x03", 0x030201},
-        {REG_BINARY, "\x01\x02\x03\x04", 0x04030201}, {REG_SZ, std::string("0\0", 2), 0x30}};
+        {REG_BINARY, std::string(1, '\0'), 0}, {REG_BINARY, std::string(9, '\0'), 1},
+        {REG_BINARY, "", 1}, {REG_BINARY, "\x01", 0x01}, {REG_BINARY, "\x01\x02", 0x0201},
+        {REG_BINARY, "\x01\x02\x03", 0x030201}, {REG_BINARY, "\x01\x02\x03\x04", 0x04030201},
+        {REG_SZ, std::string("0\0", 2), 0x30}};
     for (const auto& row : rows) {
         setDesktopValue("ScreenSave_Data", row.type, row.bytes);
         EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, row.expected)
@@ -128,16 +130,16 @@ TEST_F(SettingsStore, NtIsSecureIsTheLeadingDecimalInteger)
     EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, 0) << "missing";
     // Read as the C runtime reads a number; ten digits fit the ten bytes read only
     // without their terminator.
-    struct { std::string bytes; LONG expected; } rows[] = {
-        {std::string("1\0", 2), 1}, {std::string("0\0", 2), 0}, {std::string(" 7\0", 3), 7},
-        {std::string("  \t42abc\0", 9), 42}, {std::string("-3\0", 3), -3}, {std::string("-0\0", 3), 0},
-        {std::string("- 5\0", 4), 0}, {std::string("abc\0", 4), 0}, {std::string("x1\0", 3), 0},
-        {std::string("+12x\0", 5), 12}, {std::string(1, '\0'), 0}, {std::string("1234567890\0", 11), 0},
-        {"1234567890", 1234567890}, {"2147483647", 2147483647}, {"9999999999", 1410065407}};
+    struct { const char* text; LONG expected; bool terminated = true; } rows[] = {
+        {"1", 1}, {"0", 0}, {" 7", 7}, {"  \t42abc", 42}, {"-3", -3}, {"-0", 0}, {"- 5", 0},
+        {"abc", 0}, {"x1", 0}, {"+12x", 12}, {"", 0}, {"1234567890", 0},
+        {"1234567890", 1234567890, false}, {"2147483647", 2147483647, false},
+        {"9999999999", 1410065407, false}};
     for (const auto& row : rows) {
         // Unterminated text is stored as bytes, so that nothing converts it.
-        setDesktopValue("ScreenSaverIsSecure", row.bytes.back() ? REG_BINARY : REG_SZ, row.bytes);
-        EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, row.expected) << "\"" << row.bytes << "\"";
+        setDesktopValue("ScreenSaverIsSecure", row.terminated ? REG_SZ : REG_BINARY,
+                        std::string(row.text, strlen(row.text) + row.terminated));
+        EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, row.expected) << "\"" << row.text << "\"";
     }
     writePasswordEnabled(FAMILY_NT, true);
     EXPECT_EQ(storedValue("ScreenSaverIsSecure", REG_SZ), std::string("1\0", 2));
@@ -187,7 +189,8 @@ TEST_F(Win4Check, HeaderBytesDecideOnTheNinetyFiveFamilyAndLockedFilesAreRelease
         EXPECT_EQ(isWin4Saver(FAMILY_95), row.win4) << row.name;
     }
     // No file: missing, nothing configured, or one of the name "[NONE]".
-    for (std::string missing : {directory + "\\missing.scr", std::string(), std::string("[NONE]")}) {
+    for (std::string missing : {directory + "\\missing.scr", std::string(), std::string("[NONE]")})
+    {
         setIniSaver(missing.empty() ? nullptr : missing.c_str());
         EXPECT_FALSE(isWin4Saver(FAMILY_95)) << missing;
     }

@@ -131,7 +131,7 @@ TEST(BlinkPreference, MissingKeyValueOrOddLengthMeansBlinkAndSetsTheFlag)
     for (const auto& row : rows) {
         setRegValue(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, row.type, row.bytes.data(),
                     static_cast<DWORD>(row.bytes.size()));
-        EXPECT_EQ(readBlinkPreference(), row.blink) << row.bytes.size() << " bytes, type " << row.type;
+        EXPECT_EQ(readBlinkPreference(), row.blink) << row.bytes.size() << " bytes";
     }
     EXPECT_FALSE(Application(self()).flags & APP_BLINK);
     deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
@@ -212,6 +212,8 @@ TEST(FamilyDetection, FlagsMatchTheSystemWineReports)
     ASSERT_NE(app.trayWindow, nullptr);
     DWORD platform = app.flags & (APP_WIN9X | APP_WIN2K);
     // win2k, winxp and Wine's default, a current Windows, are the 2000 family.
-    EXPECT_EQ(platform, version == "win98" ? DWORD(APP_WIN9X) : version == "nt40" ? 0u : DWORD(APP_WIN2K));
+    EXPECT_EQ(platform, version == "win98" ? DWORD(APP_WIN9X)
+                      : version == "nt40"  ? 0u
+                                           : DWORD(APP_WIN2K));
     EXPECT_EQ(platform, reportedPlatformFlags());
 }

@@ -65,7 +65,8 @@ protected:
     void expectShows(bool active, bool blinks)
     {
         EXPECT_EQ((app_->flags & APP_SAVER_ACTIVE) != 0, active);
-        EXPECT_TRUE(iconShows(app_->trayWindow->trayIcon.hIcon, active ? IDI_SAVER_ON : IDI_SAVER_OFF));
+        HICON icon = app_->trayWindow->trayIcon.hIcon;
+        EXPECT_TRUE(iconShows(icon, active ? IDI_SAVER_ON : IDI_SAVER_OFF));
         EXPECT_EQ(blinking(), blinks);
     }
 
@@ -97,8 +98,8 @@ TEST_F(TrayIcon, StartsWithTheImageAndTimerOfTheFlagAndThePreference)
 TEST_F(TrayIcon, FollowsTheSystemFlagSetByOthers)
 {
     struct { bool blink, active; int ticks; bool changedTo; } rows[] = {  // ticks before the change
-        {true, true, 0, false}, {true, false, 1, true}, {true, false, 2, true}, {false, true, 0, false},
-        {false, false, 0, true}};
+        {true, true, 0, false}, {true, false, 1, true}, {true, false, 2, true},
+        {false, true, 0, false}, {false, false, 0, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "blink " << row.blink << ", " << row.ticks
                                         << " ticks, set to " << row.changedTo);
@@ -116,17 +117,6 @@ TEST_F(TrayIcon, FollowsTheSystemFlagSetByOthers)
         tray.showSaverState(row.changedTo);
         expectShows(row.changedTo, row.blink && !row.changedTo);
     }
-}
-
-TEST_F(TrayIcon, UnrelatedSettingChangeLeavesIconAndTimerButRefreshesTheTip)
-{
-    TrayWindow& tray = start(false, true);
-    HICON before = tray.trayIcon.hIcon;
-    strcpy(tray.trayIcon.szTip, "stale");
-    SendMessageA(tray.window, WM_SETTINGCHANGE, SPI_SETDOUBLECLICKTIME, 0);
-    EXPECT_EQ(tray.trayIcon.hIcon, before) << "the icon was replaced";
-    EXPECT_TRUE(blinking());
-    EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
 }
 
 TEST_F(TrayIcon, BlinkTicksAlternateAndReleaseEveryReplacedIcon)
@@ -152,45 +142,45 @@ TEST_F(TrayIcon, BlinkTicksAlternateAndReleaseEveryReplacedIcon)
     EXPECT_TRUE(resourcesStillAvailable());
 }
 
-TEST_F(TrayIcon, ReinstallRemovesAndReaddsTheIconKeepingAStaleFlag)
+TEST_F(TrayIcon, ComesBackOnReinstallOrANewShellKeepingAStaleFlagAndLeavesWithTheProgram)
 {
     TrayWindow& tray = start(true, true);
-    HICON before = tray.trayIcon.hIcon;
-    SendMessageA(tray.window, WM_REINSTALL, 0, 0);
-    EXPECT_TRUE(iconDestroyed(before));
-    EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_ON));
-    EXPECT_TRUE(shellHas(tray.trayIcon));
-    EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
-    // Re-added even when the shell had lost it.
-    Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAA*>(&tray.trayIcon));
-    EXPECT_FALSE(shellHas(tray.trayIcon));
-    SendMessageA(tray.window, WM_REINSTALL, 0, 0);
-    EXPECT_TRUE(shellHas(tray.trayIcon));
-    // Disabled behind the program's back, without an announcement: adding the
-    // icon shows the system's state but never clears the flag; the next change does.
+    // A second start asks for it again; the shell announces its new taskbar to every
+    // top-level window after it restarted and lost every icon.
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way == 0 ? "reinstall" : way == 1 ? "reinstall, lost" : "new shell, lost");
+        if (way > 0)
+            Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAA*>(&tray.trayIcon));
+        EXPECT_EQ(shellHas(tray.trayIcon), way == 0);
+        HICON before = tray.trayIcon.hIcon;
+        DWORD_PTR result = 0;
+        if (way < 2)
+            SendMessageA(tray.window, WM_REINSTALL, 0, 0);
+        else
+            SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0,
+                                SMTO_ABORTIFHUNG, 5000, &result);
+        EXPECT_TRUE(shellHas(tray.trayIcon));
+        EXPECT_TRUE(iconDestroyed(before));
+        EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_ON));
+        EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
+    }
+    // Disabled behind the program's back, without an announcement: adding the icon
+    // shows the system's state but never clears the flag; the next change does, and any
+    // change refreshes the tip.
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, nullptr, 0);
     SendMessageA(tray.window, WM_REINSTALL, 0, 0);
     EXPECT_TRUE(app_->flags & APP_SAVER_ACTIVE);
     EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF));
+    lstrcpyA(tray.trayIcon.szTip, "stale");
     SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
-    EXPECT_FALSE(app_->flags & APP_SAVER_ACTIVE);
-    EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF));
-}
-
-TEST_F(TrayIcon, ComesBackAfterTheShellIsRecreatedAndLeavesWithTheProgram)
-{
-    TrayWindow& tray = start(false, false);
-    // The shell lost every icon when it restarted...
-    Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAA*>(&tray.trayIcon));
-    ASSERT_FALSE(shellHas(tray.trayIcon));
+    expectShows(false, true);
+    EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
+    // An unrelated change leaves the icon and the timer.
     HICON before = tray.trayIcon.hIcon;
-    // ...and announces its new taskbar to every top-level window.
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0,
-                        SMTO_ABORTIFHUNG, 5000, &result);
-    EXPECT_TRUE(shellHas(tray.trayIcon));
-    EXPECT_TRUE(iconDestroyed(before));
-    EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF));
+    lstrcpyA(tray.trayIcon.szTip, "stale");
+    SendMessageA(tray.window, WM_SETTINGCHANGE, SPI_SETDOUBLECLICKTIME, 0);
+    EXPECT_EQ(tray.trayIcon.hIcon, before) << "the icon was replaced";
+    expectShows(false, true);
     EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
     TrayIconRecord record = tray.trayIcon;
     app_.reset();
@@ -202,7 +192,8 @@ TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
 {
     // 11 + 51 + 1 = 63: the bracket just fits.
     struct { std::string description, tip; } rows[] = {
-        {"none", "Dormity - [none]"}, {std::string(51, 'd'), "Dormity - [" + std::string(51, 'd') + "]"},
+        {"none", "Dormity - [none]"},
+        {std::string(51, 'd'), "Dormity - [" + std::string(51, 'd') + "]"},
         {std::string(52, 'd'), "Dormity - [" + std::string(52, 'd')},
         {std::string(259, 'h'), "Dormity - [" + std::string(52, 'h')}};
     for (const auto& row : rows) {
