@@ -378,14 +378,19 @@ TEST_F(FamilyAboutDialog, SystemInfoIsEnabledOnlyWhenTheToolIsRegisteredAndStart
     EXPECT_EQ(readFileBytes(marker), commandLine);
 }
 
-TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxAndARestartKeepsIt)
+TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxOtherWaysOutChangeNothingARestartKeepsIt)
 {
-    struct { int stored; bool active, tick; } rows[] = {  // stored -1: a clean profile
-        {-1, true, true}, {1, false, false}, {0, false, true}, {1, false, true},
-        {0, false, false}, {1, true, false}, {0, true, true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "stored " << row.stored << ", active " << row.active
-                                        << ", box set to " << row.tick);
+    DialogStep ok = click(IDC_OK);
+    struct { int stored; bool active, tick; DialogStep way; bool stores; } rows[] = {
+        {-1, true, true, ok, true}, {1, false, false, ok, true}, {0, false, true, ok, true},
+        {1, false, true, ok, true}, {0, false, false, ok, true}, {1, true, false, ok, true},
+        {0, true, true, ok, true}, {-1, false, false, pressKey(VK_ESCAPE), false},
+        {-1, false, false, closeBox(), false}, {-1, false, false, cancelCommand(), false}};
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const auto& row = rows[i];
+        // Stored -1: a clean profile, which blinks.
+        SCOPED_TRACE(testing::Message() << "row " << i << ": stored " << row.stored << ", active "
+                                        << row.active << ", box set to " << row.tick);
         if (row.stored < 0)
             deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
         else
@@ -401,26 +406,27 @@ TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxAndARestartKeepsIt)
         bool wasTicked = false;
         DWORD pressed = 0;
         open({act([&](HWND dialog) {
-            wasTicked = boxTicked(dialog);
-            if (wasTicked != row.tick)
-                SendMessageA(GetDlgItem(dialog, IDC_BLINK), BM_CLICK, 0, 0);
-            EXPECT_EQ(boxTicked(dialog), row.tick);
-            pressed = GetTickCount();
-            SendMessageA(GetDlgItem(dialog, IDC_OK), BM_CLICK, 0, 0);
-        })});
+                  wasTicked = boxTicked(dialog);
+                  if (wasTicked != row.tick)
+                      SendMessageA(GetDlgItem(dialog, IDC_BLINK), BM_CLICK, 0, 0);
+                  EXPECT_EQ(boxTicked(dialog), row.tick);
+                  pressed = GetTickCount();
+              }),
+              row.way});
+        bool blink = row.stores ? row.tick : row.stored != 0;
         EXPECT_EQ(wasTicked, row.stored != 0) << "the box does not show the stored choice";
-        EXPECT_EQ(storedBlinkDword(), row.tick ? 1u : 0u);
-        EXPECT_EQ(blinkFlag(), row.tick);
+        EXPECT_EQ(storedBlinkDword(), row.stores ? row.tick : DWORD(row.stored));
+        EXPECT_EQ(blinkFlag(), blink);
         if (row.active) {
             EXPECT_EQ(tray.trayIcon.hIcon, shown) << "the icon was replaced";
             EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_ON));
             EXPECT_TRUE(app_->flags & APP_SAVER_ACTIVE);
-        } else if (!row.tick) {
+        } else if (!blink) {
             EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF));
             EXPECT_TRUE(row.stored == 0 || watchBlinkTicks(tray, 700).empty()) << "ticks after";
             EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF)) << "it left the off image";
-        } else {
-            // Half a second each, with room for a busy machine.
+        } else if (row.stores) {
+            // Every half second, at once after OK, with room for a busy machine.
             std::vector<Tick> ticks = watchBlinkTicks(tray, 1300);
             ASSERT_GE(ticks.size(), 2u) << "the icon does not blink";
             EXPECT_LE(ticks.size(), 3u) << "it blinks faster than every half second";
@@ -430,33 +436,10 @@ TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxAndARestartKeepsIt)
             EXPECT_LE(ticks[1].at - ticks[0].at, 900u);
             EXPECT_NE(ticks[0].showsOn, ticks[1].showsOn) << "consecutive ticks show one image";
         }
-        EXPECT_EQ(blinking(), row.tick && !row.active);
+        EXPECT_EQ(blinking(), blink && !row.active);
         TrayWindow& again = start(row.active);
-        EXPECT_EQ(blinkFlag(), row.tick) << "after a restart";
-        EXPECT_EQ(blinking(), row.tick && !row.active) << "after a restart";
+        EXPECT_EQ(blinkFlag(), blink) << "after a restart";
+        EXPECT_EQ(blinking(), blink && !row.active) << "after a restart";
         EXPECT_TRUE(iconShows(again.trayIcon.hIcon, row.active ? IDI_SAVER_ON : IDI_SAVER_OFF));
-    }
-}
-
-TEST_F(FamilyAboutDialog, EscapeAndTheCloseBoxCloseWithoutChangingAnything)
-{
-    // A clean profile and a disabled screen saver: the icon blinks.
-    start(false);
-    ASSERT_TRUE(blinkFlag() && blinking());
-    struct { const char* name; DialogStep closer; } ways[] = {
-        {"Escape", pressKey(VK_ESCAPE)}, {"close box", closeBox()},
-        {"cancel command", cancelCommand()}};
-    for (const auto& way : ways) {
-        SCOPED_TRACE(way.name);
-        bool wasTicked = false;
-        open({act([&wasTicked](HWND dialog) {
-                  wasTicked = boxTicked(dialog);
-                  SendMessageA(GetDlgItem(dialog, IDC_BLINK), BM_CLICK, 0, 0);
-              }),
-              way.closer});
-        EXPECT_TRUE(wasTicked);
-        EXPECT_EQ(storedBlinkDword(), ~0u) << "the preference was written";
-        EXPECT_TRUE(blinkFlag());
-        EXPECT_TRUE(blinking());
     }
 }
