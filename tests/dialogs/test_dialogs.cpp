@@ -3,7 +3,6 @@
 // preference, the blink timer and the tray icon.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <limits.h>
 #include <string.h>
 
 #include <algorithm>
@@ -155,55 +154,37 @@ protected:
 
 class FamilyAboutDialog : public DialogTest {};
 class FamilyTimeoutDialog : public DialogTest {
-    void SetUp() override
-    {
-        DialogTest::SetUp();
-        caption_ = "Timeout";
-        start();
-    }
+public:
+    FamilyTimeoutDialog() { caption_ = "Timeout"; }
 };
 
 } // namespace
 
-TEST(TimeoutArithmetic, SplitsIntoMinutesAndSecondsAndClipsEachFieldTo59NeverStoringZero)
-{
-    struct { UINT seconds, minutes, remainder; } splits[] = {{600, 10, 0}, {65, 1, 5}, {0, 0, 0},
-        {59, 0, 59}, {3599, 59, 59}, {6000, 100, 0}, {6001, 100, 1}};
-    for (const auto& c : splits) {
-        UINT minutes = 999, remainder = 999;
-        splitTimeout(c.seconds, &minutes, &remainder);
-        EXPECT_EQ(minutes * 1000 + remainder, c.minutes * 1000 + c.remainder) << c.seconds;
-    }
-    // Negative parts are taken as large unsigned numbers, so they clip too.
-    struct { int minutes, seconds; UINT stored; } fields[] = {{10, 0, 600}, {1, 5, 65},
-        {59, 59, 3599}, {60, 0, 3540}, {100, 0, 3540}, {75, 80, 3599}, {0, 60, 59}, {-5, 3, 3543},
-        {3, -1, 239}, {INT_MIN, INT_MIN, 3599}, {0, 0, 1}, {0, 1, 1}, {0, 2, 2}};
-    for (const auto& c : fields)
-        EXPECT_EQ(timeoutFromFields(c.minutes, c.seconds), c.stored) << c.minutes << ":"
-                                                                     << c.seconds;
-}
-
 TEST_F(FamilyTimeoutDialog, ShowsTwoDigitFieldsOkAndEnterStoreThemClippedWithoutAnnouncing)
 {
+    start();
     AnnouncementCounter counter;
     // The counter hears an announced change of this very setting...
     setSystemTimeout(500, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
     pumpMessages();
     ASSERT_GT(AnnouncementCounter::count, 0) << "announcements cannot be heard";
-    // Every minute digit is shown and OK clips; a pasted sign reads as negative and clips
-    // too. Typed null: left as shown. Only OK and Enter store.
+    // Every minute digit is shown and OK clips each field to 59 and 0 to 1; a pasted sign
+    // reads as negative, a large unsigned number, and clips too. Typed null: left as shown.
+    // Only OK and Enter store.
     DialogStep ok = click(IDC_OK);
     struct { UINT before; const char *shown, *typed; UINT stored; DialogStep way; } rows[] = {
         {600, "10:00", nullptr, 600, ok}, {65, "01:05", nullptr, 65, ok},
-        {3599, "59:59", nullptr, 3599, ok}, {1, "00:01", nullptr, 1, ok},
-        {6000, "100:00", nullptr, 3540, ok}, {6007, "100:07", nullptr, 3547, ok},
+        {1, "00:01", nullptr, 1, ok}, {59, "00:59", nullptr, 59, ok},
+        {3599, "59:59", nullptr, 3599, ok}, {6000, "100:00", nullptr, 3540, ok},
+        {6007, "100:07", nullptr, 3547, ok},
         {600, "10:00", "75:80", 3599, ok}, {600, "10:00", "60:07", 3547, ok},
         {600, "10:00", "05:60", 359, ok}, {600, "10:00", "12:34", 754, ok},
         {600, "10:00", "-5:3", 3543, ok}, {600, "10:00", ":", 1, ok},
         {600, "10:00", "00:00", 1, ok}, {600, "10:00", "0:", 1, ok}, {600, "10:00", ":30", 30, ok},
-        {600, "10:00", "ab:30", 30, ok},
-        {600, "10:00", "02:", 120, ok}, {754, "12:34", "03:21", 201, pressKey(VK_RETURN)},
-        {754, "12:34", "03:21", 754, click(IDC_CANCEL)},
+        {600, "10:00", "ab:30", 30, ok}, {600, "10:00", "02:", 120, ok},
+        {600, "10:00", "00:60", 59, ok}, {600, "10:00", "03:-1", 239, ok},
+        {600, "10:00", "-2147483648:-2147483648", 3599, ok},
+        {754, "12:34", "03:21", 201, pressKey(VK_RETURN)}, {754, "12:34", "03:21", 754, click(IDC_CANCEL)},
         {754, "12:34", "03:21", 754, pressKey(VK_ESCAPE)},
         {754, "12:34", "03:21", 754, closeBox()}, {754, "12:34", "03:21", 754, cancelCommand()}};
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
@@ -231,6 +212,7 @@ TEST_F(FamilyTimeoutDialog, ShowsTwoDigitFieldsOkAndEnterStoreThemClippedWithout
 
 TEST_F(FamilyTimeoutDialog, TypingStopsAtTwoDigitsAndTakesDigitsOnly)
 {
+    start();
     setSystemTimeout(600);
     // Typed over the whole field, or after the two digits shown.
     struct { int id; bool replaceAll; const char *typed, *expected; } typings[] = {
@@ -254,7 +236,8 @@ TEST_F(FamilyTimeoutDialog, TypingStopsAtTwoDigitsAndTakesDigitsOnly)
 
 TEST_F(FamilyTimeoutDialog, TheBoxAndTheColonAloneArePaintedWhiteAndEveryTextFits)
 {
-    int statics = 0, whiteOnes = 0;
+    start();
+    int whiteOnes = 0;
     COLORREF boxPixel = CLR_INVALID, facePixel = CLR_INVALID;
     lookAndLeave([&](HWND dialog) {
         expectEveryTextFits(dialog);
@@ -271,7 +254,6 @@ TEST_F(FamilyTimeoutDialog, TheBoxAndTheColonAloneArePaintedWhiteAndEveryTextFit
                 reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(child)));
             int id = GetDlgCtrlID(child);
             bool white = id == IDC_TIMEBOX || id == IDC_COLON;
-            ++statics;
             whiteOnes += white;
             EXPECT_NE(brush, nullptr) << "control " << id << " got no brush at all";
             EXPECT_EQ(brush == whiteBrush, white) << "control " << id;
@@ -287,7 +269,6 @@ TEST_F(FamilyTimeoutDialog, TheBoxAndTheColonAloneArePaintedWhiteAndEveryTextFit
         boxPixel = GetPixel(dc.get(), inBox.left, inBox.top);
         facePixel = GetPixel(dc.get(), onFace.left, onFace.top);
     }, IDC_CANCEL);
-    EXPECT_EQ(statics, 6) << "the template's statics";
     EXPECT_EQ(whiteOnes, 2);
     EXPECT_EQ(boxPixel, RGB(255, 255, 255));
     EXPECT_EQ(facePixel, GetSysColor(COLOR_BTNFACE));

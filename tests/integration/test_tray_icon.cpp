@@ -76,34 +76,24 @@ protected:
 
 } // namespace
 
-TEST_F(TrayIcon, StartsWithTheImageAndTimerOfTheFlagAndThePreference)
-{
-    for (bool active : {true, false}) {
-        for (bool blink : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "active " << active << ", blink " << blink);
-            TrayWindow& tray = start(active, blink);
-            expectShows(active, blink && !active);
-            EXPECT_TRUE(shellHas(tray.trayIcon));
-            // The first version of the record: 88 bytes in a 32-bit program.
-            EXPECT_EQ(tray.trayIcon.cbSize, sizeof(void*) == 4 ? 88u : 104u);
-            EXPECT_EQ(tray.trayIcon.uID, 1u);
-            EXPECT_EQ(tray.trayIcon.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-            EXPECT_EQ(tray.trayIcon.uCallbackMessage, static_cast<UINT>(WM_TRAYNOTIFY));
-            EXPECT_EQ(tray.trayIcon.hWnd, tray.window);
-            EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
-        }
-    }
-}
-
-TEST_F(TrayIcon, FollowsTheSystemFlagSetByOthers)
+TEST_F(TrayIcon, StartsInTheStateOfFlagAndPreferenceAndFollowsTheFlagSetByOthers)
 {
     struct { bool blink, active; int ticks; bool changedTo; } rows[] = {  // ticks before the change
         {true, true, 0, false}, {true, false, 1, true}, {true, false, 2, true},
         {false, true, 0, false}, {false, false, 0, true}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "blink " << row.blink << ", " << row.ticks
-                                        << " ticks, set to " << row.changedTo);
+        SCOPED_TRACE(testing::Message() << "blink " << row.blink << ", active " << row.active
+                                        << ", " << row.ticks << " ticks, set to " << row.changedTo);
         TrayWindow& tray = start(row.active, row.blink);
+        expectShows(row.active, row.blink && !row.active);
+        EXPECT_TRUE(shellHas(tray.trayIcon));
+        // The first version of the record: 88 bytes in a 32-bit program.
+        EXPECT_EQ(tray.trayIcon.cbSize, sizeof(void*) == 4 ? 88u : 104u);
+        EXPECT_EQ(tray.trayIcon.uID, 1u);
+        EXPECT_EQ(tray.trayIcon.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+        EXPECT_EQ(tray.trayIcon.uCallbackMessage, static_cast<UINT>(WM_TRAYNOTIFY));
+        EXPECT_EQ(tray.trayIcon.hWnd, tray.window);
+        EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
         for (int i = 0; i < row.ticks; ++i)
             SendMessageA(tray.window, WM_TIMER, IDT_BLINK, 0);
         // Another program changes the flag and has it announced, as the display
