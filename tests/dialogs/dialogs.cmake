@@ -1,12 +1,7 @@
 # The Timeout and About dialogs, run for real under Wine, alike on every family.
 dormity_test_executable(dialog_tests dialogs/dialog_driver.cpp dialogs/test_dialogs.cpp)
 target_include_directories(dialog_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/dialogs)
-
-# Stands in for the System Information tool that the About box starts.
-add_executable(dialog_sysinfo_probe dialogs/sysinfo_probe.cpp)
-target_link_options(dialog_sysinfo_probe PRIVATE -static -static-libgcc -static-libstdc++)
-set_target_properties(dialog_sysinfo_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-add_dependencies(dialog_tests dialog_sysinfo_probe Dormity dormity_ctl)
+add_dependencies(dialog_tests Dormity dormity_ctl)
 
 add_test(NAME dialogs COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/dialog_tests.exe)
 set(DIALOG_TESTS dialogs)
