@@ -1,6 +1,5 @@
-// The tray icon's state machine, driven through the real window: settings
-// changes made with the real system parameters, timer ticks, a second
-// start's WM_REINSTALL and the shell's "TaskbarCreated".
+// The tray icon's state machine driven through the real window: real system parameters, timer
+// ticks, a second start's WM_REINSTALL and the shell's "TaskbarCreated".
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -192,13 +191,4 @@ TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
         formatTrayTip(row.description.c_str(), tip, sizeof tip);
         EXPECT_EQ(std::string(tip), row.tip) << row.description.size() << " characters";
     }
-}
-
-TEST(BlinkPhase, AlternatesOnThenOff)
-{
-    BYTE phase = 0;
-    EXPECT_EQ(blinkTickIcon(&phase), IDI_SAVER_ON);
-    EXPECT_EQ(phase, 1);
-    EXPECT_EQ(blinkTickIcon(&phase), IDI_SAVER_OFF);
-    EXPECT_EQ(phase, 0);
 }
