@@ -229,7 +229,10 @@ TEST_F(FamilyTimeoutDialog, TypingStopsAtTwoDigitsAndTakesDigitsOnly)
         {IDC_SECONDS, true, "123", "12"}, {IDC_SECONDS, true, "-", "12"},
         {IDC_SECONDS, true, "x", "12"}, {IDC_SECONDS, true, "3", "3"}};
     std::vector<std::string> results;
+    LRESULT minutesLimit = 0, secondsLimit = 0;  // a narrow field may hide a wrong limit
     lookAndLeave([&](HWND dialog) {
+        minutesLimit = SendDlgItemMessageA(dialog, IDC_MINUTES, EM_GETLIMITTEXT, 0, 0);
+        secondsLimit = SendDlgItemMessageA(dialog, IDC_SECONDS, EM_GETLIMITTEXT, 0, 0);
         for (const auto& t : typings) {
             HWND field = GetDlgItem(dialog, t.id);
             SendMessageA(field, EM_SETSEL, t.replaceAll ? 0 : 2, t.replaceAll ? -1 : 2);
@@ -237,6 +240,8 @@ TEST_F(FamilyTimeoutDialog, TypingStopsAtTwoDigitsAndTakesDigitsOnly)
             results.push_back(itemText(dialog, t.id));
         }
     });
+    EXPECT_EQ(minutesLimit, 2);
+    EXPECT_EQ(secondsLimit, 2);
     ASSERT_EQ(results.size(), sizeof typings / sizeof typings[0]);
     for (size_t i = 0; i < results.size(); ++i)
         EXPECT_EQ(results[i], typings[i].expected) << "typing \"" << typings[i].typed << "\"";

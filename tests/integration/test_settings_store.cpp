@@ -59,7 +59,7 @@ TEST_F(SettingsStore, NtValuesOfEveryShapeReadAsTheirBytesOrNone)
     // 260 bytes leave no room for a terminator; short values may lack one; an empty text
     // is configured but no bytes at all name no file; the type is not checked.
     struct { DWORD type; std::string bytes, expected; } rows[] = {
-        {REG_SZ, std::string(260, 'z'), kNone},
+        {REG_BINARY, std::string(260, 'z'), kNone},
         {REG_BINARY, std::string(259, 'p'), std::string(259, 'p')}, {REG_SZ, "a", "a"},
         {REG_SZ, "ab", "ab"}, {REG_SZ, "abc", "abc"}, {REG_SZ, "abcd", "abcd"},
         {REG_SZ, std::string(600, 'h'), kNone}, {REG_SZ, std::string(1, '\0'), ""},
