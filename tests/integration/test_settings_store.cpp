@@ -1,11 +1,11 @@
-// The settings store against the real registry, system.ini and system
-// parameters of the Wine prefix, on both families (the family is an
-// argument, so one process covers both).
+// The settings store against the real registry, system.ini and system parameters
+// of the Wine prefix; the family is an argument, so one process covers both.
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <string>
 
+#include "app/application.h"
 #include "app/handles.h"
 #include "app/tray_window.h"
 #include "saverconfig/saver_settings.h"
@@ -13,21 +13,34 @@
 
 namespace {
 
+const std::string kNone = "[none]";
+const std::string kWin4Header("MZ\x90\0\x03\0\0\0\x04", 9);
+
 std::string currentSaver(SaverFamily family)
 {
     char buffer[SAVER_PATH_SIZE + 16];
     memset(buffer, 'X', sizeof buffer);
     readCurrentSaver(family, buffer);
     // Nothing past the 260 bytes the caller owns may change.
-    for (size_t i = SAVER_PATH_SIZE; i < sizeof buffer; ++i)
-        EXPECT_EQ(buffer[i], 'X') << "written past the buffer at " << i;
+    EXPECT_EQ(std::string(buffer + SAVER_PATH_SIZE, 16), std::string(16, 'X')) << "written past";
     EXPECT_NE(memchr(buffer, '\0', SAVER_PATH_SIZE), nullptr) << "not terminated";
     return buffer;
 }
 
-void setSaverBytes(DWORD type, const void* data, DWORD size)
+void setDesktopValue(const char* name, DWORD type, const std::string& bytes)
 {
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE", type, data, size);
+    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name, type, bytes.data(),
+                static_cast<DWORD>(bytes.size()));
+}
+
+// The stored bytes of a value of that type, or "<missing>" or "<type N>".
+std::string storedValue(const char* name, DWORD expectedType)
+{
+    std::string bytes;
+    DWORD type = 0;
+    if (!readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name, &bytes, &type))
+        return "<missing>";
+    return type == expectedType ? bytes : "<type " + std::to_string(type) + ">";
 }
 
 class SettingsStore : public testing::Test {
@@ -35,66 +48,41 @@ protected:
     void SetUp() override { resetScreenSaverSettings(); }
     void TearDown() override { resetScreenSaverSettings(); }
 };
+class Win4Check : public SettingsStore {};
 
 } // namespace
 
-TEST_F(SettingsStore, NothingConfiguredReadsAsNoneOnBothFamilies)
+TEST_F(SettingsStore, NtValuesOfEveryShapeReadAsTheirBytesOrNone)
 {
-    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]");
-    EXPECT_EQ(currentSaver(FAMILY_95), "[none]");
+    EXPECT_EQ(currentSaver(FAMILY_NT), kNone) << "nothing configured";
+    EXPECT_EQ(currentSaver(FAMILY_95), kNone) << "nothing configured";
+    // 260 bytes leave no room for a terminator; short values may lack one; an empty text
+    // is configured but no bytes at all name no file; the type is not checked.
+    struct { DWORD type; std::string bytes, expected; } rows[] = {
+        {REG_BINARY, std::string(260, 'z'), kNone},
+        {REG_BINARY, std::string(259, 'p'), std::string(259, 'p')}, {REG_SZ, "a", "a"},
+        {REG_SZ, "ab", "ab"}, {REG_SZ, "abc", "abc"}, {REG_SZ, "abcd", "abcd"},
+        {REG_SZ, std::string(600, 'h'), kNone}, {REG_SZ, std::string(1, '\0'), ""},
+        {REG_SZ, "", kNone}, {REG_DWORD, std::string("ABC\0", 4), "ABC"}};
+    for (const auto& row : rows) {
+        setDesktopValue("SCRNSAVE.EXE", row.type, row.bytes);
+        EXPECT_EQ(currentSaver(FAMILY_NT), row.expected) << row.bytes.size() << " bytes";
+    }
 }
 
 TEST_F(SettingsStore, NtPathsRoundTripUpTo259Characters)
 {
     for (size_t length : {1u, 6u, 100u, 258u, 259u}) {
-        std::string path = "C:\\" + std::string(length - 1, 'a');
-        path.resize(length, 'b');
+        std::string path = ("C:\\" + std::string(length, 'a')).substr(0, length);
         writeCurrentSaver(FAMILY_NT, path.c_str());
         EXPECT_EQ(currentSaver(FAMILY_NT), path) << "length " << length;
-        std::string stored;
-        DWORD type = 0;
-        ASSERT_TRUE(readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE", &stored, &type));
-        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(stored.size(), length + 1) << "the terminator is counted";
+        EXPECT_EQ(storedValue("SCRNSAVE.EXE", REG_SZ), path + '\0') << "length " << length;
     }
-    clearCurrentSaver(FAMILY_NT);
-    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]");
-    EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE", nullptr));
-    clearCurrentSaver(FAMILY_NT);  // removing what is not there is no error
-    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]");
-}
-
-TEST_F(SettingsStore, NtOddValuesAreNeverReadPastTheBuffer)
-{
-    // Exactly 260 bytes without a terminator: too long, so the default.
-    std::string full(260, 'z');
-    setSaverBytes(REG_SZ, full.data(), 260);
-    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]");
-    // 259 characters without a terminator fill all but the last byte.
-    std::string path259(259, 'p');
-    setSaverBytes(REG_BINARY, path259.data(), 259);
-    EXPECT_EQ(currentSaver(FAMILY_NT), path259);
-    // Short values without a terminator read as exactly their bytes.
-    for (DWORD size = 1; size <= 4; ++size) {
-        setSaverBytes(REG_SZ, "abcd", size);
-        EXPECT_EQ(currentSaver(FAMILY_NT), std::string("abcd", size)) << size << " bytes";
+    for (int twice = 0; twice < 2; ++twice) {  // removing what is not there is no error
+        clearCurrentSaver(FAMILY_NT);
+        EXPECT_EQ(currentSaver(FAMILY_NT), kNone);
+        EXPECT_EQ(storedValue("SCRNSAVE.EXE", REG_SZ), "<missing>");
     }
-    // 600 bytes: too long.
-    std::string huge(600, 'h');
-    setSaverBytes(REG_SZ, huge.data(), 600);
-    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]");
-}
-
-TEST_F(SettingsStore, NtEmptyAndWrongTypedValues)
-{
-    setSaverBytes(REG_SZ, "", 1);
-    EXPECT_EQ(currentSaver(FAMILY_NT), "") << "configured but empty is not [none]";
-    setSaverBytes(REG_SZ, "", 0);
-    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]") << "no bytes at all names no file";
-    // The type is not checked: a number's bytes read as text.
-    DWORD number = 0x00434241;  // "ABC"
-    setSaverBytes(REG_DWORD, &number, sizeof number);
-    EXPECT_EQ(currentSaver(FAMILY_NT), "ABC");
 }
 
 TEST_F(SettingsStore, NinetyFiveFamilyKeepsTheSaverInSystemIni)
@@ -102,52 +90,37 @@ TEST_F(SettingsStore, NinetyFiveFamilyKeepsTheSaverInSystemIni)
     writeCurrentSaver(FAMILY_95, "C:\\WINDOWS\\SYSTEM\\FLYING.SCR");
     EXPECT_TRUE(iniSaverPresent());
     EXPECT_EQ(currentSaver(FAMILY_95), "C:\\WINDOWS\\SYSTEM\\FLYING.SCR");
-    EXPECT_EQ(currentSaver(FAMILY_NT), "[none]") << "the families do not share the location";
+    EXPECT_EQ(currentSaver(FAMILY_NT), kNone) << "the families do not share the location";
     setIniSaver("");
     EXPECT_EQ(currentSaver(FAMILY_95), "");
     clearCurrentSaver(FAMILY_95);
     EXPECT_FALSE(iniSaverPresent());
-    EXPECT_EQ(currentSaver(FAMILY_95), "[none]");
+    EXPECT_EQ(currentSaver(FAMILY_95), kNone);
     std::string path259 = "C:\\" + std::string(256, 'q');
     writeCurrentSaver(FAMILY_95, path259.c_str());
     EXPECT_EQ(currentSaver(FAMILY_95), path259);
-    std::string path300 = "C:\\" + std::string(297, 'q');
-    setIniSaver(path300.c_str());
-    EXPECT_EQ(currentSaver(FAMILY_95), path300.substr(0, 259)) << "cut, still terminated";
+    setIniSaver((path259 + std::string(41, 'q')).c_str());
+    EXPECT_EQ(currentSaver(FAMILY_95), path259) << "300 characters are cut, still terminated";
 }
 
 TEST_F(SettingsStore, NinetyFivePasswordValuesAndTheirDefaults)
 {
-    PasswordValues values = readPasswordValues(FAMILY_95);
-    EXPECT_EQ(values.usePassword, 1u) << "missing means on";
-    EXPECT_EQ(values.passwordData, 1u);
-
-    const BYTE zero = 0;
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, &zero, 1);
-    EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, 0u);
-    const BYTE nine[9] = {0};
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, nine, 9);
-    EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, 1u) << "longer than 4 bytes";
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, nine, 0);
-    EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, 1u) << "empty";
-    const BYTE bytes[4] = {0x01, 0x02, 0x03, 0x04};
-    for (DWORD size = 1; size <= 4; ++size) {
-        setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_BINARY, bytes, size);
-        DWORD expected = 0;
-        for (DWORD i = 0; i < size; ++i)
-            expected |= static_cast<DWORD>(bytes[i]) << (8 * i);
-        EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, expected) << size << " bytes";
+    EXPECT_EQ(readPasswordValues(FAMILY_95).usePassword, 1u) << "missing means on";
+    EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, 1u) << "missing";
+    // Longer than 4 bytes or empty is the default; the type is not checked.
+    struct { DWORD type; std::string bytes; DWORD expected; } rows[] = {
+        {REG_BINARY, std::string(1, '\0'), 0}, {REG_BINARY, std::string(9, '\0'), 1},
+        {REG_BINARY, "", 1}, {REG_BINARY, "\x01", 0x01}, {REG_BINARY, "\x01\x02", 0x0201},
+        {REG_BINARY, "\x01\x02\x03", 0x030201}, {REG_BINARY, "\x01\x02\x03\x04", 0x04030201},
+        {REG_SZ, std::string("0\0", 2), 0x30}};
+    for (const auto& row : rows) {
+        setDesktopValue("ScreenSave_Data", row.type, row.bytes);
+        EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, row.expected)
+            << row.bytes.size() << " bytes, type " << row.type;
     }
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data", REG_SZ, "0", 2);
-    EXPECT_EQ(readPasswordValues(FAMILY_95).passwordData, 0x30u) << "type not checked";
-
     writePasswordEnabled(FAMILY_95, false);
     EXPECT_EQ(readPasswordValues(FAMILY_95).usePassword, 0u);
-    std::string stored;
-    DWORD type = 0;
-    ASSERT_TRUE(readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword", &stored, &type));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(stored, std::string("\0\0\0\0", 4));
+    EXPECT_EQ(storedValue("ScreenSaveUsePassword", REG_DWORD), std::string(4, '\0'));
     writePasswordEnabled(FAMILY_95, true);
     EXPECT_EQ(readPasswordValues(FAMILY_95).usePassword, 1u);
 }
@@ -155,33 +128,23 @@ TEST_F(SettingsStore, NinetyFivePasswordValuesAndTheirDefaults)
 TEST_F(SettingsStore, NtIsSecureIsTheLeadingDecimalInteger)
 {
     EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, 0) << "missing";
-    struct Case {
-        const char* text;
-        LONG expected;
-    } cases[] = {{"1", 1}, {"0", 0}, {" 7", 7}, {"-3", -3}, {"abc", 0}, {"+12x", 12}, {"", 0}};
-    for (const Case& c : cases) {
-        setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", c.text);
-        EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, c.expected) << "\"" << c.text << "\"";
+    // Read as the C runtime reads a number; ten digits fit the ten bytes read only
+    // without their terminator.
+    struct { const char* text; LONG expected; bool terminated = true; } rows[] = {
+        {"1", 1}, {"0", 0}, {" 7", 7}, {"  \t42abc", 42}, {"-3", -3}, {"-0", 0}, {"- 5", 0},
+        {"abc", 0}, {"x1", 0}, {"+12x", 12}, {"", 0}, {"1234567890", 0},
+        {"1234567890", 1234567890, false}, {"2147483647", 2147483647, false},
+        {"9999999999", 1410065407, false}};
+    for (const auto& row : rows) {
+        // Unterminated text is stored as bytes, so that nothing converts it.
+        setDesktopValue("ScreenSaverIsSecure", row.terminated ? REG_SZ : REG_BINARY,
+                        std::string(row.text, strlen(row.text) + row.terminated));
+        EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, row.expected) << "\"" << row.text << "\"";
     }
-    // Ten digits and a terminator do not fit the ten bytes: the default.
-    setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1234567890");
-    EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, 0);
-    // Ten digits without a terminator fill the buffer exactly and still
-    // read as a terminated text.
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", REG_BINARY, "1234567890", 10);
-    EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, 1234567890);
-    setRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", REG_BINARY, "9999999999", 10);
-    EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, static_cast<LONG>(9999999999ULL & 0xFFFFFFFF));
-
     writePasswordEnabled(FAMILY_NT, true);
-    std::string stored;
-    DWORD type = 0;
-    ASSERT_TRUE(readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", &stored, &type));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(stored, std::string("1\0", 2));
+    EXPECT_EQ(storedValue("ScreenSaverIsSecure", REG_SZ), std::string("1\0", 2));
     writePasswordEnabled(FAMILY_NT, false);
-    ASSERT_TRUE(readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", &stored));
-    EXPECT_EQ(stored, std::string("0\0", 2));
+    EXPECT_EQ(storedValue("ScreenSaverIsSecure", REG_SZ), std::string("0\0", 2));
     EXPECT_EQ(readPasswordValues(FAMILY_NT).isSecure, 0);
 }
 
@@ -189,132 +152,63 @@ TEST(SystemParameters, ActiveFlagAndTimeoutRoundTrip)
 {
     bool wasActive = isSaverActive();
     UINT wasTimeout = getSaverTimeout();
-    setSaverActive(false);
-    EXPECT_FALSE(isSaverActive());
-    setSaverActive(true);
-    EXPECT_TRUE(isSaverActive());
-    setSaverTimeout(65);
-    EXPECT_EQ(getSaverTimeout(), 65u);
-    setSaverTimeout(3599);
-    EXPECT_EQ(getSaverTimeout(), 3599u);
-    setSaverTimeout(wasTimeout ? wasTimeout : 600);
-    setSaverActive(wasActive);
+    for (bool active : {false, true, wasActive}) {
+        setSaverActive(active);
+        EXPECT_EQ(isSaverActive(), active);
+    }
+    for (UINT seconds : {65u, 3599u, wasTimeout ? wasTimeout : 600u}) {
+        setSaverTimeout(seconds);
+        EXPECT_EQ(getSaverTimeout(), seconds);
+    }
 }
-
-namespace {
-
-int settingChanges = 0;
-
-LRESULT CALLBACK countingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_SETTINGCHANGE)
-        ++settingChanges;
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-} // namespace
 
 TEST(SettingsBroadcast, ReachesThisProcessesWindowBeforeReturning)
 {
-    WNDCLASSA windowClass;
-    memset(&windowClass, 0, sizeof windowClass);
-    windowClass.lpfnWndProc = countingProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "DormityBroadcastProbe";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "DormityBroadcastProbe", "probe", WS_OVERLAPPEDWINDOW, 0, 0,
-                                  10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_TRUE(window);
-    settingChanges = 0;
+    resetScreenSaverSettings();
+    Application app(GetModuleHandleA(nullptr));
+    ASSERT_NE(app.trayWindow, nullptr);
+    // The window refreshes its tip on every announced change.
+    lstrcpyA(app.trayWindow->trayIcon.szTip, "stale");
     broadcastSettingsChange();
-    EXPECT_EQ(settingChanges, 1);
-    DestroyWindow(window);
-    UnregisterClassA("DormityBroadcastProbe", GetModuleHandleA(nullptr));
+    EXPECT_STREQ(app.trayWindow->trayIcon.szTip, "Dormity - [none]");
 }
 
-namespace {
-
-class Win4Check : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        resetScreenSaverSettings();
-        directory_ = freshTempDirectory("win4");
-    }
-    void TearDown() override { resetScreenSaverSettings(); }
-    std::string file(const char* name, const void* bytes, size_t size)
-    {
-        std::string path = directory_ + "\\" + name;
-        writeFileBytes(path, bytes, size);
-        return path;
-    }
-    std::string directory_;
-};
-
-const unsigned char kWin4Header[] = {0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00, 0x04};
-
-} // namespace
-
-TEST_F(Win4Check, HeaderBytesDecideOnTheNinetyFiveFamily)
+TEST_F(Win4Check, HeaderBytesDecideOnTheNinetyFiveFamilyAndLockedFilesAreReleased)
 {
-    setIniSaver(file("good.scr", kWin4Header, sizeof kWin4Header).c_str());
-    EXPECT_TRUE(isWin4Saver(FAMILY_95));
+    std::string directory = freshTempDirectory("win4");
     // Only bytes 2 to 5 count, not the signature.
-    const unsigned char noSignature[] = {0x00, 0x00, 0x90, 0x00, 0x03, 0x00};
-    setIniSaver(file("nosig.scr", noSignature, sizeof noSignature).c_str());
-    EXPECT_TRUE(isWin4Saver(FAMILY_95));
-    const unsigned char otherBytes[] = {0x4D, 0x5A, 0x50, 0x00, 0x02, 0x00, 0x00};
-    setIniSaver(file("other.scr", otherBytes, sizeof otherBytes).c_str());
-    EXPECT_FALSE(isWin4Saver(FAMILY_95));
-    setIniSaver(file("short.scr", kWin4Header, 5).c_str());
-    EXPECT_FALSE(isWin4Saver(FAMILY_95)) << "a 5-byte file";
-    setIniSaver(file("empty.scr", kWin4Header, 0).c_str());
-    EXPECT_FALSE(isWin4Saver(FAMILY_95));
-    setIniSaver((directory_ + "\\missing.scr").c_str());
-    EXPECT_FALSE(isWin4Saver(FAMILY_95));
-    setIniSaver(nullptr);
-    EXPECT_FALSE(isWin4Saver(FAMILY_95)) << "nothing configured";
-    setIniSaver("[NONE]");
-    EXPECT_FALSE(isWin4Saver(FAMILY_95)) << "a file of that name does not exist";
-}
-
-TEST_F(Win4Check, LockedFileFailsAndEveryHandleIsReleased)
-{
-    std::string path = file("locked.scr", kWin4Header, sizeof kWin4Header);
-    setIniSaver(path.c_str());
+    struct { const char* name; std::string bytes; bool win4; } rows[] = {
+        {"good.scr", kWin4Header, true}, {"nosig.scr", std::string("\0\0\x90\0\x03\0", 6), true},
+        {"other.scr", std::string("MZ\x50\0\x02\0\0", 7), false},
+        {"swapped.scr", std::string("MZ\0\x90\0\x03", 6), false},
+        {"short.scr", kWin4Header.substr(0, 5), false}, {"empty.scr", "", false}};
+    for (const auto& row : rows) {
+        std::string path = directory + "\\" + row.name;
+        writeFileBytes(path, row.bytes.data(), row.bytes.size());
+        setIniSaver(path.c_str());
+        EXPECT_EQ(isWin4Saver(FAMILY_95), row.win4) << row.name;
+    }
+    // No file: missing, nothing configured, or one of the name "[NONE]".
+    for (std::string missing : {directory + "\\missing.scr", std::string(), std::string("[NONE]")})
     {
-        UniqueFile lock(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        setIniSaver(missing.empty() ? nullptr : missing.c_str());
+        EXPECT_FALSE(isWin4Saver(FAMILY_95)) << missing;
+    }
+    // The NT family passes without looking at any file.
+    EXPECT_TRUE(isWin4Saver(FAMILY_NT));
+    writeCurrentSaver(FAMILY_NT, "C:\\does\\not\\exist.scr");
+    EXPECT_TRUE(isWin4Saver(FAMILY_NT));
+    // A locked file fails; afterwards nothing of ours keeps it open or mapped.
+    std::string locked = directory + "\\good.scr";
+    setIniSaver(locked.c_str());
+    {
+        UniqueFile lock(CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(static_cast<bool>(lock));
         EXPECT_FALSE(isWin4Saver(FAMILY_95));
     }
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(isWin4Saver(FAMILY_95));
-    // Nothing of ours keeps the file open or mapped: it can be deleted.
-    EXPECT_TRUE(DeleteFileA(path.c_str()));
-}
-
-TEST_F(Win4Check, NtFamilyPassesWithoutLookingAtAnyFile)
-{
-    EXPECT_TRUE(isWin4Saver(FAMILY_NT));
-    writeCurrentSaver(FAMILY_NT, "C:\\does\\not\\exist.scr");
-    setIniSaver("C:\\does\\not\\exist.scr");
-    EXPECT_TRUE(isWin4Saver(FAMILY_NT));
-}
-
-TEST(Win4Header, OnlyBytesTwoToFiveCount)
-{
-    EXPECT_TRUE(hasWin4Header(kWin4Header, 6));
-    EXPECT_FALSE(hasWin4Header(kWin4Header, 5));
-    const unsigned char swapped[] = {0x4D, 0x5A, 0x00, 0x90, 0x00, 0x03};
-    EXPECT_FALSE(hasWin4Header(swapped, 6));
-}
-
-TEST(LeadingInteger, ParsesLikeTheCRuntime)
-{
-    EXPECT_EQ(leadingInteger("  \t42abc"), 42);
-    EXPECT_EQ(leadingInteger("-0"), 0);
-    EXPECT_EQ(leadingInteger("- 5"), 0);
-    EXPECT_EQ(leadingInteger("x1"), 0);
-    EXPECT_EQ(leadingInteger("2147483647"), 2147483647);
+    EXPECT_TRUE(DeleteFileA(locked.c_str()));
+    EXPECT_FALSE(hasWin4Header(reinterpret_cast<const unsigned char*>(kWin4Header.data()), 5));
 }
