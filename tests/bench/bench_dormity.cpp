@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/handles.h"
 #include "app/tray_window.h"
 #include "res/resource.h"
+#include "support/processes.h"
+#include "support/savers.h"
 
 namespace {
 
@@ -38,14 +39,6 @@ double fileTimeMs(const FILETIME& time)
     return static_cast<double>(value.QuadPart) / 10000.0;
 }
 
-std::string directoryOfThisProgram()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\'));
-}
-
 // Whether the shell holds an icon with this owner and id: modifying
 // nothing succeeds only for an icon that exists.
 bool trayIconExists(HWND owner)
@@ -60,39 +53,24 @@ bool trayIconExists(HWND owner)
 
 void measureStartup(int runs, int idleSeconds)
 {
-    std::string exe = directoryOfThisProgram() + "\\Dormity.exe";
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        STARTUPINFOA startup;
-        memset(&startup, 0, sizeof startup);
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info;
-        std::string command = "\"" + exe + "\"";
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back('\0');
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info)) {
-            printf("cannot start %s\n", exe.c_str());
+        ChildProcess process;
+        if (!process.start(dormityExe())) {
+            printf("cannot start %s\n", dormityExe().c_str());
             return;
         }
-        UniqueKernelObject process(info.hProcess);
-        UniqueKernelObject thread(info.hThread);
         HWND window = nullptr;
         double found = 0;
-        DWORD begin = GetTickCount();
-        while (GetTickCount() - begin < 20000) {
-            if (!window)
-                window = FindWindowA("DORMITY", "Dormity");
-            if (window && trayIconExists(window)) {
-                FILETIME now;
-                GetSystemTimeAsFileTime(&now);
+        for (DWORD begin = GetTickCount(); found == 0 && GetTickCount() - begin < 20000; Sleep(1)) {
+            window = window ? window : FindWindowA("DORMITY", "Dormity");
+            FILETIME now;
+            GetSystemTimeAsFileTime(&now);
+            if (window && trayIconExists(window))
                 found = fileTimeMs(now);
-                break;
-            }
-            Sleep(1);
         }
         FILETIME created, exited, kernel, user;
-        GetProcessTimes(process.get(), &created, &exited, &kernel, &user);
+        GetProcessTimes(process.handle.get(), &created, &exited, &kernel, &user);
         if (found > 0)
             times.push_back(found - fileTimeMs(created));
 
@@ -100,21 +78,21 @@ void measureStartup(int runs, int idleSeconds)
             // Idle while enabled: no timer runs, so the process should use
             // no CPU at all.
             FILETIME k0, u0, k1, u1;
-            GetProcessTimes(process.get(), &created, &exited, &k0, &u0);
+            GetProcessTimes(process.handle.get(), &created, &exited, &k0, &u0);
             Sleep(static_cast<DWORD>(idleSeconds) * 1000);
-            GetProcessTimes(process.get(), &created, &exited, &k1, &u1);
+            GetProcessTimes(process.handle.get(), &created, &exited, &k1, &u1);
             double cpu = fileTimeMs(k1) - fileTimeMs(k0) + fileTimeMs(u1) - fileTimeMs(u0);
             PROCESS_MEMORY_COUNTERS memory;
             memset(&memory, 0, sizeof memory);
             memory.cb = sizeof memory;
-            GetProcessMemoryInfo(process.get(), &memory, sizeof memory);
+            GetProcessMemoryInfo(process.handle.get(), &memory, sizeof memory);
             printf("idle while enabled:       %.1f ms CPU over %d s\n", cpu, idleSeconds);
             printf("private memory at idle:   %.0f KB (working set %.0f KB)\n",
                    memory.PagefileUsage / 1024.0, memory.WorkingSetSize / 1024.0);
         }
         if (window)
             PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-        WaitForSingleObject(process.get(), 15000);
+        WaitForSingleObject(process.handle.get(), 15000);
     }
     if (times.empty())
         return;
@@ -185,23 +163,11 @@ DWORD WINAPI driveMenu(void*)
     return 0;
 }
 
-void copyFixtures(int count, std::vector<std::string>& installed)
-{
-    std::string source = directoryOfThisProgram() + "\\bench_saver.scr";
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    for (int i = 0; i < count; ++i) {
-        char name[MAX_PATH];
-        snprintf(name, sizeof name, "%s\\bn%05d.scr", windows, i);
-        CopyFileA(source.c_str(), name, FALSE);
-        installed.push_back(name);
-    }
-}
-
 void measureMenu(int savers)
 {
-    std::vector<std::string> installed;
-    copyFixtures(savers, installed);
+    InstalledFiles installed("bn");
+    for (int i = 0; i < savers; ++i)
+        installed.copy(moduleDirectory() + "\\bench_saver.scr", i);
     Application app(GetModuleHandleA(nullptr));
     if (!app.trayWindow) {
         printf("no tray window\n");
@@ -221,33 +187,22 @@ void measureMenu(int savers)
                savers, firstEntryDrawnAt - submenuAskedAt);
     else
         printf("submenu did not open (no keyboard focus for the menu?)\n");
-    for (const std::string& path : installed)
-        DeleteFileA(path.c_str());
 }
 
 // The same reading for the smallest Win32 program: Wine's own share.
 void measureBaselineMemory()
 {
-    std::string command = "\"" + directoryOfThisProgram() + "\\bench_saver.scr\" /idle";
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    ChildProcess process;
+    if (!process.start(moduleDirectory() + "\\bench_saver.scr", "/idle"))
         return;
-    UniqueKernelObject process(info.hProcess);
-    UniqueKernelObject thread(info.hThread);
     Sleep(3000);
     PROCESS_MEMORY_COUNTERS memory;
     memset(&memory, 0, sizeof memory);
     memory.cb = sizeof memory;
-    GetProcessMemoryInfo(process.get(), &memory, sizeof memory);
+    GetProcessMemoryInfo(process.handle.get(), &memory, sizeof memory);
     printf("smallest Win32 program:   %.0f KB private (Wine's own share of any process)\n",
            memory.PagefileUsage / 1024.0);
-    WaitForSingleObject(process.get(), 15000);
+    WaitForSingleObject(process.handle.get(), 15000);
 }
 
 } // namespace

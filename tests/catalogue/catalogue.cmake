@@ -59,7 +59,6 @@ add_custom_target(catalogue_fixtures ALL DEPENDS ${CATALOGUE_FIXTURE_FILES})
 
 # --- In-process tests ------------------------------------------------------
 dormity_test_executable(catalogue_tests
-  ${CATALOGUE_DIR}/catalogue_env.cpp
   ${CATALOGUE_DIR}/test_catalogue.cpp
   ${CATALOGUE_DIR}/test_popup_refresh.cpp
   ${CATALOGUE_DIR}/test_menu_drawing.cpp

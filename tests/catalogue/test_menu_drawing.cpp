@@ -15,9 +15,12 @@
 
 #include "app/application.h"
 #include "app/tray_window.h"
-#include "catalogue/catalogue_env.h"
+#include "support/savers.h"
+#include "support/pixels.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -313,7 +316,7 @@ protected:
         expectLayout(actual, look, look.iconId != 0, selected);
     }
 
-    InstalledSavers savers_;
+    InstalledFiles savers_;
     COLORREF savedMenuColour_ = 0;
     std::unique_ptr<Application> app_;
 };

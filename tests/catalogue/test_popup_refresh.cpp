@@ -12,9 +12,12 @@
 
 #include "app/application.h"
 #include "app/tray_window.h"
-#include "catalogue/catalogue_env.h"
+#include "support/savers.h"
+#include "support/pixels.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -150,7 +153,7 @@ protected:
         }
     }
 
-    InstalledSavers savers_;
+    InstalledFiles savers_;
     std::unique_ptr<Application> app_;
 };
 

@@ -47,7 +47,6 @@ target_link_options(saver_state PRIVATE -static -static-libgcc -static-libstdc++
 set_target_properties(saver_state PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMANDS_DIR})
 
 dormity_test_executable(commands_tests
-  ${COMMANDS_SRC}/command_env.cpp
   ${COMMANDS_SRC}/test_handlers.cpp
   ${COMMANDS_SRC}/test_saver_programs.cpp
   ${COMMANDS_SRC}/test_sounds.cpp)

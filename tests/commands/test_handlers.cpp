@@ -7,9 +7,11 @@
 
 #include <string>
 
-#include "command_env.h"
+#include "support/program.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -228,7 +230,7 @@ TEST_F(FamilyHandlers, ChoosingNoneClearsOnlyTheFamilysPlace)
 
 TEST_F(FamilyHandlers, ChoosingAnEntryIsStoredAndShownBeforeTheCommandReturns)
 {
-    InstalledFile saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
+    InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
     SaverFamily family = runFamily();
     SaverFamily other = family == FAMILY_95 ? FAMILY_NT : FAMILY_95;
     storeCurrentSaver(other, "C:\\other.scr");

@@ -7,10 +7,12 @@
 
 #include <string>
 
-#include "command_env.h"
+#include "support/program.h"
 #include "commands/command_line.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -72,8 +74,8 @@ TEST_F(FamilySaverPrograms, NoSelectionEnablesFirstThenPromptsAndNoStartsNothing
 TEST_F(FamilySaverPrograms, ConfigureQuotesANameWithABlankAndNeverRunsProgramExe)
 {
     SaverFamily family = runFamily();
-    InstalledFile saver(quickSaverPath(), kBlankName);
-    InstalledFile trap(quickSaverPath(), kTrap);
+    InstalledFiles saver(quickSaverPath(), kBlankName);
+    InstalledFiles trap(quickSaverPath(), kTrap);
 
     // The trap works: the bare name starts "C:\Program.exe".
     std::string bare = std::string(kBlankName) + " /c";

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "command_env.h"
+#include "support/program.h"
 #include "commands/command_line.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 

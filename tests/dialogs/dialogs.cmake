@@ -1,9 +1,7 @@
 # The Timeout and About dialogs, run for real under Wine.
 dormity_test_executable(dialog_tests
-  dialogs/dialog_driver.cpp
   dialogs/test_timeout_dialog.cpp
   dialogs/test_about_dialog.cpp)
-target_include_directories(dialog_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/dialogs)
 
 # Stands in for the System Information tool that the About box starts.
 add_executable(dialog_sysinfo_probe dialogs/sysinfo_probe.cpp)

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "command_env.h"
+#include "support/program.h"
 #include "app/application.h"
 #include "app/tray_window.h"
 #include "res/resource.h"
 #include "saverconfig/native_system.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -164,7 +166,7 @@ TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAn
 
 TEST_F(Win64Catalogue, A32BitSaverInTheWindowsDirectoryIsListedAsBefore)
 {
-    InstalledFile saver(moduleDirectory() + "\\fixture_saver.exe",
+    InstalledFiles saver(moduleDirectory() + "\\fixture_saver.exe",
                         windowsDirectory() + "\\" + kWindowsName);
     start(true);
     const SaverEntry* entry = entryNamed(kDescription32);

@@ -1,0 +1,82 @@
+// Driving dialog boxes: a modal dialog of this thread from inside its own
+// loop, and a message box answered from another thread.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/processes.h"
+
+struct Application;
+
+// A thread timer fires inside the dialog manager's loop and runs at most one
+// step per tick, so what a step posts goes through IsDialogMessage before
+// the next. A step returns false to be run again on the next tick.
+using DialogStep = std::function<bool(HWND dialog)>;
+
+struct DialogRun {
+    bool opened = false;          // a visible dialog with the caption appeared
+    bool stepsDone = false;       // every step completed
+    bool closedByItself = false;  // it ended after the last step, not forced
+    INT_PTR result = -1;          // what the show function returned
+};
+
+// Calls show (which runs the dialog modally) and feeds the dialog the steps.
+// A step still waiting, or a dialog open after its last step, is ended by
+// force after patienceMs; closedByItself then stays false.
+DialogRun runModal(const char* caption, const std::function<INT_PTR()>& show,
+                   std::vector<DialogStep> steps, DWORD patienceMs = 4000);
+
+DialogStep act(std::function<void(HWND dialog)> action);  // runs once
+DialogStep click(int controlId);                          // BM_CLICK on the control
+DialogStep setText(int controlId, const char* text);
+DialogStep pressKey(UINT virtualKey);  // posted to the focused control
+DialogStep closeBox();                 // the title bar's close box
+inline DialogStep waitFor(std::function<bool(HWND dialog)> condition) { return condition; }
+
+std::string itemText(HWND dialog, int controlId);
+// WM_CHAR for each character, as typing delivers it.
+void typeInto(HWND control, const char* text);
+// The face of the font the dialog lays its controls out in.
+std::string dialogFontFace(HWND dialog);
+// Every static, button or check box text that does not fit its control in
+// the dialog's font (wrapped where the control wraps), described.
+std::vector<std::string> clippedTexts(HWND dialog);
+
+// What the answerer saw of the "No Screen Saver" box when it found it.
+struct PromptSeen {
+    bool seen = false;
+    std::vector<std::string> texts;  // every static control's text
+    bool topmost = false;
+    bool hasOwner = true;
+    bool yesButton = false;
+    bool noButton = false;
+    bool okButton = false;
+    bool cancelButton = false;
+    bool informationIcon = false;
+    bool systemActive = false;
+    bool recordActive = false;
+    bool iconOn = false;
+};
+
+// Watches from a thread of its own for the program's "No Screen Saver"
+// box, notes what it sees and presses one of its buttons.
+class PromptAnswerer {
+public:
+    PromptAnswerer(Application& app, int button);
+    ~PromptAnswerer() { finish(); }
+    PromptAnswerer(const PromptAnswerer&) = delete;
+    PromptAnswerer& operator=(const PromptAnswerer&) = delete;
+    // Stops watching; what was seen, if anything.
+    PromptSeen finish();
+
+private:
+    static DWORD WINAPI watch(void* self);
+    Application& app_;
+    int button_;
+    volatile LONG stop_ = 0;
+    PromptSeen seen_;
+    UniqueKernelObject thread_;
+};
