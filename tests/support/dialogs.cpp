@@ -17,44 +17,39 @@ struct RunState {
     const char* caption;
     std::vector<DialogStep> steps;
     DWORD patienceMs;
-    DWORD begin;
-    DWORD stepBegin;
-    size_t next;
-    HWND dialog;
-    bool inStep;
-    bool forced;
     DialogRun* run;
+    DWORD begin = GetTickCount(), stepBegin = 0;
+    size_t next = 0;
+    HWND dialog = nullptr;
+    bool inStep = false, forced = false;
+    void forceEnd()
+    {
+        forced = true;
+        if (dialog && IsWindow(dialog))
+            EndDialog(dialog, kForcedEnd);
+    }
 };
 
 RunState* current = nullptr;
 
-void forceEnd(RunState& state)
-{
-    state.forced = true;
-    if (state.dialog && IsWindow(state.dialog))
-        EndDialog(state.dialog, kForcedEnd);
-}
-
 void CALLBACK onTick(HWND, UINT, UINT_PTR, DWORD)
 {
     RunState* state = current;
-    if (!state || state->inStep || state->forced)
-        return;
     DWORD now = GetTickCount();
-    if (!state->dialog) {
+    if (!state || state->inStep || state->forced) {
+        return;
+    } else if (!state->dialog) {
         state->dialog = ownDialog(state->caption, true);
-        if (state->dialog) {
-            state->run->opened = true;
-            state->stepBegin = now;
-        } else if (now - state->begin > state->patienceMs) {
+        state->run->opened = state->dialog != nullptr;
+        state->stepBegin = now;
+        if (!state->dialog && now - state->begin > state->patienceMs) {
             state->dialog = ownDialog(state->caption);  // made but never shown: ended
-            forceEnd(*state);
+            state->forceEnd();
         }
         return;
-    }
-    if (!IsWindow(state->dialog))
+    } else if (!IsWindow(state->dialog)) {
         return;
-    if (state->next < state->steps.size()) {
+    } else if (state->next < state->steps.size()) {
         state->inStep = true;
         bool done = state->steps[state->next](state->dialog);
         state->inStep = false;
@@ -65,7 +60,7 @@ void CALLBACK onTick(HWND, UINT, UINT_PTR, DWORD)
         }
     }
     if (now - state->stepBegin > state->patienceMs)
-        forceEnd(*state);
+        state->forceEnd();
 }
 
 } // namespace
@@ -74,8 +69,7 @@ DialogRun runModal(const char* caption, const std::function<INT_PTR()>& show,
                    std::vector<DialogStep> steps, DWORD patienceMs)
 {
     DialogRun run;
-    RunState state = {caption, std::move(steps), patienceMs, GetTickCount(), 0, 0,
-                      nullptr, false, false, &run};
+    RunState state{caption, std::move(steps), patienceMs, &run};
     run.stepsDone = state.steps.empty();
     current = &state;
     UINT_PTR timer = SetTimer(nullptr, 0, 15, onTick);
@@ -86,42 +80,15 @@ DialogRun runModal(const char* caption, const std::function<INT_PTR()>& show,
     return run;
 }
 
-DialogStep act(std::function<void(HWND dialog)> action)
-{
-    return [action](HWND dialog) {
-        action(dialog);
-        return true;
-    };
-}
-
-DialogStep click(int controlId)
-{
-    return act([controlId](HWND dialog) {
-        SendMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0);
-    });
-}
-
-DialogStep setText(int controlId, const char* text)
-{
-    std::string copy = text;
-    return act([controlId, copy](HWND dialog) { SetDlgItemTextA(dialog, controlId, copy.c_str()); });
-}
-
 DialogStep pressKey(UINT virtualKey)
 {
     return act([virtualKey](HWND dialog) {
         HWND target = GetFocus();
-        if (!target || (target != dialog && !IsChild(dialog, target)))
-            target = dialog;
+        target = target && (target == dialog || IsChild(dialog, target)) ? target : dialog;
         LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, 0)) << 16;
         PostMessageA(target, WM_KEYDOWN, virtualKey, scan | 1);
         PostMessageA(target, WM_KEYUP, virtualKey, scan | 1 | 0xC0000000);
     });
-}
-
-DialogStep closeBox()
-{
-    return act([](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
 }
 
 std::string itemText(HWND dialog, int controlId)

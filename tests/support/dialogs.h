@@ -29,11 +29,24 @@ struct DialogRun {
 DialogRun runModal(const char* caption, const std::function<INT_PTR()>& show,
                    std::vector<DialogStep> steps, DWORD patienceMs = 4000);
 
-DialogStep act(std::function<void(HWND dialog)> action);  // runs once
-DialogStep click(int controlId);                          // BM_CLICK on the control
-DialogStep setText(int controlId, const char* text);
+inline DialogStep act(std::function<void(HWND dialog)> action)  // runs once
+{
+    return [action](HWND dialog) { return action(dialog), true; };
+}
+inline DialogStep click(int id)  // BM_CLICK on the control
+{
+    return act([id](HWND dialog) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); });
+}
+inline DialogStep setText(int id, const char* text)
+{
+    std::string copy = text;
+    return act([id, copy](HWND dialog) { SetDlgItemTextA(dialog, id, copy.c_str()); });
+}
 DialogStep pressKey(UINT virtualKey);  // posted to the focused control
-DialogStep closeBox();                 // the title bar's close box
+inline DialogStep closeBox()           // the title bar's close box
+{
+    return act([](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
+}
 inline DialogStep waitFor(std::function<bool(HWND dialog)> condition) { return condition; }
 
 std::string itemText(HWND dialog, int controlId);

@@ -1,7 +1,6 @@
 #include "support/pixels.h"
 
 #include <gtest/gtest.h>
-#include <psapi.h>
 #include <shellapi.h>
 #include <string.h>
 
@@ -19,8 +18,7 @@ std::vector<unsigned char> iconPixels(HICON icon)
     if (!icon || !GetIconInfo(icon, &info))
         return pixels;
     UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
-    BITMAPINFO bitmap;
-    memset(&bitmap, 0, sizeof bitmap);
+    BITMAPINFO bitmap{};
     bitmap.bmiHeader = {sizeof bitmap.bmiHeader, 16, 16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     pixels.resize(16 * 16 * 4 * 2);
     WindowDC screen(nullptr);
@@ -56,8 +54,7 @@ bool timerRuns(HWND window, UINT_PTR id, UINT periodMs)
 bool resourcesStillAvailable()
 {
     UniqueIcon icon(programIcon(104));
-    LOGFONTA font;
-    memset(&font, 0, sizeof font);
+    LOGFONTA font{};
     font.lfHeight = -11;
     lstrcpyA(font.lfFaceName, "Tahoma");
     UniqueGdiObject created(CreateFontIndirectA(&font));
@@ -70,8 +67,7 @@ bool resourcesStillAvailable()
 
 MenuItemView menuItemAt(HMENU menu, UINT item, bool byPosition)
 {
-    MENUITEMINFOA info;
-    memset(&info, 0, sizeof info);
+    MENUITEMINFOA info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_DATA | MIIM_SUBMENU;
     if (!GetMenuItemInfoA(menu, item, byPosition, &info)) {
@@ -113,16 +109,9 @@ std::vector<MenuItemView> ownerDrawnItems(const TrayWindow& tray)
 
 HMENU saverSubmenu(TrayWindow& tray) { return GetSubMenu(tray.popupMenu, 0); }
 
-void openPopup(TrayWindow& tray)
+void openMenu(TrayWindow& tray, HMENU menu)
 {
-    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu),
-                 MAKELPARAM(0, FALSE));
-}
-
-void openSaverSubmenu(TrayWindow& tray)
-{
-    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(saverSubmenu(tray)),
-                 MAKELPARAM(0, FALSE));
+    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, FALSE));
 }
 
 std::vector<const SaverEntry*> entriesNewestFirst(const TrayWindow& tray)
@@ -136,8 +125,7 @@ std::vector<const SaverEntry*> entriesNewestFirst(const TrayWindow& tray)
 
 LOGFONTA menuLogFont()
 {
-    NONCLIENTMETRICSA metrics;
-    memset(&metrics, 0, sizeof metrics);
+    NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     return metrics.lfMenuFont;
@@ -151,8 +139,7 @@ int menuFontPointsHere(HWND window)
 
 Canvas::Canvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)), width_(width), height_(height)
 {
-    BITMAPINFO info;
-    memset(&info, 0, sizeof info);
+    BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -205,16 +192,6 @@ int Canvas::count(COLORREF colour, bool equal, int left, int top, int right, int
     return count;
 }
 
-int Canvas::countOther(COLORREF colour, int left, int top, int right, int bottom) const
-{
-    return count(colour, false, left, top, right, bottom);
-}
-
-int Canvas::countExactly(COLORREF colour, int left, int top, int right, int bottom) const
-{
-    return count(colour, true, left, top, right, bottom);
-}
-
 int Canvas::firstColumnNot(COLORREF colour, int left, int right, int top, int bottom) const
 {
     for (int x = left; x < right; ++x)
@@ -236,8 +213,7 @@ namespace {
 LRESULT sendDrawItem(HWND window, HMENU menu, HDC dc, RECT rect, UINT id, ULONG_PTR data,
                      bool selected)
 {
-    DRAWITEMSTRUCT item;
-    memset(&item, 0, sizeof item);
+    DRAWITEMSTRUCT item{};
     item.CtlType = ODT_MENU;
     item.itemID = id;
     item.itemAction = ODA_DRAWENTIRE;
@@ -261,13 +237,6 @@ LRESULT Canvas::draw(HWND window, const MenuItemView& item, bool selected)
     int top = (row_++ % rows) * itemHeight();
     return sendDrawItem(window, item.menu, dc_, RECT{0, top, width_, top + itemHeight()}, item.id,
                         item.data, selected);
-}
-
-std::vector<unsigned char> Canvas::pixels() const
-{
-    GdiFlush();
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(bits_);
-    return std::vector<unsigned char>(bytes, bytes + static_cast<size_t>(width_) * height_ * 4);
 }
 
 BOOL drawItem(TrayWindow& tray, Canvas& canvas, UINT id, ULONG_PTR data, bool selected)
@@ -322,13 +291,12 @@ HandleLevels probeHandleLevels()
     return levels;
 }
 
-SIZE_T privateBytes()
+PROCESS_MEMORY_COUNTERS memoryOf(HANDLE process)
 {
-    PROCESS_MEMORY_COUNTERS counters;
-    memset(&counters, 0, sizeof counters);
+    PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)
-        ? counters.PagefileUsage : 0;
+    GetProcessMemoryInfo(process, &counters, sizeof counters);
+    return counters;
 }
 
 SIZE_T mappedBytes()

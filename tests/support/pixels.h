@@ -3,13 +3,13 @@
 // and memory the process uses.
 #pragma once
 #include <windows.h>
+#include <psapi.h>
 #include <stdint.h>
 
 #include <string>
 #include <vector>
 
-struct SaverEntry;
-struct TrayWindow;
+#include "app/tray_window.h"
 
 // Whether icon shows the same 16x16 pixels as the program's icon resource.
 bool iconShows(HICON icon, int resourceId);
@@ -32,9 +32,10 @@ std::vector<MenuItemView> menuItems(HMENU menu);
 // Every owner-drawn item of the popup and its submenus, in menu order.
 std::vector<MenuItemView> ownerDrawnItems(const TrayWindow& tray);
 HMENU saverSubmenu(TrayWindow& tray);
-// What the system sends when the menus open.
-void openPopup(TrayWindow& tray);
-void openSaverSubmenu(TrayWindow& tray);
+// What the system sends when a menu opens.
+void openMenu(TrayWindow& tray, HMENU menu);
+inline void openPopup(TrayWindow& tray) { openMenu(tray, tray.popupMenu); }
+inline void openSaverSubmenu(TrayWindow& tray) { openMenu(tray, saverSubmenu(tray)); }
 // The catalogue walked from the newest entry, as the program links it.
 std::vector<const SaverEntry*> entriesNewestFirst(const TrayWindow& tray);
 
@@ -60,8 +61,14 @@ public:
     void fill(COLORREF colour);
     bool sameAs(const Canvas& other, int left, int top, int right, int bottom) const;
     // Pixels in [left, right) x [top, bottom) that are not (that are) the colour.
-    int countOther(COLORREF colour, int left, int top, int right, int bottom) const;
-    int countExactly(COLORREF colour, int left, int top, int right, int bottom) const;
+    int countOther(COLORREF colour, int left, int top, int right, int bottom) const
+    {
+        return count(colour, false, left, top, right, bottom);
+    }
+    int countExactly(COLORREF colour, int left, int top, int right, int bottom) const
+    {
+        return count(colour, true, left, top, right, bottom);
+    }
     // First (last) column in [left, right) with a pixel other than colour
     // within the rows; right (left - 1) when there is none.
     int firstColumnNot(COLORREF colour, int left, int right, int top, int bottom) const;
@@ -69,7 +76,12 @@ public:
     // Draws the item in the next row of the canvas, as a menu lays them out;
     // the window procedure's result.
     LRESULT draw(HWND window, const MenuItemView& item, bool selected);
-    std::vector<unsigned char> pixels() const;
+    std::vector<unsigned char> pixels() const
+    {
+        GdiFlush();
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(bits_);
+        return std::vector<unsigned char>(bytes, bytes + static_cast<size_t>(width_) * height_ * 4);
+    }
 
 private:
     int count(COLORREF colour, bool equal, int left, int top, int right, int bottom) const;
@@ -101,7 +113,8 @@ struct HandleLevels {
     long kernel;
 };
 HandleLevels probeHandleLevels();
-SIZE_T privateBytes();
+PROCESS_MEMORY_COUNTERS memoryOf(HANDLE process);
+inline SIZE_T privateBytes() { return memoryOf(GetCurrentProcess()).PagefileUsage; }
 // Bytes of files mapped as images or data: Wine closes a mapped module's
 // handles at once, so only this shows a module or view never released.
 SIZE_T mappedBytes();

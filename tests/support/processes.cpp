@@ -26,8 +26,7 @@ bool ChildProcess::start(const std::string& program, const std::string& argument
                          const std::string& directory)
 {
     std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
+    STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info;
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -105,8 +104,7 @@ HANDLE testJob()
 
 JOBOBJECT_BASIC_ACCOUNTING_INFORMATION jobAccounting()
 {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info;
-    memset(&info, 0, sizeof info);
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
     QueryInformationJobObject(testJob(), JobObjectBasicAccountingInformation, &info, sizeof info,
                               nullptr);
     return info;
@@ -137,35 +135,32 @@ HWND ownDialog(const char* caption, bool visibleOnly)
     return nullptr;
 }
 
-int visibleWindowsOfThisProcess()
-{
-    int count = 0;
-    EnumWindows([](HWND window, LPARAM data) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == GetCurrentProcessId() && IsWindowVisible(window))
-            ++*reinterpret_cast<int*>(data);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 namespace {
 
-// A window of a class of its own whose procedure hands every message to
-// the object stored with it.
+BOOL CALLBACK countVisible(HWND window, LPARAM data)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    *reinterpret_cast<int*>(data) += process == GetCurrentProcessId() && IsWindowVisible(window);
+    return TRUE;
+}
+
+// Hands every message to the object stored with the window.
+template <typename Owner>
+LRESULT CALLBACK ownedProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Owner* self = reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self && self->handle(message, wParam, lParam))
+        return 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A window of a class of its own for the object.
 template <typename Owner>
 HWND ownedWindow(Owner* owner, const char* className, DWORD style, int x, int y, int w, int h)
 {
-    WNDCLASSA windowClass;
-    memset(&windowClass, 0, sizeof windowClass);
-    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam,
-                                 LPARAM lParam) -> LRESULT {
-        Owner* self = reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (self && self->handle(message, wParam, lParam))
-            return 0;
-        return DefWindowProcA(window, message, wParam, lParam);
-    };
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = ownedProcedure<Owner>;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = className;
     RegisterClassA(&windowClass);  // already registered by an earlier test: fine
@@ -177,6 +172,13 @@ HWND ownedWindow(Owner* owner, const char* className, DWORD style, int x, int y,
 }
 
 } // namespace
+
+int visibleWindowsOfThisProcess()
+{
+    int count = 0;
+    EnumWindows(countVisible, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
 
 BroadcastCounter::BroadcastCounter()
 {

@@ -24,40 +24,9 @@ bool ownName(const std::string& name)
     return _strnicmp(name.c_str(), "dmcatbench", 10) == 0;
 }
 
-std::vector<std::string> filesMatching(const std::string& directory, const std::string& pattern)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    UniqueFind search(FindFirstFileA((directory + "\\" + pattern).c_str(), &found));
-    while (search && names.size() < 100000) {
-        names.push_back(found.cFileName);
-        if (!FindNextFileA(search.get(), &found))
-            break;
-    }
-    return names;
-}
-
 std::string asideName(const std::string& path) { return path + ".dormity-saved"; }
 
 } // namespace
-
-std::string saverDirectory(SaverDirectory where)
-{
-    return where == WINDOWS_DIRECTORY ? windowsDirectory() : systemDirectory();
-}
-
-std::vector<FoundFile> searchOrder(SaverDirectory where)
-{
-    std::vector<FoundFile> order;
-    WIN32_FIND_DATAA found;
-    UniqueFind search(FindFirstFileA((saverDirectory(where) + "\\*.scr").c_str(), &found));
-    if (search) {
-        do
-            order.push_back({found.cFileName, found.cAlternateFileName});
-        while (FindNextFileA(search.get(), &found));
-    }
-    return order;
-}
 
 std::string catalogueFileName(SaverDirectory where, const FoundFile& found)
 {
@@ -74,11 +43,6 @@ std::string catalogueFileNameOf(SaverDirectory where, const std::string& longNam
     return "";
 }
 
-std::string systemRundllPath(SaverFamily family)
-{
-    return (family == FAMILY_95 ? windowsDirectory() : systemDirectory()) + "\\rundll32.exe";
-}
-
 InstalledFiles::InstalledFiles()
 {
     std::string foreign;
@@ -93,17 +57,6 @@ InstalledFiles::InstalledFiles()
     }
     if (!foreign.empty())
         ADD_FAILURE() << "screen saver files of unknown origin in the prefix:" << foreign;
-}
-
-InstalledFiles::InstalledFiles(const char* namePrefix) : prefix_(namePrefix)
-{
-    removeAll();
-}
-
-InstalledFiles::InstalledFiles(const std::string& from, const std::string& to)
-    : waitForPrograms_(true)
-{
-    install(from, to);
 }
 
 InstalledFiles::~InstalledFiles()
@@ -130,11 +83,6 @@ std::string InstalledFiles::install(const std::string& from, const std::string& 
     EXPECT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << "cannot install " << from << " as " << to;
     installed_.push_back(file);
     return to;
-}
-
-std::string InstalledFiles::install(const char* fixture, SaverDirectory where, const char* name)
-{
-    return install(fixturePath(fixture), saverDirectory(where) + "\\" + name);
 }
 
 std::string InstalledFiles::pathOf(int index) const
@@ -197,8 +145,8 @@ std::string InstalledFiles::rename(const std::string& path, const char* name)
 void InstalledFiles::removeAll()
 {
     if (!prefix_.empty())
-        for (const std::string& name : filesMatching(windowsDirectory(), prefix_ + "*.scr"))
-            installed_.push_back({windowsDirectory() + "\\" + name, false, ""});
+        for (const FoundFile& found : findFiles(windowsDirectory(), (prefix_ + "*.scr").c_str()))
+            installed_.push_back({windowsDirectory() + "\\" + found.longName, false, ""});
     for (size_t i = installed_.size(); i-- > 0;) {
         const Installed& file = installed_[i];
         SetFileAttributesA(file.path.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -9,15 +9,16 @@
 #include "support/system.h"
 
 enum SaverDirectory { WINDOWS_DIRECTORY, SYSTEM_DIRECTORY };
-std::string saverDirectory(SaverDirectory where);
+inline std::string saverDirectory(SaverDirectory where)
+{
+    return where == WINDOWS_DIRECTORY ? windowsDirectory() : systemDirectory();
+}
 inline std::string shortSaverDirectory(SaverDirectory where) { return shortPath(saverDirectory(where)); }
 
-// What the directory search returns for "*.scr", in its own order.
-struct FoundFile {
-    std::string longName;
-    std::string shortName;  // empty when the long name is already 8.3
-};
-std::vector<FoundFile> searchOrder(SaverDirectory where);
+inline std::vector<FoundFile> searchOrder(SaverDirectory where)
+{
+    return findFiles(saverDirectory(where), "*.scr");
+}
 // "short directory\short name", the form the catalogue keeps.
 std::string catalogueFileName(SaverDirectory where, const FoundFile& found);
 std::string catalogueFileNameOf(SaverDirectory where, const std::string& longName);
@@ -34,7 +35,11 @@ inline std::string quickSaverPath() { return moduleDirectory() + "\\fixture_save
 inline std::string lingeringSaverPath() { return moduleDirectory() + "\\fixture_lingering_saver.exe"; }
 // The quick fixture as rundll32.exe where a bare name is looked for first.
 inline std::string plantedRundllPath() { return moduleDirectory() + "\\rundll32.exe"; }
-std::string systemRundllPath(SaverFamily family);
+// The system's own: in the Windows directory on the 95 family, else the system directory.
+inline std::string systemRundllPath(SaverFamily family)
+{
+    return saverDirectory(family == FAMILY_95 ? WINDOWS_DIRECTORY : SYSTEM_DIRECTORY) + "\\rundll32.exe";
+}
 inline std::string displayPropertiesLine(SaverFamily family)
 {
     return systemRundllPath(family) + " shell32.dll,Control_RunDLL DESK.CPL,,1";
@@ -56,15 +61,21 @@ inline std::string plantedWinmmMarker(DWORD processId)
 class InstalledFiles {
 public:
     InstalledFiles();
-    explicit InstalledFiles(const char* namePrefix);
-    InstalledFiles(const std::string& from, const std::string& to);
+    explicit InstalledFiles(const char* namePrefix) : prefix_(namePrefix) { removeAll(); }
+    InstalledFiles(const std::string& from, const std::string& to) : waitForPrograms_(true)
+    {
+        install(from, to);
+    }
     ~InstalledFiles();
     InstalledFiles(const InstalledFiles&) = delete;
     InstalledFiles& operator=(const InstalledFiles&) = delete;
 
     std::string install(const std::string& from, const std::string& to);
     // A catalogue fixture under a name of the directory; the full long path.
-    std::string install(const char* fixture, SaverDirectory where, const char* name);
+    std::string install(const char* fixture, SaverDirectory where, const char* name)
+    {
+        return install(fixturePath(fixture), saverDirectory(where) + "\\" + name);
+    }
     std::string copy(const std::string& source, int index);
     // False when the file is held open against writing (a sound playing it).
     bool write(const std::vector<unsigned char>& bytes, int index);

@@ -9,28 +9,17 @@
 
 namespace {
 
-std::string fromBuffer(UINT (WINAPI* get)(LPSTR, UINT))
-{
-    char buffer[MAX_PATH] = "";
-    get(buffer, sizeof buffer);
-    return buffer;
-}
-
 void removeTree(const std::string& directory)
 {
-    WIN32_FIND_DATAA found;
-    UniqueFind search(FindFirstFileA((directory + "\\*").c_str(), &found));
-    if (search) {
-        do {
-            std::string name = found.cFileName, path = directory + "\\" + name;
-            if (name == "." || name == "..")
-                continue;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search.get(), &found));
+    for (const FoundFile& found : findFiles(directory, "*")) {
+        std::string path = directory + "\\" + found.longName;
+        if (found.longName == "." || found.longName == "..")
+            continue;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.attributes & FILE_ATTRIBUTE_DIRECTORY)
+            removeTree(path);
+        else
+            DeleteFileA(path.c_str());
     }
     SetFileAttributesA(directory.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(directory.c_str());
@@ -38,8 +27,22 @@ void removeTree(const std::string& directory)
 
 } // namespace
 
-std::string windowsDirectory() { return fromBuffer(GetWindowsDirectoryA); }
-std::string systemDirectory() { return fromBuffer(GetSystemDirectoryA); }
+std::vector<FoundFile> findFiles(const std::string& directory, const char* pattern)
+{
+    std::vector<FoundFile> files;
+    WIN32_FIND_DATAA found;
+    UniqueFind search(FindFirstFileA((directory + "\\" + pattern).c_str(), &found));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &found))
+        files.push_back({found.cFileName, found.cAlternateFileName, found.dwFileAttributes});
+    return files;
+}
+
+std::string directoryFrom(UINT (WINAPI* get)(LPSTR, UINT))
+{
+    char buffer[MAX_PATH] = "";
+    get(buffer, sizeof buffer);
+    return buffer;
+}
 
 std::string shortPath(const std::string& path)
 {
@@ -93,11 +96,6 @@ std::string readFileBytes(const std::string& path)
     return data;
 }
 
-bool fileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 void setRegValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
                  DWORD size)
 {
@@ -106,16 +104,6 @@ void setRegValue(HKEY root, const char* key, const char* name, DWORD type, const
                               nullptr), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(handle.get(), name, 0, type, static_cast<const BYTE*>(data), size),
               ERROR_SUCCESS);
-}
-
-void setRegString(HKEY root, const char* key, const char* name, const char* text)
-{
-    setRegValue(root, key, name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
-}
-
-void setRegDword(HKEY root, const char* key, const char* name, DWORD value)
-{
-    setRegValue(root, key, name, REG_DWORD, &value, sizeof value);
 }
 
 void deleteRegValue(HKEY root, const char* key, const char* name)
@@ -153,21 +141,9 @@ bool readDesktopDword(const char* name, DWORD* value)
     return true;
 }
 
-void setIniSaver(const char* value)
-{
-    WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", value, "system.ini");
-}
-
-bool iniSaverPresent()
-{
-    std::string value;
-    return storedCurrentSaver(FAMILY_95, &value);
-}
-
 OSVERSIONINFOA reportedVersion()
 {
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof version);
+    OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     return version;
@@ -232,11 +208,6 @@ namespace {
 using Node = SavedRegistryKey::Node;
 using Value = SavedRegistryKey::Value;
 
-bool sameName(const std::wstring& a, const std::wstring& b)
-{
-    return _wcsicmp(a.c_str(), b.c_str()) == 0;
-}
-
 // The key and every subkey below it, parents first; false when unreadable.
 bool readTree(HKEY root, const std::wstring& path, std::vector<Node>* nodes)
 {
@@ -268,8 +239,8 @@ bool readTree(HKEY root, const std::wstring& path, std::vector<Node>* nodes)
                                     nullptr);
         if (result == ERROR_NO_MORE_ITEMS)
             return true;
-        if (result != ERROR_SUCCESS || !readTree(root, path + L"\\" + std::wstring(child, length),
-                                                 nodes))
+        if (result != ERROR_SUCCESS
+            || !readTree(root, path + L"\\" + std::wstring(child, length), nodes))
             return false;
     }
 }
@@ -286,23 +257,6 @@ bool keyMissing(HKEY root, const std::wstring& path)
 {
     UniqueRegKey key;
     return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_FILE_NOT_FOUND;
-}
-
-template <typename T>
-const T* named(const std::vector<T>& items, const std::wstring& name)
-{
-    for (const T& item : items)
-        if (sameName(item.name, name))
-            return &item;
-    return nullptr;
-}
-
-const Node* nodeAt(const std::vector<Node>& nodes, const std::wstring& path)
-{
-    for (const Node& node : nodes)
-        if (sameName(node.path, path))
-            return &node;
-    return nullptr;
 }
 
 std::wstring wide(const char* text)
@@ -323,7 +277,7 @@ void deleteRegTree(HKEY root, const char* key)
 SavedRegistryKey::SavedRegistryKey(HKEY root, const char* path) : root_(root), path_(wide(path))
 {
     existed_ = !keyMissing(root_, path_);
-    readable_ = existed_ ? readTree(root_, path_, &nodes_) : true;
+    readable_ = !existed_ || readTree(root_, path_, &nodes_);
     EXPECT_TRUE(readable_) << "cannot save the registry key " << path;
 }
 
@@ -353,21 +307,11 @@ bool SavedRegistryKey::restore()
 {
     if (!readable_)
         return false;
-    // Subkeys added since go first, then each saved key gets exactly its saved values.
-    std::vector<Node> now;
-    readTree(root_, path_, &now);
-    for (size_t i = now.size(); i-- > 0;)
-        if (!existed_ || !nodeAt(nodes_, now[i].path))
-            deleteTree(root_, now[i].path);
+    deleteTree(root_, path_);
     for (const Node& node : nodes_) {
         UniqueRegKey key;
-        if (RegCreateKeyExW(root_, node.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            key.put(), nullptr) != ERROR_SUCCESS)
-            continue;
-        if (const Node* current = nodeAt(now, node.path))
-            for (const Value& value : current->values)
-                if (!named(node.values, value.name))
-                    RegDeleteValueW(key.get(), value.name.c_str());
+        RegCreateKeyExW(root_, node.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                        nullptr);
         for (const Value& value : node.values)
             RegSetValueExW(key.get(), value.name.c_str(), 0, value.type,
                            value.data.empty() ? nullptr : value.data.data(),
@@ -378,22 +322,8 @@ bool SavedRegistryKey::restore()
 
 bool SavedRegistryKey::matchesRegistry() const
 {
-    if (!existed_)
-        return keyMissing(root_, path_);
     std::vector<Node> now;
-    if (!readTree(root_, path_, &now) || now.size() != nodes_.size())
-        return false;
-    for (const Node& node : nodes_) {
-        const Node* other = nodeAt(now, node.path);
-        if (!other || other->values.size() != node.values.size())
-            return false;
-        for (const Value& value : node.values) {
-            const Value* current = named(other->values, value.name);
-            if (!current || current->type != value.type || current->data != value.data)
-                return false;
-        }
-    }
-    return true;
+    return existed_ ? readTree(root_, path_, &now) && now == nodes_ : keyMissing(root_, path_);
 }
 
 const SystemWinmm& systemWinmm()

@@ -15,23 +15,40 @@
 #define DESKTOP_KEY "Control Panel\\Desktop"
 #define SOUND_SCHEME_KEY "AppEvents\\Schemes\\Apps\\Dormity"
 
-std::string windowsDirectory();
-std::string systemDirectory();
+std::string directoryFrom(UINT (WINAPI* get)(LPSTR, UINT));
+inline std::string windowsDirectory() { return directoryFrom(GetWindowsDirectoryA); }
+inline std::string systemDirectory() { return directoryFrom(GetSystemDirectoryA); }
 std::string shortPath(const std::string& path);
 std::string moduleFileName();
 std::string moduleDirectory();
 
+// What a directory search returns for the pattern, in its own order.
+struct FoundFile {
+    std::string longName;
+    std::string shortName;  // empty when the long name is already 8.3
+    DWORD attributes;
+};
+std::vector<FoundFile> findFiles(const std::string& directory, const char* pattern);
 // A fresh, empty directory under the prefix's temporary directory.
 std::string freshTempDirectory(const char* name);
 void writeFileBytes(const std::string& path, const void* data, size_t size);
 std::string readFileBytes(const std::string& path);
-bool fileExists(const std::string& path);
+inline bool fileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Registry values of any type and length, creating keys as needed.
 void setRegValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
                  DWORD size);
-void setRegString(HKEY root, const char* key, const char* name, const char* text);
-void setRegDword(HKEY root, const char* key, const char* name, DWORD value);
+inline void setRegString(HKEY root, const char* key, const char* name, const char* text)
+{
+    setRegValue(root, key, name, REG_SZ, text, lstrlenA(text) + 1);
+}
+inline void setRegDword(HKEY root, const char* key, const char* name, DWORD value)
+{
+    setRegValue(root, key, name, REG_DWORD, &value, sizeof value);
+}
 void deleteRegValue(HKEY root, const char* key, const char* name);
 void deleteRegTree(HKEY root, const char* key);
 // False when the value is missing.
@@ -43,9 +60,19 @@ inline bool readDesktopRaw(const char* name, std::string* bytes, DWORD* type)
     return readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name, bytes, type);
 }
 
-// system.ini's [boot] SCRNSAVE.EXE, the 95 family's place; null removes it.
-void setIniSaver(const char* value);
-bool iniSaverPresent();
+// The current screen saver in one family's own place (the 95 family's is
+// system.ini's [boot] SCRNSAVE.EXE); null removes it. False: nothing stored.
+void storeCurrentSaver(SaverFamily family, const char* path);
+bool storedCurrentSaver(SaverFamily family, std::string* value);
+inline void setIniSaver(const char* value)
+{
+    WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", value, "system.ini");
+}
+inline bool iniSaverPresent()
+{
+    std::string value;
+    return storedCurrentSaver(FAMILY_95, &value);
+}
 
 // The family as the system reports it, not as the program derives it.
 OSVERSIONINFOA reportedVersion();
@@ -60,10 +87,6 @@ inline bool runningAsWin2kOrLater()
 // The family this executable was started for ("..._win98.exe" gives "win98"); "" for the default.
 std::string requestedVersion();
 
-// The current screen saver in one family's own place; null removes it.
-void storeCurrentSaver(SaverFamily family, const char* path);
-// False when nothing is stored there.
-bool storedCurrentSaver(SaverFamily family, std::string* value);
 inline void configureSaver(const std::string& fileName)
 {
     storeCurrentSaver(runFamily(), fileName.c_str());
@@ -96,10 +119,12 @@ public:
         std::wstring name;
         DWORD type;
         std::vector<unsigned char> data;
+        bool operator==(const Value& o) const { return name == o.name && type == o.type && data == o.data; }
     };
     struct Node {
         std::wstring path;
         std::vector<Value> values;
+        bool operator==(const Node& o) const { return path == o.path && values == o.values; }
     };
 
 private:
