@@ -54,10 +54,7 @@ bool timerRuns(HWND window, UINT_PTR id, UINT periodMs)
 bool resourcesStillAvailable()
 {
     UniqueIcon icon(programIcon(104));
-    LOGFONTA font{};
-    font.lfHeight = -11;
-    lstrcpyA(font.lfFaceName, "Tahoma");
-    UniqueGdiObject created(CreateFontIndirectA(&font));
+    UniqueGdiObject created(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
     HMENU menu = CreatePopupMenu();
     bool appended = menu && AppendMenuA(menu, MF_STRING, 1, "x");
     if (menu)

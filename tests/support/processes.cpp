@@ -51,26 +51,33 @@ namespace {
 struct WindowSearch {
     const char* className;
     DWORD processId;
+    const char* caption;
+    bool visibleOnly;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK collectWindows(HWND window, LPARAM lParam)
 {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(lParam);
-    char name[64];
+    char name[64], caption[256];
     GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, caption, sizeof caption);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (strcmp(name, search->className) == 0 && (!search->processId || owner == search->processId))
+    if ((!search->className || strcmp(name, search->className) == 0)
+        && (!search->processId || owner == search->processId)
+        && (!search->caption || strcmp(caption, search->caption) == 0)
+        && (!search->visibleOnly || IsWindowVisible(window)))
         search->found.push_back(window);
     return TRUE;
 }
 
 } // namespace
 
-std::vector<HWND> windowsOfClass(const char* className, DWORD processId)
+std::vector<HWND> windowsOfClass(const char* className, DWORD processId, const char* caption,
+                                 bool visibleOnly)
 {
-    WindowSearch search{className, processId, {}};
+    WindowSearch search{className, processId, caption, visibleOnly, {}};
     EnumWindows(collectWindows, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -123,27 +130,7 @@ bool waitForStartedProcesses(DWORD timeoutMs)
     return pumpUntil([] { return processesRunning() == 0; }, timeoutMs);
 }
 
-HWND ownDialog(const char* caption, bool visibleOnly)
-{
-    HWND box = nullptr;
-    while ((box = FindWindowExA(nullptr, box, "#32770", caption)) != nullptr) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(box, &process);
-        if (process == GetCurrentProcessId() && (!visibleOnly || IsWindowVisible(box)))
-            return box;
-    }
-    return nullptr;
-}
-
 namespace {
-
-BOOL CALLBACK countVisible(HWND window, LPARAM data)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    *reinterpret_cast<int*>(data) += process == GetCurrentProcessId() && IsWindowVisible(window);
-    return TRUE;
-}
 
 // Hands every message to the object stored with the window.
 template <typename Owner>
@@ -172,13 +159,6 @@ HWND ownedWindow(Owner* owner, const char* className, DWORD style, int x, int y,
 }
 
 } // namespace
-
-int visibleWindowsOfThisProcess()
-{
-    int count = 0;
-    EnumWindows(countVisible, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
 
 BroadcastCounter::BroadcastCounter()
 {

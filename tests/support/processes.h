@@ -42,8 +42,9 @@ struct ChildProcess {
 
 // The program under test, built beside the tests.
 inline std::string dormityExe() { return moduleDirectory() + "\\Dormity.exe"; }
-// Top-level windows of a class, of one process or of any (0).
-std::vector<HWND> windowsOfClass(const char* className, DWORD processId = 0);
+// Top-level windows of a class, of one process and with a caption (any for null or 0).
+std::vector<HWND> windowsOfClass(const char* className, DWORD processId = 0,
+                                 const char* caption = nullptr, bool visibleOnly = false);
 inline std::vector<HWND> dormityWindows(DWORD processId = 0)
 {
     return windowsOfClass("DORMITY", processId);
@@ -61,9 +62,16 @@ DWORD processesRunning();
 bool waitForStartedProcesses(DWORD timeoutMs);
 
 // A dialog box of this process with the caption (any for null).
-HWND ownDialog(const char* caption, bool visibleOnly = false);
+inline HWND ownDialog(const char* caption, bool visibleOnly = false)
+{
+    std::vector<HWND> boxes = windowsOfClass("#32770", GetCurrentProcessId(), caption, visibleOnly);
+    return boxes.empty() ? nullptr : boxes[0];
+}
 inline HWND findOwnDialog(const char* caption) { return ownDialog(caption, true); }
-int visibleWindowsOfThisProcess();
+inline int visibleWindowsOfThisProcess()
+{
+    return static_cast<int>(windowsOfClass(nullptr, GetCurrentProcessId(), nullptr, true).size());
+}
 
 // A hidden window of the test that counts the settings-change broadcasts reaching it.
 class BroadcastCounter {
