@@ -1,5 +1,4 @@
-// Driving dialog boxes: a modal dialog of this thread from inside its own
-// loop, and a message box answered from another thread.
+// Driving a modal dialog from inside its own loop, and a box from another thread.
 #pragma once
 #include <windows.h>
 
@@ -11,9 +10,8 @@
 
 struct Application;
 
-// A thread timer fires inside the dialog manager's loop and runs at most one
-// step per tick, so what a step posts goes through IsDialogMessage before
-// the next. A step returns false to be run again on the next tick.
+// One step per tick of a thread timer inside the dialog's loop, so what a step
+// posts goes through IsDialogMessage first; false: run again next tick.
 using DialogStep = std::function<bool(HWND dialog)>;
 
 struct DialogRun {
@@ -23,9 +21,8 @@ struct DialogRun {
     INT_PTR result = -1;          // what the show function returned
 };
 
-// Calls show (which runs the dialog modally) and feeds the dialog the steps.
-// A step still waiting, or a dialog open after its last step, is ended by
-// force after patienceMs; closedByItself then stays false.
+// Calls show (running the dialog modally) and feeds it the steps; a step or a
+// dialog left waiting longer than patienceMs is ended by force.
 DialogRun runModal(const char* caption, const std::function<INT_PTR()>& show,
                    std::vector<DialogStep> steps, DWORD patienceMs = 4000);
 
@@ -54,8 +51,7 @@ std::string itemText(HWND dialog, int controlId);
 void typeInto(HWND control, const char* text);
 // The face of the font the dialog lays its controls out in.
 std::string dialogFontFace(HWND dialog);
-// Every static, button or check box text that does not fit its control in
-// the dialog's font (wrapped where the control wraps), described.
+// Every static, button or check box text that does not fit its control, described.
 std::vector<std::string> clippedTexts(HWND dialog);
 
 // What the answerer saw of the "No Screen Saver" box when it found it.
@@ -74,8 +70,7 @@ struct PromptSeen {
     bool iconOn = false;
 };
 
-// Watches from a thread of its own for the program's "No Screen Saver"
-// box, notes what it sees and presses one of its buttons.
+// Watches from its own thread for the "No Screen Saver" box, notes it, presses button.
 class PromptAnswerer {
 public:
     PromptAnswerer(Application& app, int button);

@@ -1,6 +1,4 @@
-// What the program shows and holds: icons, menus read back through the menu
-// API, owner-drawn items rendered into a canvas, and probes of the handles
-// and memory the process uses.
+// What the program shows and holds: icons, menus, owner-drawn items, handles, memory.
 #pragma once
 #include <windows.h>
 #include <psapi.h>
@@ -43,8 +41,7 @@ LOGFONTA menuLogFont();
 // The menu font's size in points at the window's display, from the system's metrics.
 int menuFontPointsHere(HWND window);
 
-// A top-down 32-bit DIB selected into a memory DC with the menu font, as
-// the menu code gets it from the system.
+// A top-down 32-bit DIB in a memory DC with the menu font, as menus draw into.
 class Canvas {
 public:
     Canvas(int width, int height);
@@ -69,12 +66,10 @@ public:
     {
         return count(colour, true, left, top, right, bottom);
     }
-    // First (last) column in [left, right) with a pixel other than colour
-    // within the rows; right (left - 1) when there is none.
+    // First (last) column in [left, right) not all colour in the rows; right (left - 1): none.
     int firstColumnNot(COLORREF colour, int left, int right, int top, int bottom) const;
     int lastColumnNot(COLORREF colour, int left, int right, int top, int bottom) const;
-    // Draws the item in the next row of the canvas, as a menu lays them out;
-    // the window procedure's result.
+    // Draws the item in the canvas's next row, as a menu lays them out.
     LRESULT draw(HWND window, const MenuItemView& item, bool selected);
     std::vector<unsigned char> pixels() const
     {
@@ -98,15 +93,13 @@ private:
 
 // WM_DRAWITEM for one item of the popup over the canvas's whole area.
 BOOL drawItem(TrayWindow& tray, Canvas& canvas, UINT id, ULONG_PTR data, bool selected);
-// Every item drawn plain and selected, one below the other: two calls give
-// the same pixels exactly when the drawing is unchanged.
+// Every item drawn plain and selected: the same pixels exactly when the drawing is unchanged.
 std::vector<unsigned char> renderAllItems(HWND window, const std::vector<MenuItemView>& items);
 
 // Live GDI objects, counted through Wine's handle table.
 int liveGdiObjects();
-// Highest slot a fresh object of each kind gets. Wine reuses freed slots, so
-// over balanced work these stay flat and every object never released pushes
-// them up (GetGuiResources and GetProcessHandleCount report nothing under Wine).
+// Highest slot a fresh object of each kind gets: Wine reuses freed slots, so a leak
+// raises it (GetGuiResources and GetProcessHandleCount report nothing under Wine).
 struct HandleLevels {
     long gdi;
     long user;
@@ -119,10 +112,8 @@ inline SIZE_T privateBytes() { return memoryOf(GetCurrentProcess()).PagefileUsag
 // handles at once, so only this shows a module or view never released.
 SIZE_T mappedBytes();
 
-// Icons made through this executable's imports (the program is linked in):
-// LoadImageA icons, the shell's icons, DestroyIcon done and refused, and
-// icons left in the record by a failed shell call. Counting starts at the
-// first countIconCalls().
+// Icon calls through this executable's imports (the program is linked in), from
+// the first countIconCalls(); stray: icons left by a failed shell call.
 struct IconCalls {
     long loaded;
     long shellIcons;

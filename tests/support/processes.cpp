@@ -51,7 +51,6 @@ namespace {
 struct WindowSearch {
     const char* className;
     DWORD processId;
-    const char* caption;
     bool visibleOnly;
     std::vector<HWND> found;
 };
@@ -59,14 +58,12 @@ struct WindowSearch {
 BOOL CALLBACK collectWindows(HWND window, LPARAM lParam)
 {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(lParam);
-    char name[64], caption[256];
+    char name[64];
     GetClassNameA(window, name, sizeof name);
-    GetWindowTextA(window, caption, sizeof caption);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if ((!search->className || strcmp(name, search->className) == 0)
         && (!search->processId || owner == search->processId)
-        && (!search->caption || strcmp(caption, search->caption) == 0)
         && (!search->visibleOnly || IsWindowVisible(window)))
         search->found.push_back(window);
     return TRUE;
@@ -74,12 +71,25 @@ BOOL CALLBACK collectWindows(HWND window, LPARAM lParam)
 
 } // namespace
 
-std::vector<HWND> windowsOfClass(const char* className, DWORD processId, const char* caption,
-                                 bool visibleOnly)
+std::vector<HWND> windowsOfClass(const char* className, DWORD processId, bool visibleOnly)
 {
-    WindowSearch search{className, processId, caption, visibleOnly, {}};
+    WindowSearch search{className, processId, visibleOnly, {}};
     EnumWindows(collectWindows, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND ownDialog(const char* caption, bool visibleOnly)
+{
+    // By FindWindowEx: asking a window of another thread for its text would
+    // wait for that thread, which may be waiting for this one.
+    HWND box = nullptr;
+    while ((box = FindWindowExA(nullptr, box, "#32770", caption)) != nullptr) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(box, &process);
+        if (process == GetCurrentProcessId() && (!visibleOnly || IsWindowVisible(box)))
+            return box;
+    }
+    return nullptr;
 }
 
 HWND waitForWindow(DWORD processId, DWORD timeoutMs)

@@ -1,5 +1,4 @@
-// Processes and windows: starting and ending programs, counting what a test
-// started, finding windows, and waiting with a deadline.
+// Processes and windows: starting, counting and finding them, waiting with a deadline.
 #pragma once
 #include <windows.h>
 
@@ -42,9 +41,9 @@ struct ChildProcess {
 
 // The program under test, built beside the tests.
 inline std::string dormityExe() { return moduleDirectory() + "\\Dormity.exe"; }
-// Top-level windows of a class, of one process and with a caption (any for null or 0).
+// Top-level windows of a class, of one process (any for null or 0).
 std::vector<HWND> windowsOfClass(const char* className, DWORD processId = 0,
-                                 const char* caption = nullptr, bool visibleOnly = false);
+                                 bool visibleOnly = false);
 inline std::vector<HWND> dormityWindows(DWORD processId = 0)
 {
     return windowsOfClass("DORMITY", processId);
@@ -53,8 +52,7 @@ HWND waitForWindow(DWORD processId, DWORD timeoutMs = 20000);
 // The window handle the program published in "DormityMem" (0: none).
 DWORD sharedWindowValue();
 
-// Every process a test starts joins one job, so the number started is known
-// the moment the starting call returns. Counted from restartProcessCount().
+// Started processes join one job: counted the moment the call returns, from restartProcessCount().
 DWORD processesStarted();
 void restartProcessCount();
 DWORD processesRunning();
@@ -62,15 +60,11 @@ DWORD processesRunning();
 bool waitForStartedProcesses(DWORD timeoutMs);
 
 // A dialog box of this process with the caption (any for null).
-inline HWND ownDialog(const char* caption, bool visibleOnly = false)
-{
-    std::vector<HWND> boxes = windowsOfClass("#32770", GetCurrentProcessId(), caption, visibleOnly);
-    return boxes.empty() ? nullptr : boxes[0];
-}
+HWND ownDialog(const char* caption, bool visibleOnly = false);
 inline HWND findOwnDialog(const char* caption) { return ownDialog(caption, true); }
 inline int visibleWindowsOfThisProcess()
 {
-    return static_cast<int>(windowsOfClass(nullptr, GetCurrentProcessId(), nullptr, true).size());
+    return static_cast<int>(windowsOfClass(nullptr, GetCurrentProcessId(), true).size());
 }
 
 // A hidden window of the test that counts the settings-change broadcasts reaching it.
@@ -89,9 +83,8 @@ private:
     int count_ = 0;
 };
 
-// A small visible window that notes the system commands it gets and does
-// not act on them. One for the whole run: without a window manager Wine
-// waits two seconds for every visible window that goes away.
+// A visible window noting the system commands it gets; one for the whole run, as
+// without a window manager Wine waits two seconds for each visible one that goes.
 class CommandSink {
 public:
     static CommandSink& instance();

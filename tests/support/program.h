@@ -15,9 +15,8 @@
 #include "support/savers.h"
 #include "support/system.h"
 
-// Hears what the system really plays. CTest points ALSA (ALSA_CONFIG_PATH)
-// at a default device that writes every sample to DORMITY_SOUND_CAPTURE,
-// truncated whenever a sound starts; each test sound is a tone of its own.
+// Hears what the system plays: CTest's ALSA device writes every sample to
+// DORMITY_SOUND_CAPTURE (truncated as a sound starts); each test sound is its own tone.
 class SoundRecorder {
 public:
     SoundRecorder();
@@ -39,8 +38,7 @@ private:
 
 void assignEventSound(const char* event, const char* fileName, DWORD type = REG_SZ);
 
-// A test with the program built in process, the system's settings reset
-// before and after, and every process it starts counted and awaited.
+// The program built in process; settings reset around it, started processes awaited.
 class CommandTest : public testing::Test {
 protected:
     void SetUp() override;

@@ -1,5 +1,4 @@
-// Fixture screen savers and programs: where the test build puts them, and
-// installing them into the prefix for one test.
+// Fixture screen savers and programs, and installing them into the prefix for a test.
 #pragma once
 #include <windows.h>
 
@@ -44,8 +43,7 @@ inline std::string displayPropertiesLine(SaverFamily family)
 {
     return systemRundllPath(family) + " shell32.dll,Control_RunDLL DESK.CPL,,1";
 }
-// Asks for winmm.dll by bare name; the planted winmm.dll beside the tests
-// leaves a marker for each process that loads it.
+// Asks for winmm.dll by bare name; the planted one leaves a marker per loading process.
 inline std::string winmmByNamePath() { return moduleDirectory() + "\\fixture_winmm_by_name.exe"; }
 inline std::string plantedWinmmPath() { return moduleDirectory() + "\\winmm.dll"; }
 inline std::string plantedWinmmMarker(DWORD processId)

@@ -1,6 +1,4 @@
-// The system the tests run against: directories, files, the registry,
-// system.ini, the family Wine reports, and fixtures that put back what they
-// changed.
+// The system under the tests: files, registry, system.ini, family; fixtures that restore.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -99,8 +97,7 @@ inline void clearConfiguredSaver()
 // Every screen saver value the settings tests touch, removed.
 void resetScreenSaverSettings();
 
-// A whole registry key, values and subkeys, kept so that a test can change
-// or delete it and have every byte put back (at the latest when it goes).
+// A registry key with its subkeys, every byte put back on restore() or when it goes.
 class SavedRegistryKey {
 public:
     SavedRegistryKey(HKEY root, const char* path);
@@ -135,8 +132,7 @@ private:
     bool readable_ = false;
 };
 
-// The system's winmm.dll by full path: beside some tests lies a planted
-// winmm.dll, and a test that imported winmm would load it before the program.
+// winmm.dll by full path: a planted one lies beside some tests, and must load in no test.
 struct SystemWinmm {
     HMODULE module = nullptr;
     decltype(&PlaySoundA) playSound = nullptr;
@@ -158,6 +154,5 @@ public:
 private:
     uint64_t state_;
 };
-// The seed from "--seed=N" or the environment variable ("random": from the
-// clock), else the suite's own; always printed, so a failing run can be repeated.
+// The seed of "--seed=N" or the variable ("random": the clock), else the suite's; printed.
 uint64_t chooseSeed(const char* environmentName);
