@@ -10,7 +10,7 @@ set_target_properties(bench_saver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BI
   OUTPUT_NAME bench_saver SUFFIX .scr)
 
 add_executable(bench_dormity bench/bench_dormity.cpp ${RES_OBJECT})
-target_link_libraries(bench_dormity PRIVATE dormity_core psapi)
+target_link_libraries(bench_dormity PRIVATE test_support)
 target_link_options(bench_dormity PRIVATE -static -static-libgcc -static-libstdc++)
 add_dependencies(bench_dormity dormity_resources bench_saver Dormity)
 set_target_properties(bench_dormity PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -2,160 +2,116 @@
 // with many screen savers installed, and idle cost while enabled.
 //   bench_dormity [--idle-seconds N]
 #include <windows.h>
-#include <psapi.h>
 #include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
+#include <algorithm>
 #include <vector>
 
 #include "app/application.h"
-#include "app/handles.h"
 #include "app/tray_window.h"
 #include "res/resource.h"
+#include "support/pixels.h"
+#include "support/processes.h"
+#include "support/savers.h"
 
 namespace {
 
 double nowMs()
 {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&counter);
     return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 double fileTimeMs(const FILETIME& time)
 {
-    ULARGE_INTEGER value;
-    value.LowPart = time.dwLowDateTime;
-    value.HighPart = time.dwHighDateTime;
-    return static_cast<double>(value.QuadPart) / 10000.0;
+    return static_cast<double>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32)
+                               | time.dwLowDateTime) / 10000.0;
 }
 
-std::string directoryOfThisProgram()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\'));
-}
-
-// Whether the shell holds an icon with this owner and id: modifying
-// nothing succeeds only for an icon that exists.
+// Whether the shell holds an icon with this owner and id: modifying nothing
+// succeeds only for an icon that exists.
 bool trayIconExists(HWND owner)
 {
-    NOTIFYICONDATAA data;
-    memset(&data, 0, sizeof data);
+    NOTIFYICONDATAA data{};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = owner;
     data.uID = TRAY_ICON_ID;
     return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
+// Kernel and user time of a process, and its creation time.
+double cpuMs(const ChildProcess& process, double* createdMs = nullptr)
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(process.handle.get(), &created, &exited, &kernel, &user);
+    if (createdMs)
+        *createdMs = fileTimeMs(created);
+    return fileTimeMs(kernel) + fileTimeMs(user);
+}
+
 void measureStartup(int runs, int idleSeconds)
 {
-    std::string exe = directoryOfThisProgram() + "\\Dormity.exe";
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        STARTUPINFOA startup;
-        memset(&startup, 0, sizeof startup);
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info;
-        std::string command = "\"" + exe + "\"";
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back('\0');
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info)) {
-            printf("cannot start %s\n", exe.c_str());
-            return;
-        }
-        UniqueKernelObject process(info.hProcess);
-        UniqueKernelObject thread(info.hThread);
+        ChildProcess process;
+        if (!process.start(dormityExe()))
+            return (void)printf("cannot start %s\n", dormityExe().c_str());
         HWND window = nullptr;
-        double found = 0;
-        DWORD begin = GetTickCount();
-        while (GetTickCount() - begin < 20000) {
-            if (!window)
-                window = FindWindowA("DORMITY", "Dormity");
-            if (window && trayIconExists(window)) {
-                FILETIME now;
-                GetSystemTimeAsFileTime(&now);
+        double found = 0, created = 0;
+        for (DWORD begin = GetTickCount(); found == 0 && GetTickCount() - begin < 20000; Sleep(1)) {
+            window = window ? window : FindWindowA("DORMITY", "Dormity");
+            FILETIME now;
+            GetSystemTimeAsFileTime(&now);
+            if (window && trayIconExists(window))
                 found = fileTimeMs(now);
-                break;
-            }
-            Sleep(1);
         }
-        FILETIME created, exited, kernel, user;
-        GetProcessTimes(process.get(), &created, &exited, &kernel, &user);
+        cpuMs(process, &created);
         if (found > 0)
-            times.push_back(found - fileTimeMs(created));
-
+            times.push_back(found - created);
         if (run == runs - 1 && window) {
-            // Idle while enabled: no timer runs, so the process should use
-            // no CPU at all.
-            FILETIME k0, u0, k1, u1;
-            GetProcessTimes(process.get(), &created, &exited, &k0, &u0);
+            // Idle while enabled: no timer runs, so no CPU at all.
+            double before = cpuMs(process);
             Sleep(static_cast<DWORD>(idleSeconds) * 1000);
-            GetProcessTimes(process.get(), &created, &exited, &k1, &u1);
-            double cpu = fileTimeMs(k1) - fileTimeMs(k0) + fileTimeMs(u1) - fileTimeMs(u0);
-            PROCESS_MEMORY_COUNTERS memory;
-            memset(&memory, 0, sizeof memory);
-            memory.cb = sizeof memory;
-            GetProcessMemoryInfo(process.get(), &memory, sizeof memory);
-            printf("idle while enabled:       %.1f ms CPU over %d s\n", cpu, idleSeconds);
+            PROCESS_MEMORY_COUNTERS memory = memoryOf(process.handle.get());
+            printf("idle while enabled:       %.1f ms CPU over %d s\n", cpuMs(process) - before,
+                   idleSeconds);
             printf("private memory at idle:   %.0f KB (working set %.0f KB)\n",
                    memory.PagefileUsage / 1024.0, memory.WorkingSetSize / 1024.0);
         }
         if (window)
             PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-        WaitForSingleObject(process.get(), 15000);
+        process.waitExit(15000);
     }
     if (times.empty())
         return;
     double sum = 0;
-    double best = times[0];
-    for (double t : times) {
+    for (double t : times)
         sum += t;
-        if (t < best)
-            best = t;
-    }
     printf("start-up to tray icon:    %.1f ms mean, %.1f ms best (%u runs, from process creation)\n",
-           sum / times.size(), best, static_cast<unsigned>(times.size()));
+           sum / times.size(), *std::min_element(times.begin(), times.end()),
+           static_cast<unsigned>(times.size()));
 }
 
 // --- menu opening, in process ---------------------------------------------
 
-double menuShownAt = 0;
-volatile double firstItemDrawnAt = 0;
-volatile double firstEntryDrawnAt = 0;
-double submenuAskedAt = 0;
+double menuShownAt = 0, submenuAskedAt = 0;
+volatile double firstItemDrawnAt = 0, firstEntryDrawnAt = 0;
 HWND menuOwner = nullptr;
-HHOOK hook = nullptr;
 
 LRESULT CALLBACK watchMessages(int code, WPARAM wParam, LPARAM lParam)
 {
     const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code >= 0 && message->hwnd == menuOwner) {
-        if (message->message == WM_DRAWITEM) {
-            const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(message->lParam);
-            if (item->itemID < IDM_NONE && firstItemDrawnAt == 0)
-                firstItemDrawnAt = nowMs();
-            if (item->itemID >= IDM_NONE && firstEntryDrawnAt == 0)
-                firstEntryDrawnAt = nowMs();
-        }
+    if (code >= 0 && message->hwnd == menuOwner && message->message == WM_DRAWITEM) {
+        bool entry = reinterpret_cast<const DRAWITEMSTRUCT*>(message->lParam)->itemID >= IDM_NONE;
+        volatile double& stamp = entry ? firstEntryDrawnAt : firstItemDrawnAt;
+        stamp = stamp == 0 ? nowMs() : stamp;
     }
-    return CallNextHookEx(hook, code, wParam, lParam);
-}
-
-HWND findMenuWindow()
-{
-    return FindWindowA("#32768", nullptr);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // Drives the open menu from another thread, as a user's keys would: opens
@@ -169,46 +125,29 @@ DWORD WINAPI driveMenu(void*)
         return *stamp != 0;
     };
     if (waitFor(&firstItemDrawnAt)) {
-        HWND menu = findMenuWindow();
+        HWND menu = FindWindowA("#32768", nullptr);
         submenuAskedAt = nowMs();
         PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageA(menu, WM_KEYDOWN, VK_RIGHT, 0);
         waitFor(&firstEntryDrawnAt);
     }
-    for (int i = 0; i < 3; ++i) {
-        HWND menu = findMenuWindow();
-        if (menu)
+    for (int i = 0; i < 3; ++i, Sleep(50))
+        if (HWND menu = FindWindowA("#32768", nullptr))
             PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-        Sleep(50);
-    }
     PostMessageA(menuOwner, WM_CANCELMODE, 0, 0);
     return 0;
 }
 
-void copyFixtures(int count, std::vector<std::string>& installed)
-{
-    std::string source = directoryOfThisProgram() + "\\bench_saver.scr";
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    for (int i = 0; i < count; ++i) {
-        char name[MAX_PATH];
-        snprintf(name, sizeof name, "%s\\bn%05d.scr", windows, i);
-        CopyFileA(source.c_str(), name, FALSE);
-        installed.push_back(name);
-    }
-}
-
 void measureMenu(int savers)
 {
-    std::vector<std::string> installed;
-    copyFixtures(savers, installed);
+    InstalledFiles installed("bn");
+    for (int i = 0; i < savers; ++i)
+        installed.copy(moduleDirectory() + "\\bench_saver.scr", i);
     Application app(GetModuleHandleA(nullptr));
-    if (!app.trayWindow) {
-        printf("no tray window\n");
-        return;
-    }
+    if (!app.trayWindow)
+        return (void)printf("no tray window\n");
     menuOwner = app.trayWindow->window;
-    hook = SetWindowsHookExA(WH_CALLWNDPROC, watchMessages, nullptr, GetCurrentThreadId());
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, watchMessages, nullptr, GetCurrentThreadId());
     UniqueKernelObject driver(CreateThread(nullptr, 0, driveMenu, nullptr, 0, nullptr));
     menuShownAt = nowMs();
     app.trayWindow->showPopupMenu();
@@ -221,33 +160,18 @@ void measureMenu(int savers)
                savers, firstEntryDrawnAt - submenuAskedAt);
     else
         printf("submenu did not open (no keyboard focus for the menu?)\n");
-    for (const std::string& path : installed)
-        DeleteFileA(path.c_str());
 }
 
 // The same reading for the smallest Win32 program: Wine's own share.
 void measureBaselineMemory()
 {
-    std::string command = "\"" + directoryOfThisProgram() + "\\bench_saver.scr\" /idle";
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    ChildProcess process;
+    if (!process.start(moduleDirectory() + "\\bench_saver.scr", "/idle"))
         return;
-    UniqueKernelObject process(info.hProcess);
-    UniqueKernelObject thread(info.hThread);
     Sleep(3000);
-    PROCESS_MEMORY_COUNTERS memory;
-    memset(&memory, 0, sizeof memory);
-    memory.cb = sizeof memory;
-    GetProcessMemoryInfo(process.get(), &memory, sizeof memory);
     printf("smallest Win32 program:   %.0f KB private (Wine's own share of any process)\n",
-           memory.PagefileUsage / 1024.0);
-    WaitForSingleObject(process.get(), 15000);
+           memoryOf(process.handle.get()).PagefileUsage / 1024.0);
+    process.waitExit(15000);
 }
 
 } // namespace
@@ -255,10 +179,9 @@ void measureBaselineMemory()
 int main(int argc, char** argv)
 {
     int idleSeconds = 30;
-    for (int i = 1; i + 1 < argc; ++i) {
+    for (int i = 1; i + 1 < argc; ++i)
         if (strcmp(argv[i], "--idle-seconds") == 0)
             idleSeconds = atoi(argv[i + 1]);
-    }
     setvbuf(stdout, nullptr, _IONBF, 0);
     printf("measuring the menu with 100 screen savers...\n");
     measureMenu(100);

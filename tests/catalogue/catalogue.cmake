@@ -41,7 +41,7 @@ add_custom_command(OUTPUT ${derived} WORKING_DIRECTORY ${CATALOGUE_FIXTURE_DIR}
   DEPENDS catalogue_fixture_starfield ${CATALOGUE_DIR}/fixtures/derive.py)
 add_custom_target(catalogue_fixtures ALL DEPENDS ${CATALOGUE_FIXTURE_FILES} ${derived})
 
-dormity_test_executable(catalogue_tests ${CATALOGUE_DIR}/catalogue_env.cpp ${CATALOGUE_DIR}/test_catalogue.cpp)
+dormity_test_executable(catalogue_tests ${CATALOGUE_DIR}/test_catalogue.cpp)
 target_compile_options(catalogue_tests PRIVATE ${DORMITY_WARNINGS})
 add_dependencies(catalogue_tests catalogue_fixtures)
 

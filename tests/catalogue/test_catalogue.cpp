@@ -18,10 +18,13 @@
 #include "app/application.h"
 #include "app/handles.h"
 #include "app/tray_window.h"
-#include "catalogue/catalogue_env.h"
+#include "support/savers.h"
+#include "support/pixels.h"
 #include "res/resource.h"
 #include "saverconfig/catalogue.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 #include "tray/menu_metrics.h"
 
 namespace {
@@ -147,7 +150,7 @@ protected:
         EXPECT_EQ(tray.trayIcon.szTip, ("Dormity - [" + description + "]").substr(0, 63));
     }
 
-    InstalledSavers savers_;
+    InstalledFiles savers_;
     std::vector<Installed> installed_;
     std::unique_ptr<Application> app_;
 };

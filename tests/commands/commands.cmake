@@ -34,7 +34,7 @@ target_link_options(planted_winmm PRIVATE -static-libgcc)
 set_target_properties(planted_winmm PROPERTIES PREFIX "" OUTPUT_NAME winmm SUFFIX .dll
   LIBRARY_OUTPUT_DIRECTORY ${COMMANDS_DIR})
 
-dormity_test_executable(commands_tests ${COMMANDS_SRC}/command_env.cpp
+dormity_test_executable(commands_tests
   ${COMMANDS_SRC}/test_handlers.cpp ${COMMANDS_SRC}/test_saver_programs.cpp
   ${COMMANDS_SRC}/test_sounds.cpp)
 target_compile_options(commands_tests PRIVATE ${DORMITY_WARNINGS})

@@ -1,7 +1,9 @@
 // The window procedure's handlers, by real WM_COMMAND on the run's family.
-#include "command_env.h"
+#include "support/program.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -132,7 +134,7 @@ TEST_F(FamilyHandlers, PasswordCommandsFollowTheFamilysValues)
 
 TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCommandReturns)
 {
-    InstalledFile saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
+    InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
     SaverFamily family = runFamily(), other = family == FAMILY_95 ? FAMILY_NT : FAMILY_95;
     storeCurrentSaver(other, "C:\\other.scr");
     TrayWindow& window = start(true);

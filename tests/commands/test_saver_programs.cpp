@@ -2,10 +2,12 @@
 #include <algorithm>
 #include <set>
 
-#include "command_env.h"
+#include "support/program.h"
 #include "commands/command_line.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -47,8 +49,8 @@ class SaverPrograms : public CommandTest {};
 
 TEST_F(FamilySaverPrograms, ConfigureAndChangePasswordQuoteTheNameAndDoNotWait)
 {
-    InstalledFile saver(lingeringSaverPath(), kBlankName);
-    InstalledFile trap(quickSaverPath(), kTrap);
+    InstalledFiles saver(lingeringSaverPath(), kBlankName);
+    InstalledFiles trap(quickSaverPath(), kTrap);
     expectTrapTaken(std::string(kBlankName) + " /c", kTrap);
     SaverFamily family = runFamily();
     storeCurrentSaver(family, kBlankName);

@@ -1,8 +1,10 @@
 // The event sounds as really played: each event's tone is named by its samples.
-#include "command_env.h"
+#include "support/program.h"
 #include "commands/command_line.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 

@@ -15,8 +15,10 @@
 #include "commands/blink_preference.h"
 #include "commands/dialogs.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
-#include "dialog_driver.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
+#include "support/dialogs.h"
 
 namespace {
 

@@ -9,7 +9,9 @@
 #include "app/handles.h"
 #include "app/tray_window.h"
 #include "saverconfig/saver_settings.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 

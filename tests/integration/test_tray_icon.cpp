@@ -13,7 +13,9 @@
 #include "app/tray_window.h"
 #include "commands/blink_preference.h"
 #include "res/resource.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 #include "tray/icon_state.h"
 
 namespace {

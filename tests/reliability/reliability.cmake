@@ -28,22 +28,13 @@ foreach(fixture hung_window flag_setter)
   set_target_properties(reliability_${fixture} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endforeach()
 
-add_library(reliability_support STATIC ${RELIABILITY_DIR}/reliability_env.cpp)
-target_link_libraries(reliability_support PUBLIC test_support psapi winmm)
-target_include_directories(reliability_support PUBLIC ${RELIABILITY_DIR})
-target_compile_options(reliability_support PRIVATE -Wall -Wextra)
-
 dormity_test_executable(soak_tests ${RELIABILITY_DIR}/test_soak.cpp)
 dormity_test_executable(bad_input_tests ${RELIABILITY_DIR}/test_bad_input.cpp)
 dormity_test_executable(fault_tests ${RELIABILITY_DIR}/test_faults.cpp)
 foreach(target soak_tests bad_input_tests fault_tests)
-  target_link_libraries(${target} PRIVATE reliability_support)
   add_dependencies(${target} reliability_saver)
 endforeach()
 add_dependencies(fault_tests Dormity dormity_ctl reliability_hung_window)
-# The soak opens the About dialog the way the dialog tests do.
-target_sources(soak_tests PRIVATE ${RELIABILITY_DIR}/../dialogs/dialog_driver.cpp)
-target_include_directories(soak_tests PRIVATE ${RELIABILITY_DIR}/../dialogs)
 add_dependencies(soak_tests reliability_flag_setter)
 
 add_test(NAME reliability_soak COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe)

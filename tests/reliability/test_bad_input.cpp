@@ -25,8 +25,12 @@
 #include "commands/blink_preference.h"
 #include "commands/dialogs.h"
 #include "res/resource.h"
-#include "reliability_env.h"
-#include "support/wine_env.h"
+#include "support/savers.h"
+#include "support/pixels.h"
+#include "support/processes.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -737,7 +741,7 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
     holder.app = new Application(GetModuleHandleA(nullptr));
     Application*& app = holder.app;
     ASSERT_NE(app->trayWindow, nullptr);
-    ItemCanvas canvas(320, 64);
+    Canvas canvas(320, 64);
     ASSERT_TRUE(canvas.valid());
     const DWORD platform = app->flags & (APP_WIN9X | APP_WIN2K);
 
@@ -853,7 +857,7 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         lap(2);
         // Every item measured and drawn, as the open menu does.
         SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu), 0);
-        for (const MenuItemRef& item : ownerDrawnItems(tray)) {
+        for (const MenuItemView& item : ownerDrawnItems(tray)) {
             MEASUREITEMSTRUCT measure;
             memset(&measure, 0, sizeof measure);
             measure.CtlType = ODT_MENU;

@@ -17,8 +17,12 @@
 #include "app/handles.h"
 #include "app/tray_window.h"
 #include "res/resource.h"
-#include "reliability_env.h"
-#include "support/wine_env.h"
+#include "support/savers.h"
+#include "support/pixels.h"
+#include "support/processes.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -463,7 +467,7 @@ TEST(FaultDesktopKey, MissingKeyReadsDefaultsAndWritesNothing)
         EXPECT_TRUE(tray.noneEntry->flags & SAVER_CHECKED);
         EXPECT_STREQ(tray.currentDescription, "none");
         SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu), 0);
-        std::vector<MenuItemRef> items = ownerDrawnItems(tray);
+        std::vector<MenuItemView> items = ownerDrawnItems(tray);
         EXPECT_GE(items.size(), 14u);
         EXPECT_FALSE(renderAllItems(tray.window, items).empty());
         pumpMessages();

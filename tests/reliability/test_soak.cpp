@@ -23,10 +23,14 @@
 #include "app/application.h"
 #include "app/tray_window.h"
 #include "commands/blink_preference.h"
-#include "dialog_driver.h"
+#include "support/dialogs.h"
 #include "res/resource.h"
-#include "reliability_env.h"
-#include "support/wine_env.h"
+#include "support/savers.h"
+#include "support/pixels.h"
+#include "support/processes.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -260,7 +264,7 @@ protected:
                                              + shellIcons * wineCost_.perShellIcon));
     }
 
-    std::vector<MenuItemRef> refreshedItems()
+    std::vector<MenuItemView> refreshedItems()
     {
         SendMessageA(window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray_->popupMenu), 0);
         return ownerDrawnItems(*tray_);
@@ -337,9 +341,9 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     ASSERT_TRUE(otherProgram.setFlag(false));
     ASSERT_FALSE(active());
     ASSERT_TRUE(blinks());
-    std::vector<MenuItemRef> items = refreshedItems();
+    std::vector<MenuItemView> items = refreshedItems();
     ASSERT_EQ(items.size(), kOwnerDrawnItems);
-    ItemCanvas canvas(320, 64);
+    Canvas canvas(320, 64);
     ASSERT_TRUE(canvas.valid());
 
     auto send = [this](UINT message, WPARAM wParam) { SendMessageA(window(), message, wParam, 0); };
@@ -372,9 +376,9 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
          }},
         {"draw every item", 5000, 50, [&] {
              // As the menu holds them now: rebuilds free the entries.
-             std::vector<MenuItemRef> now = ownerDrawnItems(*tray_);
+             std::vector<MenuItemView> now = ownerDrawnItems(*tray_);
              bool drawn = now.size() == kOwnerDrawnItems;
-             for (const MenuItemRef& item : now)
+             for (const MenuItemView& item : now)
                  drawn &= canvas.draw(window(), item, false) == TRUE
                      && canvas.draw(window(), item, true) == TRUE;
              return drawn;

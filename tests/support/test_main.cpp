@@ -5,37 +5,31 @@
 
 namespace {
 
-// Wine's tray window is unmapped when its last icon goes, and without a
-// window manager (as under Xvfb) that waits two seconds each time. One
-// icon of the test process stays for the whole run so that the programs
-// under test can remove theirs at once.
-class TrayKeeper {
-public:
+// Wine unmaps its tray window when the last icon goes, and without a window
+// manager that waits two seconds each time: one icon of the test process
+// stays for the whole run, so the programs under test can remove theirs.
+struct TrayKeeper {
+    NOTIFYICONDATAA icon;
+    bool added;
     TrayKeeper()
     {
-        window_ = CreateWindowExA(0, "STATIC", "tray keeper", 0, 0, 0, 1, 1, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-        memset(&icon_, 0, sizeof icon_);
-        icon_.cbSize = NOTIFYICONDATAA_V1_SIZE;
-        icon_.hWnd = window_;
-        icon_.uID = 0x7E57;
-        icon_.uFlags = NIF_ICON | NIF_TIP;
-        icon_.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
-        lstrcpynA(icon_.szTip, "test run", sizeof icon_.szTip);
-        added_ = window_ && Shell_NotifyIconA(NIM_ADD, &icon_);
+        memset(&icon, 0, sizeof icon);
+        icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        icon.hWnd = CreateWindowExA(0, "STATIC", "tray keeper", 0, 0, 0, 1, 1, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+        icon.uID = 0x7E57;
+        icon.uFlags = NIF_ICON | NIF_TIP;
+        icon.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
+        lstrcpynA(icon.szTip, "test run", sizeof icon.szTip);
+        added = icon.hWnd && Shell_NotifyIconA(NIM_ADD, &icon);
     }
     ~TrayKeeper()
     {
-        if (added_)
-            Shell_NotifyIconA(NIM_DELETE, &icon_);
-        if (window_)
-            DestroyWindow(window_);
+        if (added)
+            Shell_NotifyIconA(NIM_DELETE, &icon);
+        if (icon.hWnd)
+            DestroyWindow(icon.hWnd);
     }
-
-private:
-    HWND window_;
-    NOTIFYICONDATAA icon_;
-    bool added_;
 };
 
 } // namespace

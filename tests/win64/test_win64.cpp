@@ -2,10 +2,12 @@
 // System32 holds. DORMITY_PREFIX_ARCH names the prefix.
 #include <stdlib.h>
 
-#include "command_env.h"
+#include "support/program.h"
 #include "res/resource.h"
 #include "saverconfig/native_system.h"
-#include "support/wine_env.h"
+#include "support/system.h"
+#include "support/processes.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -115,7 +117,7 @@ TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAn
 TEST_F(Win64Catalogue, A32BitSaverInTheWindowsDirectoryIsListedAsBefore)
 {
     std::string name = windowsDirectory() + "\\DORM32.SCR";
-    InstalledFile saver(moduleDirectory() + "\\fixture_saver.exe", name);
+    InstalledFiles saver(moduleDirectory() + "\\fixture_saver.exe", name);
     TrayWindow& window = start(true);
     // The program runs as ever: its window found by class, its icon shown.
     EXPECT_EQ(FindWindowA(DORMITY_CLASS_NAME, nullptr), window.window);

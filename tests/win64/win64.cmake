@@ -22,10 +22,8 @@ add_custom_command(OUTPUT ${WIN64_DIR}/fixture_saver.exe
   DEPENDS fixture_saver)
 add_custom_target(win64_fixtures ALL DEPENDS ${WIN64_FIXTURE} ${WIN64_DIR}/fixture_saver.exe)
 
-dormity_test_executable(win64_tests ${COMMANDS_SRC}/command_env.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/test_win64.cpp)
+dormity_test_executable(win64_tests ${CMAKE_CURRENT_LIST_DIR}/test_win64.cpp)
 target_compile_options(win64_tests PRIVATE ${DORMITY_WARNINGS})
-target_include_directories(win64_tests PRIVATE ${COMMANDS_SRC})
 set_target_properties(win64_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WIN64_DIR})
 add_dependencies(win64_tests win64_fixtures)
 add_test(NAME win64 COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh

@@ -1,0 +1,401 @@
+#include "support/pixels.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "app/handles.h"
+#include "app/tray_window.h"
+
+namespace {
+
+std::vector<unsigned char> iconPixels(HICON icon)
+{
+    std::vector<unsigned char> pixels;
+    ICONINFO info;
+    if (!icon || !GetIconInfo(icon, &info))
+        return pixels;
+    UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
+    BITMAPINFO bitmap{};
+    bitmap.bmiHeader = {sizeof bitmap.bmiHeader, 16, 16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    pixels.resize(16 * 16 * 4 * 2);
+    WindowDC screen(nullptr);
+    if (color)
+        GetDIBits(screen.get(), static_cast<HBITMAP>(color.get()), 0, 16, pixels.data(), &bitmap,
+                  DIB_RGB_COLORS);
+    GetDIBits(screen.get(), static_cast<HBITMAP>(mask.get()), 0, 16, pixels.data() + 16 * 16 * 4,
+              &bitmap, DIB_RGB_COLORS);
+    return pixels;
+}
+
+HICON programIcon(int resourceId)
+{
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId),
+                                         IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+}
+
+} // namespace
+
+bool iconShows(HICON icon, int resourceId)
+{
+    UniqueIcon expected(programIcon(resourceId));
+    std::vector<unsigned char> actual = iconPixels(icon);
+    return !actual.empty() && actual == iconPixels(expected.get());
+}
+
+bool timerRuns(HWND window, UINT_PTR id, UINT periodMs)
+{
+    // SetTimer with a known id replaces the running one.
+    return KillTimer(window, id) && SetTimer(window, id, periodMs, nullptr);
+}
+
+bool resourcesStillAvailable()
+{
+    UniqueIcon icon(programIcon(104));
+    UniqueGdiObject created(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
+    HMENU menu = CreatePopupMenu();
+    bool appended = menu && AppendMenuA(menu, MF_STRING, 1, "x");
+    if (menu)
+        DestroyMenu(menu);
+    return icon && created && appended;
+}
+
+MenuItemView menuItemAt(HMENU menu, UINT item, bool byPosition)
+{
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_DATA | MIIM_SUBMENU;
+    if (!GetMenuItemInfoA(menu, item, byPosition, &info)) {
+        ADD_FAILURE() << "no menu item " << item << (byPosition ? " by position" : " by command");
+        return MenuItemView{menu, 0, 0, 0, 0, nullptr};
+    }
+    return MenuItemView{menu, info.wID, info.fType, info.fState, info.dwItemData, info.hSubMenu};
+}
+
+std::vector<MenuItemView> menuItems(HMENU menu)
+{
+    std::vector<MenuItemView> items;
+    for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i)
+        items.push_back(menuItemAt(menu, static_cast<UINT>(i), true));
+    return items;
+}
+
+namespace {
+
+void collectOwnerDrawn(HMENU menu, std::vector<MenuItemView>* items)
+{
+    for (const MenuItemView& item : menuItems(menu)) {
+        if (item.type & MFT_OWNERDRAW)
+            items->push_back(item);
+        if (item.submenu)
+            collectOwnerDrawn(item.submenu, items);
+    }
+}
+
+} // namespace
+
+std::vector<MenuItemView> ownerDrawnItems(const TrayWindow& tray)
+{
+    std::vector<MenuItemView> items;
+    if (tray.popupMenu)
+        collectOwnerDrawn(tray.popupMenu, &items);
+    return items;
+}
+
+HMENU saverSubmenu(TrayWindow& tray) { return GetSubMenu(tray.popupMenu, 0); }
+
+void openMenu(TrayWindow& tray, HMENU menu)
+{
+    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, FALSE));
+}
+
+std::vector<const SaverEntry*> entriesNewestFirst(const TrayWindow& tray)
+{
+    std::vector<const SaverEntry*> entries;
+    for (const SaverEntry* entry = tray.saverList; entry && entries.size() < 10000;
+         entry = entry->next)
+        entries.push_back(entry);
+    return entries;
+}
+
+LOGFONTA menuLogFont()
+{
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return metrics.lfMenuFont;
+}
+
+int menuFontPointsHere(HWND window)
+{
+    WindowDC dc(window);
+    return -MulDiv(menuLogFont().lfHeight, 72, GetDeviceCaps(dc.get(), LOGPIXELSY));
+}
+
+Canvas::Canvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)), width_(width), height_(height)
+{
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = static_cast<uint32_t*>(bits);
+    previousBitmap_ = SelectObject(dc_, bitmap_);
+    LOGFONTA font = menuLogFont();
+    font_ = CreateFontIndirectA(&font);
+    previousFont_ = SelectObject(dc_, font_);
+}
+
+Canvas::~Canvas()
+{
+    SelectObject(dc_, previousFont_);
+    SelectObject(dc_, previousBitmap_);
+    DeleteObject(font_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+}
+
+COLORREF Canvas::at(int x, int y) const
+{
+    uint32_t pixel = bits_[y * width_ + x];
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+void Canvas::fill(COLORREF colour)
+{
+    UniqueGdiObject brush(CreateSolidBrush(colour));
+    RECT all = rect();
+    FillRect(dc_, &all, static_cast<HBRUSH>(brush.get()));
+}
+
+bool Canvas::sameAs(const Canvas& other, int left, int top, int right, int bottom) const
+{
+    GdiFlush();
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (at(x, y) != other.at(x, y))
+                return false;
+    return true;
+}
+
+int Canvas::count(COLORREF colour, bool equal, int left, int top, int right, int bottom) const
+{
+    GdiFlush();
+    int count = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            count += (at(x, y) == colour) == equal;
+    return count;
+}
+
+int Canvas::firstColumnNot(COLORREF colour, int left, int right, int top, int bottom) const
+{
+    for (int x = left; x < right; ++x)
+        if (count(colour, false, x, top, x + 1, bottom))
+            return x;
+    return right;
+}
+
+int Canvas::lastColumnNot(COLORREF colour, int left, int right, int top, int bottom) const
+{
+    for (int x = right - 1; x >= left; --x)
+        if (count(colour, false, x, top, x + 1, bottom))
+            return x;
+    return left - 1;
+}
+
+namespace {
+
+LRESULT sendDrawItem(HWND window, HMENU menu, HDC dc, RECT rect, UINT id, ULONG_PTR data,
+                     bool selected)
+{
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_MENU;
+    item.itemID = id;
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = selected ? ODS_SELECTED : 0;
+    item.hwndItem = reinterpret_cast<HWND>(menu);
+    item.hDC = dc;
+    item.rcItem = rect;
+    item.itemData = data;
+    LRESULT result = SendMessageA(window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
+    GdiFlush();
+    return result;
+}
+
+int itemHeight() { return GetSystemMetrics(SM_CYMENUSIZE) + 2; }
+
+} // namespace
+
+LRESULT Canvas::draw(HWND window, const MenuItemView& item, bool selected)
+{
+    int rows = std::max(1, height_ / itemHeight());
+    int top = (row_++ % rows) * itemHeight();
+    return sendDrawItem(window, item.menu, dc_, RECT{0, top, width_, top + itemHeight()}, item.id,
+                        item.data, selected);
+}
+
+BOOL drawItem(TrayWindow& tray, Canvas& canvas, UINT id, ULONG_PTR data, bool selected)
+{
+    return static_cast<BOOL>(sendDrawItem(tray.window, tray.popupMenu, canvas.dc(), canvas.rect(),
+                                          id, data, selected));
+}
+
+std::vector<unsigned char> renderAllItems(HWND window, const std::vector<MenuItemView>& items)
+{
+    Canvas canvas(320, itemHeight() * static_cast<int>(items.size()) * 2);
+    if (!canvas.valid())
+        return {};
+    for (const MenuItemView& item : items) {
+        canvas.draw(window, item, false);
+        canvas.draw(window, item, true);
+    }
+    return canvas.pixels();
+}
+
+int liveGdiObjects()
+{
+    // Wine lets a handle whose upper word is zero name its table slot
+    // whatever the slot's generation.
+    int count = 0;
+    for (unsigned slot = 0; slot < 0x10000; ++slot)
+        count += GetObjectType(reinterpret_cast<HGDIOBJ>(static_cast<ULONG_PTR>(slot))) != 0;
+    return count;
+}
+
+HandleLevels probeHandleLevels()
+{
+    // Slot of a handle: GDI handles count one per slot in their low word, USER two, kernel four.
+    const int kProbes = 64;
+    HandleLevels levels = {0, 0, 0};
+    HBRUSH brushes[kProbes];
+    HMENU menus[kProbes];
+    HANDLE events[kProbes];
+    for (int i = 0; i < kProbes; ++i) {
+        brushes[i] = CreateSolidBrush(RGB(i, 2 * i, 3 * i));
+        menus[i] = CreatePopupMenu();
+        events[i] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        levels.gdi = std::max(levels.gdi, static_cast<long>(LOWORD(reinterpret_cast<UINT_PTR>(brushes[i]))));
+        levels.user = std::max(levels.user, static_cast<long>(LOWORD(reinterpret_cast<UINT_PTR>(menus[i])) >> 1));
+        levels.kernel = std::max(levels.kernel, static_cast<long>(reinterpret_cast<UINT_PTR>(events[i]) >> 2));
+    }
+    for (int i = 0; i < kProbes; ++i) {
+        DeleteObject(brushes[i]);
+        DestroyMenu(menus[i]);
+        CloseHandle(events[i]);
+    }
+    return levels;
+}
+
+PROCESS_MEMORY_COUNTERS memoryOf(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(process, &counters, sizeof counters);
+    return counters;
+}
+
+SIZE_T mappedBytes()
+{
+    SIZE_T total = 0;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const BYTE* address = static_cast<const BYTE*>(system.lpMinimumApplicationAddress);
+    MEMORY_BASIC_INFORMATION region;
+    while (address < system.lpMaximumApplicationAddress
+           && VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        if (region.State == MEM_COMMIT && (region.Type == MEM_MAPPED || region.Type == MEM_IMAGE))
+            total += region.RegionSize;
+        address = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize;
+    }
+    return total;
+}
+
+// --- Counting icon calls by patching this executable's imports.
+
+namespace {
+
+decltype(&LoadImageA) realLoadImage = nullptr;
+decltype(&DestroyIcon) realDestroyIcon = nullptr;
+decltype(&SHGetFileInfoA) realFileInfo = nullptr;
+volatile LONG loadedIcons = 0, shellIcons = 0, destroyedIcons = 0, refusedIcons = 0, strayIcons = 0;
+
+HANDLE WINAPI countingLoadImage(HINSTANCE instance, LPCSTR name, UINT type, int width, int height,
+                                UINT flags)
+{
+    HANDLE image = realLoadImage(instance, name, type, width, height, flags);
+    if (image && type == IMAGE_ICON)
+        InterlockedIncrement(&loadedIcons);
+    return image;
+}
+
+BOOL WINAPI countingDestroyIcon(HICON icon)
+{
+    BOOL destroyed = realDestroyIcon(icon);
+    InterlockedIncrement(destroyed ? &destroyedIcons : &refusedIcons);
+    return destroyed;
+}
+
+DWORD_PTR WINAPI countingFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size,
+                                  UINT flags)
+{
+    DWORD_PTR result = realFileInfo(path, attributes, info, size, flags);
+    if ((flags & SHGFI_ICON) && info && info->hIcon)
+        InterlockedIncrement(result ? &shellIcons : &strayIcons);
+    return result;
+}
+
+// Points this executable's import of dll!function at replacement; the original.
+template <typename Function>
+Function patchImport(const char* dll, const char* function, Function replacement)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (const IMAGE_IMPORT_DESCRIPTOR* module =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+         imports && module->Name; ++module) {
+        if (_stricmp(reinterpret_cast<const char*>(base + module->Name), dll) != 0
+            || !module->OriginalFirstThunk)
+            continue;
+        const IMAGE_THUNK_DATA* names =
+            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+        IMAGE_THUNK_DATA* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slot) {
+            if ((names->u1.Ordinal & IMAGE_ORDINAL_FLAG)
+                || strcmp(reinterpret_cast<const char*>(
+                              reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
+                                  base + names->u1.AddressOfData)->Name), function) != 0)
+                continue;
+            DWORD protection = 0;
+            if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
+                                &protection))
+                return nullptr;
+            Function original = reinterpret_cast<Function>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+            return original;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool countIconCalls()
+{
+    if (!realLoadImage)
+        realLoadImage = patchImport("user32.dll", "LoadImageA", &countingLoadImage);
+    if (!realDestroyIcon)
+        realDestroyIcon = patchImport("user32.dll", "DestroyIcon", &countingDestroyIcon);
+    if (!realFileInfo)
+        realFileInfo = patchImport("shell32.dll", "SHGetFileInfoA", &countingFileInfo);
+    return realLoadImage && realDestroyIcon && realFileInfo;
+}
+
+IconCalls iconCalls()
+{
+    return IconCalls{loadedIcons, shellIcons, destroyedIcons, refusedIcons, strayIcons};
+}
