@@ -1,32 +1,25 @@
 # Reliability: long runs that must not leak, bad input that must not crash,
-# and faults from outside (unwritable files, a missing registry key, a hung
-# window, many starts at once).
+# and faults from outside.
 set(RELIABILITY_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# A screen saver file of our own: a real 32-bit program with string 1.
+# A screen saver file of our own: a real program with string 1.
 set(reliability_saver_res ${CMAKE_BINARY_DIR}/reliability_saver_res.o)
-add_custom_command(
-  OUTPUT ${reliability_saver_res}
+add_custom_command(OUTPUT ${reliability_saver_res}
   COMMAND ${DORMITY_WINDRES} --input-format=rc -O coff ${RELIABILITY_DIR}/reliability_saver.rc
           -o ${reliability_saver_res}
-  DEPENDS ${RELIABILITY_DIR}/reliability_saver.rc
-  COMMENT "Compiling the string table of the reliability fixture")
+  DEPENDS ${RELIABILITY_DIR}/reliability_saver.rc)
 set_source_files_properties(${reliability_saver_res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
 add_executable(reliability_saver WIN32 ${RELIABILITY_DIR}/reliability_saver.c ${reliability_saver_res})
 target_compile_options(reliability_saver PRIVATE ${DORMITY_WARNINGS})
 target_link_options(reliability_saver PRIVATE -static -static-libgcc -s
   -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)
-set_target_properties(reliability_saver PROPERTIES
-  SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+set_target_properties(reliability_saver PROPERTIES SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# Two other programs: one whose window stops answering messages (hung_window)
-# and one that changes the screen saver flag and announces it (flag_setter).
-foreach(fixture hung_window flag_setter)
-  add_executable(reliability_${fixture} ${RELIABILITY_DIR}/${fixture}.cpp)
-  target_compile_options(reliability_${fixture} PRIVATE ${DORMITY_WARNINGS})
-  target_link_options(reliability_${fixture} PRIVATE -static -static-libgcc -static-libstdc++)
-  set_target_properties(reliability_${fixture} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-endforeach()
+# Another program with a window: it changes the screen saver flag, or hangs.
+add_executable(reliability_other_program ${RELIABILITY_DIR}/other_program.cpp)
+target_compile_options(reliability_other_program PRIVATE ${DORMITY_WARNINGS})
+target_link_options(reliability_other_program PRIVATE -static -static-libgcc -static-libstdc++)
+set_target_properties(reliability_other_program PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_library(reliability_support STATIC ${RELIABILITY_DIR}/reliability_env.cpp)
 target_link_libraries(reliability_support PUBLIC test_support psapi winmm)
@@ -38,13 +31,14 @@ dormity_test_executable(bad_input_tests ${RELIABILITY_DIR}/test_bad_input.cpp)
 dormity_test_executable(fault_tests ${RELIABILITY_DIR}/test_faults.cpp)
 foreach(target soak_tests bad_input_tests fault_tests)
   target_link_libraries(${target} PRIVATE reliability_support)
-  add_dependencies(${target} reliability_saver)
+  add_dependencies(${target} reliability_saver reliability_other_program)
 endforeach()
-add_dependencies(fault_tests Dormity dormity_ctl reliability_hung_window)
-# The soak opens the About dialog the way the dialog tests do.
-target_sources(soak_tests PRIVATE ${RELIABILITY_DIR}/../dialogs/dialog_driver.cpp)
-target_include_directories(soak_tests PRIVATE ${RELIABILITY_DIR}/../dialogs)
-add_dependencies(soak_tests reliability_flag_setter)
+add_dependencies(fault_tests Dormity dormity_ctl)
+# The soak and the bad input open the About dialog the way the dialog tests do.
+foreach(target soak_tests bad_input_tests)
+  target_sources(${target} PRIVATE ${RELIABILITY_DIR}/../dialogs/dialog_driver.cpp)
+  target_include_directories(${target} PRIVATE ${RELIABILITY_DIR}/../dialogs)
+endforeach()
 
 add_test(NAME reliability_soak COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe)
 add_test(NAME reliability_bad_input COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
@@ -60,8 +54,5 @@ set_tests_properties(reliability_soak reliability_bad_input reliability_bad_stri
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers")
 
 # The full soak (tens of minutes): cmake --build <dir> --target soak_full
-add_custom_target(soak_full
-  COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe --full
-  DEPENDS soak_tests
-  USES_TERMINAL
-  COMMENT "Full soak: every path that replaces the tray icon or the menu's objects, thousands of times")
+add_custom_target(soak_full COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe --full
+  DEPENDS soak_tests USES_TERMINAL)

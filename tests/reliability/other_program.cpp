@@ -1,27 +1,24 @@
-// Another program that changes the screen saver flag as the display control
-// panel does. It has a window, so Wine's display driver keeps the flag in
-// the X server, shared by every process with a window (a windowless process
-// keeps a copy of its own); the WM_SETTINGCHANGE broadcast is sent here
-// rather than left to the system, which not every Wine sends on that path.
-//   reliability_flag_setter EVENT-NAME
-// The hidden window "DormityFlagSetter", sent WM_APP with wParam 0 or 1,
-// sets the flag to it, broadcasts the change and answers 1 when the
-// flag reads back as set.
+// Another program with a hidden window, "DormityOtherProgram". Sent WM_APP
+// with wParam 0 or 1, it changes the screen saver flag as the display control
+// panel does and answers 1 when the flag reads back so; sent WM_APP + 1, it
+// stops answering for good.
+// Once a process has a window, Wine's display driver keeps the flag in the X
+// server, shared by every process with a window, but sends no broadcast on
+// that path, so the WM_SETTINGCHANGE is sent here.
 #include <windows.h>
-
-#include "ready_event.h"
 
 namespace {
 
-LRESULT CALLBACK setterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK otherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_APP + 1)
+        Sleep(INFINITE);
     if (message == WM_APP) {
         // Also written to the profile: Wine's display process resets the X
         // setting from it when it starts with a fresh prefix's first window.
         SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, wParam ? 1 : 0, nullptr, SPIF_UPDATEINIFILE);
-        // Reading it back waits for the X server to have the new setting:
-        // the request may still be queued in this process when the
-        // broadcast makes the others read it.
+        // Reading it back waits for the X server to have the new setting
+        // before the broadcast makes the others read it.
         BOOL active = FALSE;
         SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
         DWORD_PTR result = 0;
@@ -36,19 +33,15 @@ LRESULT CALLBACK setterProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-int main(int argc, char** argv)
+int main()
 {
-    if (argc < 2)
-        return 2;
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = setterProc;
+    windowClass.lpfnWndProc = otherProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "DormityFlagSetter";
+    windowClass.lpszClassName = "DormityOtherProgram";
     if (!RegisterClassA(&windowClass)
         || !CreateWindowExA(0, windowClass.lpszClassName, "", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
                             nullptr, windowClass.hInstance, nullptr))
-        return 1;
-    if (!signalReady(argv[1]))
         return 1;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
