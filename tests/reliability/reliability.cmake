@@ -26,33 +26,27 @@ target_link_libraries(reliability_support PUBLIC test_support psapi winmm)
 target_include_directories(reliability_support PUBLIC ${RELIABILITY_DIR})
 target_compile_options(reliability_support PRIVATE -Wall -Wextra)
 
-dormity_test_executable(soak_tests ${RELIABILITY_DIR}/test_soak.cpp)
-dormity_test_executable(bad_input_tests ${RELIABILITY_DIR}/test_bad_input.cpp)
-dormity_test_executable(fault_tests ${RELIABILITY_DIR}/test_faults.cpp)
-foreach(target soak_tests bad_input_tests fault_tests)
-  target_link_libraries(${target} PRIVATE reliability_support)
-  add_dependencies(${target} reliability_saver reliability_other_program)
-endforeach()
-add_dependencies(fault_tests Dormity dormity_ctl)
-# The soak and the bad input open the About dialog the way the dialog tests do.
-foreach(target soak_tests bad_input_tests)
-  target_sources(${target} PRIVATE ${RELIABILITY_DIR}/../dialogs/dialog_driver.cpp)
-  target_include_directories(${target} PRIVATE ${RELIABILITY_DIR}/../dialogs)
-endforeach()
+dormity_test_executable(reliability_tests ${RELIABILITY_DIR}/test_soak.cpp
+  ${RELIABILITY_DIR}/test_bad_input.cpp ${RELIABILITY_DIR}/test_faults.cpp
+  ${RELIABILITY_DIR}/../dialogs/dialog_driver.cpp)
+target_link_libraries(reliability_tests PRIVATE reliability_support)
+target_include_directories(reliability_tests PRIVATE ${RELIABILITY_DIR}/../dialogs)
+add_dependencies(reliability_tests reliability_saver reliability_other_program Dormity dormity_ctl)
 
-add_test(NAME reliability_soak COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe)
-add_test(NAME reliability_bad_input COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
+set(reliability_run ${WINE_RUN} ${CMAKE_BINARY_DIR}/reliability_tests.exe)
+add_test(NAME reliability_soak COMMAND ${reliability_run} --gtest_filter=Soak.*)
+add_test(NAME reliability_bad_input COMMAND ${reliability_run}
   --gtest_filter=BadInput.EveryReadGivesTheStoredValueOrItsDefault)
-add_test(NAME reliability_bad_string_table COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
+add_test(NAME reliability_bad_string_table COMMAND ${reliability_run}
   --gtest_filter=BadInput.DamagedStringTableIsNotReadPastItsEnd)
-add_test(NAME reliability_bad_string_block COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/bad_input_tests.exe
+add_test(NAME reliability_bad_string_block COMMAND ${reliability_run}
   --gtest_filter=BadInput.DisguisedStringBlockIsNotReadPastItsEnd)
-add_test(NAME reliability_faults COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/fault_tests.exe)
+add_test(NAME reliability_faults COMMAND ${reliability_run} --gtest_filter=Fault*)
 set_tests_properties(reliability_soak reliability_bad_input reliability_bad_string_table
   reliability_bad_string_block reliability_faults PROPERTIES
   TIMEOUT 300 ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}"
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers")
 
 # The full soak (tens of minutes): cmake --build <dir> --target soak_full
-add_custom_target(soak_full COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/soak_tests.exe --full
-  DEPENDS soak_tests USES_TERMINAL)
+add_custom_target(soak_full COMMAND ${reliability_run} --gtest_filter=Soak.* --full
+  DEPENDS reliability_tests USES_TERMINAL)

@@ -56,43 +56,29 @@ bool appendable(const std::string& path)
     return file != nullptr;
 }
 
-bool isEmptyDirectory(const std::string& path)
-{
-    WIN32_FIND_DATAA found;
-    int entries = 0;
-    UniqueFind search(FindFirstFileA((path + "\\*").c_str(), &found));
-    if (search)
-        do
-            entries += strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0;
-        while (FindNextFileA(search.get(), &found));
-    return (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) && entries == 0;
-}
-
+// A started process, ended when the object goes.
 struct Process {
     UniqueKernelObject handle;
     DWORD id = 0;
     ~Process()
     {
-        if (running())
-            TerminateProcess(handle.get(), 1);
-        if (handle)
-            WaitForSingleObject(handle.get(), 5000);
+        TerminateProcess(handle.get(), 1);  // fails harmlessly once it has ended
+        WaitForSingleObject(handle.get(), 5000);
     }
-    bool start(const std::string& program, const char* arguments = "", const std::string& directory = "")
+    bool start(const std::string& program, const char* arguments = "", const char* directory = nullptr)
     {
         std::string command = "\"" + program + "\" " + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            directory.empty() ? nullptr : directory.c_str(), &startup, &info))
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory,
+                            &startup, &info))
             return false;
         CloseHandle(info.hThread);
         handle.reset(info.hProcess);
         id = info.dwProcessId;
         return true;
     }
-    bool running() const { return handle && WaitForSingleObject(handle.get(), 0) == WAIT_TIMEOUT; }
     DWORD waitExit(DWORD timeoutMs) const
     {
         DWORD code = STILL_ACTIVE;
@@ -100,6 +86,7 @@ struct Process {
             GetExitCodeProcess(handle.get(), &code);
         return code;
     }
+    bool running() const { return waitExit(0) == STILL_ACTIVE; }
 };
 
 std::string dormityPath()
@@ -138,18 +125,11 @@ std::string boxText(HWND box)
 
 size_t logEntries(const std::string& path)
 {
-    std::string text = readFileBytes(path);
+    const std::string text = readFileBytes(path);
     size_t count = 0;
-    for (size_t at = text.find("Error occurred at "); at != std::string::npos;
-         at = text.find("Error occurred at ", at + 1))
+    for (size_t at = 0; (at = text.find("Error occurred at ", at)) != std::string::npos; ++at)
         ++count;
     return count;
-}
-
-BOOL CALLBACK firstLanguage(HMODULE, LPCSTR, LPCSTR, WORD found, LONG_PTR parameter)
-{
-    *reinterpret_cast<WORD*>(parameter) = found;
-    return FALSE;
 }
 
 // A copy of the real program whose menu resource is damaged, as after a
@@ -158,24 +138,16 @@ BOOL CALLBACK firstLanguage(HMODULE, LPCSTR, LPCSTR, WORD found, LONG_PTR parame
 // it reports as a fatal error. Nothing in the program is changed for the test.
 std::string damagedProgram(const std::string& directory)
 {
-    std::string copy = directory + "\\DormDmg.exe";
-    WORD language = 0;
-    if (!CopyFileA(dormityPath().c_str(), copy.c_str(), FALSE))
-        return "";
-    {
-        UniqueModule module(LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-        EnumResourceLanguagesA(module.get(), reinterpret_cast<LPCSTR>(RT_MENU),
-                               MAKEINTRESOURCEA(IDR_TRAYMENU), firstLanguage,
-                               reinterpret_cast<LONG_PTR>(&language));
-    }
+    const std::string copy = directory + "\\DormDmg.exe";
     // Header (version 0, offset 0), then one last item, id 1, text "x".
     static const WORD kMenu[] = {0, 0, MF_END, 1, 'x', 0};
-    HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    HANDLE update = CopyFileA(dormityPath().c_str(), copy.c_str(), FALSE)
+        ? BeginUpdateResourceA(copy.c_str(), FALSE) : nullptr;
     bool updated = update
         && UpdateResourceA(update, reinterpret_cast<LPCSTR>(RT_MENU), MAKEINTRESOURCEA(IDR_TRAYMENU),
-                           language, const_cast<WORD*>(kMenu), sizeof kMenu);
-    if (update && !EndUpdateResourceA(update, !updated))
-        updated = false;
+                           MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), const_cast<WORD*>(kMenu),
+                           sizeof kMenu);
+    updated = update && EndUpdateResourceA(update, !updated) && updated;
     UniqueModule module(LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     HRSRC menu = FindResourceA(module.get(), MAKEINTRESOURCEA(IDR_TRAYMENU), reinterpret_cast<LPCSTR>(RT_MENU));
     return updated && menu && SizeofResource(module.get(), menu) == sizeof kMenu ? copy : "";
@@ -230,7 +202,8 @@ TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
             EXPECT_NE(log.find("      AppendMenu -- "), std::string::npos);
         }
         EXPECT_TRUE(shape != kLocked || readFileBytes(path) == kOld) << "the locked log was changed";
-        EXPECT_TRUE(shape != kDirectory || isEmptyDirectory(path)) << "the directory was written into";
+        // Removing a directory fails when anything was written into it.
+        EXPECT_TRUE(shape != kDirectory || RemoveDirectoryA(path.c_str())) << "the directory was written into";
     }
 }
 
@@ -238,27 +211,14 @@ TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
 TEST(FaultLockedIni, WritesAreSkippedReadsStillWork)
 {
     const std::string path = windowsDirectory() + "\\system.ini";
-    struct SavedIni {
-        std::string path, bytes;
-        bool existed;
-        DWORD attributes;
-        ~SavedIni()
-        {
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (existed) {
-                writeFileBytes(path, bytes.data(), bytes.size());
-                SetFileAttributesA(path.c_str(), attributes);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-            WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");
-        }
-    } saved = {path, readFileBytes(path), fileExists(path), GetFileAttributesA(path.c_str())};
+    struct Reset {
+        ~Reset() { resetScreenSaverSettings(); }
+    } reset;
     InstalledFiles savers("zrini");
     savers.copy(fixtureSaverPath(), 0);
     const std::string configured = savers.catalogueNameOf(0);
     setIniSaver(configured.c_str());
-    const std::string frozen = readFileBytes(path);
+    const std::string frozen = readFileBytes(path);  // as the program must leave it
     UniqueFile lock(lockFile(path));
     ASSERT_TRUE(static_cast<bool>(lock));
     ASSERT_FALSE(appendable(path)) << "the lock does not keep writers out";
@@ -424,7 +384,7 @@ TEST_F(FaultProcess, FatalErrorShowsTheBoxAndExitsZero)
         ASSERT_TRUE(!logIsDirectory || CreateDirectoryA(log.c_str(), nullptr));
 
         Process first;
-        ASSERT_TRUE(first.start(program, "", directory.directory));
+        ASSERT_TRUE(first.start(program, "", directory.directory.c_str()));
         HWND box = nullptr;
         ASSERT_TRUE(pumpUntil([&] { return (box = errorBoxOf(first.id)) != nullptr; }, 20000))
             << "no error box";
@@ -434,7 +394,7 @@ TEST_F(FaultProcess, FatalErrorShowsTheBoxAndExitsZero)
             EXPECT_GE(entries, 1u);
             ASSERT_EQ(windowsOf("DORMITY").size(), 1u) << "the window stays while the box shows";
             Process second;
-            ASSERT_TRUE(second.start(dormityPath(), "", directory.directory));
+            ASSERT_TRUE(second.start(dormityPath(), "", directory.directory.c_str()));
             EXPECT_EQ(second.waitExit(20000), 0u);
             EXPECT_TRUE(pumpUntil([&] { return logEntries(log) == 2 * entries; }, 10000))
                 << "the second start's WM_REINSTALL was not handled";
@@ -443,7 +403,7 @@ TEST_F(FaultProcess, FatalErrorShowsTheBoxAndExitsZero)
         }
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
         EXPECT_EQ(first.waitExit(20000), 0u);
-        EXPECT_TRUE(!logIsDirectory || isEmptyDirectory(log));
+        EXPECT_TRUE(!logIsDirectory || RemoveDirectoryA(log.c_str())) << "the directory was written into";
     }
 }
 
@@ -454,7 +414,7 @@ TEST_F(FaultProcess, TwentyStartsAtOnceLeaveExactlyOne)
     std::vector<Process> processes(kStarts);
     DWORD begin = GetTickCount();
     for (Process& process : processes)
-        ASSERT_TRUE(process.start(dormityPath(), "", directory.directory));
+        ASSERT_TRUE(process.start(dormityPath(), "", directory.directory.c_str()));
 
     // All but one end by themselves, each with 0.
     auto runningCount = [&] {

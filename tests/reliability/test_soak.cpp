@@ -89,26 +89,15 @@ struct WineIconCost {
     }
 };
 
-WineIconCost measureWineIconCost(int pairs, const std::string& shellFile)
+// Private bytes kept per icon over uses of make (each icon destroyed).
+template <typename Make>
+double keptPerIcon(int uses, Make make)
 {
-    WineIconCost cost;
-    SIZE_T before = privateBytes();
-    for (int i = 0; i < pairs; ++i)
-        DestroyIcon(static_cast<HICON>(
-            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(i & 1 ? IDI_SAVER_ON : IDI_SAVER_OFF),
-                       IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-    SIZE_T after = privateBytes();
-    cost.perLoaded = after > before ? static_cast<double>(after - before) / pairs : 0.0;
-    before = privateBytes();
-    for (int i = 0; i < pairs / 4; ++i) {
-        SHFILEINFOA info = {};
-        SHGetFileInfoA(shellFile.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
-        if (info.hIcon)
-            DestroyIcon(info.hIcon);
-    }
-    after = privateBytes();
-    cost.perShell = after > before ? static_cast<double>(after - before) / (pairs / 4) : 0.0;
-    return cost;
+    const SIZE_T before = privateBytes();
+    for (int i = 0; i < uses; ++i)
+        DestroyIcon(make(i));
+    const SIZE_T after = privateBytes();
+    return after > before ? static_cast<double>(after - before) / uses : 0.0;
 }
 
 // The catalogue's length, and its marked entry.
@@ -339,8 +328,17 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     // is measured after the phases, when what Wine keeps has used up the free
     // heap space that would hide it in a fresh process.
     WineIconCost wine;
-    if (fullRun())
-        wine = measureWineIconCost(30000, savers_.pathOf(0));
+    if (fullRun()) {
+        wine.perLoaded = keptPerIcon(30000, [](int i) {
+            return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(i & 1 ? IDI_SAVER_ON : IDI_SAVER_OFF),
+                                                 IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        });
+        wine.perShell = keptPerIcon(7500, [this](int) {
+            SHFILEINFOA info = {};
+            SHGetFileInfoA(savers_.pathOf(0).c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+            return info.hIcon;
+        });
+    }
     for (const Span& phase : phases)
         EXPECT_LE(phase.memory() - wine.of(phase), kPhaseMemoryLimit) << phase.name << ": private memory grew";
     printf("[ soak     ] icons: %ld loaded, %ld from the shell, %ld destroyed, %ld refused, %ld stray "
