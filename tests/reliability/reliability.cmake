@@ -15,12 +15,6 @@ target_link_options(reliability_saver PRIVATE -static -static-libgcc -s
   -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)
 set_target_properties(reliability_saver PROPERTIES SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# Another program with a window: it changes the screen saver flag, or hangs.
-add_executable(reliability_other_program ${RELIABILITY_DIR}/other_program.cpp)
-target_compile_options(reliability_other_program PRIVATE ${DORMITY_WARNINGS})
-target_link_options(reliability_other_program PRIVATE -static -static-libgcc -static-libstdc++)
-set_target_properties(reliability_other_program PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-
 add_library(reliability_support STATIC ${RELIABILITY_DIR}/reliability_env.cpp)
 target_link_libraries(reliability_support PUBLIC test_support psapi winmm)
 target_include_directories(reliability_support PUBLIC ${RELIABILITY_DIR})
@@ -31,7 +25,7 @@ dormity_test_executable(reliability_tests ${RELIABILITY_DIR}/test_soak.cpp
   ${RELIABILITY_DIR}/../dialogs/dialog_driver.cpp)
 target_link_libraries(reliability_tests PRIVATE reliability_support)
 target_include_directories(reliability_tests PRIVATE ${RELIABILITY_DIR}/../dialogs)
-add_dependencies(reliability_tests reliability_saver reliability_other_program Dormity dormity_ctl)
+add_dependencies(reliability_tests reliability_saver Dormity dormity_ctl)
 
 set(reliability_run ${WINE_RUN} ${CMAKE_BINARY_DIR}/reliability_tests.exe)
 add_test(NAME reliability_soak COMMAND ${reliability_run} --gtest_filter=Soak.*)

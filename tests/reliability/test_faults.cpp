@@ -59,6 +59,7 @@ bool appendable(const std::string& path)
 // A started process, ended when the object goes.
 struct Process {
     UniqueKernelObject handle;
+    UniqueKernelObject thread;
     DWORD id = 0;
     ~Process()
     {
@@ -74,8 +75,8 @@ struct Process {
         if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory,
                             &startup, &info))
             return false;
-        CloseHandle(info.hThread);
         handle.reset(info.hProcess);
+        thread.reset(info.hThread);
         id = info.dwProcessId;
         return true;
     }
@@ -300,13 +301,13 @@ TEST(FaultHungWindow, BroadcastReturnsWithinItsTimeoutAndTheProgramGoesOn)
     savers.copy(fixtureSaverPath(), 0);
     writeCurrentSaver(FAMILY_NT, savers.catalogueNameOf(0).c_str());
 
+    // Another program whose window stops answering: its thread suspended.
     Process other;
-    ASSERT_TRUE(other.start(moduleDirectory() + "\\reliability_other_program.exe"));
+    ASSERT_TRUE(other.start(systemDirectory() + "\\notepad.exe"));
     std::vector<HWND> hung;
-    ASSERT_TRUE(pumpUntil([&] { return !(hung = windowsOf("DormityOtherProgram", nullptr, other.id)).empty(); },
-                          20000));
+    ASSERT_TRUE(pumpUntil([&] { return !(hung = windowsOf("Notepad", nullptr, other.id)).empty(); }, 20000));
+    ASSERT_NE(SuspendThread(other.thread.get()), static_cast<DWORD>(-1));
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(hung[0], WM_APP + 1, 0, 0, SMTO_NORMAL, 300, &answer);
     ASSERT_FALSE(SendMessageTimeoutA(hung[0], WM_NULL, 0, 0, SMTO_NORMAL, 300, &answer))
         << "the other program's window still answers";
 

@@ -1,12 +1,7 @@
-// Long runs, in one process, of every operation that replaces the tray
-// icon, its state or the menu's objects, each between its own probes: every
-// GDI, USER and kernel object a path takes must be given back, each icon it
-// loads destroyed, and memory must not grow. A path never repeated here
-// could leak one object per use unnoticed.
-//
-// The suite runs reduced counts; "--full" (or DORMITY_SOAK_FULL=1) runs the
-// full ones, as the soak_full build target does; DORMITY_SOAK_COUNTS=a,b,...
-// sets them in the table's order, for looking closer at one path.
+// Every operation that replaces the tray icon, its state or the menu's
+// objects, repeated between its own probes: a path never repeated here could
+// leak one object per use unnoticed. "--full" (or DORMITY_SOAK_FULL=1) runs
+// the full counts; DORMITY_SOAK_COUNTS=a,b,... sets them in the table's order.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -30,18 +25,13 @@ namespace {
 
 const int kInstalledSavers = 20;
 const int kConfiguredIndex = 7;
-// The 12 fixed items, "[none]" and the twenty copies.
-const size_t kOwnerDrawnItems = 12 + kInstalledSavers + 1;
-// Uses of each path before any probe: first uses fill the system's caches
-// (the shell's icon list, fonts, the loader's and dialogs' tables).
-const int kWarmUp = 5;
-// Freed slots are reused, so balanced work moves a probe only by the few
-// objects the system keeps; one object kept per use moves it by the use
-// count. Half the count, but never more than this, separates the two.
+const size_t kOwnerDrawnItems = 12 + kInstalledSavers + 1;  // fixed items, "[none]", copies
+const int kWarmUp = 5;  // first uses fill the system's own caches
+// Freed slots are reused: one object kept per use moves a probe by the use
+// count, balanced work by a few. Half the count, capped, tells them apart.
 const long kHandleMargin = 48;
 const long long kMemoryLimit = 1024 * 1024;
-// For each phase, private and mapped: balanced phases measured 0 to 40 KB.
-const long long kPhaseMemoryLimit = 128 * 1024;
+const long long kPhaseMemoryLimit = 128 * 1024;  // balanced phases measured 0 to 40 KB
 
 bool fullRun()
 {
@@ -76,10 +66,8 @@ struct Span {
     long long memory() const { return after.memory - before.memory; }
 };
 
-// Wine 8 itself keeps some 80 bytes of private memory for every icon loaded
-// and destroyed (bare LoadImageA and DestroyIcon loops show it), and the full
-// counts load some 150,000 icons. That share is measured with the same calls
-// and taken off, a tenth added, so that the bounds hold the program's own.
+// Wine 8 itself keeps some 80 bytes for every icon loaded and destroyed, and
+// the full counts load 150,000: measured, a tenth added, and taken off.
 struct WineIconCost {
     double perLoaded = 0;
     double perShell = 0;
@@ -89,7 +77,7 @@ struct WineIconCost {
     }
 };
 
-// Private bytes kept per icon over uses of make (each icon destroyed).
+// Private bytes kept per icon that make gives and this destroys.
 template <typename Make>
 double keptPerIcon(int uses, Make make)
 {
@@ -110,44 +98,8 @@ int catalogueSize(const TrayWindow& tray, const SaverEntry** checked = nullptr)
     return count;
 }
 
-// Another program with a window (reliability_other_program), running for the
-// life of the object, that changes the screen saver flag and announces it.
-struct OtherProgram {
-    UniqueKernelObject process;
-    HWND window = nullptr;
-    OtherProgram()
-    {
-        std::string command = "\"" + moduleDirectory() + "\\reliability_other_program.exe\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &started))
-            return;
-        CloseHandle(started.hThread);
-        process.reset(started.hProcess);
-        pumpUntil([this] { return (window = FindWindowA("DormityOtherProgram", nullptr)) != nullptr; },
-                  20000);
-    }
-    ~OtherProgram()
-    {
-        if (window)
-            PostMessageA(window, WM_CLOSE, 0, 0);
-        if (process && WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0)
-            TerminateProcess(process.get(), 1);
-    }
-    // Returns when every window, the program's among them, has had the
-    // broadcast: this thread handles it while it waits.
-    bool setFlag(bool active)
-    {
-        DWORD_PTR answer = 0;
-        return SendMessageTimeoutA(window, WM_APP, active ? 1 : 0, 0, SMTO_NORMAL, 10000, &answer)
-            && answer == 1;
-    }
-};
-
-// One path of the program's repeated work: its counts and one use of it,
-// which answers whether the use did its work.
+// One path of repeated work: its counts, and one use that says whether it
+// did its work.
 struct SoakPath {
     const char* name;
     int fullCount;
@@ -190,8 +142,7 @@ protected:
         return ownerDrawnItems(*tray_);
     }
 
-    // Runs one path between two probes; checks that every use did its work
-    // and that no probe rose by a kept object per use.
+    // One path between two probes: every use did its work, no probe rose.
     Span runPhase(const SoakPath& path, int iterations)
     {
         Span span = {path.name, iterations, probe(), {}};
@@ -231,16 +182,29 @@ protected:
 TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
 {
     ASSERT_TRUE(countIconCalls()) << "cannot count the program's icons";
-    OtherProgram otherProgram;
-    ASSERT_TRUE(otherProgram.window) << "the other program did not start";
+    // Another program with a window sets the flag and announces it itself:
+    // Wine keeps the flag of every process with a window in the X server.
+    auto otherSets = [&](bool flag) {
+        std::string command = "\"" + moduleDirectory() + "\\dormity_ctl.exe\" announce " + (flag ? "on" : "off");
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &started))
+            return false;
+        UniqueKernelObject process(started.hProcess), thread(started.hThread);
+        DWORD code = 1;  // this thread handles the broadcast while it waits
+        pumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 20000);
+        return GetExitCodeProcess(process.get(), &code) && code == 0 && active() == flag;
+    };
 
-    // The catalogue as built at start-up, the configured copy marked; the
-    // saver disabled and the icon blinking, as every path leaves it.
+    // The start-up catalogue, the configured copy marked; the saver disabled
+    // and the icon blinking, as every path leaves it.
     const SaverEntry* checked = nullptr;
     ASSERT_EQ(catalogueSize(*tray_, &checked), kInstalledSavers + 1);
     ASSERT_NE(checked, nullptr);
     EXPECT_STRCASEEQ(checked->fileName, savers_.catalogueNameOf(kConfiguredIndex).c_str());
-    ASSERT_TRUE(otherProgram.setFlag(false));
+    ASSERT_TRUE(otherSets(false));
     ASSERT_FALSE(active());
     ASSERT_TRUE(blinks());
     std::vector<MenuItemRef> items = refreshedItems();
@@ -258,7 +222,6 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
         send(WM_COMMAND, IDM_TOGGLE);
         return active() != before && isSaverActive() != before;
     };
-    auto otherProgramSets = [&](bool flag) { return otherProgram.setFlag(flag) && active() == flag; };
     auto aboutOk = [&](bool box) {
         DialogRun run = runModal(
             "About", [&] { return SendMessageA(window(), WM_COMMAND, IDM_ABOUT, 0); },
@@ -299,7 +262,7 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
              return shellHasIcon();
          }},
         {"enable, disable", 5000, 100, [&] { return toggle() && toggle(); }},
-        {"other program flips", 2000, 50, [&] { return otherProgramSets(true) && otherProgramSets(false); }},
+        {"other program flips", 500, 10, [&] { return otherSets(true) && otherSets(false); }},
         {"About OK, box clear", 500, 30, [&] { return aboutOk(false); }},
         {"About OK, box set", 500, 30, [&] { return aboutOk(true); }},
     };
@@ -309,7 +272,8 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     if (const char* chosen = getenv("DORMITY_SOAK_COUNTS"))
         for (size_t i = 0; i < counts.size() && chosen; ++i, chosen = strchr(chosen, ','))
             counts[i] = atoi(chosen + (*chosen == ','));
-    printf("[ soak     ] %s counts\n", getenv("DORMITY_SOAK_COUNTS") ? "chosen" : fullRun() ? "full" : "suite (reduced)");
+    printf("[ soak     ] %s counts\n",
+           getenv("DORMITY_SOAK_COUNTS") ? "chosen" : fullRun() ? "full" : "suite (reduced)");
 
     for (const SoakPath& path : paths)
         for (int i = 0; i < kWarmUp; ++i)
@@ -324,37 +288,38 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     const Span whole = {"whole run", 0, phases.front().before, phases.back().after};
     ASSERT_GT(whole.before.memory, 0);
 
-    // Only the full counts load enough icons for Wine's share to matter. It
-    // is measured after the phases, when what Wine keeps has used up the free
-    // heap space that would hide it in a fresh process.
+    // Only the full counts load enough icons for Wine's share to matter; it
+    // shows only once the phases have used up the fresh heap's free space.
     WineIconCost wine;
     if (fullRun()) {
         wine.perLoaded = keptPerIcon(30000, [](int i) {
-            return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(i & 1 ? IDI_SAVER_ON : IDI_SAVER_OFF),
+            return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                                 MAKEINTRESOURCEA(i & 1 ? IDI_SAVER_ON : IDI_SAVER_OFF),
                                                  IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
         });
         wine.perShell = keptPerIcon(7500, [this](int) {
             SHFILEINFOA info = {};
-            SHGetFileInfoA(savers_.pathOf(0).c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+            SHGetFileInfoA(savers_.pathOf(0).c_str(), 0, &info, sizeof info,
+                           SHGFI_ICON | SHGFI_SMALLICON);
             return info.hIcon;
         });
     }
     for (const Span& phase : phases)
-        EXPECT_LE(phase.memory() - wine.of(phase), kPhaseMemoryLimit) << phase.name << ": private memory grew";
-    printf("[ soak     ] icons: %ld loaded, %ld from the shell, %ld destroyed, %ld refused, %ld stray "
-           "handles from failed shell calls; Wine keeps %.1f bytes per loaded and %.1f per shell icon\n",
+        EXPECT_LE(phase.memory() - wine.of(phase), kPhaseMemoryLimit) << phase.name << ": memory grew";
+    printf("[ soak     ] icons %ld+%ld/%ld (refused %ld, stray %ld); Wine keeps %.1f/%.1f bytes per "
+           "icon; memory %+lld (Wine's %lld) in %lu ms\n",
            whole.loaded(), whole.shell(), whole.destroyed(),
            whole.after.icons.refused - whole.before.icons.refused,
-           whole.after.icons.stray - whole.before.icons.stray, wine.perLoaded, wine.perShell);
-    printf("[ soak     ] private bytes %+lld (allowed for Wine's icons %lld), %lu ms in all\n",
+           whole.after.icons.stray - whole.before.icons.stray, wine.perLoaded, wine.perShell,
            whole.memory(), wine.of(whole), static_cast<unsigned long>(whole.after.time - whole.before.time));
-    EXPECT_EQ(whole.loaded() + whole.shell(), whole.destroyed()) << "icons were created and not destroyed";
+    EXPECT_EQ(whole.loaded() + whole.shell(), whole.destroyed()) << "icons not destroyed";
     EXPECT_LT(whole.memory() - wine.of(whole), kMemoryLimit) << "private memory grew";
 
     // Everything still works as before the soak.
     EXPECT_TRUE(resourcesStillAvailable());
     EXPECT_TRUE(shellHasIcon()) << "the tray icon is gone";
-    EXPECT_TRUE(iconShows(tray_->trayIcon.hIcon, IDI_SAVER_ON) || iconShows(tray_->trayIcon.hIcon, IDI_SAVER_OFF));
+    EXPECT_TRUE(iconShows(tray_->trayIcon.hIcon, IDI_SAVER_ON)
+                || iconShows(tray_->trayIcon.hIcon, IDI_SAVER_OFF));
     checked = nullptr;
     EXPECT_EQ(catalogueSize(*tray_, &checked), kInstalledSavers + 1);
     ASSERT_NE(checked, nullptr);
