@@ -1,13 +1,7 @@
-// Seeded random input in every place the program reads from: the registry
-// values of the screen saver settings, the blink preference, the sound scheme
-// and the System Information tool; "SCRNSAVE.EXE" in system.ini; and screen
-// saver files of random bytes or damaged copies of a real one. After each
-// case the catalogue is rebuilt, every item measured and drawn and every
-// setting read; each read must give the stored value or its default,
-// computed here from what the registry and the files hold.
-// The seed is printed; DORMITY_FUZZ_SEED=N (or --seed=N) repeats a run,
-// DORMITY_FUZZ_SEED=random picks a new one; DORMITY_FUZZ_CASES=N (or
-// --cases=N) changes the number of cases.
+// Seeded random input everywhere the program reads (registry values, the
+// profile, screen saver files); every read must give the stored value or its
+// default, worked out here. DORMITY_FUZZ_SEED=N|random (or --seed=N) and
+// DORMITY_FUZZ_CASES=N (or --cases=N) choose the cases.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
@@ -32,9 +26,8 @@ namespace {
 
 const char kNone[] = "[none]";
 
-// A value as RegQueryValueExA hands it out: Wine keeps texts as UTF-16 and
-// converts them through the ANSI code page, so this, not the bytes written,
-// is what the program can read.
+// A value as RegQueryValueExA hands it out (Wine converts texts through the
+// code page, so not always the bytes written).
 struct Stored {
     bool present;
     std::string bytes;
@@ -44,49 +37,47 @@ struct Stored {
 // Every registry value the program reads; the first six by their place.
 struct Location {
     HKEY root;
-    std::string key;
+    const char* key;
     const char* name;
     Stored read() const
     {
         Stored stored = {false, ""};
-        stored.present = readRegValue(root, key.c_str(), name, &stored.bytes);
+        stored.present = readRegValue(root, key, name, &stored.bytes);
         return stored;
     }
 };
 enum { kSaverValue, kUsePassword, kPasswordData, kIsSecure, kBlink, kSysInfo };
-const char kSoundRoot[] = "AppEvents\\Schemes\\Apps\\Dormity";
+#define SOUND_ROOT "AppEvents\\Schemes\\Apps\\Dormity"
+#define SOUND_KEY(event) SOUND_ROOT "\\Dormity-" event "\\.Current"
+const Location kPlaces[] = {{HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"},
+                            {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword"},
+                            {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data"},
+                            {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure"},
+                            {HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE},
+                            {HKEY_LOCAL_MACHINE, MSINFO_KEY, MSINFO_VALUE},
+                            {HKEY_CURRENT_USER, SOUND_KEY("Launch"), ""},
+                            {HKEY_CURRENT_USER, SOUND_KEY("Enable"), ""},
+                            {HKEY_CURRENT_USER, SOUND_KEY("Disable"), ""},
+                            {HKEY_CURRENT_USER, SOUND_KEY("Select"), ""},
+                            {HKEY_CURRENT_USER, SOUND_KEY("Pass_Enable"), ""},
+                            {HKEY_CURRENT_USER, SOUND_KEY("Pass_Disable"), ""}};
 
-std::vector<Location> readPlaces()
-{
-    std::vector<Location> places = {{HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"},
-                                    {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword"},
-                                    {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data"},
-                                    {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure"},
-                                    {HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE},
-                                    {HKEY_LOCAL_MACHINE, MSINFO_KEY, MSINFO_VALUE}};
-    for (const char* event : {"Launch", "Enable", "Disable", "Select", "Pass_Enable", "Pass_Disable"})
-        places.push_back(
-            {HKEY_CURRENT_USER, std::string(kSoundRoot) + "\\Dormity-" + event + "\\.Current", ""});
-    return places;
-}
-
-// The rules, stated apart from the program. NT family: the text up to the
-// first NUL when the value fits the 260-byte buffer with its terminator; a
-// value of no bytes names no file.
+// NT family: the text up to the first NUL when the value fits the 260-byte
+// buffer with its terminator; no bytes name no file.
 std::string expectedNtSaver(const Stored& stored)
 {
     const std::string text = stored.text();
     return !stored.present || stored.bytes.empty() || stored.bytes.size() > 260 || text.size() > 259
-        ? kNone
-        : text;
+               ? kNone
+               : text;
 }
 
-// 95 family: what the profile holds (read with a large buffer), cut to the
-// 259 characters that fit; "[none]" when the key is missing.
+// 95 family: the profile's text cut to the 259 characters that fit.
 std::string expectedIniSaver()
 {
     std::vector<char> buffer(8192);
-    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "\x01missing", buffer.data(), 8192, "system.ini");
+    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "\x01missing", buffer.data(), 8192,
+                             "system.ini");
     const std::string text = buffer.data();
     return text == "\x01missing" ? kNone : text.substr(0, 259);
 }
@@ -103,18 +94,19 @@ DWORD expectedSmallNumber(const Stored& stored)
 // NT password flag: the leading decimal integer of a value of at most 10 bytes.
 long long expectedIsSecure(const Stored& stored)
 {
-    return stored.present && stored.bytes.size() <= 10 ? strtoll(stored.text().c_str(), nullptr, 10) : 0;
+    return stored.present && stored.bytes.size() <= 10 ? strtoll(stored.text().c_str(), nullptr, 10)
+                                                       : 0;
 }
 
-// The header test on the first six bytes of the configured file; false when
-// the configured name is not a plain file that can be checked safely.
+// The header test on the configured file; false when it is no plain file.
 bool expectedWin4(const std::string& configured, bool* win4)
 {
     *win4 = false;
     if (configured == kNone)
         return true;
-    UniqueFile file(CreateFileA(configured.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(CreateFileA(configured.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
     if (!file)
         return true;
     unsigned char header[6] = {};
@@ -126,11 +118,10 @@ bool expectedWin4(const std::string& configured, bool* win4)
     return true;
 }
 
-// Making bad input: lengths around the buffers' edges, texts of a range of
-// characters, names of real files in any case.
+// Lengths around the buffers' edges.
 size_t randomLength(SeededRandom& random)
 {
-    static const size_t edges[] = {0,   1,   2,   3,   4,   5,   8,   9,   10,  11,  12,  254,
+    static const size_t edges[] = {0,   1,   2,   3,   4,   5,   8,   9,   10,  11,  12, 254,
                                    255, 256, 258, 259, 260, 261, 262, 300, 520, 599, 600};
     const uint32_t kind = random.below(3);
     return kind == 0 ? random.below(601) : kind == 1 ? random.below(13) : edges[random.below(23)];
@@ -153,15 +144,16 @@ std::string randomName(SeededRandom& random, const std::vector<std::string>& nam
     return text;
 }
 
-// Random bytes, printable texts, numbers, zeros, names of real files (some
-// with more after them), long texts; with or without a terminator.
+// Bytes, texts, numbers, zeros, file names; with or without a terminator.
 std::string randomData(SeededRandom& random, const std::vector<std::string>& names)
 {
     static const char* const leads[] = {"", " ", "\t", "  \r\n", "x"};
     static const char* const signs[] = {"", "+", "-", "--"};
     std::string data;
     switch (random.below(10)) {
-    case 0: case 1: case 2: data = randomChars(random, randomLength(random), 0, 256); break;
+    case 0:
+    case 1:
+    case 2: data = randomChars(random, randomLength(random), 0, 256); break;
     case 3: data = randomChars(random, randomLength(random), ' ', 95); break;
     case 4:
         data = randomName(random, names);
@@ -183,19 +175,20 @@ std::string randomData(SeededRandom& random, const std::vector<std::string>& nam
     return data;
 }
 
-// Writes (or, now and then, deletes) one value with a random type and data;
-// the registry may look one byte past a text for its terminator.
+// Writes (or deletes) one value; the registry may look one byte past a text.
 void scramble(SeededRandom& random, const Location& where, const std::vector<std::string>& names)
 {
-    static const DWORD types[] = {REG_NONE,  REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_SZ,
-                                  REG_DWORD_BIG_ENDIAN, REG_MULTI_SZ, REG_QWORD, REG_SZ, REG_BINARY};
+    static const DWORD types[] = {
+        REG_NONE,     REG_SZ,    REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_SZ, REG_DWORD_BIG_ENDIAN,
+        REG_MULTI_SZ, REG_QWORD, REG_SZ,        REG_BINARY};
     if (random.chance(12))
-        return deleteRegValue(where.root, where.key.c_str(), where.name);
+        return deleteRegValue(where.root, where.key, where.name);
     std::string data = randomData(random, names);
     const DWORD size = static_cast<DWORD>(data.size());
     data.push_back(random.chance(50) ? '\0' : 'Q');
-    const DWORD type = random.chance(5) ? static_cast<DWORD>(random.next()) : types[random.below(11)];
-    setRegValue(where.root, where.key.c_str(), where.name, type, data.data(), size);
+    const DWORD type
+        = random.chance(5) ? static_cast<DWORD>(random.next()) : types[random.below(11)];
+    setRegValue(where.root, where.key, where.name, type, data.data(), size);
 }
 
 // Where in the fixture its headers and resources lie.
@@ -206,21 +199,23 @@ struct PeLayout {
 PeLayout layoutOf(const std::string& image)
 {
     const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
+    const IMAGE_NT_HEADERS* nt
+        = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
     const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
     const WORD count = nt->FileHeader.NumberOfSections;
-    PeLayout layout = {static_cast<size_t>(dos->e_lfanew),
-                       static_cast<size_t>(reinterpret_cast<const char*>(sections + count) - image.data()), 0, 0};
+    PeLayout layout = {
+        static_cast<size_t>(dos->e_lfanew),
+        static_cast<size_t>(reinterpret_cast<const char*>(sections + count) - image.data()), 0, 0};
     for (WORD i = 0; i < count; ++i)
         if (memcmp(sections[i].Name, ".rsrc", 5) == 0)
-            layout.resourceStart = sections[i].PointerToRawData, layout.resourceSize = sections[i].SizeOfRawData;
+            layout.resourceStart = sections[i].PointerToRawData,
+            layout.resourceSize = sections[i].SizeOfRawData;
     return layout;
 }
 
-// Random bytes (sometimes with the executable's and the header test's marks),
-// or the fixture with bytes changed in its headers, its resources or anywhere,
-// sometimes cut short.
-std::vector<unsigned char> randomFile(SeededRandom& random, const std::string& image, const PeLayout& layout)
+// Random bytes, or the fixture changed in its headers, resources or anywhere.
+std::vector<unsigned char> randomFile(SeededRandom& random, const std::string& image,
+                                      const PeLayout& layout)
 {
     if (random.below(4) == 0) {
         std::vector<unsigned char> bytes = random.bytes(random.below(2048));
@@ -247,13 +242,10 @@ std::vector<unsigned char> randomFile(SeededRandom& random, const std::string& i
     return bytes;
 }
 
-// A copy of the fixture whose string table is damaged in the one place its
-// headers do not describe: the length word of string 0, in front of string 1.
-// A reader that trusts it steps past the end of the file, to the unmapped
-// rest of the 64 KB the system reserves for a view. Disguised, the directory
-// entry of string block 1 also gets garbage in its high word (the name flag
-// clear): the loader still takes it for block 1 by its low word, while a
-// reader that compares the whole word finds no string table.
+// The fixture with string 0's length word (which no header describes) sent
+// past the file's end, into the unmapped rest of the view's 64 KB. Disguised,
+// block 1's directory id also gets a garbage high word: the loader still
+// takes it for block 1, a reader comparing the whole word finds no table.
 std::vector<unsigned char> damagedStringTable(bool disguise)
 {
     const std::string image = readFileBytes(fixtureSaverPath());
@@ -261,8 +253,7 @@ std::vector<unsigned char> damagedStringTable(bool disguise)
     for (char c : fixtureDescription())
         pattern += std::string(1, c) + '\0';
     const size_t at = image.find(pattern);
-    // Mapped as a data file, the view ends at the file's size rounded up to
-    // a page; land a page after that.
+    // A page past the view, which ends at the file's size rounded to a page.
     const size_t length = ((image.size() + 4095) / 4096 * 4096 + 4096 - at - 2) / 2;
     if (at == std::string::npos || length > 0xFFFF)
         return {};
@@ -319,13 +310,12 @@ struct BadInput : testing::Test {
             writeFileBytes(ini_, iniBefore_.data(), iniBefore_.size());
         else
             DeleteFileA(ini_.c_str());
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");  // drops the cached copy
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr,
+                                   "system.ini");  // drops the cached copy
         for (SavedRegistryKey* key : {&desktop_, &blink_, &sounds_, &sysInfo_})
             key->restore();
     }
-    // Installs the file with a damaged string table, rebuilds the catalogue
-    // and draws it: the file is listed under its name or left out, and nothing
-    // is read from beyond its string table.
+    // Listed under its own name or left out, and nothing read past the table.
     void expectListedSafely(bool disguise)
     {
         const std::vector<unsigned char> bytes = damagedStringTable(disguise);
@@ -346,7 +336,7 @@ struct BadInput : testing::Test {
     InstalledFiles files_{"zrfz"};
     SavedRegistryKey desktop_{HKEY_CURRENT_USER, DESKTOP_KEY};
     SavedRegistryKey blink_{HKEY_CURRENT_USER, BLINK_KEY};
-    SavedRegistryKey sounds_{HKEY_CURRENT_USER, kSoundRoot};
+    SavedRegistryKey sounds_{HKEY_CURRENT_USER, SOUND_ROOT};
     SavedRegistryKey sysInfo_{HKEY_LOCAL_MACHINE, MSINFO_KEY};
     const std::string ini_ = windowsDirectory() + "\\system.ini";
     const bool iniExisted_ = fileExists(ini_);
@@ -358,39 +348,37 @@ struct BadInput : testing::Test {
 
 BadInput* BadInput::running_ = nullptr;
 
-// A crash or a hang names its case and puts the prefix back, so that the
-// tests after this one in the same prefix do not meet its damaged input.
-void cleanUpAfterFailure()
+// A crash or a hang names its case and puts the prefix back for the tests
+// that follow in it.
+void giveUp(const char* what)
 {
+    printf("\n*** %s in case %ld of seed %llu (-1: a damaged string table)\n", what, currentCase,
+           static_cast<unsigned long long>(currentSeed));
     fflush(stdout);
-    if (BadInput* running = BadInput::running_)
-        running->restore();
+    if (BadInput::running_)
+        BadInput::running_->restore();
     fflush(stdout);
 }
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* exception)
 {
-    printf("\n*** crash (exception 0x%08lx at %p) in case %ld of seed %llu (-1: a damaged string "
-           "table)\n",
-           exception->ExceptionRecord->ExceptionCode, exception->ExceptionRecord->ExceptionAddress,
-           currentCase, static_cast<unsigned long long>(currentSeed));
-    cleanUpAfterFailure();
+    char what[64];
+    snprintf(what, sizeof what, "crash (exception 0x%08lx)",
+             exception->ExceptionRecord->ExceptionCode);
+    giveUp(what);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// A case that takes 20 s is a hang.
 DWORD WINAPI watchdog(void*)
 {
     while (currentCase < 0 || GetTickCount() - caseStarted < 20000)
         Sleep(250);
-    printf("\n*** case %ld of seed %llu has not finished in 20 s: hang\n", currentCase,
-           static_cast<unsigned long long>(currentSeed));
-    cleanUpAfterFailure();
+    giveUp("hang (20 s)");
     TerminateProcess(GetCurrentProcess(), 3);
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(BadInput, DamagedStringTableIsNotReadPastItsEnd)
 {
@@ -412,7 +400,6 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
     const std::string image = readFileBytes(fixtureSaverPath());
     const PeLayout layout = layoutOf(image);
     ASSERT_GT(layout.resourceSize, 0u) << "the fixture has no resource section";
-    const std::vector<Location> places = readPlaces();
 
     // Files 0 and 1 the cases damage; file 2 stays intact.
     const int kIntact = 2;
@@ -435,7 +422,8 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
     int listedDamaged = 0;
     int heldFiles = 0;
     const DWORD start = GetTickCount();
-    const testing::TestResult* result = testing::UnitTest::GetInstance()->current_test_info()->result();
+    const testing::TestResult* result
+        = testing::UnitTest::GetInstance()->current_test_info()->result();
     for (int index = 0; index < cases && failedCases < 10; ++index) {
         const int partsBefore = result->total_part_count();
         caseStarted = GetTickCount();
@@ -443,16 +431,18 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         SCOPED_TRACE(testing::Message() << "case " << index << " of seed " << seed);
 
         // The input of this case.
-        for (const Location& where : places)
+        for (const Location& where : kPlaces)
             if (random.chance(60))
                 scramble(random, where, names);
         if (random.chance(50)) {
             const bool remove = random.chance(15);
             std::string text = remove ? "" : randomData(random, names);
             // A network path would make every open wait for the network.
-            if (text.size() >= 2 && (text[0] == '\\' || text[0] == '/') && (text[1] == '\\' || text[1] == '/'))
+            if (text.size() >= 2 && (text[0] == '\\' || text[0] == '/')
+                && (text[1] == '\\' || text[1] == '/'))
                 text[0] = '_';
-            WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", remove ? nullptr : text.c_str(), "system.ini");
+            WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", remove ? nullptr : text.c_str(),
+                                       "system.ini");
         }
         if (random.chance(30)) {
             const int which = static_cast<int>(random.below(kIntact));
@@ -464,7 +454,7 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         // What the program must make of it.
         std::vector<Stored> stored;
         for (int i = 0; i <= kSysInfo; ++i)
-            stored.push_back(places[i].read());
+            stored.push_back(kPlaces[i].read());
         const std::string ntSaver = expectedNtSaver(stored[kSaverValue]);
         const std::string iniSaver = expectedIniSaver();
         const std::string configured = win9x ? iniSaver : ntSaver;
@@ -492,12 +482,16 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
             if (n >= 1 && n < 64)
                 idSeen[n] = true;
             // The loader accepts nothing that does not start as an executable.
-            EXPECT_EQ(readFileBytes(entry->fileName).substr(0, 2), "MZ") << entry->fileName << " is listed";
-            const bool intact = lstrcmpiA(entry->fileName, files_.catalogueNameOf(kIntact).c_str()) == 0;
+            EXPECT_EQ(readFileBytes(entry->fileName).substr(0, 2), "MZ")
+                << entry->fileName << " is listed";
+            const bool intact
+                = lstrcmpiA(entry->fileName, files_.catalogueNameOf(kIntact).c_str()) == 0;
             intactListed |= intact;
             listedDamaged += !intact;
-            EXPECT_TRUE(!intact || fixtureDescription() == entry->description) << entry->description;
-            if (lstrcmpiA(configured.c_str(), kNone) != 0 && lstrcmpiA(configured.c_str(), entry->fileName) == 0)
+            EXPECT_TRUE(!intact || fixtureDescription() == entry->description)
+                << entry->description;
+            if (lstrcmpiA(configured.c_str(), kNone) != 0
+                && lstrcmpiA(configured.c_str(), entry->fileName) == 0)
                 expectedChecked = entry;
         }
         EXPECT_TRUE(intactListed);
@@ -508,14 +502,18 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         EXPECT_EQ(checked, 1) << "exactly one entry carries the mark";
         ASSERT_NE(expectedChecked, nullptr);
         EXPECT_TRUE(expectedChecked->flags & SAVER_CHECKED) << configured;
-        EXPECT_STREQ(tray.currentDescription, expectedChecked == tray.noneEntry ? "none" : expectedChecked->description);
-        EXPECT_EQ(tray.trayIcon.szTip, (std::string("Dormity - [") + tray.currentDescription + "]").substr(0, 63));
+        EXPECT_STREQ(tray.currentDescription,
+                     expectedChecked == tray.noneEntry ? "none" : expectedChecked->description);
+        EXPECT_EQ(tray.trayIcon.szTip,
+                  (std::string("Dormity - [") + tray.currentDescription + "]").substr(0, 63));
 
         // Every item measured and drawn, as the open menu does.
         SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu), 0);
         for (const MenuItemRef& item : ownerDrawnItems(tray)) {
             MEASUREITEMSTRUCT measure = {ODT_MENU, 0, item.id, 0, 0, item.data};
-            EXPECT_EQ(SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)), TRUE);
+            EXPECT_EQ(
+                SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)),
+                TRUE);
             EXPECT_EQ(canvas.draw(tray.window, item, random.chance(50)), TRUE) << item.id;
         }
 
@@ -525,7 +523,8 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
             memset(buffer, 'X', sizeof buffer);
             readCurrentSaver(family, buffer);
             EXPECT_EQ(std::string(buffer), family == FAMILY_NT ? ntSaver : iniSaver);
-            EXPECT_EQ(std::string(buffer + SAVER_PATH_SIZE, 8), "XXXXXXXX") << "written past the buffer";
+            EXPECT_EQ(std::string(buffer + SAVER_PATH_SIZE, 8), "XXXXXXXX")
+                << "written past the buffer";
         }
         const PasswordValues old95 = readPasswordValues(FAMILY_95);
         EXPECT_EQ(old95.usePassword, expectedSmallNumber(stored[kUsePassword]));
@@ -533,9 +532,11 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         // When the digits do not fit 32 bits, only "not zero" is certain.
         const long long secure = expectedIsSecure(stored[kIsSecure]);
         const LONG isSecure = readPasswordValues(FAMILY_NT).isSecure;
-        EXPECT_TRUE(secure == static_cast<LONG>(secure) ? isSecure == secure : isSecure != 0) << isSecure;
+        EXPECT_TRUE(secure == static_cast<LONG>(secure) ? isSecure == secure : isSecure != 0)
+            << isSecure;
         // Blink unless the value is exactly four zero bytes.
-        const bool blink = !(stored[kBlink].present && stored[kBlink].bytes == std::string(4, '\0'));
+        const bool blink
+            = !(stored[kBlink].present && stored[kBlink].bytes == std::string(4, '\0'));
         EXPECT_EQ(readBlinkPreference(), blink);
         bool win4 = false;
         const bool decided = expectedWin4(iniSaver, &win4);
@@ -545,18 +546,17 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         if (index % 4 == 0)
             tray.playEventSound(static_cast<int>(random.below(6)));
 
-        // Now and then the places read on opening and at start-up: the About
-        // box (System Information when its path fits 255 bytes; the blink box)
-        // and a fresh start.
+        // Now and then the About box (System Information when its path fits 255
+        // bytes, the blink box) and a fresh start.
         if (index % 50 == 0) {
             bool sysInfo = false;
             bool box = false;
-            DialogRun run = runModal("About", [&] { return showAboutDialog(*app); },
-                                     {act([&](HWND dialog) {
-                                         sysInfo = IsWindowEnabled(GetDlgItem(dialog, IDC_SYSINFO)) != FALSE;
-                                         box = IsDlgButtonChecked(dialog, IDC_BLINK) == BST_CHECKED;
-                                         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                                     })});
+            DialogRun run
+                = runModal("About", [&] { return showAboutDialog(*app); }, {act([&](HWND dialog) {
+                               sysInfo = IsWindowEnabled(GetDlgItem(dialog, IDC_SYSINFO)) != FALSE;
+                               box = IsDlgButtonChecked(dialog, IDC_BLINK) == BST_CHECKED;
+                               PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                           })});
             EXPECT_TRUE(run.opened && run.closedByItself);
             EXPECT_EQ(sysInfo, stored[kSysInfo].present && stored[kSysInfo].bytes.size() <= 255);
             EXPECT_EQ(box, blink);
@@ -571,8 +571,8 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         failedCases += result->total_part_count() != partsBefore;
     }
     currentCase = -1;
-    printf("[ fuzz     ] %d cases in %lu ms; %d listings of damaged files, %d files held open\n", cases,
-           static_cast<unsigned long>(GetTickCount() - start), listedDamaged, heldFiles);
+    printf("[ fuzz     ] %d cases in %lu ms; %d listings of damaged files, %d files held open\n",
+           cases, static_cast<unsigned long>(GetTickCount() - start), listedDamaged, heldFiles);
     app.reset();
     EXPECT_TRUE(resourcesStillAvailable());
 }

@@ -1,8 +1,5 @@
-// Faults from outside the program: a log file that cannot be written, a
-// system.ini that cannot be written, the desktop settings key missing, a
-// window of another program that stops answering during the program's own
-// broadcast, a fatal error in the real program with a second start while its
-// error box shows, and twenty starts at once.
+// Faults from outside: unwritable files, a missing key, a hung window, a
+// fatal error with a second start meanwhile, twenty starts at once.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
@@ -21,13 +18,7 @@
 
 namespace {
 
-HINSTANCE self()
-{
-    return GetModuleHandleA(nullptr);
-}
-
-// A fresh directory of the test's own as the current directory, where
-// "error.txt" goes.
+// A fresh current directory, where "error.txt" goes.
 struct InDirectory {
     std::string previous = std::string(MAX_PATH, '\0');
     std::string directory;
@@ -40,11 +31,11 @@ struct InDirectory {
     std::string path(const char* name) const { return directory + "\\" + name; }
 };
 
-// Held open by another program that denies writing: running as root, Wine
-// lets a file with the read-only attribute be opened for writing.
+// Held open, denying writers (as root, Wine writes read-only files anyway).
 HANDLE lockFile(const std::string& path)
 {
-    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
 }
 
 // Whether the C library can open the file for appending, as the log does.
@@ -66,7 +57,8 @@ struct Process {
         TerminateProcess(handle.get(), 1);  // fails harmlessly once it has ended
         WaitForSingleObject(handle.get(), 5000);
     }
-    bool start(const std::string& program, const char* arguments = "", const char* directory = nullptr)
+    bool start(const std::string& program, const char* arguments = "",
+               const char* directory = nullptr)
     {
         std::string command = "\"" + program + "\" " + arguments;
         STARTUPINFOA startup = {};
@@ -95,9 +87,9 @@ std::string dormityPath()
     return moduleDirectory() + "\\Dormity.exe";
 }
 
-// Top-level windows of the class (and caption) of the process or, with 0,
-// of every process but this one.
-std::vector<HWND> windowsOf(const char* className, const char* caption = nullptr, DWORD processId = 0)
+// Top-level windows of the process or, with 0, of every other process.
+std::vector<HWND> windowsOf(const char* className, const char* caption = nullptr,
+                            DWORD processId = 0)
 {
     std::vector<HWND> found;
     for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, caption));) {
@@ -133,41 +125,53 @@ size_t logEntries(const std::string& path)
     return count;
 }
 
-// A copy of the real program whose menu resource is damaged, as after a
-// broken installation: its one item is a plain command instead of the popup.
-// The program then has no screen saver submenu to add its entries to, which
-// it reports as a fatal error. Nothing in the program is changed for the test.
+// A copy of the program with its menu damaged, as by a broken installation:
+// a plain item instead of the popup, so no submenu to fill, a fatal error.
 std::string damagedProgram(const std::string& directory)
 {
     const std::string copy = directory + "\\DormDmg.exe";
     // Header (version 0, offset 0), then one last item, id 1, text "x".
     static const WORD kMenu[] = {0, 0, MF_END, 1, 'x', 0};
     HANDLE update = CopyFileA(dormityPath().c_str(), copy.c_str(), FALSE)
-        ? BeginUpdateResourceA(copy.c_str(), FALSE) : nullptr;
+                        ? BeginUpdateResourceA(copy.c_str(), FALSE)
+                        : nullptr;
     bool updated = update
-        && UpdateResourceA(update, reinterpret_cast<LPCSTR>(RT_MENU), MAKEINTRESOURCEA(IDR_TRAYMENU),
-                           MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), const_cast<WORD*>(kMenu),
-                           sizeof kMenu);
+                   && UpdateResourceA(update, reinterpret_cast<LPCSTR>(RT_MENU),
+                                      MAKEINTRESOURCEA(IDR_TRAYMENU),
+                                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                      const_cast<WORD*>(kMenu), sizeof kMenu);
     updated = update && EndUpdateResourceA(update, !updated) && updated;
     UniqueModule module(LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    HRSRC menu = FindResourceA(module.get(), MAKEINTRESOURCEA(IDR_TRAYMENU), reinterpret_cast<LPCSTR>(RT_MENU));
+    HRSRC menu = FindResourceA(module.get(), MAKEINTRESOURCEA(IDR_TRAYMENU),
+                               reinterpret_cast<LPCSTR>(RT_MENU));
     return updated && menu && SizeofResource(module.get(), menu) == sizeof kMenu ? copy : "";
 }
 
-} // namespace
+// Whether the window answers a message sent from this (another) thread.
+DWORD WINAPI answers(void* window)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(static_cast<HWND>(window), WM_SETTINGCHANGE, 0, 0, SMTO_NORMAL, 5000,
+                               &result)
+           != 0;
+}
 
-// The same calls with the log writable, locked, and a directory: only the
-// first writes, and every time the error still ends the program with its
-// text. The out-of-memory road too: the window allocation fails first.
+}  // namespace
+
+// The log writable, locked, a directory: only the first is written, and the
+// error (out of memory first, the window's allocation failing) still ends.
 TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
 {
     enum Shape { kWritable, kLocked, kDirectory };
     const char kOld[] = "an older log\r\n";
     char system[300] = "Unknown Error.";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_NOT_ENOUGH_MEMORY,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system, sizeof system, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   ERROR_NOT_ENOUGH_MEMORY, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system,
+                   sizeof system, nullptr);
     for (Shape shape : {kWritable, kLocked, kDirectory}) {
-        const char* name = shape == kWritable ? "writable" : shape == kLocked ? "locked" : "directory";
+        const char* name = shape == kWritable ? "writable"
+                           : shape == kLocked ? "locked"
+                                              : "directory";
         SCOPED_TRACE(name);
         InDirectory directory((std::string("rl-log-") + name).c_str());
         const std::string path = directory.path("error.txt");
@@ -184,12 +188,13 @@ TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
         calls = 0;
         setAllocator([](size_t size) { return calls++ == 0 ? nullptr : allocateBlock(size); });
         {
-            Application app(self());
+            Application app(GetModuleHandleA(nullptr));
             setAllocator(nullptr);
             EXPECT_EQ(app.trayWindow, nullptr);
             EXPECT_EQ(app.flags & (APP_ERROR | APP_QUIT), static_cast<DWORD>(APP_ERROR | APP_QUIT));
             ASSERT_NE(app.errorText, nullptr);
-            EXPECT_EQ(std::string(app.errorText).find("Out of Memory\n\nThere is not enough memory"), 0u);
+            EXPECT_EQ(
+                std::string(app.errorText).find("Out of Memory\n\nThere is not enough memory"), 0u);
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             logError("AppendMenu", nullptr);
             EXPECT_EQ(app.errorText, "AppendMenu\n\n" + std::string(system));
@@ -202,9 +207,11 @@ TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
             EXPECT_NE(log.find("      Out of Memory -- "), std::string::npos);
             EXPECT_NE(log.find("      AppendMenu -- "), std::string::npos);
         }
-        EXPECT_TRUE(shape != kLocked || readFileBytes(path) == kOld) << "the locked log was changed";
+        EXPECT_TRUE(shape != kLocked || readFileBytes(path) == kOld)
+            << "the locked log was changed";
         // Removing a directory fails when anything was written into it.
-        EXPECT_TRUE(shape != kDirectory || RemoveDirectoryA(path.c_str())) << "the directory was written into";
+        EXPECT_TRUE(shape != kDirectory || RemoveDirectoryA(path.c_str()))
+            << "the directory was written into";
     }
 }
 
@@ -232,9 +239,8 @@ TEST(FaultLockedIni, WritesAreSkippedReadsStillWork)
     readCurrentSaver(FAMILY_95, buffer);
     EXPECT_STREQ(buffer, configured.c_str()) << "the removal went through";
 
-    // The program on the 95 family: its submenu marks the configured file,
-    // and choosing "[none]" changes nothing on disk.
-    Application app(self());
+    // The program on the 95 family still marks the file after "[none]".
+    Application app(GetModuleHandleA(nullptr));
     ASSERT_NE(app.trayWindow, nullptr);
     TrayWindow& tray = *app.trayWindow;
     app.flags = (app.flags & ~(APP_WIN2K)) | APP_WIN9X;
@@ -256,7 +262,8 @@ TEST(FaultDesktopKey, MissingKeyReadsDefaultsAndWritesNothing)
     ASSERT_TRUE(desktop.removeFromRegistry());
     auto keyAbsent = [] {
         UniqueRegKey key;
-        return RegOpenKeyExA(HKEY_CURRENT_USER, DESKTOP_KEY, 0, KEY_READ, key.put()) != ERROR_SUCCESS;
+        return RegOpenKeyExA(HKEY_CURRENT_USER, DESKTOP_KEY, 0, KEY_READ, key.put())
+               != ERROR_SUCCESS;
     };
 
     char buffer[SAVER_PATH_SIZE];
@@ -272,10 +279,9 @@ TEST(FaultDesktopKey, MissingKeyReadsDefaultsAndWritesNothing)
     clearCurrentSaver(FAMILY_NT);
     EXPECT_TRUE(keyAbsent()) << "a write created the key";
 
-    // The whole program: start, choose a screen saver, switch the password,
-    // draw every item.
+    // The program: choose a saver, switch the password, draw every item.
     {
-        Application app(self());
+        Application app(GetModuleHandleA(nullptr));
         ASSERT_NE(app.trayWindow, nullptr);
         TrayWindow& tray = *app.trayWindow;
         EXPECT_TRUE(tray.noneEntry->flags & SAVER_CHECKED);
@@ -305,18 +311,18 @@ TEST(FaultHungWindow, BroadcastReturnsWithinItsTimeoutAndTheProgramGoesOn)
     Process other;
     ASSERT_TRUE(other.start(systemDirectory() + "\\notepad.exe"));
     std::vector<HWND> hung;
-    ASSERT_TRUE(pumpUntil([&] { return !(hung = windowsOf("Notepad", nullptr, other.id)).empty(); }, 20000));
+    ASSERT_TRUE(pumpUntil([&] { return !(hung = windowsOf("Notepad", nullptr, other.id)).empty(); },
+                          20000));
     ASSERT_NE(SuspendThread(other.thread.get()), static_cast<DWORD>(-1));
     DWORD_PTR answer = 0;
     ASSERT_FALSE(SendMessageTimeoutA(hung[0], WM_NULL, 0, 0, SMTO_NORMAL, 300, &answer))
         << "the other program's window still answers";
 
-    Application app(self());
+    Application app(GetModuleHandleA(nullptr));
     ASSERT_NE(app.trayWindow, nullptr);
     TrayWindow& tray = *app.trayWindow;
     ASSERT_FALSE(tray.noneEntry->flags & SAVER_CHECKED);
-    // Choosing "[none]", then the file again with the window hung for longer
-    // by now: each broadcasts the change and waits for every window.
+    // "[none]", then the file again: each broadcasts and waits for every window.
     for (UINT command : {IDM_NONE, IDM_NONE + 1}) {
         DWORD begin = GetTickCount();
         SendMessageA(tray.window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
@@ -332,24 +338,13 @@ TEST(FaultHungWindow, BroadcastReturnsWithinItsTimeoutAndTheProgramGoesOn)
     EXPECT_FALSE(tray.noneEntry->flags & SAVER_CHECKED);
     EXPECT_STREQ(tray.currentDescription, fixtureDescription().c_str());
 
-    // And it still answers a message from another thread while this one pumps.
-    struct Poke {
-        HWND window;
-        BOOL answered;
-        static DWORD WINAPI run(void* poke)
-        {
-            DWORD_PTR result = 0;
-            Poke& it = *static_cast<Poke*>(poke);
-            it.answered = SendMessageTimeoutA(it.window, WM_SETTINGCHANGE, 0, 0, SMTO_NORMAL, 5000, &result);
-            return 0;
-        }
-    } poke = {tray.window, FALSE};
-    UniqueKernelObject thread(CreateThread(nullptr, 0, Poke::run, &poke, 0, nullptr));
-    ASSERT_TRUE(static_cast<bool>(thread));
-    HANDLE waited = thread.get();
-    while (MsgWaitForMultipleObjects(1, &waited, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-        pumpMessages();
-    EXPECT_TRUE(poke.answered) << "the program's window no longer answers";
+    // And it still answers another thread while this one pumps.
+    UniqueKernelObject poke(CreateThread(nullptr, 0, answers, tray.window, 0, nullptr));
+    ASSERT_TRUE(static_cast<bool>(poke));
+    DWORD answered = 0;
+    pumpUntil([&] { return WaitForSingleObject(poke.get(), 0) == WAIT_OBJECT_0; }, 10000);
+    EXPECT_TRUE(GetExitCodeThread(poke.get(), &answered) && answered == 1)
+        << "the program's window no longer answers";
     resetScreenSaverSettings();
 }
 
@@ -367,11 +362,9 @@ protected:
     }
 };
 
-// With the log writable and with the log a directory: the box shows, and
-// OK ends the program with 0. With the log writable, a second start while
-// the box shows exits with 0 at once, and the box's own message loop hands
-// its WM_REINSTALL to the first one's window, whose rebuild meets the same
-// fault and logs it again.
+// The box shows and OK ends with 0, the log writable or a directory. A second
+// start meanwhile exits with 0, and the box's message loop hands its
+// WM_REINSTALL to the first one's window, whose rebuild logs the fault again.
 TEST_F(FaultProcess, FatalErrorShowsTheBoxAndExitsZero)
 {
     InstalledFiles savers("zrfatal");
@@ -404,7 +397,8 @@ TEST_F(FaultProcess, FatalErrorShowsTheBoxAndExitsZero)
         }
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
         EXPECT_EQ(first.waitExit(20000), 0u);
-        EXPECT_TRUE(!logIsDirectory || RemoveDirectoryA(log.c_str())) << "the directory was written into";
+        EXPECT_TRUE(!logIsDirectory || RemoveDirectoryA(log.c_str()))
+            << "the directory was written into";
     }
 }
 
@@ -424,7 +418,8 @@ TEST_F(FaultProcess, TwentyStartsAtOnceLeaveExactlyOne)
             running += process.running();
         return running;
     };
-    ASSERT_TRUE(pumpUntil([&] { return runningCount() <= 1; }, 60000)) << "more than one keeps running";
+    ASSERT_TRUE(pumpUntil([&] { return runningCount() <= 1; }, 60000))
+        << "more than one keeps running";
     Process* survivor = nullptr;
     for (Process& process : processes) {
         survivor = process.running() ? &process : survivor;
@@ -433,7 +428,8 @@ TEST_F(FaultProcess, TwentyStartsAtOnceLeaveExactlyOne)
     ASSERT_NE(survivor, nullptr) << "none kept running";
     printf("[ twenty   ] %d of %d ended with 0 after %lu ms\n", kStarts - 1, kStarts,
            static_cast<unsigned long>(GetTickCount() - begin));
-    ASSERT_TRUE(pumpUntil([&] { return !windowsOf("DORMITY", nullptr, survivor->id).empty(); }, 20000));
+    ASSERT_TRUE(
+        pumpUntil([&] { return !windowsOf("DORMITY", nullptr, survivor->id).empty(); }, 20000));
     Sleep(300);  // late pokes from the others, if any, are handled
     EXPECT_TRUE(survivor->running());
     EXPECT_EQ(windowsOf("DORMITY").size(), 1u);

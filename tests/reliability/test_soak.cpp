@@ -78,8 +78,7 @@ struct WineIconCost {
 };
 
 // Private bytes kept per icon that make gives and this destroys.
-template <typename Make>
-double keptPerIcon(int uses, Make make)
+template <typename Make> double keptPerIcon(int uses, Make make)
 {
     const SIZE_T before = privateBytes();
     for (int i = 0; i < uses; ++i)
@@ -154,8 +153,9 @@ protected:
         const HandleLevels& after = span.after.handles;
         printf("[ soak     ] %-22s %6d iterations %7lu ms  GDI %ld->%ld  USER %ld->%ld  "
                "kernel %ld->%ld  memory %+lld KB  mapped %+lld KB  icons %ld+%ld/%ld\n",
-               path.name, iterations, static_cast<unsigned long>(span.after.time - span.before.time),
-               before.gdi, after.gdi, before.user, after.user, before.kernel, after.kernel,
+               path.name, iterations,
+               static_cast<unsigned long>(span.after.time - span.before.time), before.gdi,
+               after.gdi, before.user, after.user, before.kernel, after.kernel,
                span.memory() / 1024, (span.after.mapped - span.before.mapped) / 1024, span.loaded(),
                span.shell(), span.destroyed());
         fflush(stdout);
@@ -177,7 +177,7 @@ protected:
     bool wasActive_ = true;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
 {
@@ -185,12 +185,13 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     // Another program with a window sets the flag and announces it itself:
     // Wine keeps the flag of every process with a window in the X server.
     auto otherSets = [&](bool flag) {
-        std::string command = "\"" + moduleDirectory() + "\\dormity_ctl.exe\" announce " + (flag ? "on" : "off");
+        std::string command
+            = "\"" + moduleDirectory() + "\\dormity_ctl.exe\" announce " + (flag ? "on" : "off");
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &started))
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started))
             return false;
         UniqueKernelObject process(started.hProcess), thread(started.hThread);
         DWORD code = 1;  // this thread handles the broadcast while it waits
@@ -215,7 +216,8 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     auto send = [this](UINT message, WPARAM wParam) { SendMessageA(window(), message, wParam, 0); };
     auto catalogueWhole = [this] { return catalogueSize(*tray_) == kInstalledSavers + 1; };
     auto shellHasIcon = [this] {
-        return Shell_NotifyIconA(NIM_MODIFY, reinterpret_cast<NOTIFYICONDATAA*>(&tray_->trayIcon)) != FALSE;
+        return Shell_NotifyIconA(NIM_MODIFY, reinterpret_cast<NOTIFYICONDATAA*>(&tray_->trayIcon))
+               != FALSE;
     };
     auto toggle = [&] {
         bool before = active();
@@ -223,41 +225,50 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
         return active() != before && isSaverActive() != before;
     };
     auto aboutOk = [&](bool box) {
-        DialogRun run = runModal(
-            "About", [&] { return SendMessageA(window(), WM_COMMAND, IDM_ABOUT, 0); },
-            {act([box](HWND dialog) { CheckDlgButton(dialog, IDC_BLINK, box ? BST_CHECKED : BST_UNCHECKED); }),
-             click(IDC_OK)});
+        DialogRun run
+            = runModal("About", [&] { return SendMessageA(window(), WM_COMMAND, IDM_ABOUT, 0); },
+                       {act([box](HWND dialog) {
+                            CheckDlgButton(dialog, IDC_BLINK, box ? BST_CHECKED : BST_UNCHECKED);
+                        }),
+                        click(IDC_OK)});
         return run.closedByItself && blinks() == box;
     };
     // Every path ends in the state it began in.
     const SoakPath paths[] = {
-        {"settings change", 20000, 150, [&] {
+        {"settings change", 20000, 150,
+         [&] {
              send(WM_SETTINGCHANGE, 0);
              return catalogueWhole();
          }},
-        {"menu and submenu open", 20000, 150, [&] {
+        {"menu and submenu open", 20000, 150,
+         [&] {
              send(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray_->popupMenu));
              send(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(tray_->popupMenu, 0)));
              return catalogueWhole();
          }},
-        {"draw every item", 5000, 50, [&] {
+        {"draw every item", 5000, 50,
+         [&] {
              // As the menu holds them now: rebuilds free the entries.
              std::vector<MenuItemRef> now = ownerDrawnItems(*tray_);
              bool drawn = now.size() == kOwnerDrawnItems;
              for (const MenuItemRef& item : now)
-                 drawn &= canvas.draw(window(), item, false) == TRUE && canvas.draw(window(), item, true) == TRUE;
+                 drawn &= canvas.draw(window(), item, false) == TRUE
+                          && canvas.draw(window(), item, true) == TRUE;
              return drawn;
          }},
-        {"blink tick", 20000, 1000, [&] {
+        {"blink tick", 20000, 1000,
+         [&] {
              HICON before = tray_->trayIcon.hIcon;
              send(WM_TIMER, IDT_BLINK);
              return tray_->trayIcon.hIcon && tray_->trayIcon.hIcon != before;
          }},
-        {"reinstall", 1000, 100, [&] {
+        {"reinstall", 1000, 100,
+         [&] {
              send(WM_REINSTALL, 0);
              return shellHasIcon() && catalogueWhole();
          }},
-        {"taskbar created", 1000, 100, [&] {
+        {"taskbar created", 1000, 100,
+         [&] {
              send(taskbarCreatedMessage(), 0);
              return shellHasIcon();
          }},
@@ -272,8 +283,9 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     if (const char* chosen = getenv("DORMITY_SOAK_COUNTS"))
         for (size_t i = 0; i < counts.size() && chosen; ++i, chosen = strchr(chosen, ','))
             counts[i] = atoi(chosen + (*chosen == ','));
-    printf("[ soak     ] %s counts\n",
-           getenv("DORMITY_SOAK_COUNTS") ? "chosen" : fullRun() ? "full" : "suite (reduced)");
+    printf("[ soak     ] %s counts\n", getenv("DORMITY_SOAK_COUNTS") ? "chosen"
+                                       : fullRun()                   ? "full"
+                                                                     : "suite (reduced)");
 
     for (const SoakPath& path : paths)
         for (int i = 0; i < kWarmUp; ++i)
@@ -293,9 +305,9 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     WineIconCost wine;
     if (fullRun()) {
         wine.perLoaded = keptPerIcon(30000, [](int i) {
-            return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                                 MAKEINTRESOURCEA(i & 1 ? IDI_SAVER_ON : IDI_SAVER_OFF),
-                                                 IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+            return static_cast<HICON>(LoadImageA(
+                GetModuleHandleA(nullptr), MAKEINTRESOURCEA(i & 1 ? IDI_SAVER_ON : IDI_SAVER_OFF),
+                IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
         });
         wine.perShell = keptPerIcon(7500, [this](int) {
             SHFILEINFOA info = {};
@@ -305,13 +317,16 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
         });
     }
     for (const Span& phase : phases)
-        EXPECT_LE(phase.memory() - wine.of(phase), kPhaseMemoryLimit) << phase.name << ": memory grew";
-    printf("[ soak     ] icons %ld+%ld/%ld (refused %ld, stray %ld); Wine keeps %.1f/%.1f bytes per "
-           "icon; memory %+lld (Wine's %lld) in %lu ms\n",
-           whole.loaded(), whole.shell(), whole.destroyed(),
-           whole.after.icons.refused - whole.before.icons.refused,
-           whole.after.icons.stray - whole.before.icons.stray, wine.perLoaded, wine.perShell,
-           whole.memory(), wine.of(whole), static_cast<unsigned long>(whole.after.time - whole.before.time));
+        EXPECT_LE(phase.memory() - wine.of(phase), kPhaseMemoryLimit)
+            << phase.name << ": memory grew";
+    printf(
+        "[ soak     ] icons %ld+%ld/%ld (refused %ld, stray %ld); Wine keeps %.1f/%.1f bytes per "
+        "icon; memory %+lld (Wine's %lld) in %lu ms\n",
+        whole.loaded(), whole.shell(), whole.destroyed(),
+        whole.after.icons.refused - whole.before.icons.refused,
+        whole.after.icons.stray - whole.before.icons.stray, wine.perLoaded, wine.perShell,
+        whole.memory(), wine.of(whole),
+        static_cast<unsigned long>(whole.after.time - whole.before.time));
     EXPECT_EQ(whole.loaded() + whole.shell(), whole.destroyed()) << "icons not destroyed";
     EXPECT_LT(whole.memory() - wine.of(whole), kMemoryLimit) << "private memory grew";
 
