@@ -233,10 +233,16 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
                         click(IDC_OK)});
         return run.closedByItself && blinks() == box;
     };
+    FILETIME stamp = {0, 0x01D00000};
     // Every path ends in the state it began in.
     const SoakPath paths[] = {
         {"settings change", 20000, 150,
          [&] {
+             // One file changed each time, so that the catalogue reads it again.
+             UniqueFile file(CreateFileA(
+                 savers_.pathOf(++stamp.dwLowDateTime % kInstalledSavers).c_str(),
+                 FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+             SetFileTime(file.get(), nullptr, nullptr, &stamp);
              send(WM_SETTINGCHANGE, 0);
              return catalogueWhole();
          }},
