@@ -167,7 +167,10 @@ std::string randomData(SeededRandom& random, const std::vector<std::string>& nam
         break;
     case 6: data.assign(randomLength(random) % 9, '\0'); break;
     case 7: data = randomChars(random, 1 + random.below(5), 0, 256); break;
-    case 8: data = randomChars(random, 250 + random.below(351), 'A', 26); break;
+    case 8:  // long, often just about filling the buffers
+        data = randomChars(
+            random, random.chance(50) ? 257 + random.below(5) : 250 + random.below(351), 'A', 26);
+        break;
     default: break;
     }
     if (random.chance(50))
@@ -420,7 +423,6 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
 
     int failedCases = 0;
     int listedDamaged = 0;
-    int heldFiles = 0;
     const DWORD start = GetTickCount();
     const testing::TestResult* result
         = testing::UnitTest::GetInstance()->current_test_info()->result();
@@ -446,7 +448,7 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         }
         if (random.chance(30)) {
             const int which = static_cast<int>(random.below(kIntact));
-            heldFiles += !files_.write(randomFile(random, image, layout), which);
+            files_.write(randomFile(random, image, layout), which);  // false while a sound holds it
         }
         const bool win9x = random.chance(50);
         app->flags = (app->flags & ~(APP_WIN9X | APP_WIN2K)) | (win9x ? APP_WIN9X : platform);
@@ -500,7 +502,6 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
             EXPECT_TRUE(idSeen[n]) << "ids have a gap at " << IDM_NONE + n;
         EXPECT_EQ(GetMenuItemCount(GetSubMenu(tray.popupMenu, 0)), entries);
         EXPECT_EQ(checked, 1) << "exactly one entry carries the mark";
-        ASSERT_NE(expectedChecked, nullptr);
         EXPECT_TRUE(expectedChecked->flags & SAVER_CHECKED) << configured;
         EXPECT_STREQ(tray.currentDescription,
                      expectedChecked == tray.noneEntry ? "none" : expectedChecked->description);
@@ -571,8 +572,8 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
         failedCases += result->total_part_count() != partsBefore;
     }
     currentCase = -1;
-    printf("[ fuzz     ] %d cases in %lu ms; %d listings of damaged files, %d files held open\n",
-           cases, static_cast<unsigned long>(GetTickCount() - start), listedDamaged, heldFiles);
+    printf("[ fuzz     ] %d cases in %lu ms; %d listings of damaged files\n", cases,
+           static_cast<unsigned long>(GetTickCount() - start), listedDamaged);
     app.reset();
     EXPECT_TRUE(resourcesStillAvailable());
 }

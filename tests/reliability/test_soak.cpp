@@ -1,7 +1,7 @@
 // Every operation that replaces the tray icon, its state or the menu's
 // objects, repeated between its own probes: a path never repeated here could
 // leak one object per use unnoticed. "--full" (or DORMITY_SOAK_FULL=1) runs
-// the full counts; DORMITY_SOAK_COUNTS=a,b,... sets them in the table's order.
+// the full counts.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -149,25 +149,25 @@ protected:
         for (int i = 0; i < iterations; ++i)
             failedUses += !path.use();
         span.after = probe();
-        const HandleLevels& before = span.before.handles;
-        const HandleLevels& after = span.after.handles;
-        printf("[ soak     ] %-22s %6d iterations %7lu ms  GDI %ld->%ld  USER %ld->%ld  "
-               "kernel %ld->%ld  memory %+lld KB  mapped %+lld KB  icons %ld+%ld/%ld\n",
-               path.name, iterations,
-               static_cast<unsigned long>(span.after.time - span.before.time), before.gdi,
-               after.gdi, before.user, after.user, before.kernel, after.kernel,
-               span.memory() / 1024, (span.after.mapped - span.before.mapped) / 1024, span.loaded(),
-               span.shell(), span.destroyed());
+        const HandleLevels grew = {span.after.handles.gdi - span.before.handles.gdi,
+                                   span.after.handles.user - span.before.handles.user,
+                                   span.after.handles.kernel - span.before.handles.kernel};
+        const long long mapped = span.after.mapped - span.before.mapped;
+        printf(
+            "[ soak     ] %-22s %5d uses %6lu ms  GDI %+ld USER %+ld kernel %+ld  memory %+lld KB"
+            "  mapped %+lld KB  icons %ld+%ld/%ld\n",
+            path.name, iterations, static_cast<unsigned long>(span.after.time - span.before.time),
+            grew.gdi, grew.user, grew.kernel, span.memory() / 1024, mapped / 1024, span.loaded(),
+            span.shell(), span.destroyed());
         fflush(stdout);
         const long allowed = iterations / 2 < kHandleMargin ? iterations / 2 : kHandleMargin;
         EXPECT_EQ(failedUses, 0) << path.name << ": uses that did not do their work";
-        EXPECT_LE(after.gdi - before.gdi, allowed) << path.name << ": GDI objects kept";
-        EXPECT_LE(after.user - before.user, allowed) << path.name << ": USER objects kept";
-        EXPECT_LE(after.kernel - before.kernel, allowed) << path.name << ": kernel handles kept";
+        EXPECT_LE(grew.gdi, allowed) << path.name << ": GDI objects kept";
+        EXPECT_LE(grew.user, allowed) << path.name << ": USER objects kept";
+        EXPECT_LE(grew.kernel, allowed) << path.name << ": kernel handles kept";
         EXPECT_EQ(span.loaded() + span.shell(), span.destroyed())
             << path.name << ": icons were created and not destroyed";
-        EXPECT_LE(span.after.mapped - span.before.mapped, kPhaseMemoryLimit)
-            << path.name << ": mapped files kept";
+        EXPECT_LE(mapped, kPhaseMemoryLimit) << path.name << ": mapped files kept";
         return span;
     }
 
@@ -286,12 +286,7 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     std::vector<int> counts;
     for (const SoakPath& path : paths)
         counts.push_back(fullRun() ? path.fullCount : path.suiteCount);
-    if (const char* chosen = getenv("DORMITY_SOAK_COUNTS"))
-        for (size_t i = 0; i < counts.size() && chosen; ++i, chosen = strchr(chosen, ','))
-            counts[i] = atoi(chosen + (*chosen == ','));
-    printf("[ soak     ] %s counts\n", getenv("DORMITY_SOAK_COUNTS") ? "chosen"
-                                       : fullRun()                   ? "full"
-                                                                     : "suite (reduced)");
+    printf("[ soak     ] %s counts\n", fullRun() ? "full" : "suite (reduced)");
 
     for (const SoakPath& path : paths)
         for (int i = 0; i < kWarmUp; ++i)
@@ -325,14 +320,11 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     for (const Span& phase : phases)
         EXPECT_LE(phase.memory() - wine.of(phase), kPhaseMemoryLimit)
             << phase.name << ": memory grew";
-    printf(
-        "[ soak     ] icons %ld+%ld/%ld (refused %ld, stray %ld); Wine keeps %.1f/%.1f bytes per "
-        "icon; memory %+lld (Wine's %lld) in %lu ms\n",
-        whole.loaded(), whole.shell(), whole.destroyed(),
-        whole.after.icons.refused - whole.before.icons.refused,
-        whole.after.icons.stray - whole.before.icons.stray, wine.perLoaded, wine.perShell,
-        whole.memory(), wine.of(whole),
-        static_cast<unsigned long>(whole.after.time - whole.before.time));
+    printf("[ soak     ] icons %ld+%ld/%ld, refused %ld; Wine keeps %.1f/%.1f bytes per icon; "
+           "memory %+lld (Wine's %lld)\n",
+           whole.loaded(), whole.shell(), whole.destroyed(),
+           whole.after.icons.refused - whole.before.icons.refused, wine.perLoaded, wine.perShell,
+           whole.memory(), wine.of(whole));
     EXPECT_EQ(whole.loaded() + whole.shell(), whole.destroyed()) << "icons not destroyed";
     EXPECT_LT(whole.memory() - wine.of(whole), kMemoryLimit) << "private memory grew";
 
