@@ -355,7 +355,7 @@ BadInput* BadInput::running_ = nullptr;
 // that follow in it.
 void giveUp(const char* what)
 {
-    printf("\n*** %s in case %ld of seed %llu (-1: a damaged string table)\n", what, currentCase,
+    printf("\n*** %s in case %ld of seed %llu (-1: outside the seeded cases)\n", what, currentCase,
            static_cast<unsigned long long>(currentSeed));
     fflush(stdout);
     if (BadInput::running_)
