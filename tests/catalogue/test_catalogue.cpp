@@ -24,7 +24,6 @@
 #include "saverconfig/catalogue.h"
 #include "support/system.h"
 #include "support/processes.h"
-#include "support/pixels.h"
 #include "tray/menu_metrics.h"
 
 namespace {
