@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include "app/application.h"
@@ -89,15 +90,11 @@ void measureStartup(int runs, int idleSeconds)
     }
     if (times.empty())
         return;
-    double sum = 0;
-    for (double t : times)
-        sum += t;
+    double sum = std::accumulate(times.begin(), times.end(), 0.0);
     printf("start-up to tray icon:    %.1f ms mean, %.1f ms best (%u runs, from process creation)\n",
            sum / times.size(), *std::min_element(times.begin(), times.end()),
            static_cast<unsigned>(times.size()));
 }
-
-// --- menu opening, in process ---------------------------------------------
 
 double menuShownAt = 0, submenuAskedAt = 0;
 volatile double firstItemDrawnAt = 0, firstEntryDrawnAt = 0;
