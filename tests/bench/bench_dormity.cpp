@@ -34,8 +34,7 @@ double fileTimeMs(const FILETIME& time)
                                | time.dwLowDateTime) / 10000.0;
 }
 
-// Whether the shell holds an icon with this owner and id: modifying nothing
-// succeeds only for an icon that exists.
+// Whether the shell holds this owner's icon: modifying nothing succeeds only for one that is.
 bool trayIconExists(HWND owner)
 {
     NOTIFYICONDATAA data{};
@@ -111,8 +110,7 @@ LRESULT CALLBACK watchMessages(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Drives the open menu from another thread, as a user's keys would: opens
-// "Set Screen Saver", waits for its first entry to be drawn, closes all.
+// Drives the open menu from another thread as keys would: its submenu, first entry, closed.
 DWORD WINAPI driveMenu(void*)
 {
     DWORD begin = GetTickCount();
