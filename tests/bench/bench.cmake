@@ -1,9 +1,6 @@
 # Benchmarks: not tests; `./dev.sh bench` runs them and prints the figures.
-add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/bench_saver_res.o
-  COMMAND ${DORMITY_WINDRES} --input-format=rc -O coff
-          ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_saver.rc -o ${CMAKE_BINARY_DIR}/bench_saver_res.o
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_saver.rc)
+dormity_rc_object(${CMAKE_BINARY_DIR}/bench_saver_res.o
+  ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_saver.rc)
 add_executable(bench_saver WIN32 bench/bench_saver.cpp ${CMAKE_BINARY_DIR}/bench_saver_res.o)
 target_link_options(bench_saver PRIVATE -static)
 set_target_properties(bench_saver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include "app/application.h"
@@ -33,8 +34,7 @@ double fileTimeMs(const FILETIME& time)
                                | time.dwLowDateTime) / 10000.0;
 }
 
-// Whether the shell holds an icon with this owner and id: modifying nothing
-// succeeds only for an icon that exists.
+// Whether the shell holds this owner's icon: modifying nothing succeeds only for one that is.
 bool trayIconExists(HWND owner)
 {
     NOTIFYICONDATAA data{};
@@ -89,15 +89,11 @@ void measureStartup(int runs, int idleSeconds)
     }
     if (times.empty())
         return;
-    double sum = 0;
-    for (double t : times)
-        sum += t;
+    double sum = std::accumulate(times.begin(), times.end(), 0.0);
     printf("start-up to tray icon:    %.1f ms mean, %.1f ms best (%u runs, from process creation)\n",
            sum / times.size(), *std::min_element(times.begin(), times.end()),
            static_cast<unsigned>(times.size()));
 }
-
-// --- menu opening, in process ---------------------------------------------
 
 double menuShownAt = 0, submenuAskedAt = 0;
 volatile double firstItemDrawnAt = 0, firstEntryDrawnAt = 0;
@@ -114,8 +110,7 @@ LRESULT CALLBACK watchMessages(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Drives the open menu from another thread, as a user's keys would: opens
-// "Set Screen Saver", waits for its first entry to be drawn, closes all.
+// Drives the open menu from another thread as keys would: its submenu, first entry, closed.
 DWORD WINAPI driveMenu(void*)
 {
     DWORD begin = GetTickCount();

@@ -1,8 +1,5 @@
-// A stand-in screen saver for the benchmarks: a GUI program with a
-// description in string resource 1 that does nothing when run. Started
-// with "/idle" it instead sits in a message loop with one hidden window for
-// a few seconds, the smallest Win32 program, so that Wine's own share of a
-// process's memory can be told apart from Dormity's.
+// A benchmark screen saver with string 1 that does nothing; "/idle": the smallest Win32
+// program idling a few seconds, so that Wine's own share of a process's memory shows.
 #include <windows.h>
 #include <string.h>
 

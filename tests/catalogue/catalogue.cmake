@@ -9,11 +9,7 @@ set(CATALOGUE_FIXTURE_DIR ${CMAKE_BINARY_DIR}/catalogue_fixtures)
 set(CATALOGUE_FIXTURE_FILES)
 foreach(variant starfield nostring emptystr long300 tenchars marker twolang otherlang)
   set(res ${CMAKE_BINARY_DIR}/catalogue_fixture_${variant}_res.o)
-  add_custom_command(OUTPUT ${res}
-    COMMAND ${DORMITY_WINDRES} -DFIXTURE_${variant}
-            --input-format=rc -O coff ${CATALOGUE_DIR}/fixtures/saver.rc -o ${res}
-    DEPENDS ${CATALOGUE_DIR}/fixtures/saver.rc)
-  set_source_files_properties(${res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+  dormity_rc_object(${res} ${CATALOGUE_DIR}/fixtures/saver.rc -DFIXTURE_${variant})
   if(variant STREQUAL marker)
     add_library(catalogue_fixture_${variant} SHARED ${CATALOGUE_DIR}/fixtures/marker_saver.c ${res})
     set_target_properties(catalogue_fixture_${variant} PROPERTIES PREFIX "")

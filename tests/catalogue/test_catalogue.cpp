@@ -1,7 +1,5 @@
-// The catalogue of installed screen savers, built by the real program from
-// real files in the Windows and System directories, and the popup's items:
-// their refresh each time it opens and their drawing, rendered through a real
-// WM_DRAWITEM and compared with a rendering made here from their geometry.
+// The catalogue built from real files in the Windows and System directories, and the popup's
+// items: their refresh and their drawing through WM_DRAWITEM against a reference rendering.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -202,9 +200,8 @@ struct Look {
     bool greyed = false, bold = false, check = false;
 };
 
-// A screen saver selected; the header test as the family applies it; the
-// family's password flag; the 95 family's password values nonzero; the
-// program's record of the active flag.
+// A saver selected; the family's header test passed; its password flag; the 95 family's
+// password values nonzero; the program's record of the active flag.
 struct Facts {
     bool selected, win4, passwordOn, usePassword, passwordData, active;
 };
@@ -302,9 +299,8 @@ void expectLayout(const Canvas& canvas, const Look& look, bool hasIcon, bool sel
     EXPECT_EQ(checkInk > 0, look.check) << "the check";
 }
 
-// Draws an item plain and highlighted, against the reference and the layout;
-// a grey caption has its light shadow only when not highlighted, a bold one
-// more ink than the same caption at normal weight.
+// Draws an item plain and highlighted against the reference and the layout; a grey caption
+// is shadowed only when not highlighted, a bold one has more ink than at normal weight.
 void expectItem(TrayWindow& tray, UINT id, ULONG_PTR data, const Look& look, HICON shellIcon, bool hasIcon)
 {
     const int h = itemHeight();
@@ -372,13 +368,17 @@ protected:
         SetSysColors(1, &kMenuElement, &savedMenuColour_);
     }
 
+    static void configure(const char* name)
+    {
+        if (name)
+            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, name));
+        else
+            clearConfiguredSaver();
+    }
     // Started after the colour change: Wine replaces a colour's brush with it.
     TrayWindow& start(const char* configured)
     {
-        if (configured)
-            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, configured));
-        else
-            clearConfiguredSaver();
+        configure(configured);
         return Catalogue::start();
     }
     TrayWindow& tray() { return *app_->trayWindow; }
@@ -388,8 +388,7 @@ protected:
 
 class FamilyDrawing : public Drawing {};
 
-// A catalogue entry configured, its first bytes passing the header test, and
-// the 95 family's password values (-1: not stored).
+// An entry configured, its header test passed, the 95 family's password values (-1: none).
 struct Situation {
     bool selected, headerPasses;
     long usePassword, passwordData;
@@ -406,11 +405,7 @@ protected:
     // The situation, followed as the program would: a settings change, then the popup opening.
     void enter(const Situation& s)
     {
-        if (s.selected)
-            configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY,
-                                               s.headerPasses ? "starfield.scr" : "badheader.scr"));
-        else
-            clearConfiguredSaver();
+        configure(!s.selected ? nullptr : s.headerPasses ? "starfield.scr" : "badheader.scr");
         setPasswordValue("ScreenSaveUsePassword", s.usePassword, false);
         setPasswordValue("ScreenSave_Data", s.passwordData, true);
         SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
@@ -458,10 +453,8 @@ TEST_F(Catalogue, NoScreenSaverFilesLeaveOnlyTheMarkedNoneEntry)
     expectCatalogue(tray, {}, -1);
 }
 
-// No string 1, an empty one and a damaged string table give the file name, a
-// long one is cut to 259 characters; a text file and a cut-off executable are
-// left out, and the ids of the entries after them have no gaps. No rebuild
-// runs a file's code.
+// No, an empty or a damaged string 1 gives the file name, a long one is cut to 259; a text
+// file and a cut-off executable are left out without gaps in the ids.
 TEST_F(Catalogue, DescriptionsFallBackUnloadableFilesAreLeftOutNoCodeRuns)
 {
     char temp[MAX_PATH];
@@ -495,9 +488,7 @@ TEST_F(Catalogue, DescriptionsFallBackUnloadableFilesAreLeftOutNoCodeRuns)
     DeleteFileA(copy.c_str());
 }
 
-// The same file name in both directories gives two entries, and only the
-// configured one is marked; rebuilds give the same items and free the list
-// they replace.
+// Only the configured one of two same-named files is marked.
 TEST_F(Catalogue, BothDirectoriesCopiesStayApartAndRebuildsFreeTheOldList)
 {
     install("starfield.scr", WINDOWS_DIRECTORY, "starfield.scr", "Starfield Fixture");
@@ -552,9 +543,7 @@ TEST_F(FamilyCatalogue, OnlyTheShortPathFormMarksTheConfiguredFile)
     }
 }
 
-// The widths follow the family's rule for the menu font, but an entry is
-// never too narrow for its caption and its check, judged also by the pixels
-// of the entry drawn at its own width.
+// Never too narrow for caption and check, judged also by the entry drawn at its own width.
 TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamilyAndFitCaptionAndCheck)
 {
     install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr", "TenChars10");
@@ -619,9 +608,7 @@ TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamilyAndFitCaptionAnd
     SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, 0, &original, 0);
 }
 
-// A catalogue that reuses what it read before lists, after every kind of
-// change, exactly what a new one lists; the program's submenu keeps its items
-// (and the entries they point at) only while nothing it shows has changed.
+// The submenu keeps its items (and their entries) only while nothing it shows has changed.
 TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
 {
     std::string first = savers_.install("starfield.scr", WINDOWS_DIRECTORY, "first.scr");
@@ -822,10 +809,8 @@ TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
         bool on = runningAsWin9x() ? (c.use == -1 || c.use == 1) && c.data != 0
                                    : c.isSecure && atoi(c.isSecure) != 0;
         SCOPED_TRACE(std::string(c.isSecure ? c.isSecure : "missing") + ", " + std::to_string(c.use));
-        for (const auto& row : fixedLooks({true, true, on, true, c.data != 0, false})) {
-            if (row.first == IDM_PASSWORD)
-                expectItem(tray(), IDM_PASSWORD, 167, row.second, nullptr, true);
-        }
+        const Look look = fixedLooks({true, true, on, true, c.data != 0, false})[5].second;
+        expectItem(tray(), IDM_PASSWORD, 167, look, nullptr, true);
     }
 }
 

@@ -5,11 +5,7 @@ set(COMMANDS_DIR ${CMAKE_BINARY_DIR}/commands)
 set(COMMANDS_SRC ${CMAKE_CURRENT_SOURCE_DIR}/commands)
 
 set(COMMANDS_FIXTURE_RES ${CMAKE_BINARY_DIR}/commands_fixture_res.o)
-add_custom_command(OUTPUT ${COMMANDS_FIXTURE_RES}
-  COMMAND ${DORMITY_WINDRES} --input-format=rc -O coff ${COMMANDS_SRC}/fixture_saver.rc
-          -o ${COMMANDS_FIXTURE_RES}
-  DEPENDS ${COMMANDS_SRC}/fixture_saver.rc)
-set_source_files_properties(${COMMANDS_FIXTURE_RES} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+dormity_rc_object(${COMMANDS_FIXTURE_RES} ${COMMANDS_SRC}/fixture_saver.rc)
 
 function(commands_fixture name definition)
   add_executable(${name} WIN32 ${COMMANDS_SRC}/fixture_saver.cpp ${COMMANDS_FIXTURE_RES})

@@ -153,9 +153,8 @@ TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCo
         command(ids[i]);
         EXPECT_EQ(broadcasts.count(), i + 1);
         EXPECT_TRUE(storedCurrentSaver(family, &stored) && stored == fileName) << stored;
-        const SaverEntry* chosen = entryWithId(id);
-        ASSERT_NE(chosen, nullptr);
-        EXPECT_STREQ(chosen->description, kTestDescription);
+        const SaverEntry* chosen = entryNamed(kTestDescription);
+        ASSERT_TRUE(chosen && chosen->menuId == id);
         EXPECT_TRUE(chosen->flags & SAVER_CHECKED);
         EXPECT_FALSE(window.noneEntry->flags & SAVER_CHECKED);
         EXPECT_EQ(window.trayIcon.szTip, std::string("Dormity - [") + kTestDescription + "]");

@@ -107,8 +107,7 @@ void expectEveryTextFits(HWND dialog)
             ADD_FAILURE() << text;
 }
 
-// One Application at a time; the timeout, the flag, the preference and the
-// System Information key are put back afterwards.
+// One Application at a time; timeout, flag, preference and System Information key put back.
 class DialogTest : public testing::Test {
 protected:
     void SetUp() override

@@ -34,19 +34,6 @@ void expectCentred(HWND window)
     EXPECT_FALSE(IsWindowVisible(window));
 }
 
-// Runs a test in a directory of its own, so that "error.txt" lands there.
-struct InDirectory {
-    std::string directory;
-    char previous[MAX_PATH];
-    explicit InDirectory(const char* name) : directory(freshTempDirectory(name))
-    {
-        GetCurrentDirectoryA(sizeof previous, previous);
-        SetCurrentDirectoryA(directory.c_str());
-    }
-    ~InDirectory() { SetCurrentDirectoryA(previous); }
-    std::string log() const { return readFileBytes(directory + "\\error.txt"); }
-};
-
 const DWORD kErrorAndQuit = APP_ERROR | APP_QUIT;
 
 } // namespace

@@ -4,11 +4,7 @@ set(RELIABILITY_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # A screen saver file of our own: a real program with string 1.
 set(reliability_saver_res ${CMAKE_BINARY_DIR}/reliability_saver_res.o)
-add_custom_command(OUTPUT ${reliability_saver_res}
-  COMMAND ${DORMITY_WINDRES} --input-format=rc -O coff ${RELIABILITY_DIR}/reliability_saver.rc
-          -o ${reliability_saver_res}
-  DEPENDS ${RELIABILITY_DIR}/reliability_saver.rc)
-set_source_files_properties(${reliability_saver_res} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+dormity_rc_object(${reliability_saver_res} ${RELIABILITY_DIR}/reliability_saver.rc)
 add_executable(reliability_saver WIN32 ${RELIABILITY_DIR}/reliability_saver.c ${reliability_saver_res})
 target_compile_options(reliability_saver PRIVATE ${DORMITY_WARNINGS})
 target_link_options(reliability_saver PRIVATE -static -static-libgcc -s

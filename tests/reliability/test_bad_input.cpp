@@ -1,7 +1,5 @@
-// Seeded random input everywhere the program reads (registry values, the
-// profile, screen saver files); every read must give the stored value or its
-// default, worked out here. DORMITY_FUZZ_SEED=N|random (or --seed=N) and
-// DORMITY_FUZZ_CASES=N (or --cases=N) choose the cases.
+// Seeded random registry values, profile and screen saver files: every read gives the stored
+// value or its default. DORMITY_FUZZ_SEED=N|random (--seed=N), DORMITY_FUZZ_CASES=N (--cases=N).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
@@ -41,16 +39,9 @@ struct Location {
     HKEY root;
     const char* key;
     const char* name;
-    Stored read() const
-    {
-        Stored stored = {false, ""};
-        stored.present = readRegValue(root, key, name, &stored.bytes);
-        return stored;
-    }
 };
 enum { kSaverValue, kUsePassword, kPasswordData, kIsSecure, kBlink, kSysInfo };
-#define SOUND_ROOT "AppEvents\\Schemes\\Apps\\Dormity"
-#define SOUND_KEY(event) SOUND_ROOT "\\Dormity-" event "\\.Current"
+#define SOUND_KEY(event) SOUND_SCHEME_KEY "\\Dormity-" event "\\.Current"
 const Location kPlaces[] = {{HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"},
                             {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveUsePassword"},
                             {HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSave_Data"},
@@ -77,11 +68,8 @@ std::string expectedNtSaver(const Stored& stored)
 // 95 family: the profile's text cut to the 259 characters that fit.
 std::string expectedIniSaver()
 {
-    std::vector<char> buffer(8192);
-    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "\x01missing", buffer.data(), 8192,
-                             "system.ini");
-    const std::string text = buffer.data();
-    return text == "\x01missing" ? kNone : text.substr(0, 259);
+    std::string text;
+    return storedCurrentSaver(FAMILY_95, &text) ? text.substr(0, 259) : kNone;
 }
 
 // 95-family password fields: 1 to 4 bytes little-endian, else 1.
@@ -247,10 +235,9 @@ std::vector<unsigned char> randomFile(SeededRandom& random, const std::string& i
     return bytes;
 }
 
-// The fixture with string 0's length word (which no header describes) sent
-// past the file's end, into the unmapped rest of the view's 64 KB. Disguised,
-// block 1's directory id also gets a garbage high word: the loader still
-// takes it for block 1, a reader comparing the whole word finds no table.
+// The fixture with string 0's length word (no header describes it) sent past the file's end
+// into the view's unmapped rest. Disguised, block 1's id also gets a garbage high word: the
+// loader still takes it for block 1, a reader comparing the whole word finds no table.
 std::vector<unsigned char> damagedStringTable(bool disguise)
 {
     const std::string image = readFileBytes(fixtureSaverPath());
@@ -341,7 +328,7 @@ struct BadInput : testing::Test {
     InstalledFiles files_{"zrfz"};
     SavedRegistryKey desktop_{HKEY_CURRENT_USER, DESKTOP_KEY};
     SavedRegistryKey blink_{HKEY_CURRENT_USER, BLINK_KEY};
-    SavedRegistryKey sounds_{HKEY_CURRENT_USER, SOUND_ROOT};
+    SavedRegistryKey sounds_{HKEY_CURRENT_USER, SOUND_SCHEME_KEY};
     SavedRegistryKey sysInfo_{HKEY_LOCAL_MACHINE, MSINFO_KEY};
     const std::string ini_ = windowsDirectory() + "\\system.ini";
     const bool iniExisted_ = fileExists(ini_);
@@ -353,8 +340,7 @@ struct BadInput : testing::Test {
 
 BadInput* BadInput::running_ = nullptr;
 
-// A crash or a hang names its case and puts the prefix back for the tests
-// that follow in it.
+// A crash or a hang names its case and puts the prefix back for the tests that follow.
 void giveUp(const char* what)
 {
     printf("\n*** %s in case %ld of seed %llu (-1: outside the seeded cases)\n", what, currentCase,
@@ -457,8 +443,11 @@ TEST_F(BadInput, EveryReadGivesTheStoredValueOrItsDefault)
 
         // What the program must make of it.
         std::vector<Stored> stored;
-        for (int i = 0; i <= kSysInfo; ++i)
-            stored.push_back(kPlaces[i].read());
+        for (int i = 0; i <= kSysInfo; ++i) {
+            const Location& at = kPlaces[i];
+            stored.push_back({false, ""});
+            stored.back().present = readRegValue(at.root, at.key, at.name, &stored.back().bytes);
+        }
         const std::string ntSaver = expectedNtSaver(stored[kSaverValue]);
         const std::string iniSaver = expectedIniSaver();
         const std::string configured = win9x ? iniSaver : ntSaver;

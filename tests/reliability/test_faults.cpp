@@ -1,5 +1,5 @@
-// Faults from outside: unwritable files, a missing key, a hung window, a
-// fatal error with a second start meanwhile, twenty starts at once.
+// Faults from outside: unwritable files, a missing key, a hung window, a fatal error with a
+// second start meanwhile, twenty starts at once.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
@@ -20,19 +20,6 @@
 
 namespace {
 
-// A fresh current directory, where "error.txt" goes.
-struct InDirectory {
-    std::string previous = std::string(MAX_PATH, '\0');
-    std::string directory;
-    explicit InDirectory(const char* name) : directory(freshTempDirectory(name))
-    {
-        previous.resize(GetCurrentDirectoryA(MAX_PATH, &previous[0]));
-        SetCurrentDirectoryA(directory.c_str());
-    }
-    ~InDirectory() { SetCurrentDirectoryA(previous.c_str()); }
-    std::string path(const char* name) const { return directory + "\\" + name; }
-};
-
 // Held open, denying writers (as root, Wine writes read-only files anyway).
 HANDLE lockFile(const std::string& path)
 {
@@ -47,66 +34,6 @@ bool appendable(const std::string& path)
     if (file)
         fclose(file);
     return file != nullptr;
-}
-
-// A started process, ended when the object goes.
-struct Process {
-    UniqueKernelObject handle;
-    UniqueKernelObject thread;
-    DWORD id = 0;
-    ~Process()
-    {
-        TerminateProcess(handle.get(), 1);  // fails harmlessly once it has ended
-        WaitForSingleObject(handle.get(), 5000);
-    }
-    bool start(const std::string& program, const char* arguments = "",
-               const char* directory = nullptr)
-    {
-        std::string command = "\"" + program + "\" " + arguments;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory,
-                            &startup, &info))
-            return false;
-        handle.reset(info.hProcess);
-        thread.reset(info.hThread);
-        id = info.dwProcessId;
-        return true;
-    }
-    DWORD waitExit(DWORD timeoutMs) const
-    {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(handle.get(), timeoutMs) == WAIT_OBJECT_0)
-            GetExitCodeProcess(handle.get(), &code);
-        return code;
-    }
-    bool running() const { return waitExit(0) == STILL_ACTIVE; }
-};
-
-std::string dormityPath()
-{
-    return moduleDirectory() + "\\Dormity.exe";
-}
-
-// Top-level windows of the process or, with 0, of every other process.
-std::vector<HWND> windowsOf(const char* className, const char* caption = nullptr,
-                            DWORD processId = 0)
-{
-    std::vector<HWND> found;
-    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, caption));) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (processId ? owner == processId : owner != GetCurrentProcessId())
-            found.push_back(window);
-    }
-    return found;
-}
-
-HWND errorBoxOf(DWORD processId)
-{
-    std::vector<HWND> boxes = windowsOf("#32770", "Dormity", processId);
-    return boxes.empty() ? nullptr : boxes[0];
 }
 
 std::string boxText(HWND box)
@@ -134,7 +61,7 @@ std::string damagedProgram(const std::string& directory)
     const std::string copy = directory + "\\DormDmg.exe";
     // Header (version 0, offset 0), then one last item, id 1, text "x".
     static const WORD kMenu[] = {0, 0, MF_END, 1, 'x', 0};
-    HANDLE update = CopyFileA(dormityPath().c_str(), copy.c_str(), FALSE)
+    HANDLE update = CopyFileA(dormityExe().c_str(), copy.c_str(), FALSE)
                         ? BeginUpdateResourceA(copy.c_str(), FALSE)
                         : nullptr;
     bool updated = update
@@ -309,12 +236,14 @@ TEST(FaultHungWindow, BroadcastReturnsWithinItsTimeoutAndTheProgramGoesOn)
     writeCurrentSaver(FAMILY_NT, savers.catalogueNameOf(0).c_str());
 
     // Another program whose window stops answering: its thread suspended.
-    Process other;
+    ChildProcess other;
     ASSERT_TRUE(other.start(systemDirectory() + "\\notepad.exe"));
     std::vector<HWND> hung;
-    ASSERT_TRUE(pumpUntil([&] { return !(hung = windowsOf("Notepad", nullptr, other.id)).empty(); },
+    ASSERT_TRUE(pumpUntil([&] { return !(hung = windowsOfClass("Notepad", other.id)).empty(); },
                           20000));
-    ASSERT_NE(SuspendThread(other.thread.get()), static_cast<DWORD>(-1));
+    UniqueKernelObject thread(
+        OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(hung[0], nullptr)));
+    ASSERT_NE(SuspendThread(thread.get()), static_cast<DWORD>(-1));
     DWORD_PTR answer = 0;
     ASSERT_FALSE(SendMessageTimeoutA(hung[0], WM_NULL, 0, 0, SMTO_NORMAL, 300, &answer))
         << "the other program's window still answers";
@@ -353,19 +282,18 @@ class FaultProcess : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(fileExists(dormityPath())) << dormityPath();
-        ASSERT_TRUE(windowsOf("DORMITY").empty()) << "a Dormity is already running";
+        ASSERT_TRUE(fileExists(dormityExe())) << dormityExe();
+        ASSERT_TRUE(dormityWindows().empty()) << "a Dormity is already running";
     }
     // Nothing of ours may be left running for the next test.
     void TearDown() override
     {
-        pumpUntil([] { return windowsOf("DORMITY").empty(); }, 5000);
+        pumpUntil([] { return dormityWindows().empty(); }, 5000);
     }
 };
 
-// The box shows and OK ends with 0, the log writable or a directory. A second
-// start meanwhile exits with 0, and the box's message loop hands its
-// WM_REINSTALL to the first one's window, whose rebuild logs the fault again.
+// The box shows and OK ends with 0, the log writable or a directory. A second start meanwhile
+// exits with 0; its WM_REINSTALL reaches the first one's window, whose rebuild logs again.
 TEST_F(FaultProcess, FatalErrorShowsTheBoxAndExitsZero)
 {
     InstalledFiles savers("zrfatal");
@@ -378,23 +306,23 @@ TEST_F(FaultProcess, FatalErrorShowsTheBoxAndExitsZero)
         const std::string log = directory.path("error.txt");
         ASSERT_TRUE(!logIsDirectory || CreateDirectoryA(log.c_str(), nullptr));
 
-        Process first;
-        ASSERT_TRUE(first.start(program, "", directory.directory.c_str()));
+        ChildProcess first;
+        ASSERT_TRUE(first.start(program, "", directory.directory));
         HWND box = nullptr;
-        ASSERT_TRUE(pumpUntil([&] { return (box = errorBoxOf(first.id)) != nullptr; }, 20000))
+        ASSERT_TRUE(pumpUntil([&] { return (box = ownDialog("Dormity", false, first.id)); }, 20000))
             << "no error box";
         EXPECT_EQ(boxText(box).find("AppendMenu\n\n"), 0u) << boxText(box);
         if (!logIsDirectory) {
             const size_t entries = logEntries(log);
             EXPECT_GE(entries, 1u);
-            ASSERT_EQ(windowsOf("DORMITY").size(), 1u) << "the window stays while the box shows";
-            Process second;
-            ASSERT_TRUE(second.start(dormityPath(), "", directory.directory.c_str()));
+            ASSERT_EQ(dormityWindows().size(), 1u) << "the window stays while the box shows";
+            ChildProcess second;
+            ASSERT_TRUE(second.start(dormityExe(), "", directory.directory));
             EXPECT_EQ(second.waitExit(20000), 0u);
             EXPECT_TRUE(pumpUntil([&] { return logEntries(log) == 2 * entries; }, 10000))
                 << "the second start's WM_REINSTALL was not handled";
             EXPECT_TRUE(first.running());
-            EXPECT_EQ(errorBoxOf(first.id), box) << "the box is still the same";
+            EXPECT_EQ(ownDialog("Dormity", false, first.id), box) << "the box is still the same";
         }
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
         EXPECT_EQ(first.waitExit(20000), 0u);
@@ -407,22 +335,22 @@ TEST_F(FaultProcess, TwentyStartsAtOnceLeaveExactlyOne)
 {
     InDirectory directory("rl-twenty");
     const int kStarts = 20;
-    std::vector<Process> processes(kStarts);
+    std::vector<ChildProcess> processes(kStarts);
     DWORD begin = GetTickCount();
-    for (Process& process : processes)
-        ASSERT_TRUE(process.start(dormityPath(), "", directory.directory.c_str()));
+    for (ChildProcess& process : processes)
+        ASSERT_TRUE(process.start(dormityExe(), "", directory.directory));
 
     // All but one end by themselves, each with 0.
     auto runningCount = [&] {
         int running = 0;
-        for (Process& process : processes)
+        for (ChildProcess& process : processes)
             running += process.running();
         return running;
     };
     ASSERT_TRUE(pumpUntil([&] { return runningCount() <= 1; }, 60000))
         << "more than one keeps running";
-    Process* survivor = nullptr;
-    for (Process& process : processes) {
+    ChildProcess* survivor = nullptr;
+    for (ChildProcess& process : processes) {
         survivor = process.running() ? &process : survivor;
         EXPECT_TRUE(&process == survivor || process.waitExit(0) == 0);
     }
@@ -430,14 +358,14 @@ TEST_F(FaultProcess, TwentyStartsAtOnceLeaveExactlyOne)
     printf("[ twenty   ] %d of %d ended with 0 after %lu ms\n", kStarts - 1, kStarts,
            static_cast<unsigned long>(GetTickCount() - begin));
     ASSERT_TRUE(
-        pumpUntil([&] { return !windowsOf("DORMITY", nullptr, survivor->id).empty(); }, 20000));
+        pumpUntil([&] { return !dormityWindows(survivor->id).empty(); }, 20000));
     Sleep(300);  // late pokes from the others, if any, are handled
     EXPECT_TRUE(survivor->running());
-    EXPECT_EQ(windowsOf("DORMITY").size(), 1u);
-    EXPECT_TRUE(errorBoxOf(survivor->id) == nullptr);
+    EXPECT_EQ(dormityWindows().size(), 1u);
+    EXPECT_TRUE(ownDialog("Dormity", false, survivor->id) == nullptr);
 
     // Ended the way a script ends it.
-    Process control;
+    ChildProcess control;
     ASSERT_TRUE(control.start(moduleDirectory() + "\\dormity_ctl.exe", "exit"));
     EXPECT_EQ(control.waitExit(30000), 0u);
     EXPECT_EQ(survivor->waitExit(20000), 0u);

@@ -1,7 +1,5 @@
-// Every operation that replaces the tray icon, its state or the menu's
-// objects, repeated between its own probes: a path never repeated here could
-// leak one object per use unnoticed. "--full" (or DORMITY_SOAK_FULL=1) runs
-// the full counts.
+// Every operation that replaces the tray icon, its state or the menu's objects, repeated
+// between its own probes. "--full" (or DORMITY_SOAK_FULL=1) runs the full counts.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -99,8 +97,7 @@ int catalogueSize(const TrayWindow& tray, const SaverEntry** checked = nullptr)
     return count;
 }
 
-// One path of repeated work: its counts, and one use that says whether it
-// did its work.
+// One path of repeated work: its counts, and one use that says whether it did its work.
 struct SoakPath {
     const char* name;
     int fullCount;
@@ -187,18 +184,12 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     // Another program with a window sets the flag and announces it itself:
     // Wine keeps the flag of every process with a window in the X server.
     auto otherSets = [&](bool flag) {
-        std::string command
-            = "\"" + moduleDirectory() + "\\dormity_ctl.exe\" announce " + (flag ? "on" : "off");
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &started))
+        ChildProcess other;
+        const char* arguments = flag ? "announce on" : "announce off";
+        if (!other.start(moduleDirectory() + "\\dormity_ctl.exe", arguments))
             return false;
-        UniqueKernelObject process(started.hProcess), thread(started.hThread);
-        DWORD code = 1;  // this thread handles the broadcast while it waits
-        pumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 20000);
-        return GetExitCodeProcess(process.get(), &code) && code == 0 && active() == flag;
+        pumpUntil([&] { return !other.running(); }, 20000);  // handling the broadcast meanwhile
+        return other.waitExit(0) == 0 && active() == flag;
     };
 
     // The start-up catalogue, the configured copy marked; the saver disabled

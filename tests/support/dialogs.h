@@ -21,8 +21,7 @@ struct DialogRun {
     INT_PTR result = -1;          // what the show function returned
 };
 
-// Calls show (running the dialog modally) and feeds it the steps; a step or a
-// dialog left waiting longer than patienceMs is ended by force.
+// Runs show (a modal dialog) on the steps; waiting longer than patienceMs ends it by force.
 DialogRun runModal(const char* caption, const std::function<INT_PTR()>& show,
                    std::vector<DialogStep> steps, DWORD patienceMs = 4000);
 

@@ -191,18 +191,17 @@ int Canvas::count(COLORREF colour, bool equal, int left, int top, int right, int
 
 int Canvas::firstColumnNot(COLORREF colour, int left, int right, int top, int bottom) const
 {
-    for (int x = left; x < right; ++x)
-        if (count(colour, false, x, top, x + 1, bottom))
-            return x;
-    return right;
+    while (left < right && !count(colour, false, left, top, left + 1, bottom))
+        ++left;
+    return left;
 }
 
 int Canvas::lastColumnNot(COLORREF colour, int left, int right, int top, int bottom) const
 {
-    for (int x = right - 1; x >= left; --x)
-        if (count(colour, false, x, top, x + 1, bottom))
-            return x;
-    return left - 1;
+    int x = right - 1;
+    while (x >= left && !count(colour, false, x, top, x + 1, bottom))
+        --x;
+    return x;
 }
 
 namespace {
@@ -210,15 +209,8 @@ namespace {
 LRESULT sendDrawItem(HWND window, HMENU menu, HDC dc, RECT rect, UINT id, ULONG_PTR data,
                      bool selected)
 {
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_MENU;
-    item.itemID = id;
-    item.itemAction = ODA_DRAWENTIRE;
-    item.itemState = selected ? ODS_SELECTED : 0;
-    item.hwndItem = reinterpret_cast<HWND>(menu);
-    item.hDC = dc;
-    item.rcItem = rect;
-    item.itemData = data;
+    DRAWITEMSTRUCT item = {ODT_MENU, 0, id, ODA_DRAWENTIRE, selected ? ODS_SELECTED : 0u,
+                           reinterpret_cast<HWND>(menu), dc, rect, data};
     LRESULT result = SendMessageA(window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
     GdiFlush();
     return result;

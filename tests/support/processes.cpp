@@ -78,7 +78,7 @@ std::vector<HWND> windowsOfClass(const char* className, DWORD processId, bool vi
     return search.found;
 }
 
-HWND ownDialog(const char* caption, bool visibleOnly)
+HWND ownDialog(const char* caption, bool visibleOnly, DWORD processId)
 {
     // By FindWindowEx: asking a window of another thread for its text would
     // wait for that thread, which may be waiting for this one.
@@ -86,7 +86,7 @@ HWND ownDialog(const char* caption, bool visibleOnly)
     while ((box = FindWindowExA(nullptr, box, "#32770", caption)) != nullptr) {
         DWORD process = 0;
         GetWindowThreadProcessId(box, &process);
-        if (process == GetCurrentProcessId() && (!visibleOnly || IsWindowVisible(box)))
+        if (process == processId && (!visibleOnly || IsWindowVisible(box)))
             return box;
     }
     return nullptr;

@@ -59,9 +59,9 @@ DWORD processesRunning();
 // Waits until only the test itself is left.
 bool waitForStartedProcesses(DWORD timeoutMs);
 
-// A dialog box of this process with the caption (any for null).
-HWND ownDialog(const char* caption, bool visibleOnly = false);
-inline HWND findOwnDialog(const char* caption) { return ownDialog(caption, true); }
+// A dialog box of the process (this one by default) with the caption (any for null).
+HWND ownDialog(const char* caption, bool visibleOnly = false,
+               DWORD processId = GetCurrentProcessId());
 inline int visibleWindowsOfThisProcess()
 {
     return static_cast<int>(windowsOfClass(nullptr, GetCurrentProcessId(), true).size());

@@ -183,11 +183,3 @@ const SaverEntry* CommandTest::entryNamed(const char* description) const
             return entry;
     return nullptr;
 }
-
-const SaverEntry* CommandTest::entryWithId(WORD id) const
-{
-    for (const SaverEntry* entry = app_->trayWindow->saverList; entry; entry = entry->next)
-        if (entry->menuId == id)
-            return entry;
-    return nullptr;
-}

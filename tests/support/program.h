@@ -51,9 +51,8 @@ protected:
     bool blinking() const;
     Application& app() { return *app_; }
     TrayWindow& tray() { return *app_->trayWindow; }
-    // The catalogue entry with this description (this menu id) in the current list.
+    // The catalogue entry with this description in the current list.
     const SaverEntry* entryNamed(const char* description) const;
-    const SaverEntry* entryWithId(WORD id) const;
 
     FixtureLog log_;
     Application* app_ = nullptr;

@@ -45,17 +45,14 @@ inline std::string displayPropertiesLine(SaverFamily family)
 }
 // Asks for winmm.dll by bare name; the planted one leaves a marker per loading process.
 inline std::string winmmByNamePath() { return moduleDirectory() + "\\fixture_winmm_by_name.exe"; }
-inline std::string plantedWinmmPath() { return moduleDirectory() + "\\winmm.dll"; }
 inline std::string plantedWinmmMarker(DWORD processId)
 {
-    return plantedWinmmPath() + "." + std::to_string(processId) + ".loaded";
+    return moduleDirectory() + "\\winmm.dll." + std::to_string(processId) + ".loaded";
 }
 
-// Files installed for one test and removed when it goes; a file already in
-// a place is put aside and back. Default: the catalogue's fixture savers,
-// after removing leftovers of an interrupted run and failing on screen
-// savers of unknown origin (the tests count every file). With a prefix:
-// "<prefix>NN.scr" in the Windows directory. With two paths: one file.
+// Files installed for one test and removed when it goes, a file in their place put aside and
+// back. Default: the catalogue's fixtures, after removing leftovers and failing on savers of
+// unknown origin. With a prefix: "<prefix>NN.scr" in the Windows directory. Two paths: one file.
 class InstalledFiles {
 public:
     InstalledFiles();

@@ -288,14 +288,6 @@ SavedRegistryKey::~SavedRegistryKey()
     }
 }
 
-size_t SavedRegistryKey::valueCount() const
-{
-    size_t count = 0;
-    for (const Node& node : nodes_)
-        count += node.values.size();
-    return count;
-}
-
 bool SavedRegistryKey::removeFromRegistry()
 {
     if (readable_)

@@ -35,6 +35,19 @@ inline bool fileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+// A fresh current directory for a test, so that "error.txt" lands there.
+struct InDirectory {
+    std::string directory;
+    char previous[MAX_PATH];
+    explicit InDirectory(const char* name) : directory(freshTempDirectory(name))
+    {
+        GetCurrentDirectoryA(sizeof previous, previous);
+        SetCurrentDirectoryA(directory.c_str());
+    }
+    ~InDirectory() { SetCurrentDirectoryA(previous); }
+    std::string path(const char* name) const { return directory + "\\" + name; }
+    std::string log() const { return readFileBytes(path("error.txt")); }
+};
 
 // Registry values of any type and length, creating keys as needed.
 void setRegValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
@@ -105,7 +118,6 @@ public:
     SavedRegistryKey(const SavedRegistryKey&) = delete;
     SavedRegistryKey& operator=(const SavedRegistryKey&) = delete;
     bool existed() const { return existed_; }
-    size_t valueCount() const;
     // Deletes the key with its subkeys; true when it is gone.
     bool removeFromRegistry();
     // True when the registry matches the copy again.

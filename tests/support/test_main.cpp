@@ -5,9 +5,8 @@
 
 namespace {
 
-// Wine unmaps its tray window when the last icon goes, and without a window
-// manager that waits two seconds each time: one icon of the test process
-// stays for the whole run, so the programs under test can remove theirs.
+// Wine unmaps its tray window when the last icon goes, which without a window manager
+// waits two seconds: one icon of the test process stays for the whole run.
 struct TrayKeeper {
     NOTIFYICONDATAA icon;
     bool added;

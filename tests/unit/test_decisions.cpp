@@ -52,8 +52,7 @@ TEST(HiddenWindow, CentredWithTruncatingDivision) {
 
 namespace {
 
-// The text formatted into size bytes, marked "!" when it was cut or the
-// format refused.
+// The text formatted into size bytes, marked "!" when it was cut or the format refused.
 template <typename... Args>
 std::string formatted(size_t size, const char* format, Args... args) {
     char text[64];

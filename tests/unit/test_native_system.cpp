@@ -1,5 +1,4 @@
-// The WoW64 decisions with stand-ins for the system's functions: which of
-// them are asked, with what, and what is undone.
+// The WoW64 decisions with stand-ins for the system's functions: what is asked and undone.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -47,9 +47,8 @@ std::vector<int> resourceNames(LPCSTR type) {
     return names;
 }
 
-// One line per item, indented by depth: "caption=id", "caption>" for a
-// submenu (its items follow), "-" for a separator, and "[type/state]" after
-// any item that is not plain (the popup refresh sets every state itself).
+// One line per item, indented by depth: "caption=id", "caption>" for a submenu, "-" for a
+// separator, "[type/state]" after an item that is not plain (the refresh sets every state).
 void describeMenu(HMENU menu, const std::string& indent, std::vector<std::string>& out) {
     for (int pos = 0; pos < GetMenuItemCount(menu); ++pos) {
         char text[256] = {};

@@ -20,8 +20,7 @@ bool sameFile(const std::string& a, const std::string& b)
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-// The 64-bit fixture in the native system directory, as the 64-bit system
-// spells it (a 32-bit program reaches it only with redirection off).
+// The 64-bit fixture in the native system directory (reached only with redirection off).
 struct NativeSystemSaver {
     const std::string path = windowsDirectory() + "\\system32\\DORM64.SCR";
     NativeSystemSaver()
