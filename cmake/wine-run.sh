@@ -73,7 +73,14 @@ fi
 ) 9>"$prefix.lock"
 program="$1"
 if [ -n "$version" ]; then
-  "${reg[@]}" add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")" /v Version /d "$version" /f >/dev/null 2>&1
+  # A wineserver that is just ending (the previous test's) can refuse the
+  # first client; a refused setting would run the program on the wrong family.
+  key="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")"
+  for try in 1 2 3 4 5; do
+    "${reg[@]}" add "$key" /v Version /d "$version" /f >/dev/null 2>&1 && break
+    [ "$try" -lt 5 ] || { echo "wine-run.sh: cannot set the Windows version for $program" >&2; exit 1; }
+    sleep 1
+  done
 fi
 # In either prefix, wine starts a 32-bit program with the 32-bit loader
 # (under WoW64 in the 64-bit prefix) and hands a 64-bit one to wine64.

@@ -21,7 +21,6 @@ tray_rect() { local rect; rect=$(ctl trayicon 2>/dev/null | tr -d '\r') && [ -n 
 start_dormity() {
   local width height
   run "${1:-$build/Dormity.exe}" >/dev/null 2>&1 &
-  sleep 0.5  # two wine-run.sh at once may collide on the loader shim they write
   ctl wait 30000 || fail "Dormity did not start"
   icon=$(retry 100 0.2 tray_rect) || fail "no tray icon appeared"
   read -r iconX iconY width height <<<"$icon"
