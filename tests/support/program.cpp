@@ -101,6 +101,14 @@ std::vector<std::string> SoundRecorder::settle()
     for (size_t i = 0; i < names.size(); ++i)
         if (samples.find(samplesOfTone(i)) != std::string::npos)
             return {names[i]};
+    // A loaded machine can make ALSA pad a gap into the middle of a tone: then a
+    // quarter of it, intact, still names it (no two tones share such a run).
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string tone = samplesOfTone(i);
+        for (size_t at = 0; at + tone.size() / 4 <= tone.size(); at += tone.size() / 4)
+            if (samples.find(tone.substr(at, tone.size() / 4)) != std::string::npos)
+                return {names[i]};
+    }
     return {"<" + std::to_string(samples.size()) + " bytes of no tone of the test>"};
 }
 
