@@ -72,16 +72,10 @@ TEST_F(PlantedWinmm, NeverLoadedAndTheSoundsStillPlay)
     const std::string ownMarker = plantedWinmmMarker(GetCurrentProcessId());
     DeleteFileA(ownMarker.c_str());  // from an earlier process of the same id
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child;
-    std::string line = "\"" + winmmByNamePath() + "\"";
-    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &child));
-    EXPECT_EQ(WaitForSingleObject(child.hProcess, 10000), WAIT_OBJECT_0);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    ASSERT_TRUE(DeleteFileA(plantedWinmmMarker(child.dwProcessId).c_str()))
+    ChildProcess child;
+    ASSERT_TRUE(child.start(winmmByNamePath()));
+    EXPECT_NE(child.waitExit(10000), STILL_ACTIVE);
+    ASSERT_TRUE(DeleteFileA(plantedWinmmMarker(child.id).c_str()))
         << "the planted winmm.dll is not found by name (CTest sets winmm=n,b)";
 
     // No sound yet, no winmm; the first sound loads the system's.

@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/handles.h"
 #include "res/resource.h"
 
 namespace {
@@ -368,17 +369,12 @@ TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) 
 }
 
 // version.dll is bound at run time, so the test needs no import library of it.
-template <typename Function>
-Function entryPoint(HMODULE library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 TEST(VersionInfo, FixedPartStringsAndTranslation) {
-    HMODULE library = LoadLibraryA("version.dll");
-    ASSERT_NE(library, nullptr);
-    auto getSize = entryPoint<DWORD(WINAPI*)(LPCSTR, LPDWORD)>(library, "GetFileVersionInfoSizeA");
-    auto getInfo = entryPoint<BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID)>(library, "GetFileVersionInfoA");
-    auto query = entryPoint<BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT)>(library, "VerQueryValueA");
+    UniqueModule library(LoadLibraryA("version.dll"));
+    ASSERT_TRUE(library);
+    auto getSize = findFunction<DWORD(WINAPI*)(LPCSTR, LPDWORD)>(library.get(), "GetFileVersionInfoSizeA");
+    auto getInfo = findFunction<BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID)>(library.get(), "GetFileVersionInfoA");
+    auto query = findFunction<BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT)>(library.get(), "VerQueryValueA");
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     DWORD ignored = 0;
@@ -408,7 +404,6 @@ TEST(VersionInfo, FixedPartStringsAndTranslation) {
     }
     ASSERT_TRUE(query(block.data(), "\\VarFileInfo\\Translation", &found, &length) && length == 4);
     EXPECT_EQ(*static_cast<DWORD*>(found), MAKELONG(0x409, 1200)) << "US English, Unicode";
-    FreeLibrary(library);
 }
 
 TEST(Manifest, AsksForCommonControls6AndTheLoaderBindsThem) {
@@ -421,12 +416,11 @@ TEST(Manifest, AsksForCommonControls6AndTheLoaderBindsThem) {
     EXPECT_EQ(resourceNames(RT_MANIFEST), std::vector<int>{1}) << "the process manifest only";
     // Accepted by the loader: comctl32 comes from the version 6 side-by-side
     // assembly (Wine's copy there still calls itself 5.81).
-    HMODULE comctl = LoadLibraryA("comctl32.dll");
+    UniqueModule comctl(LoadLibraryA("comctl32.dll"));
     char path[MAX_PATH] = {};
-    ASSERT_TRUE(comctl && GetModuleFileNameA(comctl, path, MAX_PATH));
+    ASSERT_TRUE(comctl && GetModuleFileNameA(comctl.get(), path, MAX_PATH));
     CharLowerA(path);
     EXPECT_TRUE(strstr(path, "microsoft.windows.common-controls") && strstr(path, "_6.0.")) << path;
-    FreeLibrary(comctl);
 }
 
 }  // namespace
