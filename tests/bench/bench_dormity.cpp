@@ -90,9 +90,10 @@ void measureStartup(int runs, int idleSeconds)
     if (times.empty())
         return;
     double sum = std::accumulate(times.begin(), times.end(), 0.0);
-    printf("start-up to tray icon:    %.1f ms mean, %.1f ms best (%u runs, from process creation)\n",
-           sum / times.size(), *std::min_element(times.begin(), times.end()),
-           static_cast<unsigned>(times.size()));
+    printf(
+        "start-up to tray icon:    %.1f ms mean, %.1f ms best (%u runs, from process creation)\n",
+        sum / times.size(), *std::min_element(times.begin(), times.end()),
+        static_cast<unsigned>(times.size()));
 }
 
 double menuShownAt = 0, submenuAskedAt = 0;
@@ -151,8 +152,9 @@ void measureMenu(int savers)
     if (firstItemDrawnAt > 0)
         printf("menu open to first paint: %.1f ms\n", firstItemDrawnAt - menuShownAt);
     if (firstEntryDrawnAt > 0)
-        printf("submenu open to first paint with %d screen savers: %.1f ms (includes the rebuild)\n",
-               savers, firstEntryDrawnAt - submenuAskedAt);
+        printf(
+            "submenu open to first paint with %d screen savers: %.1f ms (includes the rebuild)\n",
+            savers, firstEntryDrawnAt - submenuAskedAt);
     else
         printf("submenu did not open (no keyboard focus for the menu?)\n");
 }

@@ -25,7 +25,8 @@ std::string copyName(int i)
 }
 
 // Milliseconds per round of work, what comes before it in a round not counted.
-double timed(int rounds, const std::function<void()>& work, const std::function<void()>& before = [] {})
+double timed(
+    int rounds, const std::function<void()>& work, const std::function<void()>& before = [] {})
 {
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
@@ -60,14 +61,22 @@ void plainScan()
 // entry measured (an item's data is its entry), the first item, "[none]", drawn.
 void openSubmenu(TrayWindow& tray, HDC dc)
 {
-    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(tray.popupMenu, 0)), 0);
+    SendMessageA(tray.window, WM_INITMENUPOPUP,
+                 reinterpret_cast<WPARAM>(GetSubMenu(tray.popupMenu, 0)), 0);
     for (SaverEntry* entry = tray.saverList; entry; entry = entry->next) {
         ULONG_PTR data = reinterpret_cast<ULONG_PTR>(entry);
         MEASUREITEMSTRUCT measure = {ODT_MENU, 0, entry->menuId, 0, 0, data};
         SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
-        DRAWITEMSTRUCT draw = {ODT_MENU, 0, entry->menuId, ODA_DRAWENTIRE, 0, nullptr, dc,
-                               {0, 0, static_cast<LONG>(measure.itemWidth), static_cast<LONG>(measure.itemHeight)},
-                               data};
+        DRAWITEMSTRUCT draw
+            = {ODT_MENU,
+               0,
+               entry->menuId,
+               ODA_DRAWENTIRE,
+               0,
+               nullptr,
+               dc,
+               {0, 0, static_cast<LONG>(measure.itemWidth), static_cast<LONG>(measure.itemHeight)},
+               data};
         if (entry == tray.noneEntry)
             SendMessageA(tray.window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
     }
@@ -84,7 +93,8 @@ int main()
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string fixture = self;
     fixture = fixture.substr(0, fixture.find_last_of('\\')) + "\\catalogue_fixtures\\starfield.scr";
-    printf("Rebuilds in ms (per file in brackets); the plain scan is LoadLibraryA + LoadStringA.\n");
+    printf(
+        "Rebuilds in ms (per file in brackets); the plain scan is LoadLibraryA + LoadStringA.\n");
     printf("%6s %7s %18s %18s %18s %18s\n", "files", "rounds", "first (no cache)", "unchanged",
            "one file changed", "plain scan");
     int status = 0;
@@ -101,10 +111,12 @@ int main()
             Application app(GetModuleHandleA(nullptr));
             TrayWindow& tray = *app.trayWindow;
             if (tray.saverCount != count) {
-                fprintf(stderr, "expected %d entries, the catalogue has %u\n", count, tray.saverCount);
+                fprintf(stderr, "expected %d entries, the catalogue has %u\n", count,
+                        tray.saverCount);
                 status = 1;
             }
-            double first = timed(rounds, [&] { tray.rebuildSaverMenu(); }, [&] { tray.freeSaverList(); });
+            double first = timed(
+                rounds, [&] { tray.rebuildSaverMenu(); }, [&] { tray.freeSaverList(); });
             double unchanged = timed(rounds, [&] { tray.rebuildSaverMenu(); });
             int round = 0;
             double changed = timed(rounds, [&] { tray.rebuildSaverMenu(); }, [&] {
@@ -117,12 +129,14 @@ int main()
                 SetFileTime(file.get(), nullptr, nullptr, &time);
             });
             double plain = timed(rounds, plainScan);
-            printf("%6d %7d %9.2f (%5.3f) %9.2f (%5.3f) %9.2f (%5.3f) %9.2f (%5.3f)\n", count, rounds,
-                   first, first / count, unchanged, unchanged / count, changed, changed / count,
-                   plain, plain / count);
-            printf("       first / plain %.2f (target <= 1.0: %s); unchanged / plain %.2f%s\n", first / plain,
-                   verdict(first <= plain), unchanged / plain, count < 100 ? ""
-                   : unchanged <= 0.2 * plain ? " (target <= 0.2: met)" : " (target <= 0.2: MISSED)");
+            printf("%6d %7d %9.2f (%5.3f) %9.2f (%5.3f) %9.2f (%5.3f) %9.2f (%5.3f)\n", count,
+                   rounds, first, first / count, unchanged, unchanged / count, changed,
+                   changed / count, plain, plain / count);
+            printf("       first / plain %.2f (target <= 1.0: %s); unchanged / plain %.2f%s\n",
+                   first / plain, verdict(first <= plain), unchanged / plain,
+                   count < 100                ? ""
+                   : unchanged <= 0.2 * plain ? " (target <= 0.2: met)"
+                                              : " (target <= 0.2: MISSED)");
             if (count == 100)
                 perFile100 = first / count;
             if (count == 500 && perFile100 > 0)

@@ -140,7 +140,8 @@ protected:
             EXPECT_EQ(entry->flags, static_cast<int>(i) == checked + 1 ? SAVER_CHECKED : 0);
             EXPECT_EQ(entry->description, i ? expected[i - 1].description : "[none]");
             EXPECT_EQ(entry->fileName, i ? expected[i - 1].fileName : "[none]");
-            EXPECT_EQ(entry->prev, i + 1 < items.size() ? newestFirst[items.size() - 2 - i] : nullptr);
+            EXPECT_EQ(entry->prev,
+                      i + 1 < items.size() ? newestFirst[items.size() - 2 - i] : nullptr);
         }
         std::string description = checked < 0 ? "none" : expected[checked].description;
         EXPECT_EQ(tray.currentDescription, description);
@@ -213,14 +214,17 @@ std::vector<std::pair<UINT, Look>> fixedLooks(const Facts& f)
     return {
         {IDM_SAVERMENU, {IDI_SETSAVER, "Set Screen Saver"}},
         {IDM_LAUNCH, {IDI_LAUNCH, "Launch Screen Saver", !f.selected, true}},
-        {IDM_CONFIGURE, {IDI_CONFIGURE, f.selected ? "Configure Screen Saver..." : "Configure Screen Saver",
-                         !f.selected}},
+        {IDM_CONFIGURE,
+         {IDI_CONFIGURE, f.selected ? "Configure Screen Saver..." : "Configure Screen Saver",
+          !f.selected}},
         {IDM_PROPERTIES, {IDI_PROPERTIES, "Screen Saver Properties..."}},
         {IDM_PASSWORDMENU, {IDI_PASSWORD, "Password"}},
-        {IDM_PASSWORD, {IDI_PASSWORD, "Password Enabled", passwordGreyed, false,
-                        !passwordGreyed && f.passwordOn}},
-        {IDM_CHANGEPASSWORD, {IDI_SETSAVER, "Change Password",
-                              !(f.selected && f.usePassword && f.passwordData && runningAsWin9x() && f.win4)}},
+        {IDM_PASSWORD,
+         {IDI_PASSWORD, "Password Enabled", passwordGreyed, false,
+          !passwordGreyed && f.passwordOn}},
+        {IDM_CHANGEPASSWORD,
+         {IDI_SETSAVER, "Change Password",
+          !(f.selected && f.usePassword && f.passwordData && runningAsWin9x() && f.win4)}},
         {IDM_TIMEOUT, {IDI_TIMEOUT, "Set Timeout..."}},
         {IDM_TOGGLE, f.active ? Look{IDI_SAVER_OFF, "Disable Screen Saver"}
                               : Look{IDI_SAVER_ON, "Enable Screen Saver"}},
@@ -289,19 +293,22 @@ void expectLayout(const Canvas& canvas, const Look& look, bool hasIcon, bool sel
         EXPECT_GT(canvas.countOther(fill, kIconX, top, kIconX + 16, top + 16), 0) << "no icon";
     else
         EXPECT_EQ(canvas.countOther(fill, 0, 0, kCaptionX, h), 0) << "ink left of the caption";
-    EXPECT_EQ(canvas.countOther(fill, kIconX + 16, 0, kCaptionX, h), 0) << "ink between icon and caption";
+    EXPECT_EQ(canvas.countOther(fill, kIconX + 16, 0, kCaptionX, h), 0)
+        << "ink between icon and caption";
     int captionStart = canvas.firstColumnNot(fill, kCaptionX, kCheckX, 0, h);
     EXPECT_GE(captionStart, kCaptionX);
     EXPECT_LE(captionStart, kCaptionX + 2) << "the caption starts at x = 34";
     int checkInk = canvas.countOther(fill, kCheckX, 0, kWidth, h);
-    EXPECT_EQ(checkInk, look.check ? canvas.countOther(fill, kCheckX, top, kCheckX + 16, top + 16) : 0)
+    EXPECT_EQ(checkInk,
+              look.check ? canvas.countOther(fill, kCheckX, top, kCheckX + 16, top + 16) : 0)
         << "check ink outside the check's square";
     EXPECT_EQ(checkInk > 0, look.check) << "the check";
 }
 
 // Draws an item plain and highlighted against the reference and the layout; a grey caption
 // is shadowed only when not highlighted, a bold one has more ink than at normal weight.
-void expectItem(TrayWindow& tray, UINT id, ULONG_PTR data, const Look& look, HICON shellIcon, bool hasIcon)
+void expectItem(TrayWindow& tray, UINT id, ULONG_PTR data, const Look& look, HICON shellIcon,
+                bool hasIcon)
 {
     const int h = itemHeight();
     for (bool selected : {false, true}) {
@@ -314,8 +321,10 @@ void expectItem(TrayWindow& tray, UINT id, ULONG_PTR data, const Look& look, HIC
         EXPECT_TRUE(actual.sameAs(expected, 0, 0, kWidth, h)) << "the reference rendering";
         expectLayout(actual, look, hasIcon, selected);
         if (look.greyed) {
-            EXPECT_GT(actual.countExactly(GetSysColor(COLOR_GRAYTEXT), kCaptionX, 0, kWidth, h), 10);
-            EXPECT_EQ(actual.countExactly(GetSysColor(COLOR_WINDOW), kCaptionX, 0, kWidth, h) > 0, !selected)
+            EXPECT_GT(actual.countExactly(GetSysColor(COLOR_GRAYTEXT), kCaptionX, 0, kWidth, h),
+                      10);
+            EXPECT_EQ(actual.countExactly(GetSysColor(COLOR_WINDOW), kCaptionX, 0, kWidth, h) > 0,
+                      !selected)
                 << "the light shadow";
         }
         if (look.bold && !look.greyed) {
@@ -324,9 +333,11 @@ void expectItem(TrayWindow& tray, UINT id, ULONG_PTR data, const Look& look, HIC
             COLORREF fill = background(selected);
             int boldInk = actual.countOther(fill, kCaptionX, 0, kWidth, h);
             int normalInk = normal.countOther(fill, kCaptionX, 0, kWidth, h);
-            EXPECT_GT(boldInk, normalInk + normalInk / 10) << "bold " << boldInk << ", normal " << normalInk;
+            EXPECT_GT(boldInk, normalInk + normalInk / 10)
+                << "bold " << boldInk << ", normal " << normalInk;
             EXPECT_GT(actual.lastColumnNot(fill, kCaptionX, kWidth, 0, h),
-                      normal.lastColumnNot(fill, kCaptionX, kWidth, 0, h)) << "the bold caption is wider";
+                      normal.lastColumnNot(fill, kCaptionX, kWidth, 0, h))
+                << "the bold caption is wider";
         }
     }
 }
@@ -570,17 +581,22 @@ TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamilyAndFitCaptionAnd
         for (const MenuItemView& item : menuItems(saverSubmenu(tray))) {
             SaverEntry* entry = reinterpret_cast<SaverEntry*>(item.data);
             SCOPED_TRACE(entry->description);
-            UINT rule = item.id == IDM_NONE ? static_cast<UINT>(6 * points)
-                : static_cast<UINT>(strlen(entry->description) * (points + runningAsWin9x())) & 0xFFFF;
+            UINT rule
+                = item.id == IDM_NONE
+                      ? static_cast<UINT>(6 * points)
+                      : static_cast<UINT>(strlen(entry->description) * (points + runningAsWin9x()))
+                            & 0xFFFF;
             // Never narrower than the icon column, the caption and the check
             // mark with its gap need.
             SIZE caption = {0, 0};
-            GetTextExtentPoint32A(dc.get(), entry->description, lstrlenA(entry->description), &caption);
+            GetTextExtentPoint32A(dc.get(), entry->description, lstrlenA(entry->description),
+                                  &caption);
             UINT expected = std::max(rule, static_cast<UINT>(34 + caption.cx + 4 + 30));
             EXPECT_EQ(entry->itemWidth, expected);
             MEASUREITEMSTRUCT measure = {ODT_MENU, 0, item.id, 0, 0, item.data};
-            EXPECT_EQ(SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)),
-                      TRUE);
+            EXPECT_EQ(
+                SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)),
+                TRUE);
             EXPECT_EQ(measure.itemWidth, expected);
             EXPECT_EQ(measure.itemHeight, static_cast<UINT>(height));
             if (entry->itemWidth > 600)
@@ -599,7 +615,8 @@ TEST_F(FamilyCatalogue, EntryWidthsFollowTheMenuFontAndTheFamilyAndFitCaptionAnd
             COLORREF background = alone.at(alone.width() - 1, 0);
             int captionEnd = alone.lastColumnNot(background, 34, alone.width(), 0, height);
             EXPECT_GT(captionEnd, 34) << "the caption was drawn";
-            EXPECT_LT(captionEnd, checkX - 1) << "check at " << checkX << " of " << entry->itemWidth;
+            EXPECT_LT(captionEnd, checkX - 1)
+                << "check at " << checkX << " of " << entry->itemWidth;
             EXPECT_TRUE(fitted.sameAs(alone, 0, 0, checkX, height)) << "the caption is intact";
             EXPECT_GT(fitted.countOther(background, checkX, iconTop, checkX + 16, iconTop + 16), 0)
                 << "the check is drawn";
@@ -632,7 +649,8 @@ TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
         std::function<void()> apply;
     } steps[] = {
         {"nothing", true, [] {}},
-        {"a file added", false, [&] { savers_.install("long300.scr", SYSTEM_DIRECTORY, "sysone.scr"); }},
+        {"a file added", false,
+         [&] { savers_.install("long300.scr", SYSTEM_DIRECTORY, "sysone.scr"); }},
         {"a file replaced by one of the same size", false,
          [&] { savers_.replaceContent(first, "tenchars.scr"); }},
         {"a file touched", true, [&] { touch(third); }},
@@ -641,8 +659,10 @@ TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
          [&] { configureSaver(catalogueFileNameOf(WINDOWS_DIRECTORY, "first.scr")); }},
         {"the configured file removed", false, [&] { DeleteFileA(first.c_str()); }},
         {"a refused file made whole", false,
-         [&] { savers_.replaceContent(saverDirectory(SYSTEM_DIRECTORY) + "\\truncated.scr",
-                                      "starfield.scr"); }},
+         [&] {
+             savers_.replaceContent(saverDirectory(SYSTEM_DIRECTORY) + "\\truncated.scr",
+                                    "starfield.scr");
+         }},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.change);
@@ -679,20 +699,28 @@ TEST(CompleteImage, OnlyAWholeX86X64OrArm64PortableExecutableFits)
     EXPECT_FALSE(fits(whole, 4096, whole.size() - 1)) << "the file ends before its last section";
     EXPECT_FALSE(fits(whole, 4096, whole.size() / 2));
     // The first 4096 bytes read, or the whole file when it is shorter.
-    const struct { const char* what; std::string bytes; bool fits; } cases[] = {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool fits;
+    };
+    const Case cases[] = {
         {"a whole image", whole, true},
         {"text", readFileBytes(fixturePath("notes.scr")), false},
         {"no MZ", changed(0, "X"), false},
         {"a 16-bit NE program", changed(nt, "N"), false},
-        {"a machine against the header's kind", changed(nt + 4, wide ? "\x4C\x01" : "\x64\x86"), false},
+        {"a machine against the header's kind", changed(nt + 4, wide ? "\x4C\x01" : "\x64\x86"),
+         false},
         {"a header against the machine", changed(nt + 24, wide ? "\x0B\x01" : "\x0B\x02"), false},
         {"Itanium", changed(nt + 4, std::string("\0\2", 2)), false},
         {"headers far outside", changed(0x3C, "\xF0\xF0\xF0\xF0"), false},
         {"too many sections", changed(nt + 6, "\xFF"), false},
-        {"DOS page counts, which the loader ignores", readFileBytes(fixturePath("badheader.scr")), true},
+        {"DOS page counts, which the loader ignores", readFileBytes(fixturePath("badheader.scr")),
+         true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(fits(c.bytes, std::min<size_t>(4096, c.bytes.size()), c.bytes.size()), c.fits) << c.what;
+        EXPECT_EQ(fits(c.bytes, std::min<size_t>(4096, c.bytes.size()), c.bytes.size()), c.fits)
+            << c.what;
     // Fewer bytes than the headers and the section table need.
     for (size_t cut : {0u, 2u, 63u, 64u, 200u, 400u})
         EXPECT_FALSE(fits(whole, cut, cut)) << cut << " bytes";
@@ -721,7 +749,8 @@ TEST(CompleteImage, AStringTableIsReadOnlyWhenStringOneLiesInTheFile)
     // The files differ in the length word of string 0, which string 1
     // follows. Of ever larger lengths of string 1, those that keep it in its
     // block pass, and the first one past the block's end fails.
-    size_t lengthOfZero = std::mismatch(sound.begin(), sound.end(), damaged.begin()).first - sound.begin();
+    size_t lengthOfZero
+        = std::mismatch(sound.begin(), sound.end(), damaged.begin()).first - sound.begin();
     ASSERT_LT(lengthOfZero + 3, sound.size());
     ASSERT_EQ(sound[lengthOfZero + 2], 17) << "string 1 is \"Starfield Fixture\"";
     int largestThatFits = -1;
@@ -743,8 +772,8 @@ TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
 {
     const LCID original = GetThreadLocale();
     for (const char* fixture : {"twolang.scr", "otherlang.scr", "starfield.scr"}) {
-        for (LCID locale : {original, MAKELCID(0x0407, SORT_DEFAULT), MAKELCID(0x040C, SORT_DEFAULT),
-                            MAKELCID(0x0411, SORT_DEFAULT)}) {
+        for (LCID locale : {original, MAKELCID(0x0407, SORT_DEFAULT),
+                            MAKELCID(0x040C, SORT_DEFAULT), MAKELCID(0x0411, SORT_DEFAULT)}) {
             SCOPED_TRACE(std::string(fixture) + " in locale " + std::to_string(locale));
             SetThreadLocale(locale);
             std::string path = fixturePath(fixture);
@@ -753,7 +782,8 @@ TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
             ASSERT_TRUE(module);
             LoadStringA(module.get(), 1, loaded, sizeof loaded);
             char description[260];
-            EXPECT_EQ(readSaverFile(path.c_str(), description, sizeof description), SAVER_FILE_SOUND);
+            EXPECT_EQ(readSaverFile(path.c_str(), description, sizeof description),
+                      SAVER_FILE_SOUND);
             EXPECT_STRNE(loaded, "");
             EXPECT_STREQ(description, loaded);
         }
@@ -768,8 +798,9 @@ TEST(SaverFile, TheLanguageOrderIsNeutralThreadUserSystemThenEnglish)
 {
     LANGID order[12];
     ASSERT_EQ(resourceLanguageOrder(0x0407, 0x040C, 0x0411, order, 12), 8u);
-    EXPECT_EQ(std::vector<LANGID>(order, order + 8),
-              (std::vector<LANGID>{0x0000, 0x0407, 0x0007, 0x040C, 0x000C, 0x0411, 0x0011, 0x0409}));
+    EXPECT_EQ(
+        std::vector<LANGID>(order, order + 8),
+        (std::vector<LANGID>{0x0000, 0x0407, 0x0007, 0x040C, 0x000C, 0x0411, 0x0011, 0x0409}));
     // The same language twice is tried once; the list never overruns.
     EXPECT_EQ(resourceLanguageOrder(0x0409, 0x0409, 0x0409, order, 12), 3u);
     EXPECT_EQ(resourceLanguageOrder(0x0407, 0x040C, 0x0411, order, 4), 4u);
@@ -808,7 +839,8 @@ TEST_F(FamilyDrawing, PasswordEnabledShowsTheCheckByTheFamilysValue)
         // A missing use flag counts as 1; exactly 1, so 2 shows no check.
         bool on = runningAsWin9x() ? (c.use == -1 || c.use == 1) && c.data != 0
                                    : c.isSecure && atoi(c.isSecure) != 0;
-        SCOPED_TRACE(std::string(c.isSecure ? c.isSecure : "missing") + ", " + std::to_string(c.use));
+        SCOPED_TRACE(std::string(c.isSecure ? c.isSecure : "missing") + ", "
+                     + std::to_string(c.use));
         const Look look = fixedLooks({true, true, on, true, c.data != 0, false})[5].second;
         expectItem(tray(), IDM_PASSWORD, 167, look, nullptr, true);
     }
@@ -819,7 +851,8 @@ TEST_F(FamilyDrawing, SaverEntriesShowTheShellIconTheDescriptionAndTheCheck)
     for (bool selected : {true, false}) {
         SCOPED_TRACE(selected ? "starfield selected" : "nothing selected");
         TrayWindow& window = start(selected ? "starfield.scr" : nullptr);
-        std::string configured = selected ? catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr") : "[none]";
+        std::string configured
+            = selected ? catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr") : "[none]";
         for (const MenuItemView& item : menuItems(saverSubmenu(window))) {
             const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item.data);
             if (strcmp(entry->description, "[none]") != 0
@@ -899,8 +932,11 @@ TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparators
 // kept, whatever the password values and the header test say.
 TEST_F(FamilyRefresh, GreyingFollowsTheSelectionThePasswordValuesAndTheHeader)
 {
-    std::vector<Situation> situations = {{false, true, -1, -1}, {false, false, -1, -1}, {true, true, 1, 1},
-                                         {false, false, 0, 0}, {true, true, 1, 1}};
+    std::vector<Situation> situations = {{false, true, -1, -1},
+                                         {false, false, -1, -1},
+                                         {true, true, 1, 1},
+                                         {false, false, 0, 0},
+                                         {true, true, 1, 1}};
     for (bool headerPasses : {true, false}) {
         for (long use : {-1L, 0L, 1L, 2L}) {
             for (long data : {-1L, 0L, 0x31323334L})

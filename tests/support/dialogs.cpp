@@ -107,7 +107,8 @@ void typeInto(HWND control, const char* text)
 std::string dialogFontFace(HWND dialog)
 {
     WindowDC dc(dialog);
-    SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    SelectedObject font(dc.get(),
+                        reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
     char face[LF_FACESIZE] = "";
     GetTextFaceA(dc.get(), sizeof face, face);
     return face;
@@ -135,13 +136,14 @@ std::vector<std::string> clippedTexts(HWND dialog)
         else if (isButton)
             room -= 2 * GetSystemMetrics(SM_CXEDGE) + 4;  // the raised edge and focus rect
         WindowDC dc(child);
-        SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+        SelectedObject font(dc.get(),
+                            reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
         RECT needed = {0, 0, room, 0};
         DrawTextA(dc.get(), text, -1, &needed, DT_CALCRECT | DT_NOPREFIX | wrap);
         if (needed.right > room || needed.bottom > client.bottom)
             clipped.push_back("\"" + std::string(text) + "\" needs " + std::to_string(needed.right)
-                              + "x" + std::to_string(needed.bottom) + ", has " + std::to_string(room)
-                              + "x" + std::to_string(client.bottom));
+                              + "x" + std::to_string(needed.bottom) + ", has "
+                              + std::to_string(room) + "x" + std::to_string(client.bottom));
     }
     return clipped;
 }

@@ -108,7 +108,8 @@ HMENU saverSubmenu(TrayWindow& tray) { return GetSubMenu(tray.popupMenu, 0); }
 
 void openMenu(TrayWindow& tray, HMENU menu)
 {
-    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, FALSE));
+    SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu),
+                 MAKELPARAM(0, FALSE));
 }
 
 std::vector<const SaverEntry*> entriesNewestFirst(const TrayWindow& tray)
@@ -134,7 +135,8 @@ int menuFontPointsHere(HWND window)
     return -MulDiv(menuLogFont().lfHeight, 72, GetDeviceCaps(dc.get(), LOGPIXELSY));
 }
 
-Canvas::Canvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)), width_(width), height_(height)
+Canvas::Canvas(int width, int height)
+    : dc_(CreateCompatibleDC(nullptr)), width_(width), height_(height)
 {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -268,9 +270,12 @@ HandleLevels probeHandleLevels()
         brushes[i] = CreateSolidBrush(RGB(i, 2 * i, 3 * i));
         menus[i] = CreatePopupMenu();
         events[i] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        levels.gdi = std::max(levels.gdi, static_cast<long>(LOWORD(reinterpret_cast<UINT_PTR>(brushes[i]))));
-        levels.user = std::max(levels.user, static_cast<long>(LOWORD(reinterpret_cast<UINT_PTR>(menus[i])) >> 1));
-        levels.kernel = std::max(levels.kernel, static_cast<long>(reinterpret_cast<UINT_PTR>(events[i]) >> 2));
+        levels.gdi = std::max(levels.gdi,
+                              static_cast<long>(LOWORD(reinterpret_cast<UINT_PTR>(brushes[i]))));
+        levels.user = std::max(
+            levels.user, static_cast<long>(LOWORD(reinterpret_cast<UINT_PTR>(menus[i])) >> 1));
+        levels.kernel = std::max(levels.kernel,
+                                 static_cast<long>(reinterpret_cast<UINT_PTR>(events[i]) >> 2));
     }
     for (int i = 0; i < kProbes; ++i) {
         DeleteObject(brushes[i]);

@@ -80,7 +80,8 @@ std::string InstalledFiles::install(const std::string& from, const std::string& 
     std::string directory = to.substr(0, to.find_last_of('\\'));
     if (CreateDirectoryA(directory.c_str(), nullptr))
         file.createdDirectory = directory;
-    EXPECT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << "cannot install " << from << " as " << to;
+    EXPECT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE))
+        << "cannot install " << from << " as " << to;
     installed_.push_back(file);
     return to;
 }
@@ -115,7 +116,8 @@ bool InstalledFiles::write(const std::vector<unsigned char>& bytes, int index)
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             DWORD written = 0;
-            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                      nullptr);
             return written == bytes.size();
         }
         if (systemWinmm().playSound)  // a sound named after the file may still play it
@@ -180,7 +182,8 @@ std::vector<std::string> FixtureLog::lines() const
     std::vector<std::string> result;
     std::string text = readFileBytes(path_);
     // A last line without its end is still being written.
-    for (size_t begin = 0, end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1)
+    for (size_t begin = 0, end; (end = text.find('\n', begin)) != std::string::npos;
+         begin = end + 1)
         result.push_back(text.substr(begin, end - begin));
     return result;
 }

@@ -12,7 +12,10 @@ inline std::string saverDirectory(SaverDirectory where)
 {
     return where == WINDOWS_DIRECTORY ? windowsDirectory() : systemDirectory();
 }
-inline std::string shortSaverDirectory(SaverDirectory where) { return shortPath(saverDirectory(where)); }
+inline std::string shortSaverDirectory(SaverDirectory where)
+{
+    return shortPath(saverDirectory(where));
+}
 
 inline std::vector<FoundFile> searchOrder(SaverDirectory where)
 {
@@ -31,13 +34,17 @@ inline std::string fixtureSaverPath() { return moduleDirectory() + "\\reliabilit
 inline std::string fixtureDescription() { return "Reliability Fixture"; }
 // Logs "<own file>\t<command line>" to DORMITY_TEST_LOG and ends (the lingering one after 3 s).
 inline std::string quickSaverPath() { return moduleDirectory() + "\\fixture_saver.exe"; }
-inline std::string lingeringSaverPath() { return moduleDirectory() + "\\fixture_lingering_saver.exe"; }
+inline std::string lingeringSaverPath()
+{
+    return moduleDirectory() + "\\fixture_lingering_saver.exe";
+}
 // The quick fixture as rundll32.exe where a bare name is looked for first.
 inline std::string plantedRundllPath() { return moduleDirectory() + "\\rundll32.exe"; }
 // The system's own: in the Windows directory on the 95 family, else the system directory.
 inline std::string systemRundllPath(SaverFamily family)
 {
-    return saverDirectory(family == FAMILY_95 ? WINDOWS_DIRECTORY : SYSTEM_DIRECTORY) + "\\rundll32.exe";
+    return saverDirectory(family == FAMILY_95 ? WINDOWS_DIRECTORY : SYSTEM_DIRECTORY)
+           + "\\rundll32.exe";
 }
 inline std::string displayPropertiesLine(SaverFamily family)
 {

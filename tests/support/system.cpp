@@ -118,7 +118,8 @@ bool readRegValue(HKEY root, const char* key, const char* name, std::string* dat
     UniqueRegKey handle;
     DWORD size = 0, valueType = 0;
     if (RegOpenKeyExA(root, key, 0, KEY_READ, handle.put()) != ERROR_SUCCESS
-        || RegQueryValueExA(handle.get(), name, nullptr, &valueType, nullptr, &size) != ERROR_SUCCESS)
+        || RegQueryValueExA(handle.get(), name, nullptr, &valueType, nullptr, &size)
+               != ERROR_SUCCESS)
         return false;
     std::string buffer(size + 1, '\0');
     if (RegQueryValueExA(handle.get(), name, nullptr, &valueType,

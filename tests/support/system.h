@@ -89,7 +89,10 @@ inline bool iniSaverPresent()
 OSVERSIONINFOA reportedVersion();
 DWORD reportedPlatformFlags();
 inline SaverFamily runFamily() { return familyFromFlags(reportedPlatformFlags()); }
-inline bool runningAsWin9x() { return reportedVersion().dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
+inline bool runningAsWin9x()
+{
+    return reportedVersion().dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
 inline bool runningAsWin2kOrLater()
 {
     return reportedVersion().dwPlatformId == VER_PLATFORM_WIN32_NT
@@ -128,7 +131,10 @@ public:
         std::wstring name;
         DWORD type;
         std::vector<unsigned char> data;
-        bool operator==(const Value& o) const { return name == o.name && type == o.type && data == o.data; }
+        bool operator==(const Value& o) const
+        {
+            return name == o.name && type == o.type && data == o.data;
+        }
     };
     struct Node {
         std::wstring path;

@@ -28,10 +28,12 @@ TEST(PlatformFamily, FlagsFollowTheReportedSystemAndTheSettingsOnlyTheWin9xBit) 
 
 TEST(CommandRouting, NamedIdsReachTheirHandlersAndEveryOtherSelectsAScreenSaver) {
     const std::map<WORD, CommandRoute> named = {
-        {IDM_CONFIGURE, ROUTE_CONFIGURE}, {IDM_PROPERTIES, ROUTE_PROPERTIES}, {IDM_ABOUT, ROUTE_ABOUT},
-        {IDM_EXIT, ROUTE_EXIT},           {IDM_LAUNCH, ROUTE_LAUNCH},         {IDM_TOGGLE, ROUTE_TOGGLE},
-        {IDM_TIMEOUT, ROUTE_TIMEOUT},     {IDM_PASSWORD, ROUTE_PASSWORD},     {IDM_LOCK, ROUTE_LOCK},
-        {IDM_CHANGEPASSWORD, ROUTE_CHANGE_PASSWORD},                          {IDM_NONE, ROUTE_SELECT_NONE},
+        {IDM_CONFIGURE, ROUTE_CONFIGURE}, {IDM_PROPERTIES, ROUTE_PROPERTIES},
+        {IDM_ABOUT, ROUTE_ABOUT},         {IDM_EXIT, ROUTE_EXIT},
+        {IDM_LAUNCH, ROUTE_LAUNCH},       {IDM_TOGGLE, ROUTE_TOGGLE},
+        {IDM_TIMEOUT, ROUTE_TIMEOUT},     {IDM_PASSWORD, ROUTE_PASSWORD},
+        {IDM_LOCK, ROUTE_LOCK},           {IDM_CHANGEPASSWORD, ROUTE_CHANGE_PASSWORD},
+        {IDM_NONE, ROUTE_SELECT_NONE},
     };
     // Every id: catalogue ids such as 4000 + 411 must not be taken for a command.
     for (DWORD id = 0; id <= 0xFFFF; ++id) {
@@ -90,14 +92,16 @@ TEST(BoundedText, CopyAppendLengthAndExactComparison) {
     EXPECT_EQ(textLength(""), 0u);
     EXPECT_EQ(textLength("[none]"), 6u);
     EXPECT_TRUE(textEquals("[none]", "[none]"));
-    for (const char* other : {"[NONE]", "[none] "}) EXPECT_FALSE(textEquals("[none]", other)) << other;
+    for (const char* other : {"[NONE]", "[none] "})
+        EXPECT_FALSE(textEquals("[none]", other)) << other;
     EXPECT_FALSE(textEquals("", "[none]"));
     EXPECT_TRUE(textContains("C:\\a b.scr", ' '));
     EXPECT_FALSE(textContains("C:\\ab.scr", ' '));
 }
 
 TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory) {
-    const std::string longName(250, 'w'), run = "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1";
+    const std::string longName(250, 'w'),
+        run = "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1";
     const struct {
         SaverFamily family;
         const char *windows, *system;
@@ -115,8 +119,9 @@ TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory) {
     for (const auto& c : cases) {
         char command[SAVER_PATH_SIZE + 64];
         memset(command, 'x', sizeof command);
-        EXPECT_EQ(buildDisplayPropertiesCommand(c.family, c.windows, c.system, command, sizeof command),
-                  !c.command.empty())
+        EXPECT_EQ(
+            buildDisplayPropertiesCommand(c.family, c.windows, c.system, command, sizeof command),
+            !c.command.empty())
             << c.windows << " | " << c.system;
         EXPECT_EQ(command, c.command);
     }

@@ -32,7 +32,8 @@ std::string resourceBytes(LPCSTR name, LPCSTR type) {
 template <typename T>
 T at(const std::string& bytes, size_t offset) {
     T value{};
-    if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
+    if (offset + sizeof value <= bytes.size())
+        std::memcpy(&value, bytes.data() + offset, sizeof value);
     return value;
 }
 
@@ -53,8 +54,11 @@ std::vector<int> resourceNames(LPCSTR type) {
 void describeMenu(HMENU menu, const std::string& indent, std::vector<std::string>& out) {
     for (int pos = 0; pos < GetMenuItemCount(menu); ++pos) {
         char text[256] = {};
-        MENUITEMINFOA info = {sizeof info, MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING,
-                              0, 0, 0, nullptr, nullptr, nullptr, 0, text, sizeof text, nullptr};
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
         EXPECT_TRUE(GetMenuItemInfoA(menu, pos, TRUE, &info)) << indent << pos;
         const bool separator = info.fType & MFT_SEPARATOR;
         std::string line = indent + (separator ? "-" : text);
@@ -99,7 +103,12 @@ TEST(TrayMenu, ItemsInOrderWithTheirIds) {
 }
 
 #pragma pack(push, 1)
-struct GroupEntry { BYTE width, height, colours, reserved; WORD planes, bits; DWORD bytes; WORD id; };
+struct GroupEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bits;
+    DWORD bytes;
+    WORD id;
+};
 #pragma pack(pop)
 
 struct IconRow { int id; std::vector<int> sizes; };
@@ -168,7 +177,8 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
         EXPECT_EQ(count, want.size()) << "no duplicate images";
         for (WORD n = 0; n < count; ++n) {
             const GroupEntry entry = at<GroupEntry>(group, 6 + n * sizeof(GroupEntry));
-            SCOPED_TRACE(std::to_string(entry.width) + " px, " + std::to_string(entry.bits) + " bits");
+            SCOPED_TRACE(std::to_string(entry.width) + " px, " + std::to_string(entry.bits)
+                         + " bits");
             got.insert({entry.width, entry.bits});
             EXPECT_EQ(entry.width, entry.height);
             EXPECT_EQ(entry.planes, 1);
@@ -196,7 +206,8 @@ TEST(Icons, EveryGroupInOrderWithItsSizesAtThreeDepthsOverABlackMaskedBackground
         ICONINFO info = {};
         BITMAP colour = {};
         ASSERT_TRUE(handle && GetIconInfo(handle, &info));
-        EXPECT_TRUE(info.fIcon && GetObjectA(info.hbmColor, sizeof colour, &colour)) << "a colour icon";
+        EXPECT_TRUE(info.fIcon && GetObjectA(info.hbmColor, sizeof colour, &colour))
+            << "a colour icon";
         EXPECT_EQ(std::make_pair(colour.bmWidth, colour.bmHeight), std::make_pair(16L, 16L));
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
@@ -226,20 +237,26 @@ struct Control { int id; std::string cls, text; short x, y, cx, cy; DWORD style,
 
 std::string describe(const Control& c) {
     char line[512];
-    snprintf(line, sizeof line, "%d %s \"%s\" (%d,%d %dx%d) style %08lx ex %lx", c.id, c.cls.c_str(),
-             c.text.c_str(), c.x, c.y, c.cx, c.cy, static_cast<unsigned long>(c.style),
-             static_cast<unsigned long>(c.exStyle));
+    snprintf(line, sizeof line, "%d %s \"%s\" (%d,%d %dx%d) style %08lx ex %lx", c.id,
+             c.cls.c_str(), c.text.c_str(), c.x, c.y, c.cx, c.cy,
+             static_cast<unsigned long>(c.style), static_cast<unsigned long>(c.exStyle));
     return line;
 }
 
 #pragma pack(push, 1)
-struct DialogHead { WORD version, signature; DWORD help, exStyle, style; WORD count; short x, y, cx, cy; };
+struct DialogHead {
+    WORD version, signature;
+    DWORD help, exStyle, style;
+    WORD count;
+    short x, y, cx, cy;
+};
 struct ItemHead { DWORD help, exStyle, style; short x, y, cx, cy; DWORD id; };
 #pragma pack(pop)
 
 // Predefined classes may be stored by ordinal or by name, in any case.
 std::string className(std::string raw) {
-    static const char* const ordinals[] = {"button", "edit", "static", "listbox", "scrollbar", "combobox"};
+    static const char* const ordinals[]
+        = {"button", "edit", "static", "listbox", "scrollbar", "combobox"};
     for (int k = 0; k < 6; ++k)
         if (raw == "#" + std::to_string(0x80 + k)) return ordinals[k];
     CharLowerA(&raw[0]);
@@ -262,7 +279,8 @@ std::vector<Control> parseDialog(int id) {
         return out;
     };
     const DialogHead head = take(DialogHead());
-    EXPECT_TRUE(head.version == 1 && head.signature == 0xFFFF) << "dialog " << id << ": not an extended one";
+    EXPECT_TRUE(head.version == 1 && head.signature == 0xFFFF)
+        << "dialog " << id << ": not an extended one";
     const std::string menu = name(), cls = name(), caption = name();
     const WORD points = take(WORD());  // both dialogs name a font (DS_SETFONT)
     take(DWORD());  // weight, italic, character set
@@ -272,8 +290,8 @@ std::vector<Control> parseDialog(int id) {
         pos = (pos + 3) & ~static_cast<size_t>(3);
         const ItemHead item = take(ItemHead());
         // Braced initialisers run in order: the class comes before the text.
-        out.push_back({static_cast<int>(item.id), className(name()), name(), item.x, item.y, item.cx,
-                       item.cy, item.style, item.exStyle});
+        out.push_back({static_cast<int>(item.id), className(name()), name(), item.x, item.y,
+                       item.cx, item.cy, item.style, item.exStyle});
         pos += take(WORD());  // creation data
     }
     EXPECT_LE(pos, bytes.size()) << "dialog " << id << " is cut short";
@@ -287,7 +305,10 @@ const DWORD kFrame = DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPT
 // The header first; then how many one-line statics must show their text whole.
 struct DialogRow { int id; std::vector<Control> controls; size_t fittedTexts; };
 
-INT_PTR CALLBACK idleDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+INT_PTR CALLBACK idleDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
 
 TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) {
     const DialogRow dialogs[] = {
@@ -296,32 +317,38 @@ TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) 
              {8, "||MS Sans Serif", "Timeout", 0, 0, 177, 93, kFrame, 0},
              {IDC_OK, "button", "OK", 59, 75, 50, 14, kTab | BS_DEFPUSHBUTTON, 0},
              {IDC_CANCEL, "button", "Cancel", 115, 75, 50, 14, kTab | BS_PUSHBUTTON, 0},
-             {-1, "static", "#" + std::to_string(IDI_TIMEOUT), 13, 12, 20, 20, kChild | SS_ICON, kClear},
+             {-1, "static", "#" + std::to_string(IDI_TIMEOUT), 13, 12, 20, 20, kChild | SS_ICON,
+              kClear},
              {-1, "static", "", 15, 70, 150, 1, kChild | SS_SUNKEN, 0},
-             {-1, "static", "Select the time the system must idle before launching the Screensaver.",
-              43, 14, 120, 21, kText, kClear},
+             {-1, "static",
+              "Select the time the system must idle before launching the Screensaver.", 43, 14, 120,
+              21, kText, kClear},
              {-1, "static", "Timeout (mm:ss):", 15, 45, 54, 11, kText, kClear},
              // The edits and the colon sit inside this sunken box and read as one field.
              {IDC_TIMEBOX, "static", "", 75, 43, 28, 12, kText, WS_EX_CLIENTEDGE},
              {IDC_MINUTES, "edit", "", 77, 45, 8, 9, kTab | ES_RIGHT | ES_NUMBER, 0},
              {IDC_SECONDS, "edit", "", 91, 45, 8, 9, kTab | ES_RIGHT | ES_NUMBER, 0},
-             {IDC_COLON, "static", ":", 87, 45, 2, 8, kChild | WS_GROUP | SS_CENTER | SS_CENTERIMAGE, kClear},
+             {IDC_COLON, "static", ":", 87, 45, 2, 8,
+              kChild | WS_GROUP | SS_CENTER | SS_CENTERIMAGE, kClear},
          },
          0},
         {IDD_ABOUT,
          {
              {8, "||MS Sans Serif", "About", 0, 0, 213, 151, kFrame | DS_3DLOOK | WS_VISIBLE, 0},
              {IDC_OK, "button", "OK", 156, 129, 50, 15, kTab | BS_PUSHBUTTON, 0},
-             {-1, "static", "#" + std::to_string(IDI_SAVER_ON), 10, 10, 21, 20, kChild | SS_ICON, kClear},
+             {-1, "static", "#" + std::to_string(IDI_SAVER_ON), 10, 10, 21, 20, kChild | SS_ICON,
+              kClear},
              {IDC_SYSINFO, "button", "System Info...", 100, 130, 49, 14,
               kTab | WS_DISABLED | BS_PUSHBUTTON, 0},
              {-1, "static", "", 10, 122, 196, 1, kChild | SS_SUNKEN, 0},
              {-1, "static", "Dormity - Screen Saver Applet", 45, 10, 155, 10, kText, kClear},
              {IDC_VERSION, "static", "Version: " DORMITY_VERSION_TEXT, 45, 20, 55, 8, kText, 0},
              {-1, "static", "(C) 2000-2026 The Dormity developers", 45, 35, 136, 8, kText, kClear},
-             {IDC_BLINK, "button", "Blink when disabled.", 9, 133, 85, 10, kTab | BS_AUTOCHECKBOX, kClear},
+             {IDC_BLINK, "button", "Blink when disabled.", 9, 133, 85, 10, kTab | BS_AUTOCHECKBOX,
+              kClear},
              {IDC_CHANGELOG, "edit", "", 45, 50, 160, 65,
-              kTab | WS_BORDER | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL, 0},
+              kTab | WS_BORDER | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL,
+              0},
          },
          3},
     };
@@ -332,10 +359,12 @@ TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) 
         for (size_t k = 0; k < got.size(); ++k)
             EXPECT_EQ(describe(got[k]), describe(row.controls[k])) << "control " << k;
 
-        HWND dialog = CreateDialogParamA(self(), MAKEINTRESOURCEA(row.id), nullptr, idleDialogProc, 0);
+        HWND dialog
+            = CreateDialogParamA(self(), MAKEINTRESOURCEA(row.id), nullptr, idleDialogProc, 0);
         ASSERT_NE(dialog, nullptr) << "error " << GetLastError() << " (is there a display?)";
         size_t controls = 0, icons = 0, fitted = 0;
-        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = GetWindow(dialog, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
             ++controls;
             char cls[64] = {}, text[512] = {};
             GetClassNameA(child, cls, sizeof cls);
@@ -372,9 +401,12 @@ TEST(DialogTemplates, EveryControlAsDesignedAndCreatedWithItsIconAndWholeTexts) 
 TEST(VersionInfo, FixedPartStringsAndTranslation) {
     UniqueModule library(LoadLibraryA("version.dll"));
     ASSERT_TRUE(library);
-    auto getSize = findFunction<DWORD(WINAPI*)(LPCSTR, LPDWORD)>(library.get(), "GetFileVersionInfoSizeA");
-    auto getInfo = findFunction<BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID)>(library.get(), "GetFileVersionInfoA");
-    auto query = findFunction<BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT)>(library.get(), "VerQueryValueA");
+    auto getSize
+        = findFunction<DWORD(WINAPI*)(LPCSTR, LPDWORD)>(library.get(), "GetFileVersionInfoSizeA");
+    auto getInfo = findFunction<BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID)>(library.get(),
+                                                                             "GetFileVersionInfoA");
+    auto query = findFunction<BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT)>(library.get(),
+                                                                              "VerQueryValueA");
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     DWORD ignored = 0;
@@ -385,11 +417,13 @@ TEST(VersionInfo, FixedPartStringsAndTranslation) {
     UINT length = 0;
     ASSERT_TRUE(query(block.data(), "\\", &found, &length) && length >= sizeof(VS_FIXEDFILEINFO));
     const VS_FIXEDFILEINFO* fixed = static_cast<VS_FIXEDFILEINFO*>(found);
-    // Signature, file and product version 2.0.6.0, a program, no debug, pre-release or patched flags.
+    // Signature, file and product version 2.0.6.0, a program, no debug, pre-release or patched
+    // flags.
     EXPECT_EQ(std::make_tuple(fixed->dwSignature, fixed->dwFileVersionMS, fixed->dwFileVersionLS,
-                              fixed->dwProductVersionMS, fixed->dwProductVersionLS, fixed->dwFileType,
-                              fixed->dwFileFlags & fixed->dwFileFlagsMask),
-              std::make_tuple(0xFEEF04BDul, 0x20000ul, 0x60000ul, 0x20000ul, 0x60000ul, DWORD(VFT_APP), 0ul));
+                              fixed->dwProductVersionMS, fixed->dwProductVersionLS,
+                              fixed->dwFileType, fixed->dwFileFlags & fixed->dwFileFlagsMask),
+              std::make_tuple(0xFEEF04BDul, 0x20000ul, 0x60000ul, 0x20000ul, 0x60000ul,
+                              DWORD(VFT_APP), 0ul));
     const std::pair<const char*, const char*> strings[] = {
         {"FileVersion", "2.06.00"}, {"ProductVersion", "2.06.00"}, {"ProductName", "Dormity"},
         {"FileDescription", "Dormity - Screen Saver Applet"}, {"OriginalFilename", "Dormity.exe"},
@@ -403,7 +437,8 @@ TEST(VersionInfo, FixedPartStringsAndTranslation) {
         EXPECT_STREQ(found ? static_cast<char*>(found) : "<missing>", value.second) << value.first;
     }
     ASSERT_TRUE(query(block.data(), "\\VarFileInfo\\Translation", &found, &length) && length == 4);
-    EXPECT_EQ(*static_cast<DWORD*>(found), MAKELONG(0x409, 1200)) << "US English, Unicode";
+    EXPECT_EQ(*static_cast<DWORD*>(found), static_cast<DWORD>(MAKELONG(0x409, 1200)))
+        << "US English, Unicode";
 }
 
 TEST(Manifest, AsksForCommonControls6AndTheLoaderBindsThem) {
