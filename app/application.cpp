@@ -3,12 +3,11 @@
 #include <new>
 
 #include "error_log.h"
-#include "handles.h"
+#include "../base/handles.h"
 #include "tray_window.h"
 
 namespace {
 
-Allocator currentAllocator = nullptr;
 bool handlingOutOfMemory = false;
 
 const char kOutOfMemoryWhat[] = "Out of Memory";
@@ -17,27 +16,6 @@ const char kOutOfMemoryDetail[] =
     "Please close some applications and try again.";
 
 } // namespace
-
-void setAllocator(Allocator allocator)
-{
-    currentAllocator = allocator;
-}
-
-void* allocateBlock(size_t size)
-{
-    return HeapAlloc(GetProcessHeap(), 0, size);
-}
-
-void* allocateZeroedBlock(size_t size)
-{
-    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
-}
-
-void freeBlock(void* block)
-{
-    if (block)
-        HeapFree(GetProcessHeap(), 0, block);
-}
 
 void* onOutOfMemory(size_t)
 {
@@ -51,12 +29,18 @@ void* onOutOfMemory(size_t)
     return nullptr;
 }
 
-void* allocateObject(size_t size)
+SaverFamily familyFromFlags(DWORD flags)
 {
-    void* block = currentAllocator ? currentAllocator(size) : allocateBlock(size);
-    if (!block)
-        return onOutOfMemory(size);
-    return block;
+    return (flags & APP_WIN9X) ? FAMILY_95 : FAMILY_NT;
+}
+
+DWORD platformFlags(DWORD platformId, DWORD majorVersion)
+{
+    if (platformId == VER_PLATFORM_WIN32_WINDOWS)
+        return APP_WIN9X;
+    if (majorVersion >= 5)
+        return APP_WIN2K;
+    return 0;
 }
 
 DWORD windowToShared(HWND window)
@@ -73,6 +57,7 @@ Application::Application(HINSTANCE instance)
     : instance(instance), flags(0), errorText(nullptr), sharedMemory(nullptr), trayWindow(nullptr)
 {
     setErrorLogApplication(this);
+    setOutOfMemoryHook(onOutOfMemory);
     TrayWindow* window = new TrayWindow(*this);
     trayWindow = window;
 }

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "../base/memory.h"
+#include "../saverconfig/saver_settings.h"
+
 struct TrayWindow;
 
 enum : DWORD {
@@ -35,23 +38,14 @@ struct Application {
 
 // The allocation-failure handler of the program's object allocations: logs
 // "Out of Memory" and returns null so that the allocation is not retried.
+// The Application installs it as the out-of-memory hook.
 void* onOutOfMemory(size_t size);
 
-// Allocates through the program's allocator; on failure the handler runs and
-// null comes back. Used for the TrayWindow and the error text.
-void* allocateObject(size_t size);
+// The family every settings access uses, from the application's flags.
+SaverFamily familyFromFlags(DWORD flags);
 
-// Replaceable so that tests can make allocations fail; null restores the
-// process heap (allocateBlock).
-typedef void* (*Allocator)(size_t size);
-void setAllocator(Allocator allocator);
-
-// The program's memory: the process heap through kernel32, since it links
-// no C runtime. Both allocations return null on failure; freeBlock takes
-// what either returned (or null) back.
-void* allocateBlock(size_t size);
-void* allocateZeroedBlock(size_t size);
-void freeBlock(void* block);
+// The flags (APP_WIN9X, APP_WIN2K or neither) for a reported system version.
+DWORD platformFlags(DWORD platformId, DWORD majorVersion);
 
 // What the first instance publishes in "DormityMem" and a second one reads.
 DWORD windowToShared(HWND window);

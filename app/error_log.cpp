@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "application.h"
-#include "handles.h"
-#include "text.h"
+#include "../base/handles.h"
+#include "../base/text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "../saverconfig/catalogue.h"
 #include "../saverconfig/saver_settings.h"
-#include "handles.h"
+#include "../base/handles.h"
 
 struct Application;
 

@@ -1,8 +1,8 @@
 #include <string.h>
 
 #include "../app/application.h"
-#include "../app/handles.h"
-#include "../app/text.h"
+#include "../base/handles.h"
+#include "../base/text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "blink_preference.h"

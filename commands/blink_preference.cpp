@@ -1,6 +1,6 @@
 #include "blink_preference.h"
 
-#include "../app/handles.h"
+#include "../base/handles.h"
 
 bool blinkFromStoredValue(bool readSucceeded, DWORD size, DWORD value)
 {

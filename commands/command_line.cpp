@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "../app/text.h"
+#include "../base/text.h"
 
 bool buildSaverCommand(const char* fileName, const char* switchText, char* out, size_t size)
 {

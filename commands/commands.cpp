@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "../app/application.h"
-#include "../app/handles.h"
-#include "../app/text.h"
+#include "../base/handles.h"
+#include "../base/text.h"
 #include "../app/tray_window.h"
 #include "../saverconfig/native_system.h"
 #include "command_line.h"

@@ -1,5 +1,5 @@
 #include "../app/application.h"
-#include "../app/text.h"
+#include "../base/text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/saver_settings.h"

@@ -2,9 +2,9 @@
 
 #include <string.h>
 
-#include "../app/application.h"
-#include "../app/handles.h"
-#include "../app/text.h"
+#include "../base/memory.h"
+#include "../base/handles.h"
+#include "../base/text.h"
 #include "../res/resource.h"
 
 void saverNameFromFile(const char* longName, char* out, size_t size)

@@ -1,6 +1,6 @@
 #include "native_system.h"
 
-#include "../app/handles.h"
+#include "../base/handles.h"
 
 Wow64Functions systemWow64Functions()
 {

@@ -1,6 +1,6 @@
 #include "saver_file.h"
 
-#include "../app/handles.h"
+#include "../base/handles.h"
 
 namespace {
 

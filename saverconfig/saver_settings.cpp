@@ -2,9 +2,8 @@
 
 #include <string.h>
 
-#include "../app/application.h"
-#include "../app/handles.h"
-#include "../app/text.h"
+#include "../base/handles.h"
+#include "../base/text.h"
 
 namespace {
 
@@ -43,20 +42,6 @@ DWORD readSmallNumber(HKEY key, const char* name, DWORD fallback)
 }
 
 } // namespace
-
-SaverFamily familyFromFlags(DWORD flags)
-{
-    return (flags & APP_WIN9X) ? FAMILY_95 : FAMILY_NT;
-}
-
-DWORD platformFlags(DWORD platformId, DWORD majorVersion)
-{
-    if (platformId == VER_PLATFORM_WIN32_WINDOWS)
-        return APP_WIN9X;
-    if (majorVersion >= 5)
-        return APP_WIN2K;
-    return 0;
-}
 
 void readCurrentSaver(SaverFamily family, char* out)
 {

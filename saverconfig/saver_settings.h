@@ -9,12 +9,6 @@ enum SaverFamily {
     FAMILY_95 = 1,  // Windows 95, 98, Me
 };
 
-// The family every settings access uses, from the application's flags.
-SaverFamily familyFromFlags(DWORD flags);
-
-// The flags (APP_WIN9X, APP_WIN2K or neither) for a reported system version.
-DWORD platformFlags(DWORD platformId, DWORD majorVersion);
-
 #define NO_SAVER_TEXT "[none]"
 #define SAVER_PATH_SIZE 260
 

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "../app/application.h"
-#include "../app/handles.h"
+#include "../base/handles.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/native_system.h"

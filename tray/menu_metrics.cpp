@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "../app/handles.h"
+#include "../base/handles.h"
 
 namespace {
 

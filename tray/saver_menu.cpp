@@ -3,7 +3,7 @@
 
 #include "../app/application.h"
 #include "../app/error_log.h"
-#include "../app/text.h"
+#include "../base/text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/native_system.h"

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "../app/application.h"
-#include "../app/text.h"
+#include "../base/text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "icon_state.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/handles.h"
+#include "base/handles.h"
 #include "app/tray_window.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/handles.h"
+#include "base/handles.h"
 #include "app/tray_window.h"
 #include "support/savers.h"
 #include "support/pixels.h"

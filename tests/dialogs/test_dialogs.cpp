@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/handles.h"
+#include "base/handles.h"
 #include "app/tray_window.h"
 #include "commands/blink_preference.h"
 #include "commands/dialogs.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/handles.h"
+#include "base/handles.h"
 #include "app/tray_window.h"
 #include "saverconfig/saver_settings.h"
 #include "support/system.h"

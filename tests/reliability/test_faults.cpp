@@ -10,7 +10,7 @@
 
 #include "app/application.h"
 #include "app/error_log.h"
-#include "app/handles.h"
+#include "base/handles.h"
 #include "app/tray_window.h"
 #include "res/resource.h"
 #include "support/savers.h"

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "app/tray_window.h"
 
 namespace {

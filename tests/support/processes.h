@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "support/system.h"
 
 // Handles every message already queued for this thread.

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "support/processes.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/handles.h"
+#include "base/handles.h"
 
 namespace {
 

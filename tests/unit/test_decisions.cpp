@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "app/tray_window.h"
 #include "commands/command_line.h"
 #include "res/resource.h"

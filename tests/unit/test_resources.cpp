@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "res/resource.h"
 
 namespace {
