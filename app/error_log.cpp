@@ -73,10 +73,21 @@ void systemErrorText(DWORD code, char* out, size_t size)
 
 namespace {
 
+// Moves the file pointer relative to the end, with the high part, so a
+// file of 4 GiB and more is reached where it ends. False when the pointer
+// could not be put there.
+bool seekFromEnd(HANDLE file, LONGLONG distance)
+{
+    LONG high = static_cast<LONG>(distance >> 32);
+    DWORD low = SetFilePointer(file, static_cast<LONG>(distance & 0xFFFFFFFF), &high, FILE_END);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
 // Writes one text to the end of "error.txt" the way the C runtime's text
 // mode "a+" does: the file is created when missing, an end-of-file mark
 // (Ctrl+Z) ending it is dropped, and every "\n" is stored as CR LF. A file
-// that cannot be opened is skipped.
+// that cannot be opened, or whose end cannot be reached, is skipped: a write
+// anywhere but at the end would overwrite an earlier entry.
 void appendToLog(const char* text)
 {
     UniqueFile file(CreateFileA(ERROR_LOG_FILE, GENERIC_READ | GENERIC_WRITE,
@@ -84,17 +95,14 @@ void appendToLog(const char* text)
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return;
-    DWORD size = GetFileSize(file.get(), nullptr);
-    if (size != INVALID_FILE_SIZE && size > 0) {
-        char last = 0;
-        DWORD read = 0;
-        SetFilePointer(file.get(), -1, nullptr, FILE_END);
-        if (ReadFile(file.get(), &last, 1, &read, nullptr) && read == 1 && last == '\x1A') {
-            SetFilePointer(file.get(), -1, nullptr, FILE_END);
-            SetEndOfFile(file.get());
-        }
-    }
-    SetFilePointer(file.get(), 0, nullptr, FILE_END);
+    char last = 0;
+    DWORD read = 0;
+    if (seekFromEnd(file.get(), -1)
+        && ReadFile(file.get(), &last, 1, &read, nullptr) && read == 1 && last == '\x1A'
+        && seekFromEnd(file.get(), -1))
+        SetEndOfFile(file.get());
+    if (!seekFromEnd(file.get(), 0))
+        return;
     char chunk[256];
     size_t used = 0;
     for (const char* p = text;; ++p) {

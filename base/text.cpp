@@ -75,7 +75,10 @@ bool formatText(char* out, size_t size, const char* format, ...)
     bool understood = true;
     va_list args;
     va_start(args, format);
-    for (const char* p = format; *p && understood; ++p) {
+    // A refused conversion leaves the loop before the step past it, so a
+    // format that ends inside a conversion ("%", "%0", "%5", "%.") is never
+    // read beyond its terminator.
+    for (const char* p = format; *p; ++p) {
         if (*p != '%') {
             writer.put(*p);
             continue;
@@ -97,6 +100,10 @@ bool formatText(char* out, size_t size, const char* format, ...)
             break;
         case 's': {
             const char* text = va_arg(args, const char*);
+            if (!text) {
+                understood = false;
+                break;
+            }
             for (; *text; ++text)
                 writer.put(*text);
             break;
@@ -111,10 +118,12 @@ bool formatText(char* out, size_t size, const char* format, ...)
         case 'u':
             putNumber(writer, conversion, false, va_arg(args, unsigned));
             break;
-        default:  // not one of the program's conversions
+        default:  // not one of the program's conversions, or the format's end
             understood = false;
             break;
         }
+        if (!understood)
+            break;
     }
     va_end(args);
     out[writer.used] = '\0';

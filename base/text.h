@@ -7,6 +7,8 @@
 // text had to be cut to fit, or when the format holds a conversion outside
 // the few the program uses: "%%", "%s" and "%d" / "%u" with an optional "0"
 // flag, width and precision (minimum digits), as in "%02u" and "%.2d".
+// A format that ends inside a conversion, and a null "%s" argument, fail
+// the format too.
 bool formatText(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 

@@ -162,6 +162,38 @@ TEST(ErrorLog, FirstErrorWritesHeaderThenEntriesAppendWithCrLfAndTheSystemsText)
     EXPECT_EQ(text.find("Unknown Error."), std::string::npos);
 }
 
+TEST(ErrorLog, ALogOfFourGibibytesIsAppendedToNotWrittenOver)
+{
+    InDirectory directory("biglog");
+    const LONGLONG size = (1LL << 32) + 10;  // sparse: no disk space is used
+    {
+        UniqueFile file(CreateFileA("error.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), "FIRST", 5, &written, nullptr));
+        LARGE_INTEGER end;
+        end.QuadPart = size;
+        ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(file.get()));
+    }
+    Application app(self());
+    logError("Big", "Log.");
+    UniqueFile file(CreateFileA("error.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    ASSERT_TRUE(file);
+    char head[5] = {}, tail[200] = {};
+    DWORD read = 0, tailRead = 0;
+    ASSERT_TRUE(ReadFile(file.get(), head, sizeof head, &read, nullptr));
+    EXPECT_EQ(std::string(head, read), "FIRST");
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(ReadFile(file.get(), tail, sizeof tail, &tailRead, nullptr));
+    EXPECT_NE(std::string(tail, tailRead).find("      Big -- Log.\r\n---"), std::string::npos);
+    file.reset();
+    DeleteFileA("error.txt");
+}
+
 TEST(OutOfMemory, FailedWindowAllocationIsLoggedOnceAndMakesNoWindow)
 {
     std::string detail = "There is not enough memory left to perform this operation.  Please "

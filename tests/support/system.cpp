@@ -371,3 +371,21 @@ uint64_t chooseSeed(const char* environmentName)
     fflush(stdout);
     return seed;
 }
+
+TextBeforeGuardPage::TextBeforeGuardPage(const char* text)
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const size_t page = info.dwPageSize, length = strlen(text) + 1;
+    pages_ = VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    DWORD previous = 0;
+    char* base = static_cast<char*>(pages_);
+    VirtualProtect(base + page, page, PAGE_NOACCESS, &previous);
+    memcpy(base + page - length, text, length);
+    text_ = base + page - length;
+}
+
+TextBeforeGuardPage::~TextBeforeGuardPage()
+{
+    VirtualFree(pages_, 0, MEM_RELEASE);
+}

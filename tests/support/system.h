@@ -35,6 +35,21 @@ inline bool fileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+// A text whose terminator is the last byte before a page the process may not
+// read: a function that reads past the terminator crashes.
+class TextBeforeGuardPage {
+public:
+    explicit TextBeforeGuardPage(const char* text);
+    ~TextBeforeGuardPage();
+    TextBeforeGuardPage(const TextBeforeGuardPage&) = delete;
+    TextBeforeGuardPage& operator=(const TextBeforeGuardPage&) = delete;
+    const char* text() const { return text_; }
+
+private:
+    void* pages_;
+    const char* text_;
+};
+
 // A fresh current directory for a test, so that "error.txt" lands there.
 struct InDirectory {
     std::string directory;

@@ -12,6 +12,7 @@
 #include "commands/command_line.h"
 #include "res/resource.h"
 #include "saverconfig/saver_settings.h"
+#include "support/system.h"
 
 TEST(PlatformFamily, FlagsFollowTheReportedSystemAndTheSettingsOnlyTheWin9xBit) {
     const DWORD systems[][3] = {
@@ -76,6 +77,17 @@ TEST(BoundedText, FormatCoversTheProgramsConversionsAndCutsToTerminate) {
     EXPECT_EQ(formatted(8, "%s", "0123456789"), "!0123456");
     EXPECT_EQ(formatted(8, "%s", "0123456"), "0123456");
     EXPECT_EQ(formatted(4, "%d", 1234), "!123");
+}
+
+TEST(BoundedText, FormatEndingInsideAConversionOrGivenNullFailsWithoutReadingOn) {
+    for (const char* format : {"ab%", "ab%0", "ab%5", "ab%."}) {
+        TextBeforeGuardPage guarded(format);
+        char out[16];
+        EXPECT_FALSE(formatText(out, sizeof out, guarded.text(), 0)) << format;
+        EXPECT_STREQ(out, "ab") << format;
+    }
+    const char* volatile missing = nullptr;
+    EXPECT_EQ(formatted(24, "a%sb", missing), "!a");
 }
 
 TEST(BoundedText, CopyAppendLengthAndExactComparison) {
