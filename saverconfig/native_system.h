@@ -26,7 +26,10 @@ bool isWow64();
 
 // While it lives, file names on this thread reach the native system
 // directory: WoW64 file-system redirection is off. On a 32-bit system, or
-// when the system cannot turn redirection off, it does nothing.
+// when the system cannot turn redirection off, it does nothing. While it is
+// off a DLL load can fail, and a failed delay load stays failed: only plain
+// kernel file calls may run inside it (the functions below), never a shell,
+// GDI or user call, nor anything that may load a module.
 class NativeFileSystemView {
 public:
     explicit NativeFileSystemView(const Wow64Functions& functions = systemWow64Functions());
@@ -39,6 +42,27 @@ private:
     RevertRedirectionFunction revert_;  // set while redirection is off
     PVOID previous_;
 };
+
+// Test builds watch every stretch with redirection off through this (true as
+// it goes off, false as it comes back on); the program leaves it null.
+extern void (*nativeViewWatch)(bool off);
+
+// The directory search and the short names, in the native view.
+HANDLE findFirstNativeFile(const char* pattern, WIN32_FIND_DATAA* found);
+BOOL findNextNativeFile(HANDLE search, WIN32_FIND_DATAA* found);
+DWORD nativeShortPathName(const char* path, char* out, DWORD size);
+
+// "windowsDirectory\Sysnative\name" for a path "systemDirectory\name"
+// (letter case aside); false, and nothing written, for any other path or
+// when it would not fit in size bytes.
+bool sysnativePath(const char* path, const char* systemDirectory,
+                   const char* windowsDirectory, char* out, size_t size);
+
+// The name under which DLLs and the shell, which run with redirection on,
+// reach a file that the native view found: under WoW64 a file of the system
+// directory goes through the "Sysnative" alias where the system has one;
+// every other path is copied as it is.
+void redirectedNameOf(const char* path, char* out, size_t size);
 
 // WinExec with redirection off: a command line that names the native
 // system directory starts the native file.

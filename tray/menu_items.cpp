@@ -114,9 +114,11 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
             DWORD_PTR found;
             {
                 // The file's own icon, from the native System32 on 64-bit
-                // Windows as the catalogue listed it.
-                NativeFileSystemView native;
-                found = SHGetFileInfoA(entry->fileName, 0, &info, sizeof info,
+                // Windows as the catalogue listed it; the shell may load
+                // DLLs, so it gets a name that needs no redirection off.
+                char iconPath[MAX_PATH];
+                redirectedNameOf(entry->fileName, iconPath, sizeof iconPath);
+                found = SHGetFileInfoA(iconPath, 0, &info, sizeof info,
                                        SHGFI_ICON | SHGFI_SMALLICON);
             }
             // Only a call that succeeded hands over an icon: a failed one can
