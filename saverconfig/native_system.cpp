@@ -99,11 +99,10 @@ bool sysnativePath(const char* path, const char* systemDirectory,
     return true;
 }
 
-void redirectedNameOf(const char* path, char* out, size_t size)
+bool sysnativeNameOf(const char* path, char* out, size_t size)
 {
-    copyText(out, size, path);
     if (!isWow64())
-        return;
+        return false;
     // The system directory in the form the catalogue names its files by.
     char longName[MAX_PATH];
     char systemDirectory[MAX_PATH];
@@ -113,16 +112,36 @@ void redirectedNameOf(const char* path, char* out, size_t size)
     UINT windowsLength = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
     if (length == 0 || length >= sizeof longName || windowsLength == 0
         || windowsLength >= sizeof windowsDirectory)
-        return;
+        return false;
     DWORD shortLength = nativeShortPathName(longName, systemDirectory, sizeof systemDirectory);
     if (shortLength == 0 || shortLength >= sizeof systemDirectory)
         copyText(systemDirectory, sizeof systemDirectory, longName);
-    // Without the alias (64-bit Windows XP without its update) the file
-    // stays under its own name.
+    // Without the alias (64-bit Windows XP without its update) nothing
+    // reaches the native file with redirection on.
     WIN32_FIND_DATAA found;
-    if (sysnativePath(path, systemDirectory, windowsDirectory, alias, sizeof alias)
-        && UniqueFind(FindFirstFileA(alias, &found)))
-        copyText(out, size, alias);
+    if (!sysnativePath(path, systemDirectory, windowsDirectory, alias, sizeof alias)
+        || !UniqueFind(FindFirstFileA(alias, &found)))
+        return false;
+    return copyText(out, size, alias);
+}
+
+typedef UINT(WINAPI* ExtractIconExFunction)(LPCSTR file, int index, HICON* large, HICON* small,
+                                            UINT count);
+
+bool nativeSystemFileIcon(const char* path, HICON* icon)
+{
+    *icon = nullptr;
+    char alias[MAX_PATH];
+    if (!sysnativeNameOf(path, alias, sizeof alias))
+        return false;
+    // The first icon, as the file type's own "%1" icon names it. The shell
+    // stays loaded for the life of the program, which imports it.
+    HMODULE shell32 = GetModuleHandleA("shell32.dll");
+    ExtractIconExFunction extract
+        = shell32 ? findFunction<ExtractIconExFunction>(shell32, "ExtractIconExA") : nullptr;
+    if (extract && extract(alias, 0, nullptr, icon, 1) == 0)
+        *icon = nullptr;
+    return true;
 }
 
 UINT winExecNative(const char* commandLine, UINT show)

@@ -59,10 +59,16 @@ bool sysnativePath(const char* path, const char* systemDirectory,
                    const char* windowsDirectory, char* out, size_t size);
 
 // The name under which DLLs and the shell, which run with redirection on,
-// reach a file that the native view found: under WoW64 a file of the system
-// directory goes through the "Sysnative" alias where the system has one;
-// every other path is copied as it is.
-void redirectedNameOf(const char* path, char* out, size_t size);
+// reach a file that the native view found in the system directory: under
+// WoW64, through the "Sysnative" alias where the system has one. False (and
+// out untouched) for any other file, or without WoW64 or the alias.
+bool sysnativeNameOf(const char* path, char* out, size_t size);
+
+// The small icon of a native system directory's file, taken from the file
+// through its alias (the shell's own file lookup walks the folders, where
+// the alias is not listed). False for any other file, which the shell's
+// lookup serves; true with a null icon when the file has none.
+bool nativeSystemFileIcon(const char* path, HICON* icon);
 
 // WinExec with redirection off: a command line that names the native
 // system directory starts the native file.

@@ -8,6 +8,7 @@
 
 #include "base/handles.h"
 #include "app/tray_window.h"
+#include "saverconfig/native_system.h"
 
 namespace {
 
@@ -343,42 +344,6 @@ DWORD_PTR WINAPI countingFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* in
     return result;
 }
 
-// Points this executable's import of dll!function at replacement; the original.
-template <typename Function>
-Function patchImport(const char* dll, const char* function, Function replacement)
-{
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (const IMAGE_IMPORT_DESCRIPTOR* module =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
-         imports && module->Name; ++module) {
-        if (_stricmp(reinterpret_cast<const char*>(base + module->Name), dll) != 0
-            || !module->OriginalFirstThunk)
-            continue;
-        const IMAGE_THUNK_DATA* names =
-            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-        IMAGE_THUNK_DATA* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slot) {
-            if ((names->u1.Ordinal & IMAGE_ORDINAL_FLAG)
-                || strcmp(reinterpret_cast<const char*>(
-                              reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
-                                  base + names->u1.AddressOfData)->Name), function) != 0)
-                continue;
-            DWORD protection = 0;
-            if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
-                                &protection))
-                return nullptr;
-            Function original = reinterpret_cast<Function>(slot->u1.Function);
-            slot->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
-            return original;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 bool countIconCalls()
@@ -396,3 +361,129 @@ IconCalls iconCalls()
 {
     return IconCalls{loadedIcons, shellIcons, destroyedIcons, refusedIcons, strayIcons};
 }
+
+bool showsProgramIcon(const Canvas& canvas, int left, int top, int resourceId,
+                      COLORREF background)
+{
+    Canvas expected(canvas.width(), canvas.height());
+    expected.fill(background);
+    UniqueIcon icon(programIcon(resourceId));
+    return icon && DrawIconEx(expected.dc(), left, top, icon.get(), 16, 16, 0, nullptr, DI_NORMAL)
+        && canvas.sameAs(expected, left, top, left + 16, top + 16);
+}
+
+// --- The native view watched.
+
+namespace {
+
+volatile LONG viewStretches = 0, viewModulesLoaded = 0;
+bool inView = false;
+DWORD modulesAtStart = 0;
+std::vector<std::string> callsInView;
+
+DWORD loadedModules()
+{
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &needed);
+    return needed / sizeof(HMODULE);
+}
+
+void watchView(bool off)
+{
+    inView = off;
+    if (off) {
+        InterlockedIncrement(&viewStretches);
+        modulesAtStart = loadedModules();
+    } else if (loadedModules() != modulesAtStart) {
+        InterlockedIncrement(&viewModulesLoaded);
+    }
+}
+
+void noteCall(const char* name)
+{
+    if (inView)
+        callsInView.push_back(name);
+}
+
+decltype(&SHGetFileInfoA) viewFileInfo = nullptr;
+decltype(&LoadImageA) viewLoadImage = nullptr;
+decltype(&DrawIconEx) viewDrawIcon = nullptr;
+decltype(&TextOutA) viewTextOut = nullptr;
+decltype(&GetTextExtentPoint32A) viewTextExtent = nullptr;
+decltype(&LoadLibraryA) viewLoadLibrary = nullptr;
+decltype(&LoadLibraryExA) viewLoadLibraryEx = nullptr;
+
+DWORD_PTR WINAPI watchedFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size,
+                                 UINT flags)
+{
+    noteCall("SHGetFileInfoA");
+    return viewFileInfo(path, attributes, info, size, flags);
+}
+HANDLE WINAPI watchedLoadImage(HINSTANCE instance, LPCSTR name, UINT type, int width, int height,
+                               UINT flags)
+{
+    noteCall("LoadImageA");
+    return viewLoadImage(instance, name, type, width, height, flags);
+}
+BOOL WINAPI watchedDrawIcon(HDC dc, int x, int y, HICON icon, int width, int height, UINT step,
+                            HBRUSH brush, UINT flags)
+{
+    noteCall("DrawIconEx");
+    return viewDrawIcon(dc, x, y, icon, width, height, step, brush, flags);
+}
+BOOL WINAPI watchedTextOut(HDC dc, int x, int y, LPCSTR text, int length)
+{
+    noteCall("TextOutA");
+    return viewTextOut(dc, x, y, text, length);
+}
+BOOL WINAPI watchedTextExtent(HDC dc, LPCSTR text, int length, LPSIZE size)
+{
+    noteCall("GetTextExtentPoint32A");
+    return viewTextExtent(dc, text, length, size);
+}
+HMODULE WINAPI watchedLoadLibrary(LPCSTR name)
+{
+    noteCall("LoadLibraryA");
+    return viewLoadLibrary(name);
+}
+HMODULE WINAPI watchedLoadLibraryEx(LPCSTR name, HANDLE file, DWORD flags)
+{
+    noteCall("LoadLibraryExA");
+    return viewLoadLibraryEx(name, file, flags);
+}
+
+template <typename Function>
+void watchImport(const char* dll, const char* function, Function watched, Function* real)
+{
+    if (!*real)
+        *real = patchImport(dll, function, watched);
+}
+
+} // namespace
+
+RedirectionWatch::RedirectionWatch()
+{
+    watchImport("shell32.dll", "SHGetFileInfoA", &watchedFileInfo, &viewFileInfo);
+    watchImport("user32.dll", "LoadImageA", &watchedLoadImage, &viewLoadImage);
+    watchImport("user32.dll", "DrawIconEx", &watchedDrawIcon, &viewDrawIcon);
+    watchImport("gdi32.dll", "TextOutA", &watchedTextOut, &viewTextOut);
+    watchImport("gdi32.dll", "GetTextExtentPoint32A", &watchedTextExtent, &viewTextExtent);
+    watchImport("kernel32.dll", "LoadLibraryA", &watchedLoadLibrary, &viewLoadLibrary);
+    watchImport("kernel32.dll", "LoadLibraryExA", &watchedLoadLibraryEx, &viewLoadLibraryEx);
+    // The shell and text calls must be watched, or nothing could be seen.
+    EXPECT_TRUE(viewFileInfo && viewTextOut && viewTextExtent) << "imports not found";
+    viewStretches = 0;
+    viewModulesLoaded = 0;
+    callsInView.clear();
+    nativeViewWatch = &watchView;
+}
+
+RedirectionWatch::~RedirectionWatch()
+{
+    nativeViewWatch = nullptr;
+}
+
+long RedirectionWatch::stretches() const { return viewStretches; }
+long RedirectionWatch::modulesLoaded() const { return viewModulesLoaded; }
+std::vector<std::string> RedirectionWatch::callsInside() const { return callsInView; }
