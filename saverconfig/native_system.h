@@ -43,8 +43,9 @@ private:
     PVOID previous_;
 };
 
-// Test builds watch every stretch with redirection off through this (true as
-// it goes off, false as it comes back on); the program leaves it null.
+// Test builds watch every stretch with redirection off through this: true as
+// a view turns it off, false as that view ends (views may nest). The program
+// leaves it null.
 extern void (*nativeViewWatch)(bool off);
 
 // The directory search and the short names, in the native view.

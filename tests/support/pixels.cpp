@@ -377,7 +377,7 @@ bool showsProgramIcon(const Canvas& canvas, int left, int top, int resourceId,
 namespace {
 
 volatile LONG viewStretches = 0, viewModulesLoaded = 0;
-bool inView = false;
+int viewDepth = 0;
 DWORD modulesAtStart = 0;
 std::vector<std::string> callsInView;
 
@@ -389,20 +389,21 @@ DWORD loadedModules()
     return needed / sizeof(HMODULE);
 }
 
+// Views nest: redirection is back on only as the outermost one ends.
 void watchView(bool off)
 {
-    inView = off;
     if (off) {
+        if (viewDepth++ == 0)
+            modulesAtStart = loadedModules();
         InterlockedIncrement(&viewStretches);
-        modulesAtStart = loadedModules();
-    } else if (loadedModules() != modulesAtStart) {
+    } else if (--viewDepth == 0 && loadedModules() != modulesAtStart) {
         InterlockedIncrement(&viewModulesLoaded);
     }
 }
 
 void noteCall(const char* name)
 {
-    if (inView)
+    if (viewDepth > 0)
         callsInView.push_back(name);
 }
 
@@ -453,6 +454,25 @@ HMODULE WINAPI watchedLoadLibraryEx(LPCSTR name, HANDLE file, DWORD flags)
     return viewLoadLibraryEx(name, file, flags);
 }
 
+using ExtractIconExFunction = UINT(WINAPI*)(LPCSTR, int, HICON*, HICON*, UINT);
+ExtractIconExFunction viewExtractIcon = nullptr;
+decltype(&GetProcAddress) viewProcAddress = nullptr;
+
+UINT WINAPI watchedExtractIcon(LPCSTR file, int index, HICON* large, HICON* small, UINT count)
+{
+    noteCall("ExtractIconExA");
+    return viewExtractIcon(file, index, large, small, count);
+}
+// The shell's icon extraction is looked up at run time: it is handed out watched.
+FARPROC WINAPI watchedProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC found = viewProcAddress(module, name);
+    if (!found || IS_INTRESOURCE(name) || strcmp(name, "ExtractIconExA") != 0)
+        return found;
+    viewExtractIcon = reinterpret_cast<ExtractIconExFunction>(reinterpret_cast<void (*)()>(found));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&watchedExtractIcon));
+}
+
 template <typename Function>
 void watchImport(const char* dll, const char* function, Function watched, Function* real)
 {
@@ -471,11 +491,14 @@ RedirectionWatch::RedirectionWatch()
     watchImport("gdi32.dll", "GetTextExtentPoint32A", &watchedTextExtent, &viewTextExtent);
     watchImport("kernel32.dll", "LoadLibraryA", &watchedLoadLibrary, &viewLoadLibrary);
     watchImport("kernel32.dll", "LoadLibraryExA", &watchedLoadLibraryEx, &viewLoadLibraryEx);
+    watchImport("kernel32.dll", "GetProcAddress", &watchedProcAddress, &viewProcAddress);
     // The shell and text calls must be watched, or nothing could be seen.
-    EXPECT_TRUE(viewFileInfo && viewTextOut && viewTextExtent) << "imports not found";
+    EXPECT_TRUE(viewFileInfo && viewTextOut && viewTextExtent && viewProcAddress)
+        << "imports not found";
     viewStretches = 0;
     viewModulesLoaded = 0;
     callsInView.clear();
+    viewDepth = 0;
     nativeViewWatch = &watchView;
 }
 
