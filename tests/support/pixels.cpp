@@ -408,8 +408,6 @@ void noteCall(const char* name)
 }
 
 decltype(&SHGetFileInfoA) viewFileInfo = nullptr;
-decltype(&LoadImageA) viewLoadImage = nullptr;
-decltype(&DrawIconEx) viewDrawIcon = nullptr;
 decltype(&TextOutA) viewTextOut = nullptr;
 decltype(&GetTextExtentPoint32A) viewTextExtent = nullptr;
 decltype(&LoadLibraryA) viewLoadLibrary = nullptr;
@@ -420,18 +418,6 @@ DWORD_PTR WINAPI watchedFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* inf
 {
     noteCall("SHGetFileInfoA");
     return viewFileInfo(path, attributes, info, size, flags);
-}
-HANDLE WINAPI watchedLoadImage(HINSTANCE instance, LPCSTR name, UINT type, int width, int height,
-                               UINT flags)
-{
-    noteCall("LoadImageA");
-    return viewLoadImage(instance, name, type, width, height, flags);
-}
-BOOL WINAPI watchedDrawIcon(HDC dc, int x, int y, HICON icon, int width, int height, UINT step,
-                            HBRUSH brush, UINT flags)
-{
-    noteCall("DrawIconEx");
-    return viewDrawIcon(dc, x, y, icon, width, height, step, brush, flags);
 }
 BOOL WINAPI watchedTextOut(HDC dc, int x, int y, LPCSTR text, int length)
 {
@@ -485,8 +471,6 @@ void watchImport(const char* dll, const char* function, Function watched, Functi
 RedirectionWatch::RedirectionWatch()
 {
     watchImport("shell32.dll", "SHGetFileInfoA", &watchedFileInfo, &viewFileInfo);
-    watchImport("user32.dll", "LoadImageA", &watchedLoadImage, &viewLoadImage);
-    watchImport("user32.dll", "DrawIconEx", &watchedDrawIcon, &viewDrawIcon);
     watchImport("gdi32.dll", "TextOutA", &watchedTextOut, &viewTextOut);
     watchImport("gdi32.dll", "GetTextExtentPoint32A", &watchedTextExtent, &viewTextExtent);
     watchImport("kernel32.dll", "LoadLibraryA", &watchedLoadLibrary, &viewLoadLibrary);
