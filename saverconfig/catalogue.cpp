@@ -5,6 +5,7 @@
 #include "../base/memory.h"
 #include "../base/handles.h"
 #include "../base/text.h"
+#include "native_system.h"
 #include "../res/resource.h"
 
 void saverNameFromFile(const char* longName, char* out, size_t size)
@@ -180,7 +181,7 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     bool reuse = textEquals(directories_[directoryIndex_], pattern);
 
     WIN32_FIND_DATAA found;
-    UniqueFind search(FindFirstFileA(pattern, &found));
+    UniqueFind search(findFirstNativeFile(pattern, &found));
     if (search) {
         do {
             const char* fileName = found.cAlternateFileName[0] ? found.cAlternateFileName
@@ -201,15 +202,22 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
                 record->written = found.ftLastWriteTime;
                 record->created = found.ftCreationTime;
                 copyText(record->name, sizeof record->name, found.cFileName);
-                record->check = static_cast<BYTE>(
-                    readSaverFile(path, record->description, sizeof record->description));
+                SaverFileCheck check
+                    = readSaverFile(path, record->description, sizeof record->description);
+                if (check == SAVER_FILE_UNOPENED) {
+                    // Not remembered: held open elsewhere or not ready, it
+                    // is tried again at the next rebuild.
+                    --current_.count;
+                    continue;
+                }
+                record->check = static_cast<BYTE>(check);
                 if (!record->description[0] || record->check != SAVER_FILE_SOUND)
                     saverNameFromFile(found.cFileName, record->description,
                                       sizeof record->description);
             }
             if (record->check != SAVER_FILE_REFUSED)
                 addEntry(*record, path);
-        } while (FindNextFileA(search.get(), &found));
+        } while (findNextNativeFile(search.get(), &found));
     }
     search.reset();
     copyText(directories_[directoryIndex_], sizeof directories_[directoryIndex_], pattern);

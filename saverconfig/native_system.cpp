@@ -1,6 +1,9 @@
 #include "native_system.h"
 
 #include "../base/handles.h"
+#include "../base/text.h"
+
+void (*nativeViewWatch)(bool off) = nullptr;
 
 Wow64Functions systemWow64Functions()
 {
@@ -38,14 +41,107 @@ NativeFileSystemView::NativeFileSystemView(const Wow64Functions& functions)
     // without redirection would load 64-bit DLLs into this process.
     if (!functions.disableRedirection || !functions.revertRedirection || !isWow64(functions))
         return;
-    if (functions.disableRedirection(&previous_))
+    if (functions.disableRedirection(&previous_)) {
         revert_ = functions.revertRedirection;
+        if (nativeViewWatch)
+            nativeViewWatch(true);
+    }
 }
 
 NativeFileSystemView::~NativeFileSystemView()
 {
-    if (revert_)
-        revert_(previous_);
+    if (!revert_)
+        return;
+    if (nativeViewWatch)
+        nativeViewWatch(false);
+    revert_(previous_);
+}
+
+HANDLE findFirstNativeFile(const char* pattern, WIN32_FIND_DATAA* found)
+{
+    NativeFileSystemView native;
+    return FindFirstFileA(pattern, found);
+}
+
+BOOL findNextNativeFile(HANDLE search, WIN32_FIND_DATAA* found)
+{
+    NativeFileSystemView native;
+    return FindNextFileA(search, found);
+}
+
+DWORD nativeShortPathName(const char* path, char* out, DWORD size)
+{
+    NativeFileSystemView native;
+    return GetShortPathNameA(path, out, size);
+}
+
+bool sysnativePath(const char* path, const char* systemDirectory,
+                   const char* windowsDirectory, char* out, size_t size)
+{
+    size_t length = textLength(systemDirectory);
+    if (length == 0 || textLength(path) <= length + 1 || path[length] != '\\')
+        return false;
+    char directory[MAX_PATH];
+    copyText(directory, sizeof directory, path);
+    if (length >= sizeof directory)
+        return false;
+    directory[length] = '\0';
+    const char* name = path + length + 1;
+    // A file of a folder below the system directory is not the catalogue's.
+    if (textContains(name, '\\'))
+        return false;
+    if (lstrcmpiA(directory, systemDirectory) != 0
+        || !formatText(out, size, "%s\\Sysnative\\%s", windowsDirectory, name)) {
+        if (size > 0)
+            out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool sysnativeNameOf(const char* path, char* out, size_t size)
+{
+    if (!isWow64())
+        return false;
+    // The system directory in the form the catalogue names its files by.
+    char longName[MAX_PATH];
+    char systemDirectory[MAX_PATH];
+    char windowsDirectory[MAX_PATH];
+    char alias[MAX_PATH];
+    UINT length = GetSystemDirectoryA(longName, sizeof longName);
+    UINT windowsLength = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
+    if (length == 0 || length >= sizeof longName || windowsLength == 0
+        || windowsLength >= sizeof windowsDirectory)
+        return false;
+    DWORD shortLength = nativeShortPathName(longName, systemDirectory, sizeof systemDirectory);
+    if (shortLength == 0 || shortLength >= sizeof systemDirectory)
+        copyText(systemDirectory, sizeof systemDirectory, longName);
+    // Without the alias (64-bit Windows XP without its update) nothing
+    // reaches the native file with redirection on.
+    WIN32_FIND_DATAA found;
+    if (!sysnativePath(path, systemDirectory, windowsDirectory, alias, sizeof alias)
+        || !UniqueFind(FindFirstFileA(alias, &found)))
+        return false;
+    return copyText(out, size, alias);
+}
+
+typedef UINT(WINAPI* ExtractIconExFunction)(LPCSTR file, int index, HICON* large, HICON* small,
+                                            UINT count);
+
+bool nativeSystemFileIcon(const char* path, HICON* icon)
+{
+    *icon = nullptr;
+    char alias[MAX_PATH];
+    if (!sysnativeNameOf(path, alias, sizeof alias))
+        return false;
+    // The first icon, as the file type's own "%1" icon names it. The shell
+    // stays loaded for the life of the program, which imports it.
+    HMODULE shell32 = GetModuleHandleA("shell32.dll");
+    ExtractIconExFunction extract
+        = shell32 ? findFunction<ExtractIconExFunction>(shell32, "ExtractIconExA") : nullptr;
+    if (extract && extract(alias, 0, nullptr, icon, 1) == 0)
+        *icon = nullptr;
+    return true;
 }
 
 UINT winExecNative(const char* commandLine, UINT show)

@@ -26,7 +26,10 @@ bool isWow64();
 
 // While it lives, file names on this thread reach the native system
 // directory: WoW64 file-system redirection is off. On a 32-bit system, or
-// when the system cannot turn redirection off, it does nothing.
+// when the system cannot turn redirection off, it does nothing. While it is
+// off a DLL load can fail, and a failed delay load stays failed: only plain
+// kernel file calls may run inside it (the functions below), never a shell,
+// GDI or user call, nor anything that may load a module.
 class NativeFileSystemView {
 public:
     explicit NativeFileSystemView(const Wow64Functions& functions = systemWow64Functions());
@@ -39,6 +42,34 @@ private:
     RevertRedirectionFunction revert_;  // set while redirection is off
     PVOID previous_;
 };
+
+// Test builds watch every stretch with redirection off through this: true as
+// a view turns it off, false as that view ends (views may nest). The program
+// leaves it null.
+extern void (*nativeViewWatch)(bool off);
+
+// The directory search and the short names, in the native view.
+HANDLE findFirstNativeFile(const char* pattern, WIN32_FIND_DATAA* found);
+BOOL findNextNativeFile(HANDLE search, WIN32_FIND_DATAA* found);
+DWORD nativeShortPathName(const char* path, char* out, DWORD size);
+
+// "windowsDirectory\Sysnative\name" for a path "systemDirectory\name"
+// (letter case aside); false, and nothing written, for any other path or
+// when it would not fit in size bytes.
+bool sysnativePath(const char* path, const char* systemDirectory,
+                   const char* windowsDirectory, char* out, size_t size);
+
+// The name under which DLLs and the shell, which run with redirection on,
+// reach a file that the native view found in the system directory: under
+// WoW64, through the "Sysnative" alias where the system has one. False (and
+// out untouched) for any other file, or without WoW64 or the alias.
+bool sysnativeNameOf(const char* path, char* out, size_t size);
+
+// The small icon of a native system directory's file, taken from the file
+// through its alias (the shell's own file lookup walks the folders, where
+// the alias is not listed). False for any other file, which the shell's
+// lookup serves; true with a null icon when the file has none.
+bool nativeSystemFileIcon(const char* path, HICON* icon);
 
 // WinExec with redirection off: a command line that names the native
 // system directory starts the native file.

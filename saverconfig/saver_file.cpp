@@ -1,6 +1,7 @@
 #include "saver_file.h"
 
 #include "../base/handles.h"
+#include "native_system.h"
 
 namespace {
 
@@ -121,6 +122,21 @@ bool stringBlockIsSound(const ImageLayout& image, DWORD root, DWORD dataEntry)
     return true;
 }
 
+// The first entry of id in the resource directory at the given offset, as
+// the loader finds it: 1 found, 0 none, -1 the directory leaves the file.
+int firstEntryOf(const ImageLayout& image, DWORD directory, DWORD id, DWORD* data)
+{
+    bool found = false;
+    bool inFile = forEachEntry(image, directory, [&](DWORD entryId, DWORD entryData) {
+        if (entryId != id)
+            return true;
+        *data = entryData;
+        found = true;
+        return false;
+    });
+    return found ? 1 : inFile ? 0 : -1;
+}
+
 // Where the resource directory starts in the file, if the image has one.
 bool resourceRoot(const ImageLayout& image, DWORD* root)
 {
@@ -180,25 +196,33 @@ bool stringOneIsReadable(const unsigned char* file, DWORD fileSize)
     if (!resourceRoot(image, &root))
         return true;  // no resources can be found, so none are read
 
-    // Every directory on the way to string block 1, and every language of
-    // it, since the system picks one of them by its own rules.
-    return forEachEntry(image, root, [&](DWORD type, DWORD typeData) {
-        if (type != reinterpret_cast<ULONG_PTR>(RT_STRING))
-            return true;
-        if (!(typeData & kSubdirectoryBit))
+    // The entries the loader follows: the first of the string type, in it
+    // the first of block 1; then every language of that block, since the
+    // system picks one of them by its own rules.
+    DWORD typeData = 0;
+    int type = firstEntryOf(image, root, reinterpret_cast<ULONG_PTR>(RT_STRING), &typeData);
+    if (type <= 0)
+        return type == 0;
+    DWORD blocks = root + (typeData & ~kSubdirectoryBit);
+    if (!(typeData & kSubdirectoryBit) || blocks < root)
+        return false;
+    DWORD blockData = 0;
+    int block = firstEntryOf(image, blocks, kFirstStringBlock, &blockData);
+    if (block <= 0)
+        return block == 0;
+    DWORD languages = root + (blockData & ~kSubdirectoryBit);
+    if (!(blockData & kSubdirectoryBit) || languages < root)
+        return false;
+    // Each language's block is found through the section table: the file's
+    // size bounds the sum of those walks, so no file is judged for longer
+    // than its bytes warrant. A table that would need more is damaged.
+    DWORD budget = fileSize;
+    const DWORD cost = image.sections + 1u;
+    return forEachEntry(image, languages, [&](DWORD, DWORD languageData) {
+        if (budget < cost)
             return false;
-        DWORD blocks = root + (typeData & ~kSubdirectoryBit);
-        return blocks >= root && forEachEntry(image, blocks, [&](DWORD block, DWORD blockData) {
-            if (block != kFirstStringBlock)
-                return true;
-            if (!(blockData & kSubdirectoryBit))
-                return false;
-            DWORD languages = root + (blockData & ~kSubdirectoryBit);
-            return languages >= root
-                && forEachEntry(image, languages, [&](DWORD, DWORD languageData) {
-                       return stringBlockIsSound(image, root, languageData);
-                   });
-        });
+        budget -= cost;
+        return stringBlockIsSound(image, root, languageData);
     });
 }
 
@@ -330,27 +354,49 @@ bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t 
     return written > 0;
 }
 
+MapResult mapWholeFile(const char* path, MappedFile& out)
+{
+    NativeFileSystemView native;
+    out.file.reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                               nullptr));
+    if (!out.file) {
+        // Held open by another program, a volume not ready: another try
+        // later may succeed. A file that is not there has nothing to retry.
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? MAP_MISSING
+                                                                               : MAP_UNOPENED;
+    }
+    DWORD high = 0;
+    out.size = GetFileSize(out.file.get(), &high);
+    if (out.size == INVALID_FILE_SIZE || high != 0 || out.size == 0)
+        return MAP_MISSING;
+    out.mapping.reset(CreateFileMappingA(out.file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!out.mapping)
+        return MAP_UNOPENED;
+    out.view.reset(MapViewOfFile(out.mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    return out.view ? MAP_DONE : MAP_UNOPENED;
+}
+
+bool systemRunsImage(bool image64, bool system64)
+{
+    return !image64 || system64;
+}
+
 SaverFileCheck readSaverFile(const char* path, char* description, size_t size)
 {
     if (size > 0)
         description[0] = '\0';
-    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr));
-    if (!file)
-        return SAVER_FILE_REFUSED;
-    DWORD high = 0;
-    DWORD fileSize = GetFileSize(file.get(), &high);
-    if (fileSize == INVALID_FILE_SIZE || high != 0 || fileSize == 0)
-        return SAVER_FILE_REFUSED;
-    UniqueKernelObject mapping(
-        CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping)
-        return SAVER_FILE_REFUSED;
-    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view)
-        return SAVER_FILE_REFUSED;
-    const unsigned char* bytes = static_cast<const unsigned char*>(view.get());
+    MappedFile mapped;
+    MapResult result = mapWholeFile(path, mapped);
+    if (result != MAP_DONE)
+        return result == MAP_UNOPENED ? SAVER_FILE_UNOPENED : SAVER_FILE_REFUSED;
+    const unsigned char* bytes = mapped.bytes();
+    DWORD fileSize = mapped.size;
     if (!imageFitsInFile(bytes, fileSize, fileSize))
+        return SAVER_FILE_REFUSED;
+    // A 64-bit process runs on 64-bit Windows only; a 32-bit one asks.
+    const bool system64 = sizeof(void*) == 8 || isWow64();
+    if (!systemRunsImage(layoutOf(bytes, fileSize).wide, system64))
         return SAVER_FILE_REFUSED;
     // A damaged table in any language keeps the whole file's strings
     // unread, whichever language would be chosen.

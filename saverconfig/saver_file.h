@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "../base/handles.h"
+
 // Whether the first length bytes of a file of fileSize bytes describe an
 // executable image (32-bit x86, or 64-bit x64 or ARM64) whose sections all
 // lie within the file: the test that keeps cut-off and damaged files out of
@@ -12,9 +14,11 @@
 bool imageFitsInFile(const unsigned char* start, size_t length, DWORD fileSize);
 
 // Whether reading string 1 from the whole file's bytes (an image that fits
-// its file) stays within the file: every string block that can hold it,
-// in every language, lies within the file and holds strings 0 and 1 within
-// its size. True too when there is no such block (nothing is read then).
+// its file) stays within the file: under the first string type entry and
+// its first block 1 entry, as the loader finds them, every language's block
+// lies within the file and holds strings 0 and 1 within its size. True too
+// when there is no such block (nothing is read then). Its work is bounded by
+// the file's size: a table that would need more is judged damaged.
 bool stringOneIsReadable(const unsigned char* file, DWORD fileSize);
 
 // The languages the system's resource loader tries, in its order, for a
@@ -33,12 +37,39 @@ bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t 
 
 // What a found file allows the catalogue to do.
 enum SaverFileCheck {
-    SAVER_FILE_REFUSED,      // not a complete image: left out
+    SAVER_FILE_REFUSED,      // not a complete image (or one this system cannot run): left out
     SAVER_FILE_UNREADABLE,   // listed, but its damaged string table is not read
     SAVER_FILE_SOUND,        // listed under its string 1 (when it has one)
+    SAVER_FILE_UNOPENED,     // could not be opened or mapped now: left out, tried again
 };
 
+// A whole file mapped read-only. The one place where a file is opened and
+// mapped: in the native view, so that on 64-bit Windows the native system
+// directory's files are read, and with redirection back on before anything
+// else runs. The view stays readable after redirection is back.
+struct MappedFile {
+    UniqueFile file;
+    UniqueKernelObject mapping;
+    UniqueView view;
+    DWORD size;
+
+    MappedFile() : size(0) {}
+    const unsigned char* bytes() const { return static_cast<const unsigned char*>(view.get()); }
+};
+
+enum MapResult {
+    MAP_DONE,
+    MAP_MISSING,     // nothing to read: no such file, an empty one, one of 4 GiB and more
+    MAP_UNOPENED,    // there, but not to be opened or mapped now
+};
+MapResult mapWholeFile(const char* path, MappedFile& out);
+
+// Whether the system's loader runs an image of this kind here: 64-bit images
+// only on 64-bit Windows (where a 64-bit build, too, runs).
+bool systemRunsImage(bool image64, bool system64);
+
 // Opens and maps the file once: its verdict and, for a sound file, its
-// description (empty when it has no string 1).
+// description (empty when it has no string 1). The bytes are judged with
+// redirection on.
 SaverFileCheck readSaverFile(const char* path, char* description, size_t size);
 SaverFileCheck checkSaverFile(const char* path);

@@ -109,19 +109,21 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         if (entry) {
             TextOutA(dc, kCaptionX, rect.top + 3, entry->description,
                      lstrlenA(entry->description));
-            SHFILEINFOA info;
-            memset(&info, 0, sizeof info);
-            DWORD_PTR found;
-            {
-                // The file's own icon, from the native System32 on 64-bit
-                // Windows as the catalogue listed it.
-                NativeFileSystemView native;
-                found = SHGetFileInfoA(entry->fileName, 0, &info, sizeof info,
-                                       SHGFI_ICON | SHGFI_SMALLICON);
+            // The file's own icon. One of the native System32 on 64-bit
+            // Windows is reached through its alias: the shell may load DLLs,
+            // which fail while redirection is off.
+            HICON icon = nullptr;
+            if (!nativeSystemFileIcon(entry->fileName, &icon)) {
+                SHFILEINFOA info;
+                memset(&info, 0, sizeof info);
+                // Only a call that succeeded hands over an icon: a failed one
+                // can leave a stale handle in the record (Wine does, for
+                // "[none]").
+                if (SHGetFileInfoA(entry->fileName, 0, &info, sizeof info,
+                                   SHGFI_ICON | SHGFI_SMALLICON))
+                    icon = info.hIcon;
             }
-            // Only a call that succeeded hands over an icon: a failed one can
-            // leave a stale handle in the record (Wine does, for "[none]").
-            UniqueIcon shellIcon(found ? info.hIcon : nullptr);
+            UniqueIcon shellIcon(icon);
             drawIcon(dc, kIconX, y, shellIcon.get());
             if (entry->flags & SAVER_CHECKED)
                 drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - kCheckFromRight, y);

@@ -46,7 +46,7 @@ void scanDirectory(TrayWindow& tray, UINT (WINAPI* directoryOf)(LPSTR, UINT))
     if (length == 0 || length >= MAX_PATH)
         return;
     shortName[0] = '\0';
-    DWORD shortLength = GetShortPathNameA(longName, shortName, sizeof shortName);
+    DWORD shortLength = nativeShortPathName(longName, shortName, sizeof shortName);
     if (shortLength == 0 || shortLength >= sizeof shortName)
         copyText(shortName, sizeof shortName, longName);
     appendText(longName, sizeof longName, "\\*.scr");
@@ -84,15 +84,13 @@ bool TrayWindow::rebuildSaverMenu()
     SaverWidthRule rule = {saverEntryWidth, &widths, widthKey(font, family())};
 
     catalogue.beginRebuild(family(), rule);
+    // On 64-bit Windows the system's own screen savers lie in the native
+    // System32, which this 32-bit program otherwise sees as SysWOW64: the
+    // scan's file calls reach it (and nothing else runs with redirection
+    // off). The entries keep the system's spelling of the directory, as the
+    // system's own settings page stores it.
     scanDirectory(*this, GetWindowsDirectoryA);
-    {
-        // On 64-bit Windows the system's own screen savers lie in the native
-        // System32, which this 32-bit program otherwise sees as SysWOW64.
-        // The entries keep the system's spelling of the directory, as the
-        // system's own settings page stores it.
-        NativeFileSystemView native;
-        scanDirectory(*this, GetSystemDirectoryA);
-    }
+    scanDirectory(*this, GetSystemDirectoryA);
     bool changed = catalogue.finishRebuild();
 
     HMENU submenu = popupMenu ? GetSubMenu(popupMenu, 0) : nullptr;

@@ -24,16 +24,18 @@ foreach(variant starfield nostring emptystr long300 tenchars marker twolang othe
   list(APPEND CATALOGUE_FIXTURE_FILES ${CATALOGUE_FIXTURE_DIR}/${variant}.scr)
 endforeach()
 
-# Files the loader must refuse, one that loads but fails the header test, and
-# one whose string table would lead a reader far past the end of the file.
+# Files the loader must refuse, one that loads but fails the header test, one
+# whose string table would lead a reader far past the end of the file, and one
+# whose resource tree would keep a reader that multiplies its levels for hours.
 set(derive ${Python3_EXECUTABLE} ${CATALOGUE_DIR}/fixtures/derive.py)
-set(derived truncated.scr badheader.scr badstrings.scr notes.scr)
+set(derived truncated.scr badheader.scr badstrings.scr notes.scr crafted.scr)
 list(TRANSFORM derived PREPEND ${CATALOGUE_FIXTURE_DIR}/)
 add_custom_command(OUTPUT ${derived} WORKING_DIRECTORY ${CATALOGUE_FIXTURE_DIR}
   COMMAND ${derive} truncate starfield.scr truncated.scr 200
   COMMAND ${derive} header starfield.scr badheader.scr
   COMMAND ${derive} strings starfield.scr badstrings.scr
   COMMAND ${derive} text notes.scr
+  COMMAND ${derive} crafted starfield.scr crafted.scr
   DEPENDS catalogue_fixture_starfield ${CATALOGUE_DIR}/fixtures/derive.py)
 add_custom_target(catalogue_fixtures ALL DEPENDS ${CATALOGUE_FIXTURE_FILES} ${derived})
 

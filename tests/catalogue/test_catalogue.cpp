@@ -499,6 +499,33 @@ TEST_F(Catalogue, DescriptionsFallBackUnloadableFilesAreLeftOutNoCodeRuns)
     DeleteFileA(copy.c_str());
 }
 
+// 131,070 entries on each level of the resource tree and more sections than the file's size
+// lets every language's lookup walk: judged within a second, and listed under its name.
+TEST_F(Catalogue, ACraftedResourceTreeIsJudgedInTimeByItsSize)
+{
+    install("crafted.scr", WINDOWS_DIRECTORY, "crafted.scr", "crafted");
+    DWORD began = GetTickCount();
+    TrayWindow& tray = start();
+    openSaverSubmenu(tray);
+    EXPECT_LT(GetTickCount() - began, 1000u) << "the first rebuild and the submenu took too long";
+    EXPECT_NE(tray.trayIcon.hIcon, nullptr) << "no tray icon";
+    expectCatalogue(tray, expectedEntries(), -1);
+}
+
+// A file that cannot be opened now is not remembered as refused.
+TEST_F(Catalogue, AFileHeldOpenWithoutSharingIsListedAtTheNextRebuild)
+{
+    install("starfield.scr", WINDOWS_DIRECTORY, "held.scr", "Starfield Fixture");
+    UniqueFile held(CreateFileA((saverDirectory(WINDOWS_DIRECTORY) + "\\held.scr").c_str(),
+                                GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    TrayWindow& tray = start();
+    EXPECT_EQ(tray.saverCount, 0) << "listed though it could not be read";
+    held.reset();
+    openSaverSubmenu(tray);
+    expectCatalogue(tray, expectedEntries(), -1);
+}
+
 // Only the configured one of two same-named files is marked.
 TEST_F(Catalogue, BothDirectoriesCopiesStayApartAndRebuildsFreeTheOldList)
 {

@@ -8,6 +8,7 @@
 
 #include "base/handles.h"
 #include "app/tray_window.h"
+#include "saverconfig/native_system.h"
 
 namespace {
 
@@ -343,42 +344,6 @@ DWORD_PTR WINAPI countingFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* in
     return result;
 }
 
-// Points this executable's import of dll!function at replacement; the original.
-template <typename Function>
-Function patchImport(const char* dll, const char* function, Function replacement)
-{
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (const IMAGE_IMPORT_DESCRIPTOR* module =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
-         imports && module->Name; ++module) {
-        if (_stricmp(reinterpret_cast<const char*>(base + module->Name), dll) != 0
-            || !module->OriginalFirstThunk)
-            continue;
-        const IMAGE_THUNK_DATA* names =
-            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-        IMAGE_THUNK_DATA* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slot) {
-            if ((names->u1.Ordinal & IMAGE_ORDINAL_FLAG)
-                || strcmp(reinterpret_cast<const char*>(
-                              reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
-                                  base + names->u1.AddressOfData)->Name), function) != 0)
-                continue;
-            DWORD protection = 0;
-            if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
-                                &protection))
-                return nullptr;
-            Function original = reinterpret_cast<Function>(slot->u1.Function);
-            slot->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
-            return original;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 bool countIconCalls()
@@ -396,3 +361,136 @@ IconCalls iconCalls()
 {
     return IconCalls{loadedIcons, shellIcons, destroyedIcons, refusedIcons, strayIcons};
 }
+
+bool showsProgramIcon(const Canvas& canvas, int left, int top, int resourceId,
+                      COLORREF background)
+{
+    Canvas expected(canvas.width(), canvas.height());
+    expected.fill(background);
+    UniqueIcon icon(programIcon(resourceId));
+    return icon && DrawIconEx(expected.dc(), left, top, icon.get(), 16, 16, 0, nullptr, DI_NORMAL)
+        && canvas.sameAs(expected, left, top, left + 16, top + 16);
+}
+
+// --- The native view watched.
+
+namespace {
+
+volatile LONG viewStretches = 0, viewModulesLoaded = 0;
+int viewDepth = 0;
+DWORD modulesAtStart = 0;
+std::vector<std::string> callsInView;
+
+DWORD loadedModules()
+{
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &needed);
+    return needed / sizeof(HMODULE);
+}
+
+// Views nest: redirection is back on only as the outermost one ends.
+void watchView(bool off)
+{
+    if (off) {
+        if (viewDepth++ == 0)
+            modulesAtStart = loadedModules();
+        InterlockedIncrement(&viewStretches);
+    } else if (--viewDepth == 0 && loadedModules() != modulesAtStart) {
+        InterlockedIncrement(&viewModulesLoaded);
+    }
+}
+
+void noteCall(const char* name)
+{
+    if (viewDepth > 0)
+        callsInView.push_back(name);
+}
+
+decltype(&SHGetFileInfoA) viewFileInfo = nullptr;
+decltype(&TextOutA) viewTextOut = nullptr;
+decltype(&GetTextExtentPoint32A) viewTextExtent = nullptr;
+decltype(&LoadLibraryA) viewLoadLibrary = nullptr;
+decltype(&LoadLibraryExA) viewLoadLibraryEx = nullptr;
+
+DWORD_PTR WINAPI watchedFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size,
+                                 UINT flags)
+{
+    noteCall("SHGetFileInfoA");
+    return viewFileInfo(path, attributes, info, size, flags);
+}
+BOOL WINAPI watchedTextOut(HDC dc, int x, int y, LPCSTR text, int length)
+{
+    noteCall("TextOutA");
+    return viewTextOut(dc, x, y, text, length);
+}
+BOOL WINAPI watchedTextExtent(HDC dc, LPCSTR text, int length, LPSIZE size)
+{
+    noteCall("GetTextExtentPoint32A");
+    return viewTextExtent(dc, text, length, size);
+}
+HMODULE WINAPI watchedLoadLibrary(LPCSTR name)
+{
+    noteCall("LoadLibraryA");
+    return viewLoadLibrary(name);
+}
+HMODULE WINAPI watchedLoadLibraryEx(LPCSTR name, HANDLE file, DWORD flags)
+{
+    noteCall("LoadLibraryExA");
+    return viewLoadLibraryEx(name, file, flags);
+}
+
+using ExtractIconExFunction = UINT(WINAPI*)(LPCSTR, int, HICON*, HICON*, UINT);
+ExtractIconExFunction viewExtractIcon = nullptr;
+decltype(&GetProcAddress) viewProcAddress = nullptr;
+
+UINT WINAPI watchedExtractIcon(LPCSTR file, int index, HICON* large, HICON* small, UINT count)
+{
+    noteCall("ExtractIconExA");
+    return viewExtractIcon(file, index, large, small, count);
+}
+// The shell's icon extraction is looked up at run time: it is handed out watched.
+FARPROC WINAPI watchedProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC found = viewProcAddress(module, name);
+    if (!found || IS_INTRESOURCE(name) || strcmp(name, "ExtractIconExA") != 0)
+        return found;
+    viewExtractIcon = reinterpret_cast<ExtractIconExFunction>(reinterpret_cast<void (*)()>(found));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&watchedExtractIcon));
+}
+
+template <typename Function>
+void watchImport(const char* dll, const char* function, Function watched, Function* real)
+{
+    if (!*real)
+        *real = patchImport(dll, function, watched);
+}
+
+} // namespace
+
+RedirectionWatch::RedirectionWatch()
+{
+    watchImport("shell32.dll", "SHGetFileInfoA", &watchedFileInfo, &viewFileInfo);
+    watchImport("gdi32.dll", "TextOutA", &watchedTextOut, &viewTextOut);
+    watchImport("gdi32.dll", "GetTextExtentPoint32A", &watchedTextExtent, &viewTextExtent);
+    watchImport("kernel32.dll", "LoadLibraryA", &watchedLoadLibrary, &viewLoadLibrary);
+    watchImport("kernel32.dll", "LoadLibraryExA", &watchedLoadLibraryEx, &viewLoadLibraryEx);
+    watchImport("kernel32.dll", "GetProcAddress", &watchedProcAddress, &viewProcAddress);
+    // The shell and text calls must be watched, or nothing could be seen.
+    EXPECT_TRUE(viewFileInfo && viewTextOut && viewTextExtent && viewProcAddress)
+        << "imports not found";
+    viewStretches = 0;
+    viewModulesLoaded = 0;
+    callsInView.clear();
+    viewDepth = 0;
+    nativeViewWatch = &watchView;
+}
+
+RedirectionWatch::~RedirectionWatch()
+{
+    nativeViewWatch = nullptr;
+}
+
+long RedirectionWatch::stretches() const { return viewStretches; }
+long RedirectionWatch::modulesLoaded() const { return viewModulesLoaded; }
+std::vector<std::string> RedirectionWatch::callsInside() const { return callsInView; }

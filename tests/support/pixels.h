@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <psapi.h>
 #include <stdint.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -123,3 +124,58 @@ struct IconCalls {
 };
 bool countIconCalls();
 IconCalls iconCalls();
+
+// Points this executable's import of dll!function at replacement; the original.
+template <typename Function>
+Function patchImport(const char* dll, const char* function, Function replacement)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (const IMAGE_IMPORT_DESCRIPTOR* module =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+         imports && module->Name; ++module) {
+        if (_stricmp(reinterpret_cast<const char*>(base + module->Name), dll) != 0
+            || !module->OriginalFirstThunk)
+            continue;
+        const IMAGE_THUNK_DATA* names =
+            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+        IMAGE_THUNK_DATA* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slot) {
+            if ((names->u1.Ordinal & IMAGE_ORDINAL_FLAG)
+                || strcmp(reinterpret_cast<const char*>(
+                              reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
+                                  base + names->u1.AddressOfData)->Name), function) != 0)
+                continue;
+            DWORD protection = 0;
+            if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
+                                &protection))
+                return nullptr;
+            Function original = reinterpret_cast<Function>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+            return original;
+        }
+    }
+    return nullptr;
+}
+
+// Whether the canvas shows the program's 16x16 icon resource at (left, top), drawn over the
+// background colour as menus draw icons.
+bool showsProgramIcon(const Canvas& canvas, int left, int top, int resourceId,
+                      COLORREF background);
+
+// While it lives, every stretch the program's native view turns WoW64 redirection off is
+// watched: modules loaded inside one, and the calls this executable makes inside one of
+// the functions that may load a module (shell, icon extraction, text, module loading).
+class RedirectionWatch {
+public:
+    RedirectionWatch();
+    ~RedirectionWatch();
+    RedirectionWatch(const RedirectionWatch&) = delete;
+    RedirectionWatch& operator=(const RedirectionWatch&) = delete;
+    long stretches() const;
+    long modulesLoaded() const;
+    std::vector<std::string> callsInside() const;
+};

@@ -48,6 +48,15 @@ protected:
 };
 class Win64Commands : public Win64 {};
 class Win64Catalogue : public Win64 {};
+// The same executable in the 32-bit prefix.
+class Win32Catalogue : public CommandTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(kArch, "win32") << "this test needs the 32-bit prefix";
+        CommandTest::SetUp();
+    }
+};
 
 } // namespace
 
@@ -125,4 +134,36 @@ TEST_F(Win64Catalogue, A32BitSaverInTheWindowsDirectoryIsListedAsBefore)
     ASSERT_NE(entry, nullptr);
     EXPECT_TRUE(sameFile(entry->fileName, shortPath(name))) << entry->fileName;
     EXPECT_EQ(entryNamed(kDescription64), nullptr);
+}
+
+// The scan, the widths and the icons with redirection watched: only plain file calls run
+// while it is off, and the shell still finds the native file's own icon.
+TEST_F(Win64Catalogue, OnlyFileCallsRunWithRedirectionOffTheNativeSaverShowsItsOwnIcon)
+{
+    NativeSystemSaver saver;
+    RedirectionWatch watch;
+    TrayWindow& window = start(true);
+    openSaverSubmenu(window);
+    const SaverEntry* entry = entryNamed(kDescription64);
+    ASSERT_NE(entry, nullptr);
+    const int height = GetSystemMetrics(SM_CYMENUSIZE) + 2;
+    Canvas drawn(260, height);
+    ASSERT_TRUE(drawItem(window, drawn, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false));
+    EXPECT_GT(watch.stretches(), 0) << "redirection never went off, so nothing was watched";
+    EXPECT_EQ(watch.modulesLoaded(), 0) << "modules loaded with redirection off";
+    EXPECT_EQ(watch.callsInside(), std::vector<std::string>()) << "called with redirection off";
+    EXPECT_TRUE(showsProgramIcon(drawn, 6, (height - 16) / 2, IDI_SAVER_ON, GetSysColor(COLOR_MENU)))
+        << "the native saver's own icon is not drawn";
+}
+
+TEST_F(Win32Catalogue, A64BitSaverInTheSystemDirectoryIsLeftOutOn32BitWindows)
+{
+    // The 32-bit copy beside it shows that the directory is scanned.
+    InstalledFiles wide(moduleDirectory() + "\\fixture_saver64.scr",
+                        systemDirectory() + "\\DORM64.SCR");
+    InstalledFiles narrow(moduleDirectory() + "\\fixture_saver.exe",
+                          systemDirectory() + "\\DORM32.SCR");
+    start(true);
+    EXPECT_NE(entryNamed("Dormity Command Test"), nullptr);
+    EXPECT_EQ(entryNamed(kDescription64), nullptr) << "a 64-bit image listed on 32-bit Windows";
 }
