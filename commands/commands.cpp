@@ -130,7 +130,7 @@ bool TrayWindow::runSaver(bool launch)
     char command[SAVER_COMMAND_SIZE];
     // On 64-bit Windows the stored path names the native System32.
     if (buildSaverCommand(fileName, " /c", command, sizeof command))
-        winExecNative(command, SW_SHOWNORMAL);
+        winExecNative(fileName, command, SW_SHOWNORMAL);
     return true;
 }
 
@@ -145,7 +145,7 @@ void TrayWindow::changePassword()
     readCurrentSaver(family(), fileName);
     char command[SAVER_COMMAND_SIZE];
     if (buildSaverCommand(fileName, " /a 0", command, sizeof command))
-        winExecNative(command, SW_SHOWNORMAL);
+        winExecNative(fileName, command, SW_SHOWNORMAL);
 }
 
 void TrayWindow::lockWorkstation()

@@ -1,5 +1,7 @@
 #include "native_system.h"
 
+#include <string.h>
+
 #include "../base/handles.h"
 #include "../base/text.h"
 
@@ -144,8 +146,28 @@ bool nativeSystemFileIcon(const char* path, HICON* icon)
     return true;
 }
 
-UINT winExecNative(const char* commandLine, UINT show)
+UINT winExecNative(const char* program, const char* commandLine, UINT show)
 {
-    NativeFileSystemView native;
-    return WinExec(commandLine, show);
+    char alias[MAX_PATH];
+    if (!sysnativeNameOf(program, alias, sizeof alias))
+        return WinExec(commandLine, show);
+    // Started through the alias with redirection on: starting a process may
+    // load modules into this one (the compatibility shims), which fails with
+    // it off. The command line keeps the stored name, which the screen saver
+    // sees as its own.
+    char line[MAX_PATH + 64];
+    if (!copyText(line, sizeof line, commandLine))
+        return 0;
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION started;
+    if (!CreateProcessA(alias, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started))
+        return 0;
+    UniqueKernelObject process(started.hProcess);
+    UniqueKernelObject thread(started.hThread);
+    return 33;  // as WinExec reports a start: above 31
 }

@@ -71,6 +71,7 @@ bool sysnativeNameOf(const char* path, char* out, size_t size);
 // lookup serves; true with a null icon when the file has none.
 bool nativeSystemFileIcon(const char* path, HICON* icon);
 
-// WinExec with redirection off: a command line that names the native
-// system directory starts the native file.
-UINT winExecNative(const char* commandLine, UINT show);
+// WinExec, except that a program in the native system directory (under
+// WoW64, through the alias) starts as the native file. Above 31 when it
+// started, as WinExec reports.
+UINT winExecNative(const char* program, const char* commandLine, UINT show);

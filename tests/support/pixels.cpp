@@ -440,6 +440,24 @@ HMODULE WINAPI watchedLoadLibraryEx(LPCSTR name, HANDLE file, DWORD flags)
     return viewLoadLibraryEx(name, file, flags);
 }
 
+decltype(&WinExec) viewWinExec = nullptr;
+decltype(&CreateProcessA) viewCreateProcess = nullptr;
+
+UINT WINAPI watchedWinExec(LPCSTR line, UINT show)
+{
+    noteCall("WinExec");
+    return viewWinExec(line, show);
+}
+BOOL WINAPI watchedCreateProcess(LPCSTR name, LPSTR line, LPSECURITY_ATTRIBUTES process,
+                                 LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags,
+                                 LPVOID environment, LPCSTR directory, LPSTARTUPINFOA startup,
+                                 LPPROCESS_INFORMATION started)
+{
+    noteCall("CreateProcessA");
+    return viewCreateProcess(name, line, process, thread, inherit, flags, environment, directory,
+                             startup, started);
+}
+
 using ExtractIconExFunction = UINT(WINAPI*)(LPCSTR, int, HICON*, HICON*, UINT);
 ExtractIconExFunction viewExtractIcon = nullptr;
 decltype(&GetProcAddress) viewProcAddress = nullptr;
@@ -476,6 +494,8 @@ RedirectionWatch::RedirectionWatch()
     watchImport("kernel32.dll", "LoadLibraryA", &watchedLoadLibrary, &viewLoadLibrary);
     watchImport("kernel32.dll", "LoadLibraryExA", &watchedLoadLibraryEx, &viewLoadLibraryEx);
     watchImport("kernel32.dll", "GetProcAddress", &watchedProcAddress, &viewProcAddress);
+    watchImport("kernel32.dll", "WinExec", &watchedWinExec, &viewWinExec);
+    watchImport("kernel32.dll", "CreateProcessA", &watchedCreateProcess, &viewCreateProcess);
     // The shell and text calls must be watched, or nothing could be seen.
     EXPECT_TRUE(viewFileInfo && viewTextOut && viewTextExtent && viewProcAddress)
         << "imports not found";

@@ -168,7 +168,8 @@ bool showsProgramIcon(const Canvas& canvas, int left, int top, int resourceId,
 
 // While it lives, every stretch the program's native view turns WoW64 redirection off is
 // watched: modules loaded inside one, and the calls this executable makes inside one of
-// the functions that may load a module (shell, icon extraction, text, module loading).
+// the functions that may load a module (shell, icon extraction, text, module loading,
+// process starts).
 class RedirectionWatch {
 public:
     RedirectionWatch();

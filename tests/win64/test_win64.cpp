@@ -88,8 +88,10 @@ TEST_F(Win64Commands, ConfigureAndChangePasswordStartTheNativeSaver)
     ASSERT_FALSE(fileExists(saver.path));
     storeCurrentSaver(runFamily(), saver.path.c_str());
     start(true);
+    RedirectionWatch watch;
     command(IDM_CONFIGURE);
     command(IDM_CHANGEPASSWORD);
+    EXPECT_EQ(watch.callsInside(), std::vector<std::string>()) << "started with redirection off";
     ASSERT_TRUE(log_.waitForLines(2, 10000)) << "the native 64-bit saver did not start";
     ASSERT_TRUE(waitForStartedProcesses(10000));
     std::vector<LoggedRun> runs = log_.runs();
