@@ -1,6 +1,7 @@
 #include "saver_file.h"
 
 #include "../base/handles.h"
+#include "mui.h"
 
 namespace {
 
@@ -244,7 +245,8 @@ void addLanguage(LANGID language, LANGID* out, size_t capacity, size_t* count)
 
 // The string block data of block 1 in the language the loader would pick,
 // as the offset of its data entry from the resource root.
-bool chosenStringBlock(const ImageLayout& image, DWORD root, DWORD* dataEntry)
+bool chosenStringBlock(const ImageLayout& image, DWORD root, const ResourceLanguageList& order,
+                       DWORD* dataEntry)
 {
     DWORD typeData = 0;
     DWORD blockData = 0;
@@ -258,11 +260,8 @@ bool chosenStringBlock(const ImageLayout& image, DWORD root, DWORD* dataEntry)
     DWORD languages = root + (blockData & ~kSubdirectoryBit);
     if (languages < root)
         return false;
-    LANGID order[12];
-    size_t count = resourceLanguageOrder(LANGIDFROMLCID(GetThreadLocale()), GetUserDefaultLangID(),
-                                         GetSystemDefaultLangID(), order, 12);
-    for (size_t i = 0; i < count; ++i) {
-        if (findEntry(image, languages, order[i], dataEntry))
+    for (size_t i = 0; i < order.count; ++i) {
+        if (findEntry(image, languages, order.ids[i], dataEntry))
             return true;
     }
     return firstEntry(image, languages, dataEntry);
@@ -270,21 +269,53 @@ bool chosenStringBlock(const ImageLayout& image, DWORD root, DWORD* dataEntry)
 
 } // namespace
 
+size_t loaderLanguageOrder(const LANGID* languages, size_t count, LANGID* out, size_t capacity)
+{
+    size_t written = 0;
+    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &written);
+    for (size_t i = 0; i < count; ++i) {
+        addLanguage(languages[i], out, capacity, &written);
+        addLanguage(MAKELANGID(PRIMARYLANGID(languages[i]), SUBLANG_NEUTRAL), out, capacity,
+                    &written);
+    }
+    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &written);
+    return written;
+}
+
 size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
                              size_t capacity)
 {
-    size_t count = 0;
-    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &count);
     const LANGID preferred[] = {thread, user, system};
-    for (LANGID language : preferred) {
-        addLanguage(language, out, capacity, &count);
-        addLanguage(MAKELANGID(PRIMARYLANGID(language), SUBLANG_NEUTRAL), out, capacity, &count);
+    return loaderLanguageOrder(preferred, 3, out, capacity);
+}
+
+ResourceLanguageList systemResourceLanguages()
+{
+    ResourceLanguageList list;
+    UiLanguages ui = preferredUiLanguages();
+    if (ui.count > 0) {
+        // From Windows Vista on the loader picks a resource's language by
+        // the user interface languages (SetThreadLocale: "Do not use
+        // SetThreadLocale to select a user interface language"), not by
+        // the locale, which only sets regional formats there.
+        list.count = loaderLanguageOrder(ui.ids, ui.count, list.ids, kMaxUiLanguages);
+    } else {
+        // Before it, the thread's locale, then the user's and the system's
+        // default languages select among a LANGUAGE statement's tables.
+        list.count = resourceLanguageOrder(LANGIDFROMLCID(GetThreadLocale()),
+                                           GetUserDefaultLangID(), GetSystemDefaultLangID(),
+                                           list.ids, kMaxUiLanguages);
     }
-    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &count);
-    return count;
+    return list;
 }
 
 bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t size)
+{
+    return readStringOne(file, fileSize, systemResourceLanguages(), out, size);
+}
+
+bool readStringOne(const unsigned char* file, DWORD fileSize, const ResourceLanguageList& order,
+                   char* out, size_t size)
 {
     out[0] = '\0';
     if (size < 2)
@@ -292,7 +323,7 @@ bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t 
     ImageLayout image = layoutOf(file, fileSize);
     DWORD root = 0;
     DWORD dataEntry = 0;
-    if (!resourceRoot(image, &root) || !chosenStringBlock(image, root, &dataEntry)
+    if (!resourceRoot(image, &root) || !chosenStringBlock(image, root, order, &dataEntry)
         || (dataEntry & kSubdirectoryBit))
         return false;
     DWORD entry = root + dataEntry;
@@ -330,35 +361,142 @@ bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t 
     return written > 0;
 }
 
+bool mapFileReadOnly(const char* path, MappedFile& mapped)
+{
+    mapped.file.reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    if (!mapped.file)
+        return false;
+    DWORD high = 0;
+    mapped.size = GetFileSize(mapped.file.get(), &high);
+    if (mapped.size == INVALID_FILE_SIZE || high != 0 || mapped.size == 0)
+        return false;
+    mapped.mapping.reset(
+        CreateFileMappingA(mapped.file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapped.mapping)
+        return false;
+    mapped.view.reset(MapViewOfFile(mapped.mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    mapped.bytes = static_cast<const unsigned char*>(mapped.view.get());
+    return mapped.bytes != nullptr;
+}
+
+namespace {
+
+// The resource type "MUI": a named entry, its name a counted UTF-16 text at
+// the given offset from the resource root.
+bool isMuiType(const ImageLayout& image, DWORD root, DWORD id)
+{
+    if (!(id & kSubdirectoryBit))
+        return false;
+    DWORD name = root + (id & ~kSubdirectoryBit);
+    static const char kMui[] = "MUI";
+    if (name < root || !within(name, 2 + 2 * 3, image.size) || readLe16(image.file + name) != 3)
+        return false;
+    for (DWORD i = 0; i < 3; ++i) {
+        if (readLe16(image.file + name + 2 + 2 * i) != static_cast<WORD>(kMui[i]))
+            return false;
+    }
+    return true;
+}
+
+// The file offset and size of the data of a directory's first entry, two
+// levels down (name, then language), as the loader takes the first.
+bool firstData(const ImageLayout& image, DWORD root, DWORD typeData, DWORD* offset, DWORD* size)
+{
+    DWORD nameData = 0;
+    DWORD languageData = 0;
+    if (!(typeData & kSubdirectoryBit))
+        return false;
+    DWORD names = root + (typeData & ~kSubdirectoryBit);
+    if (names < root || !firstEntry(image, names, &nameData) || !(nameData & kSubdirectoryBit))
+        return false;
+    DWORD languages = root + (nameData & ~kSubdirectoryBit);
+    if (languages < root || !firstEntry(image, languages, &languageData)
+        || (languageData & kSubdirectoryBit))
+        return false;
+    DWORD entry = root + languageData;
+    if (entry < root || !within(entry, kResourceDataSize, image.size))
+        return false;
+    *size = readLe32(image.file + entry + 4);
+    return fileOffsetOf(image, readLe32(image.file + entry), offset)
+        && within(*offset, *size, image.size);
+}
+
+// The resource configuration data (type "MUI"), laid out as Microsoft's
+// answer on the FILEMUIINFO fields gives it: a signature, its size, ...,
+// and at 124 and 128 the offset and byte size of the ultimate fallback
+// language's name (UTF-16, terminated), counted from the data's start.
+const DWORD kMuiSignature = 0xFECDFECD;
+const DWORD kMuiFallbackOffsetAt = 124;
+const DWORD kMuiHeaderSize = 132;
+
+} // namespace
+
+LANGID readUltimateFallback(const unsigned char* file, DWORD fileSize)
+{
+    ImageLayout image = layoutOf(file, fileSize);
+    DWORD root = 0;
+    DWORD typeData = 0;
+    bool found = false;
+    if (!resourceRoot(image, &root))
+        return 0;
+    forEachEntry(image, root, [&](DWORD type, DWORD data) {
+        if (!found && isMuiType(image, root, type)) {
+            typeData = data;
+            found = true;
+        }
+        return true;
+    });
+    DWORD offset = 0;
+    DWORD size = 0;
+    if (!found || !firstData(image, root, typeData, &offset, &size) || size < kMuiHeaderSize
+        || readLe32(file + offset) != kMuiSignature)
+        return 0;
+    DWORD nameAt = readLe32(file + offset + kMuiFallbackOffsetAt);
+    DWORD nameSize = readLe32(file + offset + kMuiFallbackOffsetAt + 4);
+    WCHAR name[86];
+    if (nameSize < 4 || nameSize > sizeof name || !within(nameAt, nameSize, size))
+        return 0;
+    // Copied out: the text need not be aligned in the file, and it must end
+    // within its own size.
+    for (DWORD i = 0; i < nameSize / 2; ++i)
+        name[i] = readLe16(file + offset + nameAt + 2 * i);
+    name[nameSize / 2 - 1] = 0;
+    return languageOfName(name);
+}
+
 SaverFileCheck readSaverFile(const char* path, char* description, size_t size)
+{
+    LANGID fallback = 0;
+    return readSaverFile(path, systemResourceLanguages(), description, size, &fallback);
+}
+
+SaverFileCheck readSaverFile(const char* path, const ResourceLanguageList& languages,
+                             char* description, size_t size, LANGID* fallback)
 {
     if (size > 0)
         description[0] = '\0';
-    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr));
-    if (!file)
-        return SAVER_FILE_REFUSED;
-    DWORD high = 0;
-    DWORD fileSize = GetFileSize(file.get(), &high);
-    if (fileSize == INVALID_FILE_SIZE || high != 0 || fileSize == 0)
-        return SAVER_FILE_REFUSED;
-    UniqueKernelObject mapping(
-        CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping)
-        return SAVER_FILE_REFUSED;
-    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view)
-        return SAVER_FILE_REFUSED;
-    const unsigned char* bytes = static_cast<const unsigned char*>(view.get());
-    if (!imageFitsInFile(bytes, fileSize, fileSize))
+    *fallback = 0;
+    MappedFile mapped;
+    if (!mapFileReadOnly(path, mapped) || !imageFitsInFile(mapped.bytes, mapped.size, mapped.size))
         return SAVER_FILE_REFUSED;
     // A damaged table in any language keeps the whole file's strings
     // unread, whichever language would be chosen.
-    if (!stringOneIsReadable(bytes, fileSize))
+    if (!stringOneIsReadable(mapped.bytes, mapped.size))
         return SAVER_FILE_UNREADABLE;
-    if (size > 0)
-        readStringOne(bytes, fileSize, description, size);
+    if (size > 0 && !readStringOne(mapped.bytes, mapped.size, languages, description, size))
+        *fallback = readUltimateFallback(mapped.bytes, mapped.size);
     return SAVER_FILE_SOUND;
+}
+
+bool readSatelliteString(const char* path, const ResourceLanguageList& languages,
+                         char* description, size_t size)
+{
+    description[0] = '\0';
+    MappedFile mapped;
+    return mapFileReadOnly(path, mapped) && imageFitsInFile(mapped.bytes, mapped.size, mapped.size)
+        && stringOneIsReadable(mapped.bytes, mapped.size)
+        && readStringOne(mapped.bytes, mapped.size, languages, description, size);
 }
 
 SaverFileCheck checkSaverFile(const char* path)
