@@ -185,6 +185,11 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     // A directory whose name changed has nothing to reuse.
     bool reuse = textEquals(directories_[directoryIndex_], pattern);
 
+    if (ui_.count) {
+        LANGID preferred[kMaxUiLanguages];
+        size_t languages = uiLanguageOrder(ui_.ids, ui_.count, 0, preferred, kMaxUiLanguages);
+        satellites_.list(shortDirectory, preferred, languages);
+    }
     WIN32_FIND_DATAA found;
     UniqueFind search(FindFirstFileA(pattern, &found));
     if (search) {
@@ -202,7 +207,7 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
                 *record = *known;
                 // Its satellites are part of its key.
                 if (record->languageNeutral && (ui_.count == 0
-                        || satellites(shortDirectory, *record, false) != known->satelliteKey))
+                        || satellites(*record, false) != known->satelliteKey))
                     known = nullptr;
             }
             if (!known) {
@@ -220,7 +225,7 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
                 if (record->check == SAVER_FILE_SOUND && !record->description[0] && ui_.count) {
                     record->languageNeutral = true;
                     record->fallbackLanguage = fallback;
-                    record->satelliteKey = satellites(shortDirectory, *record, true);
+                    record->satelliteKey = satellites(*record, true);
                 }
                 if (!record->description[0] || record->check != SAVER_FILE_SOUND)
                     saverNameFromFile(found.cFileName, record->description,
@@ -236,13 +241,13 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     SetLastError(0);
 }
 
-DWORD SaverCatalogue::satellites(const char* shortDirectory, SaverFileRecord& record, bool read)
+DWORD SaverCatalogue::satellites(SaverFileRecord& record, bool read)
 {
     LANGID order[kMaxUiLanguages];
     size_t tried = uiLanguageOrder(ui_.ids, ui_.count, record.fallbackLanguage, order,
                                    kMaxUiLanguages);
     char unused[1];
-    return readSatellites(shortDirectory, record.name, order, tried, read ? &languages_ : nullptr,
+    return readSatellites(satellites_, record.name, order, tried, read ? &languages_ : nullptr,
                           read ? record.description : unused,
                           read ? sizeof record.description : sizeof unused);
 }

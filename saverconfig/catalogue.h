@@ -99,10 +99,11 @@ private:
     bool failed_;            // an entry could not be allocated
     UiLanguages ui_;                 // empty before Windows Vista
     ResourceLanguageList languages_;
+    SatelliteListing satellites_;    // the directory being scanned
 
-    // The satellites' key of a language-neutral file, and with read its
-    // description from them.
-    DWORD satellites(const char* shortDirectory, SaverFileRecord& record, bool read);
+    // The satellites' key of a language-neutral file of the directory being
+    // scanned, and with read its description from them.
+    DWORD satellites(SaverFileRecord& record, bool read);
 
     const SaverFileRecord* rememberedFile(const WIN32_FIND_DATAA& found);
     SaverFileRecord* addRecord();

@@ -1,5 +1,9 @@
 #include "mui.h"
 
+#include <string.h>
+
+#include "../base/memory.h"
+
 #include "../base/handles.h"
 #include "../base/text.h"
 #include "saver_file.h"
@@ -178,7 +182,113 @@ DWORD hashBytes(DWORD hash, const void* bytes, size_t count)
 
 } // namespace
 
-DWORD readSatellites(const char* directory, const char* longName, const LANGID* order,
+namespace {
+
+bool searchSatellite(const char* path, LANGID language, SatelliteFile* file)
+{
+    WIN32_FIND_DATAA found;
+    UniqueFind search(FindFirstFileA(path, &found));
+    if (!search || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    file->language = language;
+    file->sizeLow = found.nFileSizeLow;
+    file->sizeHigh = found.nFileSizeHigh;
+    file->written = found.ftLastWriteTime;
+    file->created = found.ftCreationTime;
+    copyText(file->name, sizeof file->name, found.cFileName);
+    return true;
+}
+
+// Whether a long name ends in ".scr", as the listing's pattern asks.
+bool endsInScr(const char* name)
+{
+    size_t length = textLength(name);
+    return length >= 4 && lstrcmpiA(name + length - 4, ".scr") == 0;
+}
+
+} // namespace
+
+SatelliteListing::SatelliteListing()
+    : languageCount(0), files(nullptr), count(0), capacity(0), cursor(0)
+{
+    directory[0] = '\0';
+}
+
+SatelliteListing::~SatelliteListing()
+{
+    freeBlock(files);
+}
+
+void SatelliteListing::list(const char* folder, const LANGID* ids, size_t idCount)
+{
+    copyText(directory, sizeof directory, folder);
+    languageCount = 0;
+    count = 0;
+    cursor = 0;
+    for (size_t i = 0; i < idCount && i < kMaxUiLanguages; ++i) {
+        char pattern[MAX_PATH];
+        if (!satellitePath(folder, ids[i], "*.scr", pattern, sizeof pattern))
+            continue;
+        WIN32_FIND_DATAA found;
+        UniqueFind search(FindFirstFileA(pattern, &found));
+        bool complete = true;
+        for (bool more = bool(search); more; more = FindNextFileA(search.get(), &found)) {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            if (count == capacity) {
+                size_t grown = capacity ? capacity * 2 : 16;
+                void* block = allocateBlock(grown * sizeof(SatelliteFile));
+                if (!block) {
+                    complete = false;
+                    break;
+                }
+                if (count)
+                    memcpy(block, files, count * sizeof(SatelliteFile));
+                freeBlock(files);
+                files = static_cast<SatelliteFile*>(block);
+                capacity = grown;
+            }
+            SatelliteFile& file = files[count++];
+            file.language = ids[i];
+            file.sizeLow = found.nFileSizeLow;
+            file.sizeHigh = found.nFileSizeHigh;
+            file.written = found.ftLastWriteTime;
+            file.created = found.ftCreationTime;
+            copyText(file.name, sizeof file.name, found.cFileName);
+        }
+        // A folder listed only in part is looked into file by file.
+        if (complete)
+            languages[languageCount++] = ids[i];
+    }
+}
+
+bool SatelliteListing::find(LANGID language, const char* longName, SatelliteFile* found)
+{
+    bool listed = false;
+    for (size_t i = 0; i < languageCount; ++i)
+        listed = listed || languages[i] == language;
+    if (!listed || !endsInScr(longName)) {
+        char path[MAX_PATH];
+        return satellitePath(directory, language, longName, path, sizeof path)
+            && searchSatellite(path, language, found);
+    }
+    char name[MAX_PATH];
+    if (!formatText(name, sizeof name, "%s.mui", longName))
+        return false;
+    // Folders list their files in the order the screen savers' own folder
+    // does, so the search goes on from the last match.
+    for (size_t step = 0; step < count; ++step) {
+        size_t i = (cursor + step) % count;
+        if (files[i].language == language && lstrcmpiA(files[i].name, name) == 0) {
+            *found = files[i];
+            cursor = i + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+DWORD readSatellites(SatelliteListing& listing, const char* longName, const LANGID* order,
                      size_t count, const ResourceLanguageList* languages, char* description,
                      size_t size)
 {
@@ -186,19 +296,18 @@ DWORD readSatellites(const char* directory, const char* longName, const LANGID* 
         description[0] = '\0';
     DWORD key = 2166136261u;
     for (size_t i = 0; i < count; ++i) {
+        SatelliteFile found;
+        if (!listing.find(order[i], longName, &found))
+            continue;
+        key = hashBytes(key, &found.language, sizeof found.language);
+        key = hashBytes(key, found.name, textLength(found.name));
+        key = hashBytes(key, &found.sizeLow, sizeof found.sizeLow);
+        key = hashBytes(key, &found.sizeHigh, sizeof found.sizeHigh);
+        key = hashBytes(key, &found.written, sizeof found.written);
+        key = hashBytes(key, &found.created, sizeof found.created);
         char path[MAX_PATH];
-        if (!satellitePath(directory, order[i], longName, path, sizeof path))
-            continue;
-        WIN32_FIND_DATAA found;
-        UniqueFind search(FindFirstFileA(path, &found));
-        if (!search || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        key = hashBytes(key, path, textLength(path));
-        key = hashBytes(key, &found.nFileSizeLow, sizeof found.nFileSizeLow);
-        key = hashBytes(key, &found.nFileSizeHigh, sizeof found.nFileSizeHigh);
-        key = hashBytes(key, &found.ftLastWriteTime, sizeof found.ftLastWriteTime);
-        key = hashBytes(key, &found.ftCreationTime, sizeof found.ftCreationTime);
-        if (languages && size > 0 && !description[0])
+        if (languages && size > 0 && !description[0]
+            && satellitePath(listing.directory, order[i], longName, path, sizeof path))
             readSatelliteString(path, *languages, description, size);
     }
     return key;

@@ -48,11 +48,45 @@ bool satellitePath(const char* directory, LANGID language, const char* longName,
 
 struct ResourceLanguageList;
 
-// The satellites of "<directory>\<longName>" in the given order: when
-// languages is given, description gets string 1 of the first one that has
-// it (empty when none has). Returns a key of the satellites present, their
-// paths, sizes and times: another key means one was installed, removed or
-// replaced.
-DWORD readSatellites(const char* directory, const char* longName, const LANGID* order,
+// One satellite as the directory search reports it.
+struct SatelliteFile {
+    LANGID language;
+    DWORD sizeLow;
+    DWORD sizeHigh;
+    FILETIME written;
+    FILETIME created;
+    char name[MAX_PATH];  // "<long file name>.mui"
+};
+
+// The satellites of screen savers ("*.scr.mui") in a directory's language
+// folders, listed with one search a folder, so that a rebuild asks the file
+// system once a language rather than once a file and language.
+struct SatelliteListing {
+    char directory[MAX_PATH];
+    LANGID languages[kMaxUiLanguages];
+    size_t languageCount;
+    SatelliteFile* files;
+    size_t count;
+    size_t capacity;
+    size_t cursor;  // after the last file found
+
+    SatelliteListing();
+    ~SatelliteListing();
+    SatelliteListing(const SatelliteListing&) = delete;
+    SatelliteListing& operator=(const SatelliteListing&) = delete;
+
+    // Lists "<directory>\<language>\*.scr.mui" for each language given.
+    void list(const char* directory, const LANGID* languages, size_t count);
+    // The satellite of longName in language; a language or a name the
+    // listing does not cover is looked for by itself.
+    bool find(LANGID language, const char* longName, SatelliteFile* found);
+};
+
+// The satellites of a file of the listed directory in the given order:
+// when languages is given, description gets string 1 of the first one that
+// has it (empty when none has). Returns a key of the satellites present,
+// their paths, sizes and times: another key means one was installed,
+// removed or replaced.
+DWORD readSatellites(SatelliteListing& listing, const char* longName, const LANGID* order,
                      size_t count, const ResourceLanguageList* languages, char* description,
                      size_t size);
