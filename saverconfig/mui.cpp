@@ -184,18 +184,23 @@ DWORD hashBytes(DWORD hash, const void* bytes, size_t count)
 
 namespace {
 
-bool searchSatellite(const char* path, LANGID language, SatelliteFile* file)
+void keepFound(const WIN32_FIND_DATAA& found, LANGID language, SatelliteFile* file)
 {
-    WIN32_FIND_DATAA found;
-    UniqueFind search(FindFirstFileA(path, &found));
-    if (!search || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
     file->language = language;
     file->sizeLow = found.nFileSizeLow;
     file->sizeHigh = found.nFileSizeHigh;
     file->written = found.ftLastWriteTime;
     file->created = found.ftCreationTime;
     copyText(file->name, sizeof file->name, found.cFileName);
+}
+
+bool searchSatellite(const char* path, LANGID language, SatelliteFile* file)
+{
+    WIN32_FIND_DATAA found;
+    UniqueFind search(FindFirstFileA(path, &found));
+    if (!search || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    keepFound(found, language, file);
     return true;
 }
 
@@ -203,7 +208,16 @@ bool searchSatellite(const char* path, LANGID language, SatelliteFile* file)
 bool endsInScr(const char* name)
 {
     size_t length = textLength(name);
-    return length >= 4 && lstrcmpiA(name + length - 4, ".scr") == 0;
+    const char* end = name + (length >= 4 ? length - 4 : 0);
+    return length >= 4 && end[0] == '.' && (end[1] | 0x20) == 's' && (end[2] | 0x20) == 'c'
+        && (end[3] | 0x20) == 'r';
+}
+
+// File names compare without regard to case; the same spelling, the usual
+// case, is settled without the system's comparison.
+bool sameName(const char* a, const char* b)
+{
+    return textEquals(a, b) || lstrcmpiA(a, b) == 0;
 }
 
 } // namespace
@@ -248,13 +262,7 @@ void SatelliteListing::list(const char* folder, const LANGID* ids, size_t idCoun
                 files = static_cast<SatelliteFile*>(block);
                 capacity = grown;
             }
-            SatelliteFile& file = files[count++];
-            file.language = ids[i];
-            file.sizeLow = found.nFileSizeLow;
-            file.sizeHigh = found.nFileSizeHigh;
-            file.written = found.ftLastWriteTime;
-            file.created = found.ftCreationTime;
-            copyText(file.name, sizeof file.name, found.cFileName);
+            keepFound(found, ids[i], &files[count++]);
         }
         // A folder listed only in part is looked into file by file.
         if (complete)
@@ -279,7 +287,7 @@ bool SatelliteListing::find(LANGID language, const char* longName, SatelliteFile
     // does, so the search goes on from the last match.
     for (size_t step = 0; step < count; ++step) {
         size_t i = (cursor + step) % count;
-        if (files[i].language == language && lstrcmpiA(files[i].name, name) == 0) {
+        if (files[i].language == language && sameName(files[i].name, name)) {
             *found = files[i];
             cursor = i + 1;
             return true;
