@@ -81,6 +81,8 @@ SaverCatalogue::SaverCatalogue()
     memset(directories_, 0, sizeof directories_);
     memset(&previous_, 0, sizeof previous_);
     memset(&current_, 0, sizeof current_);
+    memset(&ui_, 0, sizeof ui_);
+    memset(&languages_, 0, sizeof languages_);
 }
 
 SaverCatalogue::~SaverCatalogue()
@@ -118,6 +120,10 @@ void SaverCatalogue::beginRebuild(SaverFamily family, const SaverWidthRule& rule
     previous_ = current_;
     memset(&current_, 0, sizeof current_);
     readCurrentSaver(family, configured_);
+    // The languages are read once a rebuild; a changed language shows at
+    // the next one.
+    ui_ = preferredUiLanguages();
+    languages_ = systemResourceLanguages();
 
     // The new list starts in the place of the old one; the old one is kept
     // aside until it is known whether the menu still shows it.
@@ -180,6 +186,11 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     // A directory whose name changed has nothing to reuse.
     bool reuse = textEquals(directories_[directoryIndex_], pattern);
 
+    if (ui_.count) {
+        LANGID preferred[kMaxUiLanguages];
+        size_t languages = uiLanguageOrder(ui_.ids, ui_.count, 0, preferred, kMaxUiLanguages);
+        satellites_.list(shortDirectory, preferred, languages);
+    }
     WIN32_FIND_DATAA found;
     UniqueFind search(findFirstNativeFile(pattern, &found));
     if (search) {
@@ -195,15 +206,21 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
             const SaverFileRecord* known = reuse ? rememberedFile(found) : nullptr;
             if (known) {
                 *record = *known;
-            } else {
+                // Its satellites are part of its key.
+                if (record->languageNeutral && (ui_.count == 0
+                        || satellites(*record, false) != known->satelliteKey))
+                    known = nullptr;
+            }
+            if (!known) {
                 record->directory = directoryIndex_;
                 record->sizeLow = found.nFileSizeLow;
                 record->sizeHigh = found.nFileSizeHigh;
                 record->written = found.ftLastWriteTime;
                 record->created = found.ftCreationTime;
                 copyText(record->name, sizeof record->name, found.cFileName);
-                SaverFileCheck check
-                    = readSaverFile(path, record->description, sizeof record->description);
+                LANGID fallback = 0;
+                SaverFileCheck check = readSaverFile(path, languages_, record->description,
+                                                     sizeof record->description, &fallback);
                 if (check == SAVER_FILE_UNOPENED) {
                     // Not remembered: held open elsewhere or not ready, it
                     // is tried again at the next rebuild.
@@ -211,6 +228,13 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
                     continue;
                 }
                 record->check = static_cast<BYTE>(check);
+                record->languageNeutral = false;
+                record->widthKnown = false;
+                if (record->check == SAVER_FILE_SOUND && !record->description[0] && ui_.count) {
+                    record->languageNeutral = true;
+                    record->fallbackLanguage = fallback;
+                    record->satelliteKey = satellites(*record, true);
+                }
                 if (!record->description[0] || record->check != SAVER_FILE_SOUND)
                     saverNameFromFile(found.cFileName, record->description,
                                       sizeof record->description);
@@ -223,6 +247,17 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     copyText(directories_[directoryIndex_], sizeof directories_[directoryIndex_], pattern);
     ++directoryIndex_;
     SetLastError(0);
+}
+
+DWORD SaverCatalogue::satellites(SaverFileRecord& record, bool read)
+{
+    LANGID order[kMaxUiLanguages];
+    size_t tried = uiLanguageOrder(ui_.ids, ui_.count, record.fallbackLanguage, order,
+                                   kMaxUiLanguages);
+    char unused[1];
+    return readSatellites(satellites_, record.name, order, tried, read ? &languages_ : nullptr,
+                          read ? record.description : unused,
+                          read ? sizeof record.description : sizeof unused);
 }
 
 void SaverCatalogue::addEntry(SaverFileRecord& record, const char* path)

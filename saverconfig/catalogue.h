@@ -45,6 +45,12 @@ struct SaverFileRecord {
     FILETIME created;
     char name[MAX_PATH];
     char description[260];
+    // A file without string 1 of its own on a system that reads language
+    // satellites: its ultimate fallback language and the key of the
+    // satellites it was read with (readSatellites).
+    bool languageNeutral;
+    LANGID fallbackLanguage;
+    DWORD satelliteKey;
 };
 
 struct SaverRecordList {
@@ -91,6 +97,13 @@ private:
     size_t cursor_;          // where the previous rebuild's records are matched from
     SaverEntry* replaced_;   // the list a changed rebuild replaced
     bool failed_;            // an entry could not be allocated
+    UiLanguages ui_;                 // empty before Windows Vista
+    ResourceLanguageList languages_;
+    SatelliteListing satellites_;    // the directory being scanned
+
+    // The satellites' key of a language-neutral file of the directory being
+    // scanned, and with read its description from them.
+    DWORD satellites(SaverFileRecord& record, bool read);
 
     const SaverFileRecord* rememberedFile(const WIN32_FIND_DATAA& found);
     SaverFileRecord* addRecord();

@@ -1,6 +1,7 @@
 #include "saver_file.h"
 
 #include "../base/handles.h"
+#include "mui.h"
 #include "native_system.h"
 
 namespace {
@@ -268,7 +269,8 @@ void addLanguage(LANGID language, LANGID* out, size_t capacity, size_t* count)
 
 // The string block data of block 1 in the language the loader would pick,
 // as the offset of its data entry from the resource root.
-bool chosenStringBlock(const ImageLayout& image, DWORD root, DWORD* dataEntry)
+bool chosenStringBlock(const ImageLayout& image, DWORD root, const ResourceLanguageList& order,
+                       DWORD* dataEntry)
 {
     DWORD typeData = 0;
     DWORD blockData = 0;
@@ -282,11 +284,8 @@ bool chosenStringBlock(const ImageLayout& image, DWORD root, DWORD* dataEntry)
     DWORD languages = root + (blockData & ~kSubdirectoryBit);
     if (languages < root)
         return false;
-    LANGID order[12];
-    size_t count = resourceLanguageOrder(LANGIDFROMLCID(GetThreadLocale()), GetUserDefaultLangID(),
-                                         GetSystemDefaultLangID(), order, 12);
-    for (size_t i = 0; i < count; ++i) {
-        if (findEntry(image, languages, order[i], dataEntry))
+    for (size_t i = 0; i < order.count; ++i) {
+        if (findEntry(image, languages, order.ids[i], dataEntry))
             return true;
     }
     return firstEntry(image, languages, dataEntry);
@@ -294,21 +293,53 @@ bool chosenStringBlock(const ImageLayout& image, DWORD root, DWORD* dataEntry)
 
 } // namespace
 
+size_t loaderLanguageOrder(const LANGID* languages, size_t count, LANGID* out, size_t capacity)
+{
+    size_t written = 0;
+    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &written);
+    for (size_t i = 0; i < count; ++i) {
+        addLanguage(languages[i], out, capacity, &written);
+        addLanguage(MAKELANGID(PRIMARYLANGID(languages[i]), SUBLANG_NEUTRAL), out, capacity,
+                    &written);
+    }
+    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &written);
+    return written;
+}
+
 size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
                              size_t capacity)
 {
-    size_t count = 0;
-    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &count);
     const LANGID preferred[] = {thread, user, system};
-    for (LANGID language : preferred) {
-        addLanguage(language, out, capacity, &count);
-        addLanguage(MAKELANGID(PRIMARYLANGID(language), SUBLANG_NEUTRAL), out, capacity, &count);
+    return loaderLanguageOrder(preferred, 3, out, capacity);
+}
+
+ResourceLanguageList systemResourceLanguages()
+{
+    ResourceLanguageList list;
+    UiLanguages ui = preferredUiLanguages();
+    if (ui.count > 0) {
+        // From Windows Vista on the loader picks a resource's language by
+        // the user interface languages (SetThreadLocale: "Do not use
+        // SetThreadLocale to select a user interface language"), not by
+        // the locale, which only sets regional formats there.
+        list.count = loaderLanguageOrder(ui.ids, ui.count, list.ids, kMaxUiLanguages);
+    } else {
+        // Before it, the thread's locale, then the user's and the system's
+        // default languages select among a LANGUAGE statement's tables.
+        list.count = resourceLanguageOrder(LANGIDFROMLCID(GetThreadLocale()),
+                                           GetUserDefaultLangID(), GetSystemDefaultLangID(),
+                                           list.ids, kMaxUiLanguages);
     }
-    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &count);
-    return count;
+    return list;
 }
 
 bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t size)
+{
+    return readStringOne(file, fileSize, systemResourceLanguages(), out, size);
+}
+
+bool readStringOne(const unsigned char* file, DWORD fileSize, const ResourceLanguageList& order,
+                   char* out, size_t size)
 {
     out[0] = '\0';
     if (size < 2)
@@ -316,7 +347,7 @@ bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t 
     ImageLayout image = layoutOf(file, fileSize);
     DWORD root = 0;
     DWORD dataEntry = 0;
-    if (!resourceRoot(image, &root) || !chosenStringBlock(image, root, &dataEntry)
+    if (!resourceRoot(image, &root) || !chosenStringBlock(image, root, order, &dataEntry)
         || (dataEntry & kSubdirectoryBit))
         return false;
     DWORD entry = root + dataEntry;
@@ -382,10 +413,103 @@ bool systemRunsImage(bool image64, bool system64)
     return !image64 || system64;
 }
 
+namespace {
+
+// The resource type "MUI": a named entry, its name a counted UTF-16 text at
+// the given offset from the resource root.
+bool isMuiType(const ImageLayout& image, DWORD root, DWORD id)
+{
+    if (!(id & kSubdirectoryBit))
+        return false;
+    DWORD name = root + (id & ~kSubdirectoryBit);
+    static const char kMui[] = "MUI";
+    if (name < root || !within(name, 2 + 2 * 3, image.size) || readLe16(image.file + name) != 3)
+        return false;
+    for (DWORD i = 0; i < 3; ++i) {
+        if (readLe16(image.file + name + 2 + 2 * i) != static_cast<WORD>(kMui[i]))
+            return false;
+    }
+    return true;
+}
+
+// The file offset and size of the data of a directory's first entry, two
+// levels down (name, then language), as the loader takes the first.
+bool firstData(const ImageLayout& image, DWORD root, DWORD typeData, DWORD* offset, DWORD* size)
+{
+    DWORD nameData = 0;
+    DWORD languageData = 0;
+    if (!(typeData & kSubdirectoryBit))
+        return false;
+    DWORD names = root + (typeData & ~kSubdirectoryBit);
+    if (names < root || !firstEntry(image, names, &nameData) || !(nameData & kSubdirectoryBit))
+        return false;
+    DWORD languages = root + (nameData & ~kSubdirectoryBit);
+    if (languages < root || !firstEntry(image, languages, &languageData)
+        || (languageData & kSubdirectoryBit))
+        return false;
+    DWORD entry = root + languageData;
+    if (entry < root || !within(entry, kResourceDataSize, image.size))
+        return false;
+    *size = readLe32(image.file + entry + 4);
+    return fileOffsetOf(image, readLe32(image.file + entry), offset)
+        && within(*offset, *size, image.size);
+}
+
+// The resource configuration data (type "MUI"), laid out as Microsoft's
+// answer on the FILEMUIINFO fields gives it: a signature, its size, ...,
+// and at 124 and 128 the offset and byte size of the ultimate fallback
+// language's name (UTF-16, terminated), counted from the data's start.
+const DWORD kMuiSignature = 0xFECDFECD;
+const DWORD kMuiFallbackOffsetAt = 124;
+const DWORD kMuiHeaderSize = 132;
+
+} // namespace
+
+LANGID readUltimateFallback(const unsigned char* file, DWORD fileSize)
+{
+    ImageLayout image = layoutOf(file, fileSize);
+    DWORD root = 0;
+    DWORD typeData = 0;
+    bool found = false;
+    if (!resourceRoot(image, &root))
+        return 0;
+    forEachEntry(image, root, [&](DWORD type, DWORD data) {
+        if (!found && isMuiType(image, root, type)) {
+            typeData = data;
+            found = true;
+        }
+        return true;
+    });
+    DWORD offset = 0;
+    DWORD size = 0;
+    if (!found || !firstData(image, root, typeData, &offset, &size) || size < kMuiHeaderSize
+        || readLe32(file + offset) != kMuiSignature)
+        return 0;
+    DWORD nameAt = readLe32(file + offset + kMuiFallbackOffsetAt);
+    DWORD nameSize = readLe32(file + offset + kMuiFallbackOffsetAt + 4);
+    WCHAR name[86];
+    if (nameSize < 4 || nameSize > sizeof name || !within(nameAt, nameSize, size))
+        return 0;
+    // Copied out: the text need not be aligned in the file, and it must end
+    // within its own size.
+    for (DWORD i = 0; i < nameSize / 2; ++i)
+        name[i] = readLe16(file + offset + nameAt + 2 * i);
+    name[nameSize / 2 - 1] = 0;
+    return languageOfName(name);
+}
+
 SaverFileCheck readSaverFile(const char* path, char* description, size_t size)
+{
+    LANGID fallback = 0;
+    return readSaverFile(path, systemResourceLanguages(), description, size, &fallback);
+}
+
+SaverFileCheck readSaverFile(const char* path, const ResourceLanguageList& languages,
+                             char* description, size_t size, LANGID* fallback)
 {
     if (size > 0)
         description[0] = '\0';
+    *fallback = 0;
     MappedFile mapped;
     MapResult result = mapWholeFile(path, mapped);
     if (result != MAP_DONE)
@@ -402,9 +526,21 @@ SaverFileCheck readSaverFile(const char* path, char* description, size_t size)
     // unread, whichever language would be chosen.
     if (!stringOneIsReadable(bytes, fileSize))
         return SAVER_FILE_UNREADABLE;
-    if (size > 0)
-        readStringOne(bytes, fileSize, description, size);
+    if (size > 0 && !readStringOne(bytes, fileSize, languages, description, size))
+        *fallback = readUltimateFallback(bytes, fileSize);
     return SAVER_FILE_SOUND;
+}
+
+bool readSatelliteString(const char* path, const ResourceLanguageList& languages,
+                         char* description, size_t size)
+{
+    description[0] = '\0';
+    MappedFile mapped;
+    if (mapWholeFile(path, mapped) != MAP_DONE)
+        return false;
+    const unsigned char* bytes = mapped.bytes();
+    return imageFitsInFile(bytes, mapped.size, mapped.size) && stringOneIsReadable(bytes, mapped.size)
+        && readStringOne(bytes, mapped.size, languages, description, size);
 }
 
 SaverFileCheck checkSaverFile(const char* path)

@@ -5,6 +5,7 @@
 #include <stddef.h>
 
 #include "../base/handles.h"
+#include "mui.h"
 
 // Whether the first length bytes of a file of fileSize bytes describe an
 // executable image (32-bit x86, or 64-bit x64 or ARM64) whose sections all
@@ -29,11 +30,30 @@ bool stringOneIsReadable(const unsigned char* file, DWORD fileSize);
 size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
                              size_t capacity);
 
+// The languages the loader tries, in its order, for a resource asked for
+// without a language, on the system as it reports itself: before Windows
+// Vista by the locales (resourceLanguageOrder), from it on by the user
+// interface languages in the same shape (neutral, each language and its
+// neutral parent, English).
+struct ResourceLanguageList {
+    LANGID ids[kMaxUiLanguages];
+    size_t count;
+};
+size_t loaderLanguageOrder(const LANGID* languages, size_t count, LANGID* out, size_t capacity);
+ResourceLanguageList systemResourceLanguages();
+
 // String 1 of a whole file's bytes (an image that fits its file and whose
 // string blocks are readable), in the language the loader would choose,
 // converted to the ANSI code page and cut as the system's string loader
 // cuts it to size bytes. False when there is no non-empty string 1.
 bool readStringOne(const unsigned char* file, DWORD fileSize, char* out, size_t size);
+bool readStringOne(const unsigned char* file, DWORD fileSize, const ResourceLanguageList& order,
+                   char* out, size_t size);
+
+// The ultimate fallback language of a language-neutral file (an image that
+// fits its file), from its resource configuration data (type "MUI"); 0
+// when it has none.
+LANGID readUltimateFallback(const unsigned char* file, DWORD fileSize);
 
 // What a found file allows the catalogue to do.
 enum SaverFileCheck {
@@ -72,4 +92,12 @@ bool systemRunsImage(bool image64, bool system64);
 // description (empty when it has no string 1). The bytes are judged with
 // redirection on.
 SaverFileCheck readSaverFile(const char* path, char* description, size_t size);
+// The same in the languages given; a sound file without string 1 also
+// gives its ultimate fallback language (0: none).
+SaverFileCheck readSaverFile(const char* path, const ResourceLanguageList& languages,
+                             char* description, size_t size, LANGID* fallback);
+// String 1 of a language satellite (a resource-only image), read and cut
+// as a screen saver's own; false when it has none or is not whole.
+bool readSatelliteString(const char* path, const ResourceLanguageList& languages,
+                         char* description, size_t size);
 SaverFileCheck checkSaverFile(const char* path);

@@ -157,5 +157,43 @@ int main()
         for (int i = 0; i < count; ++i)
             DeleteFileA(copyName(i).c_str());
     }
+    // 100 language-neutral files, each with its satellite in en-US, as Windows'
+    // own: every rebuild also looks for the satellites of each.
+    const std::string base = fixture.substr(0, fixture.find_last_of('\\')) + "\\";
+    const std::string languageFolder = directory(false) + "\\en-US";
+    bool madeFolder = CreateDirectoryA(languageFolder.c_str(), nullptr);
+    auto satelliteOf = [&](int i) {
+        return languageFolder + copyName(i).substr(copyName(i).find_last_of('\\')) + ".mui";
+    };
+    const int count = 100;
+    for (int i = 0; i < count; ++i) {
+        if (!CopyFileA((base + "mui_neutral_en.scr").c_str(), copyName(i).c_str(), FALSE)
+            || !CopyFileA((base + "en.mui").c_str(), satelliteOf(i).c_str(), FALSE)) {
+            fprintf(stderr, "cannot copy the language-neutral fixtures\n");
+            return 1;
+        }
+    }
+    {
+        Application app(GetModuleHandleA(nullptr));
+        TrayWindow& tray = *app.trayWindow;
+        if (tray.saverCount != count || lstrcmpA(tray.saverList->description, "Satellite In English")) {
+            fprintf(stderr, "the satellites' descriptions are not listed\n");
+            status = 1;
+        }
+        double first = timed(20, [&] { tray.rebuildSaverMenu(); }, [&] { tray.freeSaverList(); });
+        double unchanged = timed(20, [&] { tray.rebuildSaverMenu(); });
+        double plain = timed(20, plainScan);
+        printf("%d language-neutral files with satellites: first %.2f ms (%.3f per file), "
+               "unchanged %.2f ms, plain scan %.2f ms; first / plain %.2f (target <= 1.0: %s), "
+               "unchanged / plain %.2f (target <= 0.2: %s)\n",
+               count, first, first / count, unchanged, plain, first / plain,
+               verdict(first <= plain), unchanged / plain, verdict(unchanged <= 0.2 * plain));
+    }
+    for (int i = 0; i < count; ++i) {
+        DeleteFileA(satelliteOf(i).c_str());
+        DeleteFileA(copyName(i).c_str());
+    }
+    if (madeFolder)
+        RemoveDirectoryA(languageFolder.c_str());
     return status;
 }

@@ -24,6 +24,27 @@ foreach(variant starfield nostring emptystr long300 tenchars marker twolang othe
   list(APPEND CATALOGUE_FIXTURE_FILES ${CATALOGUE_FIXTURE_DIR}/${variant}.scr)
 endforeach()
 
+# A language-neutral screen saver (its ultimate fallback English or German)
+# and its satellites, resource-only images named "<language>.mui" here; the
+# tests install them as "<language>\<file name>.mui".
+foreach(variant neutral_en neutral_de en en_replaced de)
+  set(res ${CMAKE_BINARY_DIR}/catalogue_fixture_mui_${variant}_res.o)
+  dormity_rc_object(${res} ${CATALOGUE_DIR}/fixtures/mui.rc -DMUI_${variant})
+  if(variant MATCHES "^neutral")
+    add_executable(catalogue_fixture_mui_${variant} WIN32 ${CATALOGUE_DIR}/fixtures/saver_main.c ${res})
+    target_link_options(catalogue_fixture_mui_${variant} PRIVATE -static -static-libgcc -s)
+    set_target_properties(catalogue_fixture_mui_${variant} PROPERTIES OUTPUT_NAME mui_${variant}
+      SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CATALOGUE_FIXTURE_DIR})
+    list(APPEND CATALOGUE_FIXTURE_FILES ${CATALOGUE_FIXTURE_DIR}/mui_${variant}.scr)
+  else()
+    set(satellite ${CATALOGUE_FIXTURE_DIR}/${variant}.mui)
+    add_custom_command(OUTPUT ${satellite} DEPENDS ${res}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CATALOGUE_FIXTURE_DIR}
+      COMMAND ${CMAKE_C_COMPILER} -shared -nostdlib -Wl,-e,0 -s -o ${satellite} ${res})
+    list(APPEND CATALOGUE_FIXTURE_FILES ${satellite})
+  endif()
+endforeach()
+
 # Files the loader must refuse, one that loads but fails the header test, one
 # whose string table would lead a reader far past the end of the file, and one
 # whose resource tree would keep a reader that multiplies its levels for hours.
@@ -49,12 +70,19 @@ add_dependencies(catalogue_tests catalogue_fixtures)
 set(CATALOGUE_TESTS catalogue)
 add_test(NAME catalogue COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe)
 dormity_family_runs(catalogue_tests catalogue ${CMAKE_BINARY_DIR} CATALOGUE_TESTS)
+# Wine takes its user interface languages from the locale variables: the
+# language-neutral savers again with German as the display language.
+add_test(NAME catalogue_satellites_german COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe
+  --gtest_filter=*Satellite*)
+list(APPEND CATALOGUE_TESTS catalogue_satellites_german)
 add_test(NAME catalogue_screenshots COMMAND bash ${CATALOGUE_DIR}/menu_screenshots.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(catalogue_screenshots PROPERTIES SKIP_RETURN_CODE 77)
 list(APPEND CATALOGUE_TESTS catalogue_screenshots)
 set_tests_properties(${CATALOGUE_TESTS} PROPERTIES TIMEOUT 300
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"
   ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}")
+set_property(TEST catalogue_satellites_german APPEND PROPERTY ENVIRONMENT
+  "LC_ALL=de_DE.UTF-8;DORMITY_UI_LANGUAGE=0407")
 
 # A benchmark, not a test: run it by hand under Wine.
 add_executable(bench_catalogue ${CATALOGUE_DIR}/bench_catalogue.cpp ${RES_OBJECT})

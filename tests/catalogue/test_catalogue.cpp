@@ -712,6 +712,90 @@ TEST_F(Catalogue, ReusedDescriptionsListWhatAFreshScanLists)
     }
 }
 
+// Language-neutral savers, laid out as Windows' own: from Windows Vista on each is listed under
+// string 1 of its first satellite in the user interface languages, then in its ultimate fallback
+// language; a satellite installed or replaced shows at the next opening. Before, file names.
+TEST_F(FamilyCatalogue, LanguageNeutralSaversShowTheirSatellitesDescription)
+{
+    const LANGID ui = reportedUiLanguage();
+    ASSERT_TRUE(ui == 0x0409 || ui == 0x0407) << "a UI language the fixtures have";
+    const bool satellites = runningAsVistaOrLater();
+    const std::string english = "Satellite In English", german = "Satellit auf Deutsch";
+    auto satellite = [&](const char* fixture, SaverDirectory where, const char* language,
+                         const char* saver) {
+        return savers_.install(fixturePath(fixture),
+                               saverDirectory(where) + "\\" + language + "\\" + saver + ".mui");
+    };
+    const struct {
+        const char* fixture;
+        SaverDirectory where;
+        const char* name;
+        std::string english, german;  // listed under, by the UI language
+    } cases[] = {
+        {"mui_neutral_en.scr", SYSTEM_DIRECTORY, "muisaver.scr", english, german},
+        {"mui_neutral_de.scr", SYSTEM_DIRECTORY, "muifallback.scr", german, german},
+        {"mui_neutral_en.scr", WINDOWS_DIRECTORY, "muiwin.scr", english, english},
+        {"mui_neutral_en.scr", SYSTEM_DIRECTORY, "muinofit.scr", "muinofit", "muinofit"},
+    };
+    for (const auto& c : cases) {
+        std::string name = c.name;
+        install(c.fixture, c.where, c.name,
+                !satellites ? name.substr(0, name.size() - 4) : ui == 0x0407 ? c.german : c.english);
+    }
+    satellite("en.mui", SYSTEM_DIRECTORY, "en-US", "muisaver.scr");
+    satellite("de.mui", SYSTEM_DIRECTORY, "de-DE", "muisaver.scr");
+    satellite("de.mui", SYSTEM_DIRECTORY, "de-DE", "muifallback.scr");
+    std::string windowsSatellite = satellite("en.mui", WINDOWS_DIRECTORY, "en-US", "muiwin.scr");
+    satellite("de.mui", SYSTEM_DIRECTORY, "fr-FR", "muinofit.scr");
+    TrayWindow& tray = start();
+    expectCatalogue(tray, expectedEntries(), -1);
+
+    // A satellite replaced by one of the same size, and a language pack installed.
+    savers_.replaceContent(windowsSatellite, "en_replaced.mui");
+    satellite("en.mui", SYSTEM_DIRECTORY, "en-US", "muinofit.scr");
+    if (satellites) {
+        installed_[2].description = "Satellite Replaced";
+        installed_[3].description = english;
+    }
+    openSaverSubmenu(tray);
+    expectCatalogue(tray, expectedEntries(), -1);
+}
+
+// The satellites' languages: the preferred ones in order, each followed by its neutral parent,
+// then the file's ultimate fallback; a multilingual file's table is chosen the same way.
+TEST(SaverFile, SatellitesFollowTheUiLanguagesThenTheFilesFallback)
+{
+    const struct {
+        std::vector<LANGID> preferred;
+        LANGID fallback;
+        std::vector<LANGID> satellites, tables;
+    } cases[] = {
+        {{0x0407, 0x040C}, 0x0409, {0x0407, 0x0007, 0x040C, 0x000C, 0x0409, 0x0009},
+         {0x0000, 0x0407, 0x0007, 0x040C, 0x000C, 0x0409}},
+        {{0x0807, 0x0407}, 0x0407, {0x0807, 0x0007, 0x0407}, {0x0000, 0x0807, 0x0007, 0x0407,
+                                                              0x0409}},
+        {{0x0409}, 0, {0x0409, 0x0009}, {0x0000, 0x0409, 0x0009}},
+        {{}, 0x0411, {0x0411, 0x0011}, {0x0000, 0x0409}},
+    };
+    for (const auto& c : cases) {
+        LANGID out[16];
+        size_t count = uiLanguageOrder(c.preferred.data(), c.preferred.size(), c.fallback, out, 16);
+        EXPECT_EQ(std::vector<LANGID>(out, out + count), c.satellites);
+        count = loaderLanguageOrder(c.preferred.data(), c.preferred.size(), out, 16);
+        EXPECT_EQ(std::vector<LANGID>(out, out + count), c.tables);
+    }
+    LANGID out[2];
+    const LANGID three[] = {0x0407, 0x040C, 0x0411};
+    EXPECT_EQ(uiLanguageOrder(three, 3, 0x0409, out, 2), 2u) << "the list never overruns";
+    // As the MUI functions give them with MUI_LANGUAGE_ID; a broken entry is skipped.
+    const WCHAR list[] = L"0407\0" L"040c\0" L"zz\0" L"12345\0" L"0409\0";
+    LANGID ids[8];
+    ASSERT_EQ(parseLanguageIds(list, sizeof list / sizeof list[0], ids, 8), 3u);
+    EXPECT_EQ(std::vector<LANGID>(ids, ids + 3), (std::vector<LANGID>{0x0407, 0x040C, 0x0409}));
+    EXPECT_EQ(parseLanguageIds(list, 3, ids, 8), 0u) << "an entry cut off by the length";
+    EXPECT_EQ(parseLanguageIds(list, sizeof list / sizeof list[0], ids, 1), 1u);
+}
+
 TEST(CompleteImage, OnlyAWholeX86X64OrArm64PortableExecutableFits)
 {
     const std::string whole = readFileBytes(fixturePath("starfield.scr"));
@@ -794,16 +878,26 @@ TEST(CompleteImage, AStringTableIsReadOnlyWhenStringOneLiesInTheFile)
 }
 
 // With string tables in two languages, the description is the string the
-// system's own loader picks, whatever the thread's language asks for.
-TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
+// system's own loader picks, whatever the thread's language asks for. Before
+// Windows Vista the thread's locale chooses, as Wine's loader does; from Vista
+// on the user interface languages choose and the locale does not (Wine's
+// loader keeps the older rule there).
+TEST(FamilySaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
 {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(GetVersionExA(&version));
+    const bool byUiLanguages
+        = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6;
     const LCID original = GetThreadLocale();
     for (const char* fixture : {"twolang.scr", "otherlang.scr", "starfield.scr"}) {
+        std::string path = fixturePath(fixture);
+        char uiChoice[260];
+        readSaverFile(path.c_str(), uiChoice, sizeof uiChoice);
         for (LCID locale : {original, MAKELCID(0x0407, SORT_DEFAULT),
                             MAKELCID(0x040C, SORT_DEFAULT), MAKELCID(0x0411, SORT_DEFAULT)}) {
             SCOPED_TRACE(std::string(fixture) + " in locale " + std::to_string(locale));
             SetThreadLocale(locale);
-            std::string path = fixturePath(fixture);
             char loaded[260] = "";
             UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
             ASSERT_TRUE(module);
@@ -812,13 +906,15 @@ TEST(SaverFile, TheDescriptionIsInTheLanguageTheLoaderPicks)
             EXPECT_EQ(readSaverFile(path.c_str(), description, sizeof description),
                       SAVER_FILE_SOUND);
             EXPECT_STRNE(loaded, "");
-            EXPECT_STREQ(description, loaded);
+            EXPECT_STREQ(description, byUiLanguages ? uiChoice : loaded);
         }
     }
-    SetThreadLocale(original);
+    SetThreadLocale(MAKELCID(0x0407, SORT_DEFAULT));
     char description[260];
     readSaverFile(fixturePath("twolang.scr").c_str(), description, sizeof description);
-    EXPECT_STREQ(description, "Starfield In English") << "English is the user's language here";
+    EXPECT_STREQ(description, byUiLanguages ? "Starfield In English" : "Sternenfeld auf Deutsch")
+        << "English is the user's language here, German the thread's";
+    SetThreadLocale(original);
 }
 
 TEST(SaverFile, TheLanguageOrderIsNeutralThreadUserSystemThenEnglish)

@@ -13,7 +13,7 @@ const char* const kOwnNames[] = {
     "starfield.scr", "x.scr", "emptystr.scr", "long300.scr", "tenchars.scr", "marker.scr",
     "Long Name Saver.scr", "first.scr", "second.scr", "third.scr", "sysone.scr", "systwo.scr",
     "badheader.scr", "notes.scr", "truncated.scr", "badstr.scr", "renamed.scr", "twolang.scr",
-    "otherlang.scr",
+    "otherlang.scr", "muisaver.scr", "muifallback.scr", "muiwin.scr", "muinofit.scr",
 };
 
 bool ownName(const std::string& name)

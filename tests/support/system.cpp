@@ -150,6 +150,16 @@ OSVERSIONINFOA reportedVersion()
     return version;
 }
 
+LANGID reportedUiLanguage()
+{
+    LANGID language = GetUserDefaultUILanguage();
+    const char* expected = getenv("DORMITY_UI_LANGUAGE");
+    if (expected) {
+        EXPECT_EQ(language, strtoul(expected, nullptr, 16)) << "Wine's UI language";
+    }
+    return language;
+}
+
 DWORD reportedPlatformFlags()
 {
     OSVERSIONINFOA version = reportedVersion();

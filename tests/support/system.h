@@ -113,6 +113,15 @@ inline bool runningAsWin2kOrLater()
     return reportedVersion().dwPlatformId == VER_PLATFORM_WIN32_NT
         && reportedVersion().dwMajorVersion >= 5;
 }
+// Where resources follow the user interface languages and language satellites.
+inline bool runningAsVistaOrLater()
+{
+    return reportedVersion().dwPlatformId == VER_PLATFORM_WIN32_NT
+        && reportedVersion().dwMajorVersion >= 6;
+}
+// The user interface language Wine reports (it follows the locale variables); a test entry that
+// sets them names the one it expects in DORMITY_UI_LANGUAGE (hexadecimal), checked here.
+LANGID reportedUiLanguage();
 // The family this executable was started for ("..._win98.exe" gives "win98"); "" for the default.
 std::string requestedVersion();
 

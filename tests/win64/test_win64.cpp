@@ -8,6 +8,7 @@
 #include "support/system.h"
 #include "support/processes.h"
 #include "support/pixels.h"
+#include "support/savers.h"
 
 namespace {
 
@@ -20,21 +21,35 @@ bool sameFile(const std::string& a, const std::string& b)
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-// The 64-bit fixture in the native system directory (reached only with redirection off).
+// A 64-bit fixture in the native system directory (reached only with redirection off), by
+// default the command fixture as DORM64.SCR; a folder it needs is made and removed with it.
 struct NativeSystemSaver {
-    const std::string path = windowsDirectory() + "\\system32\\DORM64.SCR";
-    NativeSystemSaver()
+    const std::string path;
+    std::string createdDirectory;
+    explicit NativeSystemSaver(const char* fixture = "fixture_saver64.scr",
+                               const char* name = "DORM64.SCR")
+        : path(windowsDirectory() + "\\system32\\" + name)
     {
         NativeFileSystemView native;
         EXPECT_TRUE(native.redirectionOff()) << "redirection stays on";
-        EXPECT_TRUE(CopyFileA((moduleDirectory() + "\\fixture_saver64.scr").c_str(), path.c_str(),
-                              FALSE)) << "cannot install " << path;
+        std::string directory = path.substr(0, path.find_last_of('\\'));
+        if (CreateDirectoryA(directory.c_str(), nullptr))
+            createdDirectory = directory;
+        replace(fixture);
+    }
+    void replace(const char* fixture) const
+    {
+        NativeFileSystemView native;
+        EXPECT_TRUE(CopyFileA((moduleDirectory() + "\\" + fixture).c_str(), path.c_str(), FALSE))
+            << "cannot install " << path;
     }
     ~NativeSystemSaver()
     {
         waitForStartedProcesses(10000);  // one started from there may be ending
         NativeFileSystemView native;
         DeleteFileA(path.c_str());
+        if (!createdDirectory.empty())
+            RemoveDirectoryA(createdDirectory.c_str());
     }
 };
 
@@ -168,4 +183,21 @@ TEST_F(Win32Catalogue, A64BitSaverInTheSystemDirectoryIsLeftOutOn32BitWindows)
     start(true);
     EXPECT_NE(entryNamed("Dormity Command Test"), nullptr);
     EXPECT_EQ(entryNamed(kDescription64), nullptr) << "a 64-bit image listed on 32-bit Windows";
+}
+
+// A 64-bit language-neutral saver only the native System32 holds reads its satellite from the
+// native System32's language folder, not from the one this program is redirected to; a replaced
+// satellite shows at the next opening.
+TEST_F(Win64Catalogue, ANativeLanguageNeutralSaverReadsTheNativeSatellite)
+{
+    NativeSystemSaver saver("mui_neutral_en64.scr", "DORMLN64.SCR");
+    NativeSystemSaver satellite("en64.mui", "en-US\\DORMLN64.SCR.mui");
+    InstalledFiles redirected(moduleDirectory() + "\\de64.mui",
+                              systemDirectory() + "\\en-US\\DORMLN64.SCR.mui");
+    TrayWindow& window = start(true);
+    EXPECT_NE(entryNamed("Satellite In English"), nullptr) << "not listed from its satellite";
+    EXPECT_EQ(entryNamed("Satellit auf Deutsch"), nullptr) << "the redirected satellite read";
+    satellite.replace("en_replaced64.mui");
+    openSaverSubmenu(window);
+    EXPECT_NE(entryNamed("Satellite Replaced"), nullptr) << "the replaced satellite not shown";
 }

@@ -21,7 +21,27 @@ add_custom_command(OUTPUT ${WIN64_FIXTURE}
 add_custom_command(OUTPUT ${WIN64_DIR}/fixture_saver.exe
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:fixture_saver> ${WIN64_DIR}/fixture_saver.exe
   DEPENDS fixture_saver)
-add_custom_target(win64_fixtures ALL DEPENDS ${WIN64_FIXTURE} ${WIN64_DIR}/fixture_saver.exe)
+# A 64-bit language-neutral saver and its satellites (English, replaced, and
+# German), laid out as the catalogue's 32-bit ones.
+set(WIN64_MUI_FILES ${WIN64_DIR}/mui_neutral_en64.scr)
+foreach(variant neutral_en en en_replaced de)
+  set(res ${WIN64_DIR}/mui_${variant}64_res.o)
+  add_custom_command(OUTPUT ${res} DEPENDS ${CATALOGUE_DIR}/fixtures/mui.rc
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${WIN64_DIR}
+    COMMAND ${DORMITY_MINGW64_WINDRES} -DMUI_${variant} --input-format=rc -O coff
+            ${CATALOGUE_DIR}/fixtures/mui.rc -o ${res})
+  if(variant STREQUAL neutral_en)
+    add_custom_command(OUTPUT ${WIN64_DIR}/mui_neutral_en64.scr DEPENDS ${res}
+      COMMAND ${DORMITY_MINGW64_CXX} -x c ${CATALOGUE_DIR}/fixtures/saver_main.c -x none ${res}
+              -mwindows -static -s -o ${WIN64_DIR}/mui_neutral_en64.scr)
+  else()
+    add_custom_command(OUTPUT ${WIN64_DIR}/${variant}64.mui DEPENDS ${res}
+      COMMAND ${DORMITY_MINGW64_CXX} -shared -nostdlib -Wl,-e,0 -s -o ${WIN64_DIR}/${variant}64.mui ${res})
+    list(APPEND WIN64_MUI_FILES ${WIN64_DIR}/${variant}64.mui)
+  endif()
+endforeach()
+add_custom_target(win64_fixtures ALL DEPENDS ${WIN64_FIXTURE} ${WIN64_DIR}/fixture_saver.exe
+  ${WIN64_MUI_FILES})
 
 dormity_test_executable(win64_tests ${CMAKE_CURRENT_LIST_DIR}/test_win64.cpp)
 target_compile_options(win64_tests PRIVATE ${DORMITY_WARNINGS})
