@@ -62,11 +62,12 @@ void freeRecords(SaverRecordList& list)
 
 bool sameFile(const SaverFileRecord& record, BYTE directory, const WIN32_FIND_DATAA& found)
 {
-    return record.directory == directory && record.sizeLow == found.nFileSizeLow
-        && record.sizeHigh == found.nFileSizeHigh
-        && CompareFileTime(&record.written, &found.ftLastWriteTime) == 0
-        && CompareFileTime(&record.created, &found.ftCreationTime) == 0
-        && textEquals(record.name, found.cFileName);
+    const FileStamp& stamp = record.stamp;
+    return record.directory == directory && stamp.sizeLow == found.nFileSizeLow
+        && stamp.sizeHigh == found.nFileSizeHigh
+        && CompareFileTime(&stamp.written, &found.ftLastWriteTime) == 0
+        && CompareFileTime(&stamp.created, &found.ftCreationTime) == 0
+        && textEquals(stamp.name, found.cFileName);
 }
 
 } // namespace
@@ -213,11 +214,7 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
             }
             if (!known) {
                 record->directory = directoryIndex_;
-                record->sizeLow = found.nFileSizeLow;
-                record->sizeHigh = found.nFileSizeHigh;
-                record->written = found.ftLastWriteTime;
-                record->created = found.ftCreationTime;
-                copyText(record->name, sizeof record->name, found.cFileName);
+                stampFoundFile(found, &record->stamp);
                 LANGID fallback = 0;
                 SaverFileCheck check = readSaverFile(path, languages_, record->description,
                                                      sizeof record->description, &fallback);
@@ -255,7 +252,7 @@ DWORD SaverCatalogue::satellites(SaverFileRecord& record, bool read)
     size_t tried = uiLanguageOrder(ui_.ids, ui_.count, record.fallbackLanguage, order,
                                    kMaxUiLanguages);
     char unused[1];
-    return readSatellites(satellites_, record.name, order, tried, read ? &languages_ : nullptr,
+    return readSatellites(satellites_, record.stamp.name, order, tried, read ? &languages_ : nullptr,
                           read ? record.description : unused,
                           read ? sizeof record.description : sizeof unused);
 }

@@ -39,11 +39,7 @@ struct SaverFileRecord {
     WORD itemWidth;
     DWORD widthKey;
     bool widthKnown;
-    DWORD sizeLow;
-    DWORD sizeHigh;
-    FILETIME written;
-    FILETIME created;
-    char name[MAX_PATH];
+    FileStamp stamp;
     char description[260];
     // A file without string 1 of its own on a system that reads language
     // satellites: its ultimate fallback language and the key of the

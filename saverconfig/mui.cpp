@@ -188,11 +188,7 @@ namespace {
 void keepFound(const WIN32_FIND_DATAA& found, LANGID language, SatelliteFile* file)
 {
     file->language = language;
-    file->sizeLow = found.nFileSizeLow;
-    file->sizeHigh = found.nFileSizeHigh;
-    file->written = found.ftLastWriteTime;
-    file->created = found.ftCreationTime;
-    copyText(file->name, sizeof file->name, found.cFileName);
+    stampFoundFile(found, &file->stamp);
 }
 
 bool searchSatellite(const char* path, LANGID language, SatelliteFile* file)
@@ -222,6 +218,15 @@ bool sameName(const char* a, const char* b)
 }
 
 } // namespace
+
+void stampFoundFile(const WIN32_FIND_DATAA& found, FileStamp* stamp)
+{
+    stamp->sizeLow = found.nFileSizeLow;
+    stamp->sizeHigh = found.nFileSizeHigh;
+    stamp->written = found.ftLastWriteTime;
+    stamp->created = found.ftCreationTime;
+    copyText(stamp->name, sizeof stamp->name, found.cFileName);
+}
 
 SatelliteListing::SatelliteListing()
     : languageCount(0), files(nullptr), count(0), capacity(0), cursor(0)
@@ -288,7 +293,7 @@ bool SatelliteListing::find(LANGID language, const char* longName, SatelliteFile
     // does, so the search goes on from the last match.
     for (size_t step = 0; step < count; ++step) {
         size_t i = (cursor + step) % count;
-        if (files[i].language == language && sameName(files[i].name, name)) {
+        if (files[i].language == language && sameName(files[i].stamp.name, name)) {
             *found = files[i];
             cursor = i + 1;
             return true;
@@ -309,11 +314,11 @@ DWORD readSatellites(SatelliteListing& listing, const char* longName, const LANG
         if (!listing.find(order[i], longName, &found))
             continue;
         key = hashBytes(key, &found.language, sizeof found.language);
-        key = hashBytes(key, found.name, textLength(found.name));
-        key = hashBytes(key, &found.sizeLow, sizeof found.sizeLow);
-        key = hashBytes(key, &found.sizeHigh, sizeof found.sizeHigh);
-        key = hashBytes(key, &found.written, sizeof found.written);
-        key = hashBytes(key, &found.created, sizeof found.created);
+        key = hashBytes(key, found.stamp.name, textLength(found.stamp.name));
+        key = hashBytes(key, &found.stamp.sizeLow, sizeof found.stamp.sizeLow);
+        key = hashBytes(key, &found.stamp.sizeHigh, sizeof found.stamp.sizeHigh);
+        key = hashBytes(key, &found.stamp.written, sizeof found.stamp.written);
+        key = hashBytes(key, &found.stamp.created, sizeof found.stamp.created);
         char path[MAX_PATH];
         if (languages && size > 0 && !description[0]
             && satellitePath(listing.directory, order[i], longName, path, sizeof path))

@@ -49,13 +49,20 @@ bool satellitePath(const char* directory, LANGID language, const char* longName,
 struct ResourceLanguageList;
 
 // One satellite as the directory search reports it.
-struct SatelliteFile {
-    LANGID language;
+// What a directory search tells of a file: its long name and what changes
+// when it is rewritten or replaced.
+struct FileStamp {
     DWORD sizeLow;
     DWORD sizeHigh;
     FILETIME written;
     FILETIME created;
-    char name[MAX_PATH];  // "<long file name>.mui"
+    char name[MAX_PATH];
+};
+void stampFoundFile(const WIN32_FIND_DATAA& found, FileStamp* stamp);
+
+struct SatelliteFile {
+    LANGID language;
+    FileStamp stamp;  // named "<long file name>.mui"
 };
 
 // The satellites of screen savers ("*.scr.mui") in a directory's language
