@@ -14,7 +14,6 @@
 #include "app/application.h"
 #include "app/tray_window.h"
 #include "commands/blink_preference.h"
-#include "commands/timed_disable.h"
 #include "support/dialogs.h"
 #include "res/resource.h"
 #include "support/savers.h"
@@ -221,10 +220,6 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
         return run.closedByItself && blinks() == box;
     };
     UINT timedChoices = 0;
-    auto enableAtStored = [] {
-        std::string data;
-        return readRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, &data);
-    };
     FILETIME stamp = {0, 0x01D00000};
     // Every path ends in the state it began in.
     const SoakPath paths[] = {
@@ -275,8 +270,8 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
          [&] {
              // Each choice in turn, ended by the Enable command, then disabled as before.
              send(WM_COMMAND, IDM_DISABLE_15 + timedChoices++ % 5);
-             bool pending = !active() && enableAtStored();
-             return pending && toggle() && !enableAtStored() && toggle();
+             bool pending = !active() && storedEnableAt();
+             return pending && toggle() && !storedEnableAt() && toggle();
          }},
         {"other program flips", 500, 10, [&] { return otherSets(true) && otherSets(false); }},
         {"About OK, box clear", 500, 30, [&] { return aboutOk(false); }},
