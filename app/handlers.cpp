@@ -3,18 +3,82 @@
 // kept across them.
 #include "application.h"
 #include "tray_window.h"
+#include "../commands/timed_disable.h"
+
+void TrayWindow::enableSaver()
+{
+    playEventSound(SOUND_ENABLE);
+    setSaverActive(true);
+    showSaverState(true);
+}
+
+void TrayWindow::disableSaver()
+{
+    playEventSound(SOUND_DISABLE);
+    setSaverActive(false);
+    showSaverState(false);
+}
 
 void TrayWindow::toggleSaverActive()
 {
     if (isSaverActive()) {
-        playEventSound(SOUND_DISABLE);
-        setSaverActive(false);
-        showSaverState(false);
+        disableSaver();
     } else {
-        playEventSound(SOUND_ENABLE);
-        setSaverActive(true);
-        showSaverState(true);
+        enableSaver();
     }
+    // Either way a pending time is over: enabled now, or disabled for good.
+    forgetTimedDisable();
+}
+
+void TrayWindow::disableFor(UINT choice)
+{
+    disableSaver();
+    writeEnableAt(currentFileTime() + disableMinutes(choice) * 60000ULL * FILETIME_TICKS_PER_MS);
+    timedChoice = choice;
+    checkTimedDisable();
+}
+
+void TrayWindow::checkTimedDisable()
+{
+    DWORD waitMs = 0;
+    StoredEnableAt stored = readEnableAt();
+    switch (timedDisableStep(stored, isSaverActive(), currentFileTime(), &waitMs)) {
+    case TIMED_FORGET:
+        forgetTimedDisable();
+        break;
+    case TIMED_ENABLE:
+        enableSaver();
+        forgetTimedDisable();
+        break;
+    case TIMED_WAIT:
+        enableAt = stored.time;
+        if (!timedChoice)
+            timedChoice = choiceForTimeLeft(waitMs);
+        // Replaces a timer already armed.
+        SetTimer(window, IDT_ENABLE, waitMs, nullptr);
+        updateTrayTip();
+        break;
+    }
+}
+
+void TrayWindow::forgetTimedDisable()
+{
+    deleteEnableAt();
+    KillTimer(window, IDT_ENABLE);
+    bool shown = enableAt != 0;
+    enableAt = 0;
+    timedChoice = 0;
+    if (shown)
+        updateTrayTip();
+}
+
+void TrayWindow::endTimedDisable()
+{
+    if (!readEnableAt().present)
+        return;
+    if (!isSaverActive())
+        enableSaver();
+    forgetTimedDisable();
 }
 
 void TrayWindow::togglePassword()
@@ -78,5 +142,8 @@ void TrayWindow::onSettingsChange()
         showSaverState(false);
     else if (!(owner->flags & APP_SAVER_ACTIVE) && active)
         showSaverState(true);
+    // Enabled by anyone at all: no time is pending any more.
+    if (active)
+        forgetTimedDisable();
     rebuildSaverMenu();
 }

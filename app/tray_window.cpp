@@ -53,6 +53,11 @@ CommandRoute routeCommand(WORD id)
     case IDM_PASSWORD: return ROUTE_PASSWORD;
     case IDM_CHANGEPASSWORD: return ROUTE_CHANGE_PASSWORD;
     case IDM_LOCK: return ROUTE_LOCK;
+    case IDM_DISABLE_15:
+    case IDM_DISABLE_30:
+    case IDM_DISABLE_60:
+    case IDM_DISABLE_120:
+    case IDM_DISABLE_240: return ROUTE_DISABLE_FOR;
     default: return ROUTE_SELECT_SAVER;
     }
 }
@@ -70,7 +75,8 @@ UINT taskbarCreatedMessage()
 
 TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
-      highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary()
+      highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
+      timedChoice(0)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -119,6 +125,8 @@ TrayWindow::TrayWindow(Application& app)
 
     addTrayIcon();
     rebuildSaverMenu();
+    // A time stored by an earlier run is honoured, or ended if it passed.
+    checkTimedDisable();
 }
 
 TrayWindow::~TrayWindow()
@@ -166,6 +174,7 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_PROPERTIES: tray.openDisplayProperties(); break;
     case ROUTE_ABOUT: showAboutDialog(app); break;
     case ROUTE_EXIT:
+        tray.endTimedDisable();
         app.flags |= APP_QUIT;
         PostQuitMessage(0);
         break;
@@ -178,6 +187,7 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_PASSWORD: tray.togglePassword(); break;
     case ROUTE_CHANGE_PASSWORD: tray.changePasswordCommand(); break;
     case ROUTE_LOCK: tray.lockWorkstation(); break;
+    case ROUTE_DISABLE_FOR: tray.disableFor(id); break;
     }
 }
 
@@ -214,7 +224,17 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             runCommand(*app, *tray, LOWORD(wParam));
         break;
     case WM_TIMER:
-        tray->onBlinkTimer();
+        if (wParam == IDT_ENABLE) {
+            KillTimer(window, IDT_ENABLE);
+            tray->checkTimedDisable();
+        } else {
+            tray->onBlinkTimer();
+        }
+        break;
+    case WM_TIMECHANGE:
+    case WM_POWERBROADCAST:
+        // The clock moved, or the machine slept through the timer.
+        tray->checkTimedDisable();
         break;
     case WM_INITMENUPOPUP: {
         HMENU menu = reinterpret_cast<HMENU>(wParam);

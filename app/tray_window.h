@@ -16,6 +16,8 @@ struct Application;
 #define TRAY_SHOWMENU (WM_APP + 102)
 
 #define IDT_BLINK 1
+// One-shot: the end of a timed disable, armed only while one is pending.
+#define IDT_ENABLE 2
 #define BLINK_PERIOD_MS 500
 #define TRAY_ICON_ID 1
 
@@ -59,6 +61,10 @@ struct TrayWindow {
     // plays and kept: an asynchronous sound goes on playing from it after
     // the call returns. Stopped and freed in the teardown.
     UniqueModule soundLibrary;
+    // The pending end of a timed disable as last read from the registry
+    // (0: none), for the tooltip; and the choice that shows its check.
+    ULONGLONG enableAt;
+    UINT timedChoice;
 
     explicit TrayWindow(Application& owner);
     ~TrayWindow();
@@ -111,6 +117,18 @@ struct TrayWindow {
     void selectNoSaver();
     void selectSaver(WORD id);
     void onSettingsChange();
+    // The Enable and Disable commands' own steps: sound, flag, icon.
+    void enableSaver();
+    void disableSaver();
+
+    // Disabling for a while.
+    void disableFor(UINT choice);
+    // Compares the stored time with the clock: enables, or arms the timer.
+    void checkTimedDisable();
+    // No time pending any more: value deleted, timer killed.
+    void forgetTimedDisable();
+    // Exit: nobody is left to enable it later, so it is enabled now.
+    void endTimedDisable();
 };
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -133,6 +151,7 @@ enum CommandRoute {
     ROUTE_PASSWORD,
     ROUTE_CHANGE_PASSWORD,
     ROUTE_LOCK,
+    ROUTE_DISABLE_FOR,
 };
 CommandRoute routeCommand(WORD id);
 

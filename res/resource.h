@@ -35,6 +35,12 @@
 #define IDM_CHANGEPASSWORD  414
 #define IDM_PASSWORDMENU    415
 #define IDM_LOCK            416
+#define IDM_DISABLEMENU     417
+#define IDM_DISABLE_15      420
+#define IDM_DISABLE_30      421
+#define IDM_DISABLE_60      422
+#define IDM_DISABLE_120     423
+#define IDM_DISABLE_240     424
 #define IDM_NONE            4000
 
 // Dialog controls

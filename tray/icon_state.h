@@ -11,3 +11,7 @@ int blinkTickIcon(BYTE* phase);
 
 // "Dormity - [description]", cut to fit the tip (always terminated).
 void formatTrayTip(const char* description, char* tip, size_t tipSize);
+
+// While a time runs: "Dormity - [description] - on at TIME", the description
+// cut first so that the time always shows (always terminated).
+void formatTimedTrayTip(const char* description, const char* onAt, char* tip, size_t tipSize);

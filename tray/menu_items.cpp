@@ -97,6 +97,7 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
     // Only the password items depend on the header test, which maps a file.
     context.win4Saver = (item->itemID == IDM_PASSWORD || item->itemID == IDM_CHANGEPASSWORD)
         && needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
+    context.timedChoice = timedChoice;
 
     int savedState = SaveDC(dc);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));

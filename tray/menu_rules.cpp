@@ -31,6 +31,12 @@ void popupItemUpdates(const MenuContext& c, PopupItemUpdate u[POPUP_UPDATE_COUNT
         {6, true, IDM_PASSWORDMENU, 0},
         {IDM_CHANGEPASSWORD, false, IDM_CHANGEPASSWORD, changeAllowed ? 0u : grey},
         {IDM_LOCK, false, IDM_LOCK, lockState},
+        {9, true, IDM_DISABLEMENU, 0},
+        {IDM_DISABLE_15, false, IDM_DISABLE_15, 0},
+        {IDM_DISABLE_30, false, IDM_DISABLE_30, 0},
+        {IDM_DISABLE_60, false, IDM_DISABLE_60, 0},
+        {IDM_DISABLE_120, false, IDM_DISABLE_120, 0},
+        {IDM_DISABLE_240, false, IDM_DISABLE_240, 0},
     };
     for (int i = 0; i < POPUP_UPDATE_COUNT; ++i)
         u[i] = table[i];
@@ -92,6 +98,20 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
     case IDM_LOCK:
         look = {IDI_LOCK, "Lock Computer", (c.flags & APP_WIN2K) == 0, false, false};
         break;
+    case IDM_DISABLEMENU:
+        look = {IDI_SAVER_OFF, "Disable For", false, false, false};
+        break;
+    case IDM_DISABLE_15:
+    case IDM_DISABLE_30:
+    case IDM_DISABLE_60:
+    case IDM_DISABLE_120:
+    case IDM_DISABLE_240: {
+        static const char* const captions[] = {"15 Minutes", "30 Minutes", "1 Hour", "2 Hours",
+                                               "4 Hours"};
+        look = {IDI_TIMEOUT, captions[itemId - IDM_DISABLE_15], false, false,
+                c.timedChoice == itemId};
+        break;
+    }
     default:
         break;
     }

@@ -10,6 +10,7 @@ struct MenuContext {
     bool noSaverSelected;      // the "[none]" entry carries the check mark
     PasswordValues passwords;  // as read for the family in flags
     bool win4Saver;            // the header test of the configured file
+    UINT timedChoice;          // the "Disable For" choice now running, or 0
 };
 
 // One of the refresh's menu updates, in the order they are made.
@@ -20,7 +21,7 @@ struct PopupItemUpdate {
     UINT state;       // 0 or MFS_GRAYED
 };
 
-enum { POPUP_UPDATE_COUNT = 12 };
+enum { POPUP_UPDATE_COUNT = 18 };
 
 void popupItemUpdates(const MenuContext& context, PopupItemUpdate updates[POPUP_UPDATE_COUNT]);
 

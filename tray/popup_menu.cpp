@@ -31,6 +31,7 @@ bool TrayWindow::refreshPopupMenu()
     if (owner->flags & APP_WIN9X)
         context.passwords = readPasswordValues(FAMILY_95);
     context.win4Saver = needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
+    context.timedChoice = timedChoice;
 
     PopupItemUpdate updates[POPUP_UPDATE_COUNT];
     popupItemUpdates(context, updates);

@@ -4,6 +4,7 @@
 
 #include "../app/application.h"
 #include "../base/text.h"
+#include "../commands/timed_disable.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "icon_state.h"
@@ -40,6 +41,21 @@ void formatTrayTip(const char* description, char* tip, size_t tipSize)
 {
     char text[300];
     formatText(text, sizeof text, "Dormity - [%s]", description);
+    memset(tip, 0, tipSize);
+    copyText(tip, tipSize, text);
+}
+
+void formatTimedTrayTip(const char* description, const char* onAt, char* tip, size_t tipSize)
+{
+    const char prefix[] = "Dormity - [";
+    char suffix[100];
+    formatText(suffix, sizeof suffix, "] - on at %s", onAt);
+    size_t fixed = (sizeof prefix - 1) + textLength(suffix);
+    size_t room = tipSize > fixed ? tipSize - fixed : 1;
+    char shown[260];
+    copyText(shown, room < sizeof shown ? room : sizeof shown, description);
+    char text[400];
+    formatText(text, sizeof text, "%s%s%s", prefix, shown, suffix);
     memset(tip, 0, tipSize);
     copyText(tip, tipSize, text);
 }
@@ -84,7 +100,13 @@ void TrayWindow::setTrayIcon(int iconId)
 
 void TrayWindow::updateTrayTip()
 {
-    formatTrayTip(currentDescription, trayIcon.szTip, sizeof trayIcon.szTip);
+    if (enableAt) {
+        char onAt[64];
+        formatLocalTime(enableAt, onAt, sizeof onAt);
+        formatTimedTrayTip(currentDescription, onAt, trayIcon.szTip, sizeof trayIcon.szTip);
+    } else {
+        formatTrayTip(currentDescription, trayIcon.szTip, sizeof trayIcon.szTip);
+    }
     notify(NIM_MODIFY, trayIcon);
 }
 

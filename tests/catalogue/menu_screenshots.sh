@@ -40,7 +40,7 @@ rm -f "${installed[@]}"
 clear_saver
 shoot "" submenu-none
 
-# The popup: twelve items of SM_CYMENUSIZE + 2 pixels and five separators,
+# The popup: thirteen items of SM_CYMENUSIZE + 2 pixels and five separators,
 # as wide as the common item width, one window; the submenu beside it.
 read -r menu_w menu_h menu_x _ <"$shots/menu.geometry"
 read -r sub_w sub_h sub_x _ <"$shots/submenu.geometry"

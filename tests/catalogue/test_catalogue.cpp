@@ -231,6 +231,12 @@ std::vector<std::pair<UINT, Look>> fixedLooks(const Facts& f)
         {IDM_LOCK, {IDI_LOCK, "Lock Computer", !runningAsWin2kOrLater()}},
         {IDM_ABOUT, {0, "About..."}},
         {IDM_EXIT, {0, "Exit"}},
+        {IDM_DISABLEMENU, {IDI_SAVER_OFF, "Disable For"}},
+        {IDM_DISABLE_15, {IDI_TIMEOUT, "15 Minutes"}},
+        {IDM_DISABLE_30, {IDI_TIMEOUT, "30 Minutes"}},
+        {IDM_DISABLE_60, {IDI_TIMEOUT, "1 Hour"}},
+        {IDM_DISABLE_120, {IDI_TIMEOUT, "2 Hours"}},
+        {IDM_DISABLE_240, {IDI_TIMEOUT, "4 Hours"}},
     };
 }
 
@@ -442,6 +448,7 @@ protected:
             // The two submenus' items are found by position.
             MenuItemView item = row.first == IDM_SAVERMENU ? menuItemAt(tray().popupMenu, 0, true)
                 : row.first == IDM_PASSWORDMENU ? menuItemAt(tray().popupMenu, 6, true)
+                : row.first == IDM_DISABLEMENU ? menuItemAt(tray().popupMenu, 9, true)
                 : menuItemAt(tray().popupMenu, row.first, false);
             EXPECT_EQ(item.id, row.first);
             bool greyed = row.second.greyed && row.first != IDM_LAUNCH;
@@ -1032,7 +1039,7 @@ TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparators
     HMENU savers = saverSubmenu(tray());
     openPopup(tray());
     std::vector<MenuItemView> items = menuItems(tray().popupMenu);
-    ASSERT_EQ(items.size(), 15u);
+    ASSERT_EQ(items.size(), 16u);
     EXPECT_EQ(items[0].submenu, savers);
     ASSERT_NE(items[6].submenu, nullptr);
     EXPECT_EQ(GetMenuItemCount(items[6].submenu), 2);
@@ -1040,8 +1047,8 @@ TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparators
     EXPECT_EQ(menuItemAt(items[6].submenu, 1, true).id, static_cast<UINT>(IDM_CHANGEPASSWORD));
     // 0: a separator.
     const UINT commandsInOrder[] = {IDM_SAVERMENU, 0, IDM_LAUNCH, IDM_CONFIGURE, IDM_PROPERTIES, 0,
-                                    IDM_PASSWORDMENU, IDM_TIMEOUT, IDM_TOGGLE, 0, IDM_LOCK, 0,
-                                    IDM_ABOUT, 0, IDM_EXIT};
+                                    IDM_PASSWORDMENU, IDM_TIMEOUT, IDM_TOGGLE, IDM_DISABLEMENU, 0,
+                                    IDM_LOCK, 0, IDM_ABOUT, 0, IDM_EXIT};
     for (size_t i = 0; i < items.size(); ++i) {
         SCOPED_TRACE("position " + std::to_string(i));
         bool separator = commandsInOrder[i] == 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installer's round trip in a fresh prefix: silent install, what it
 # registers, a sound the user assigned kept by a reinstall, a silent
-# uninstall while the program runs, and all gone but the user's settings.
+# uninstall while the program runs (a timed disable ended by it), and all
+# gone but the user's settings.
 #   installer.sh BUILD_DIR
 set -euo pipefail
 prefix="$1/wineprefix-installer"
@@ -63,10 +64,14 @@ run "$install_dir/Dormity.exe" >/dev/null 2>&1 &
 check "installed program starts" ctl wait 30000
 ctl blink 0
 check "preference stored" has_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Applets\Dormity'
+# Disabled for 15 minutes: the uninstaller's Exit enables it first, as nobody is left to.
+ctl command 420
+check "disabled for a while" retry 50 0.2 not ctl active
 run "$install_dir/uninstall.exe" /S
 # The uninstaller copies itself away and runs from there: wait for its work.
 retry 100 0.2 test ! -e "$install_dir" || true
 check "program no longer running" not ctl wait 500
+check "screen saver enabled on the way out" ctl active
 check "files removed" test ! -e "$install_dir"
 check "shortcut removed" test ! -e "$shortcut"
 check "logon start removed" not regval 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Dormity

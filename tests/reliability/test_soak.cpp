@@ -25,7 +25,7 @@ namespace {
 
 const int kInstalledSavers = 20;
 const int kConfiguredIndex = 7;
-const size_t kOwnerDrawnItems = 12 + kInstalledSavers + 1;  // fixed items, "[none]", copies
+const size_t kOwnerDrawnItems = 18 + kInstalledSavers + 1;  // fixed items, "[none]", copies
 const int kWarmUp = 5;  // first uses fill the system's own caches
 // Freed slots are reused: one object kept per use moves a probe by the use
 // count, balanced work by a few. Half the count, capped, tells them apart.
@@ -183,14 +183,7 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
     ASSERT_TRUE(countIconCalls()) << "cannot count the program's icons";
     // Another program with a window sets the flag and announces it itself:
     // Wine keeps the flag of every process with a window in the X server.
-    auto otherSets = [&](bool flag) {
-        ChildProcess other;
-        const char* arguments = flag ? "announce on" : "announce off";
-        if (!other.start(moduleDirectory() + "\\dormity_ctl.exe", arguments))
-            return false;
-        pumpUntil([&] { return !other.running(); }, 20000);  // handling the broadcast meanwhile
-        return other.waitExit(0) == 0 && active() == flag;
-    };
+    auto otherSets = [&](bool flag) { return announceFromAnotherProgram(flag) && active() == flag; };
 
     // The start-up catalogue, the configured copy marked; the saver disabled
     // and the icon blinking, as every path leaves it.
@@ -226,6 +219,7 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
                         click(IDC_OK)});
         return run.closedByItself && blinks() == box;
     };
+    UINT timedChoices = 0;
     FILETIME stamp = {0, 0x01D00000};
     // Every path ends in the state it began in.
     const SoakPath paths[] = {
@@ -272,6 +266,13 @@ TEST_F(Soak, RepeatedWorkKeepsHandlesAndMemoryFlat)
              return shellHasIcon();
          }},
         {"enable, disable", 5000, 100, [&] { return toggle() && toggle(); }},
+        {"timed disable, cancel", 2000, 50,
+         [&] {
+             // Each choice in turn, ended by the Enable command, then disabled as before.
+             send(WM_COMMAND, IDM_DISABLE_15 + timedChoices++ % 5);
+             bool pending = !active() && storedEnableAt();
+             return pending && toggle() && !storedEnableAt() && toggle();
+         }},
         {"other program flips", 500, 10, [&] { return otherSets(true) && otherSets(false); }},
         {"About OK, box clear", 500, 30, [&] { return aboutOk(false); }},
         {"About OK, box set", 500, 30, [&] { return aboutOk(true); }},

@@ -211,3 +211,15 @@ void CommandSink::takeForeground()
     lastWParam = 0;
     lastLParam = -1;
 }
+
+bool announceFromAnotherProgram(bool active)
+{
+    std::string control = moduleDirectory() + "\\dormity_ctl.exe";
+    if (!fileExists(control))
+        control = moduleDirectory() + "\\..\\dormity_ctl.exe";
+    ChildProcess other;
+    if (!other.start(control, active ? "announce on" : "announce off"))
+        return false;
+    pumpUntil([&] { return !other.running(); }, 20000);
+    return other.waitExit(0) == 0;
+}

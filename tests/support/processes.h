@@ -41,6 +41,10 @@ struct ChildProcess {
 
 // The program under test, built beside the tests.
 inline std::string dormityExe() { return moduleDirectory() + "\\Dormity.exe"; }
+// Another program with a window sets the screen saver flag and announces it
+// (tests/fixtures/dormity_ctl, in the build directory or one up), while this
+// thread handles the broadcast. True when it did.
+bool announceFromAnotherProgram(bool active);
 // Top-level windows of a class, of one process (any for null or 0).
 std::vector<HWND> windowsOfClass(const char* className, DWORD processId = 0,
                                  bool visibleOnly = false);

@@ -6,6 +6,8 @@
 #include <string.h>
 
 #include "base/handles.h"
+#include "commands/blink_preference.h"
+#include "commands/timed_disable.h"
 
 namespace {
 
@@ -140,6 +142,23 @@ bool readDesktopDword(const char* name, DWORD* value)
         return false;
     memcpy(value, data.data(), 4);
     return true;
+}
+
+void storeEnableAt(long long secondsAhead, DWORD type, DWORD size)
+{
+    ULONGLONG time = currentFileTime() + secondsAhead * 10000000LL;
+    setRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, type, &time, size);
+}
+
+bool storedEnableAt(double* secondsAhead)
+{
+    std::string data;
+    ULONGLONG time = 0;
+    bool found = readRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, &data);
+    memcpy(&time, data.data(), data.size() == sizeof time ? sizeof time : 0);
+    if (secondsAhead)
+        *secondsAhead = (static_cast<double>(time) - currentFileTime()) / 10000000;
+    return found;
 }
 
 OSVERSIONINFOA reportedVersion()

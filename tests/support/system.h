@@ -81,6 +81,10 @@ void deleteRegTree(HKEY root, const char* key);
 bool readRegValue(HKEY root, const char* key, const char* name, std::string* data,
                   DWORD* type = nullptr);
 bool readDesktopDword(const char* name, DWORD* value);
+// A timed disable's "EnableAt", stored this far from now (type and size as given); read back
+// as seconds from now, false when missing.
+void storeEnableAt(long long secondsAhead, DWORD type = REG_BINARY, DWORD size = 8);
+bool storedEnableAt(double* secondsAhead = nullptr);
 inline bool readDesktopRaw(const char* name, std::string* bytes, DWORD* type)
 {
     return readRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name, bytes, type);

@@ -35,6 +35,9 @@ TEST(CommandRouting, NamedIdsReachTheirHandlersAndEveryOtherSelectsAScreenSaver)
         {IDM_TIMEOUT, ROUTE_TIMEOUT},     {IDM_PASSWORD, ROUTE_PASSWORD},
         {IDM_LOCK, ROUTE_LOCK},           {IDM_CHANGEPASSWORD, ROUTE_CHANGE_PASSWORD},
         {IDM_NONE, ROUTE_SELECT_NONE},
+        {IDM_DISABLE_15, ROUTE_DISABLE_FOR},  {IDM_DISABLE_30, ROUTE_DISABLE_FOR},
+        {IDM_DISABLE_60, ROUTE_DISABLE_FOR},  {IDM_DISABLE_120, ROUTE_DISABLE_FOR},
+        {IDM_DISABLE_240, ROUTE_DISABLE_FOR},
     };
     // Every id: catalogue ids such as 4000 + 411 must not be taken for a command.
     for (DWORD id = 0; id <= 0xFFFF; ++id) {
