@@ -55,7 +55,6 @@ BOOL measureMenuItem(MEASUREITEMSTRUCT* item)
     } else {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         item->itemWidth = entry ? entry->itemWidth : 0;
-
     }
     item->itemHeight = GetSystemMetrics(SM_CYMENUSIZE) + 2;
     return TRUE;

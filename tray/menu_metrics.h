@@ -60,7 +60,7 @@ struct ItemGeometry {
 ItemGeometry itemGeometry(int pixelsPerInch, int reportedSmallIcon);
 // The geometry for the display a device context draws on.
 ItemGeometry displayGeometry(HDC dc);
-// The icons' top in an item from top to bottom: centred, rounded up.
+// The icons' top in an item from top to bottom: centred, the odd pixel below.
 int iconTop(const ItemGeometry& geometry, int top, int bottom);
 
 // The width an item needs to draw a caption of captionWidth pixels after the
