@@ -83,6 +83,7 @@ TrayWindow::TrayWindow(Application& app)
     app.trayWindow = this;
     memset(&trayIcon, 0, sizeof trayIcon);
     memset(currentDescription, 0, sizeof currentDescription);
+    memset(fixedItems, 0, sizeof fixedItems);
 
     OSVERSIONINFOA version;
     memset(&version, 0, sizeof version);

@@ -7,6 +7,7 @@
 #include "../saverconfig/catalogue.h"
 #include "../saverconfig/saver_settings.h"
 #include "../base/handles.h"
+#include "../tray/menu_rules.h"
 
 struct Application;
 
@@ -57,6 +58,9 @@ struct TrayWindow {
     WORD saverCount;
     // Owns the entries that saverList and noneEntry point into.
     SaverCatalogue catalogue;
+    // What the popup's fixed items point at (their names and shared width),
+    // one for each of the refresh's updates, in the same order.
+    FixedItemRecord fixedItems[POPUP_UPDATE_COUNT];
     // The system's winmm.dll, loaded by full path when the first sound
     // plays and kept: an asynchronous sound goes on playing from it after
     // the call returns. Stopped and freed in the teardown.

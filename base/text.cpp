@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <stdarg.h>
 
+#include "item_name.h"
+
 namespace {
 
 // Writes into a buffer of size bytes, keeping room for the terminator and
@@ -175,4 +177,19 @@ bool textContains(const char* text, char character)
             return true;
     }
     return false;
+}
+
+void setItemName(ItemName& name, const char* caption)
+{
+    const int capacity = static_cast<int>(sizeof name.text / sizeof name.text[0]);
+    // A caption of n bytes widens to at most n characters, and captions
+    // live in 260-byte buffers; one that did not fit would be left unnamed.
+    int length = MultiByteToWideChar(CP_ACP, 0, caption, -1, name.text, capacity);
+    if (length <= 0) {
+        name.text[0] = L'\0';
+        length = 1;
+    }
+    name.msaa.dwMSAASignature = static_cast<DWORD>(MSAA_MENU_SIG);
+    name.msaa.cchWText = static_cast<DWORD>(length - 1);
+    name.msaa.pszWText = name.text;
 }

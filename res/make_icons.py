@@ -10,8 +10,8 @@ Every picture is described once with signed distance functions in a
 16 x 16 design space and rendered at each size with supersampled
 anti-aliasing.  Each size is stored three times: 32 bpp with alpha for
 current systems, 8 bpp and 4 bpp (standard VGA palette) for old ones and
-for low-colour displays.  Only the 16 x 16 images appear in the program's
-menu and tray, so the artwork is tuned for that size first.
+for low-colour displays.  The menu and tray show the small sizes (16 at 96
+pixels per inch, up to 32 at 192); the artwork is tuned for 16 first.
 """
 
 import math
@@ -451,18 +451,23 @@ def icon_lock(c):
     c.fill(keyhole, rgb('3b2500'))
 
 
+# The menu and the tray draw at the system's small-icon size, which follows
+# the display: 16 at 96 pixels per inch, 20 at 120, 24 at 144, 32 at 192.
+# Each of those sizes is drawn at its own size, never scaled from another.
+SMALL_SIZES = (16, 20, 24, 32)
+
 ICONS = [
-    # id, drawing, sizes
-    (104, icon_saver_on, (16, 32)),
-    (109, icon_properties, (16, 32, 48)),
-    (110, icon_launch, (16, 32)),
-    (111, icon_configure, (16, 32, 48)),
-    (113, icon_check, (16, 32, 48)),
-    (114, icon_set_saver, (16,)),
-    (119, icon_password, (16, 32, 48)),
-    (120, icon_timeout, (16, 32, 48)),
-    (122, icon_saver_off, (16,)),
-    (127, icon_lock, (16, 24, 32, 48)),
+    # id, drawing, sizes beyond the small ones
+    (104, icon_saver_on, ()),
+    (109, icon_properties, (48,)),
+    (110, icon_launch, ()),
+    (111, icon_configure, (48,)),
+    (113, icon_check, (48,)),
+    (114, icon_set_saver, ()),
+    (119, icon_password, (48,)),
+    (120, icon_timeout, (48,)),
+    (122, icon_saver_off, ()),
+    (127, icon_lock, (48,)),
 ]
 
 DEPTHS = (32, 8, 4)
@@ -616,9 +621,9 @@ def render(draw, size):
 def build(outdir):
     os.makedirs(outdir, exist_ok=True)
     written = []
-    for ident, draw, sizes in ICONS:
+    for ident, draw, larger in ICONS:
         images = []
-        for size in sizes:
+        for size in SMALL_SIZES + larger:
             pixels = render(draw, size)
             for bpp in DEPTHS:
                 images.append((size, bpp, encode_image(size, pixels, bpp)))

@@ -140,6 +140,7 @@ void SaverCatalogue::beginRebuild(SaverFamily family, const SaverWidthRule& rule
     }
     copyText(entry->description, sizeof entry->description, NO_SAVER_TEXT);
     copyText(entry->fileName, sizeof entry->fileName, NO_SAVER_TEXT);
+    setItemName(entry->name, entry->description);
     entry->itemWidth = rule.widthOf(rule.context, NO_SAVER_TEXT, true);
     entry->flags = SAVER_CHECKED;
     entry->menuId = IDM_NONE;
@@ -275,6 +276,7 @@ void SaverCatalogue::addEntry(SaverFileRecord& record, const char* path)
     entry->itemWidth = record.itemWidth;
     copyText(entry->description, sizeof entry->description, record.description);
     copyText(entry->fileName, sizeof entry->fileName, path);
+    setItemName(entry->name, entry->description);
     if (isConfiguredSaver(configured_, path)) {
         none->flags &= static_cast<BYTE>(~SAVER_CHECKED);
         entry->flags = SAVER_CHECKED;

@@ -6,13 +6,16 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "../base/item_name.h"
 #include "saver_file.h"
 #include "saver_settings.h"
 
 enum : BYTE { SAVER_CHECKED = 0x01 };
 
-// One entry of the list: "[none]" or an installed screen saver.
+// One entry of the list: "[none]" or an installed screen saver. Its menu
+// item's data points at it, so its name for screen readers comes first.
 struct SaverEntry {
+    ItemName name;  // the description
     BYTE flags;
     WORD menuId;
     WORD itemWidth;

@@ -3,8 +3,11 @@
 #include <windows.h>
 #include <stddef.h>
 
-// Loads a resource icon at 16x16 whatever the shell's small-icon size.
-HICON loadSmallIcon(HINSTANCE instance, int iconId);
+// Loads a resource icon's square image of size pixels.
+HICON loadSmallIcon(HINSTANCE instance, int iconId, int size);
+
+// The small-icon size the tray and the menu draw at on this display.
+int displaySmallIconSize();
 
 // The icon a blink tick shows for the phase, and the phase it leaves.
 int blinkTickIcon(BYTE* phase);

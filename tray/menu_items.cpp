@@ -13,61 +13,36 @@
 
 namespace {
 
-const int kIconX = MENU_ICON_X;
-const int kCaptionX = MENU_CAPTION_X;
-const int kCheckFromRight = MENU_CHECK_FROM_RIGHT;
-
-int iconTop(const RECT& rect)
-{
-    return rect.top + (rect.bottom - rect.top - 16) / 2;
-}
-
-void drawIcon(HDC dc, int x, int y, HICON icon)
+void drawIcon(HDC dc, int x, int y, HICON icon, int size)
 {
     if (icon)
-        DrawIconEx(dc, x, y, icon, 16, 16, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, x, y, icon, size, size, 0, nullptr, DI_NORMAL);
 }
 
-void drawResourceIcon(HDC dc, HINSTANCE instance, int iconId, int x, int y)
+void drawResourceIcon(HDC dc, HINSTANCE instance, int iconId, int x, int y, int size)
 {
-    UniqueIcon icon(loadSmallIcon(instance, iconId));
-    drawIcon(dc, x, y, icon.get());
+    UniqueIcon icon(loadSmallIcon(instance, iconId, size));
+    drawIcon(dc, x, y, icon.get(), size);
 }
 
-void drawCaption(HDC dc, const RECT& rect, const char* caption, bool greyed, bool selected,
-                 int greyOffset)
+void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const char* caption,
+                 bool greyed, bool selected, int greyOffset)
 {
     int length = lstrlenA(caption);
+    int top = rect.top + g.captionDown;
     if (!greyed) {
-        TextOutA(dc, kCaptionX, rect.top + 3, caption, length);
+        TextOutA(dc, g.captionX, top, caption, length);
         return;
     }
-    // Embossed: a light shadow one pixel down and right, unless the item is
+    // Embossed: a light shadow down and right, unless the item is
     // highlighted, then the grey text.
     SetBkMode(dc, TRANSPARENT);
     if (!selected) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOW));
-        TextOutA(dc, kCaptionX + 1, rect.top + 4, caption, length);
+        TextOutA(dc, g.captionX + g.shadow, top + g.shadow, caption, length);
     }
     SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-    TextOutA(dc, kCaptionX, rect.top + 3 + greyOffset, caption, length);
-}
-
-// A bold font of the same face and cell height as the one selected in dc.
-HFONT createBoldFont(HDC dc)
-{
-    TEXTMETRICA metrics;
-    memset(&metrics, 0, sizeof metrics);
-    GetTextMetricsA(dc, &metrics);
-    char face[100];
-    face[0] = '\0';
-    GetTextFaceA(dc, sizeof face, face);
-    LOGFONTA font;
-    memset(&font, 0, sizeof font);
-    font.lfHeight = metrics.tmHeight;
-    font.lfWeight = FW_BOLD;
-    lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
-    return CreateFontIndirectA(&font);
+    TextOutA(dc, g.captionX, top + greyOffset, caption, length);
 }
 
 } // namespace
@@ -75,7 +50,8 @@ HFONT createBoldFont(HDC dc)
 BOOL measureMenuItem(MEASUREITEMSTRUCT* item)
 {
     if (item->itemID < IDM_NONE) {
-        item->itemWidth = static_cast<UINT>(item->itemData);
+        const FixedItemRecord* record = reinterpret_cast<const FixedItemRecord*>(item->itemData);
+        item->itemWidth = record ? record->width : 0;
     } else {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         item->itemWidth = entry ? entry->itemWidth : 0;
@@ -104,11 +80,12 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
     SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
     FillRect(dc, &rect, selected ? highlightBrush : menuBrush);
 
-    int y = iconTop(rect);
+    ItemGeometry g = displayGeometry(dc);
+    int y = iconTop(g, rect.top, rect.bottom);
     if (item->itemID >= IDM_NONE) {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         if (entry) {
-            TextOutA(dc, kCaptionX, rect.top + 3, entry->description,
+            TextOutA(dc, g.captionX, rect.top + g.captionDown, entry->description,
                      lstrlenA(entry->description));
             // The file's own icon. One of the native System32 on 64-bit
             // Windows is reached through its alias: the shell may load DLLs,
@@ -125,9 +102,10 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
                     icon = info.hIcon;
             }
             UniqueIcon shellIcon(icon);
-            drawIcon(dc, kIconX, y, shellIcon.get());
+            drawIcon(dc, g.iconX, y, shellIcon.get(), g.iconSize);
             if (entry->flags & SAVER_CHECKED)
-                drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - kCheckFromRight, y);
+                drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
+                                 g.iconSize);
         }
         RestoreDC(dc, savedState);
         return TRUE;
@@ -141,10 +119,11 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         // Declared after the font so that it is deselected before deletion.
         SelectedObject selectedFont(dc, boldFont ? boldFont.get() : GetCurrentObject(dc, OBJ_FONT));
         if (look.iconId)
-            drawResourceIcon(dc, owner->instance, look.iconId, kIconX, y);
-        drawCaption(dc, rect, look.caption, look.greyed, selected, look.bold ? 1 : 0);
+            drawResourceIcon(dc, owner->instance, look.iconId, g.iconX, y, g.iconSize);
+        drawCaption(dc, rect, g, look.caption, look.greyed, selected, look.bold ? g.shadow : 0);
         if (look.check)
-            drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - kCheckFromRight, y);
+            drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
+                             g.iconSize);
     }
     RestoreDC(dc, savedState);
     return TRUE;

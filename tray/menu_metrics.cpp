@@ -64,18 +64,67 @@ WORD noneItemWidth(int points)
     return static_cast<WORD>(6 * points);
 }
 
-UINT drawnItemWidth(int captionWidth)
+int scaledLength(int length, int pixelsPerInch)
 {
-    return MENU_CAPTION_X + static_cast<UINT>(captionWidth > 0 ? captionWidth : 0) + MENU_CHECK_GAP
-        + MENU_CHECK_FROM_RIGHT;
+    return pixelsPerInch > 0 ? MulDiv(length, pixelsPerInch, 96) : length;
 }
 
-WORD fittedItemWidth(WORD ruleWidth, int captionWidth)
+int menuIconSize(int reportedSmallIcon, int pixelsPerInch)
 {
-    UINT drawn = drawnItemWidth(captionWidth);
+    return pixelsPerInch > 96 && reportedSmallIcon > 16 ? reportedSmallIcon : 16;
+}
+
+ItemGeometry itemGeometry(int pixelsPerInch, int reportedSmallIcon)
+{
+    ItemGeometry g;
+    g.iconX = scaledLength(MENU_ICON_X, pixelsPerInch);
+    g.iconSize = menuIconSize(reportedSmallIcon, pixelsPerInch);
+    g.captionX = scaledLength(MENU_CAPTION_X, pixelsPerInch);
+    g.captionDown = scaledLength(3, pixelsPerInch);
+    g.shadow = scaledLength(1, pixelsPerInch);
+    g.checkFromRight = scaledLength(MENU_CHECK_FROM_RIGHT, pixelsPerInch);
+    g.checkGap = scaledLength(MENU_CHECK_GAP, pixelsPerInch);
+    return g;
+}
+
+ItemGeometry displayGeometry(HDC dc)
+{
+    return itemGeometry(GetDeviceCaps(dc, LOGPIXELSY), GetSystemMetrics(SM_CXSMICON));
+}
+
+int iconTop(const ItemGeometry& geometry, int top, int bottom)
+{
+    return top + (bottom - top - geometry.iconSize) / 2;
+}
+
+UINT drawnItemWidth(int captionWidth, const ItemGeometry& geometry, bool check)
+{
+    UINT width = static_cast<UINT>(geometry.captionX + (captionWidth > 0 ? captionWidth : 0));
+    return check ? width + static_cast<UINT>(geometry.checkGap + geometry.checkFromRight) : width;
+}
+
+WORD fittedItemWidth(WORD ruleWidth, int captionWidth, const ItemGeometry& geometry)
+{
+    UINT drawn = drawnItemWidth(captionWidth, geometry, true);
     if (drawn > 0xFFFF)
         drawn = 0xFFFF;
     return ruleWidth >= drawn ? ruleWidth : static_cast<WORD>(drawn);
+}
+
+HFONT createBoldFont(HDC dc)
+{
+    TEXTMETRICA metrics;
+    memset(&metrics, 0, sizeof metrics);
+    GetTextMetricsA(dc, &metrics);
+    char face[100];
+    face[0] = '\0';
+    GetTextFaceA(dc, sizeof face, face);
+    LOGFONTA font;
+    memset(&font, 0, sizeof font);
+    font.lfHeight = metrics.tmHeight;
+    font.lfWeight = FW_BOLD;
+    lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
+    return CreateFontIndirectA(&font);
 }
 
 CaptionMeasure::CaptionMeasure(HWND window, const MenuFont& font)
@@ -93,7 +142,7 @@ CaptionMeasure::~CaptionMeasure()
         ReleaseDC(window_, dc_);
 }
 
-int CaptionMeasure::width(const char* caption)
+int CaptionMeasure::width(const char* caption, bool bold)
 {
     if (!dc_) {
         dc_ = GetDC(window_);
@@ -103,6 +152,9 @@ int CaptionMeasure::width(const char* caption)
         if (menuFont_)
             previousFont_ = SelectObject(dc_, menuFont_);
     }
+    // Bold as the drawing makes it, from the menu font selected here.
+    UniqueGdiObject boldFont(bold ? createBoldFont(dc_) : nullptr);
+    SelectedObject selected(dc_, boldFont ? boldFont.get() : GetCurrentObject(dc_, OBJ_FONT));
     SIZE extent = {0, 0};
     if (!GetTextExtentPoint32A(dc_, caption, lstrlenA(caption), &extent))
         return 0;

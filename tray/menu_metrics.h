@@ -38,12 +38,40 @@ WORD saverItemWidth(size_t descriptionLength, int points, SaverFamily family);
 // Width of the "[none]" entry, the same on both families.
 WORD noneItemWidth(int points);
 
-// The width an item needs to draw a caption of captionWidth pixels between
-// the icon column and the check mark.
-UINT drawnItemWidth(int captionWidth);
+// A length of the layout at 96 pixels per inch, at the display's pixels per
+// inch (to the nearest pixel); unchanged at 96 or when the display is unknown.
+int scaledLength(int length, int pixelsPerInch);
+
+// The size the menu's icons are drawn at: the system's small-icon size where
+// it follows the display (Vista and later when aware of it, Wine), else 16
+// (Windows XP and earlier keep 16-pixel small icons at 120).
+int menuIconSize(int reportedSmallIcon, int pixelsPerInch);
+
+// Where an owner-drawn item puts its parts at a display.
+struct ItemGeometry {
+    int iconX;           // the icon column's left edge
+    int iconSize;
+    int captionX;
+    int captionDown;     // the caption's top below the item's top
+    int shadow;          // the greyed caption's light shadow, right and down
+    int checkFromRight;  // the check mark's left edge from the item's right
+    int checkGap;        // free pixels between a caption's end and the check
+};
+ItemGeometry itemGeometry(int pixelsPerInch, int reportedSmallIcon);
+// The geometry for the display a device context draws on.
+ItemGeometry displayGeometry(HDC dc);
+// The icons' top in an item from top to bottom: centred, the odd pixel below.
+int iconTop(const ItemGeometry& geometry, int top, int bottom);
+
+// The width an item needs to draw a caption of captionWidth pixels after the
+// icon column, and with a gap before the check mark when it may show one.
+UINT drawnItemWidth(int captionWidth, const ItemGeometry& geometry, bool check);
 
 // An entry's width: the rule's, unless its drawing needs more.
-WORD fittedItemWidth(WORD ruleWidth, int captionWidth);
+WORD fittedItemWidth(WORD ruleWidth, int captionWidth, const ItemGeometry& geometry);
+
+// A bold font of the same face and cell height as the one selected in dc.
+HFONT createBoldFont(HDC dc);
 
 // Measures captions in the menu font on the display of a window; the device
 // context and font are made at the first measurement and released with it.
@@ -53,7 +81,7 @@ public:
     ~CaptionMeasure();
     CaptionMeasure(const CaptionMeasure&) = delete;
     CaptionMeasure& operator=(const CaptionMeasure&) = delete;
-    int width(const char* caption);
+    int width(const char* caption, bool bold = false);
 
 private:
     HWND window_;

@@ -51,55 +51,55 @@ bool passwordIsOn(DWORD flags, const PasswordValues& passwords)
 
 ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
 {
-    ItemLook look = {0, "", false, false, false};
+    ItemLook look = {0, "", false, false, false, false};
     bool active = (c.flags & APP_SAVER_ACTIVE) != 0;
     switch (itemId) {
     case IDM_LAUNCH:
-        look = {IDI_LAUNCH, "Launch Screen Saver", c.noSaverSelected, true, false};
+        look = {IDI_LAUNCH, "Launch Screen Saver", c.noSaverSelected, true, false, false};
         break;
     case IDM_CONFIGURE:
         look = {IDI_CONFIGURE, c.noSaverSelected ? "Configure Screen Saver" : "Configure Screen Saver...",
-                c.noSaverSelected, false, false};
+                c.noSaverSelected, false, false, false};
         break;
     case IDM_PROPERTIES:
-        look = {IDI_PROPERTIES, "Screen Saver Properties...", false, false, false};
+        look = {IDI_PROPERTIES, "Screen Saver Properties...", false, false, false, false};
         break;
     case IDM_ABOUT:
-        look = {0, "About...", false, false, false};
+        look = {0, "About...", false, false, false, false};
         break;
     case IDM_EXIT:
-        look = {0, "Exit", false, false, false};
+        look = {0, "Exit", false, false, false, false};
         break;
     case IDM_SAVERMENU:
-        look = {IDI_SETSAVER, "Set Screen Saver", false, false, false};
+        look = {IDI_SETSAVER, "Set Screen Saver", false, false, false, false};
         break;
     case IDM_TOGGLE:
         look = {active ? IDI_SAVER_OFF : IDI_SAVER_ON,
-                active ? "Disable Screen Saver" : "Enable Screen Saver", false, false, false};
+                active ? "Disable Screen Saver" : "Enable Screen Saver", false, false, false, false};
         break;
     case IDM_TIMEOUT:
-        look = {IDI_TIMEOUT, "Set Timeout...", false, false, false};
+        look = {IDI_TIMEOUT, "Set Timeout...", false, false, false, false};
         break;
     case IDM_PASSWORD: {
         bool greyed = c.noSaverSelected || !c.win4Saver;
         look = {IDI_PASSWORD, "Password Enabled", greyed, false,
-                !greyed && passwordIsOn(c.flags, c.passwords)};
+                !greyed && passwordIsOn(c.flags, c.passwords), true};
         break;
     }
     case IDM_CHANGEPASSWORD: {
         bool allowed = !c.noSaverSelected && c.passwords.usePassword != 0
             && c.passwords.passwordData != 0 && (c.flags & APP_WIN9X) && c.win4Saver;
-        look = {IDI_SETSAVER, "Change Password", !allowed, false, false};
+        look = {IDI_SETSAVER, "Change Password", !allowed, false, false, false};
         break;
     }
     case IDM_PASSWORDMENU:
-        look = {IDI_PASSWORD, "Password", false, false, false};
+        look = {IDI_PASSWORD, "Password", false, false, false, false};
         break;
     case IDM_LOCK:
-        look = {IDI_LOCK, "Lock Computer", (c.flags & APP_WIN2K) == 0, false, false};
+        look = {IDI_LOCK, "Lock Computer", (c.flags & APP_WIN2K) == 0, false, false, false};
         break;
     case IDM_DISABLEMENU:
-        look = {IDI_SAVER_OFF, "Disable For", false, false, false};
+        look = {IDI_SAVER_OFF, "Disable For", false, false, false, false};
         break;
     case IDM_DISABLE_15:
     case IDM_DISABLE_30:
@@ -109,7 +109,7 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
         static const char* const captions[] = {"15 Minutes", "30 Minutes", "1 Hour", "2 Hours",
                                                "4 Hours"};
         look = {IDI_TIMEOUT, captions[itemId - IDM_DISABLE_15], false, false,
-                c.timedChoice == itemId};
+                c.timedChoice == itemId, true};
         break;
     }
     default:

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "../base/item_name.h"
 #include "../saverconfig/saver_settings.h"
 
 struct MenuContext {
@@ -35,6 +36,16 @@ struct ItemLook {
     bool greyed;
     bool bold;
     bool check;           // IDI_CHECK at the right
+    bool checkRoom;       // the item may show the check: its width keeps room
+};
+
+// The record a fixed item's data points at: its name for screen readers
+// first, then the width the fixed items share. The tray window holds one for
+// each of the refresh's updates, for as long as its popup menu lives; each
+// refresh writes them afresh.
+struct FixedItemRecord {
+    ItemName name;
+    UINT width;
 };
 
 // The look of a fixed item (ids below 4000).

@@ -20,7 +20,7 @@ bool TrayWindow::showPopupMenu()
 
 bool TrayWindow::refreshPopupMenu()
 {
-    int points = menuFontPoints(window);
+    MenuFont font = currentMenuFont(window);
 
     MenuContext context;
     context.flags = owner->flags;
@@ -36,16 +36,36 @@ bool TrayWindow::refreshPopupMenu()
     PopupItemUpdate updates[POPUP_UPDATE_COUNT];
     popupItemUpdates(context, updates);
 
+    // One width for all: the rule's, or what the widest caption needs in its
+    // own font (bold Launch, "Password Enabled" with room for its check).
+    ItemLook looks[POPUP_UPDATE_COUNT];
+    UINT width = commonItemWidth(menuFontPoints(font));
+    {
+        CaptionMeasure measure(window, font);
+        ItemGeometry geometry = itemGeometry(font.pixelsPerInch, GetSystemMetrics(SM_CXSMICON));
+        for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
+            looks[i] = fixedItemLook(updates[i].id, context);
+            UINT need = drawnItemWidth(measure.width(looks[i].caption, looks[i].bold), geometry,
+                                       looks[i].checkRoom);
+            if (need > width)
+                width = need;
+        }
+    }
+
     MENUITEMINFOA info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
     info.fMask = MIIM_STATE | MIIM_ID | MIIM_TYPE | MIIM_DATA;
     info.fType = MFT_OWNERDRAW;
-    info.dwItemData = commonItemWidth(points);
-    for (const PopupItemUpdate& update : updates) {
-        info.wID = update.id;
-        info.fState = update.state;
-        SetMenuItemInfoA(popupMenu, update.item, update.byPosition ? TRUE : FALSE, &info);
+    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
+        // Named as drawn now: the captions follow the same context.
+        FixedItemRecord& record = fixedItems[i];
+        setItemName(record.name, looks[i].caption);
+        record.width = width;
+        info.wID = updates[i].id;
+        info.fState = updates[i].state;
+        info.dwItemData = reinterpret_cast<ULONG_PTR>(&record);
+        SetMenuItemInfoA(popupMenu, updates[i].item, updates[i].byPosition ? TRUE : FALSE, &info);
     }
     return true;
 }

@@ -15,6 +15,7 @@ struct SaverWidths {
     int points;
     SaverFamily family;
     CaptionMeasure* measure;
+    ItemGeometry geometry;
 };
 
 WORD saverEntryWidth(const void* context, const char* description, bool none)
@@ -22,7 +23,7 @@ WORD saverEntryWidth(const void* context, const char* description, bool none)
     const SaverWidths& widths = *static_cast<const SaverWidths*>(context);
     WORD rule = none ? noneItemWidth(widths.points)
                      : saverItemWidth(textLength(description), widths.points, widths.family);
-    return fittedItemWidth(rule, widths.measure->width(description));
+    return fittedItemWidth(rule, widths.measure->width(description), widths.geometry);
 }
 
 // Names what the widths depend on, so that a changed menu font, display or
@@ -80,7 +81,8 @@ bool TrayWindow::rebuildSaverMenu()
 {
     MenuFont font = currentMenuFont(window);
     CaptionMeasure measure(window, font);
-    SaverWidths widths = {menuFontPoints(font), family(), &measure};
+    SaverWidths widths = {menuFontPoints(font), family(), &measure,
+                          itemGeometry(font.pixelsPerInch, GetSystemMetrics(SM_CXSMICON))};
     SaverWidthRule rule = {saverEntryWidth, &widths, widthKey(font, family())};
 
     catalogue.beginRebuild(family(), rule);

@@ -7,7 +7,9 @@
 #include "../commands/timed_disable.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
+#include "../base/handles.h"
 #include "icon_state.h"
+#include "menu_metrics.h"
 
 namespace {
 
@@ -21,10 +23,17 @@ BOOL notify(DWORD action, TrayIconRecord& record)
 
 } // namespace
 
-HICON loadSmallIcon(HINSTANCE instance, int iconId)
+HICON loadSmallIcon(HINSTANCE instance, int iconId, int size)
 {
     return static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+int displaySmallIconSize()
+{
+    WindowDC screen(nullptr);
+    return menuIconSize(GetSystemMetrics(SM_CXSMICON),
+                        screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96);
 }
 
 int blinkTickIcon(BYTE* phase)
@@ -71,9 +80,9 @@ void TrayWindow::addTrayIcon()
     trayIcon.uID = TRAY_ICON_ID;
     trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
     if (active) {
-        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON);
+        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON, displaySmallIconSize());
     } else {
-        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF);
+        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF, displaySmallIconSize());
         if (owner->flags & APP_BLINK)
             startBlink();
     }
@@ -94,7 +103,7 @@ void TrayWindow::setTrayIcon(int iconId)
 {
     if (trayIcon.hIcon)
         DestroyIcon(trayIcon.hIcon);
-    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId);
+    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, displaySmallIconSize());
     notify(NIM_MODIFY, trayIcon);
 }
 
@@ -140,7 +149,7 @@ void TrayWindow::onBlinkTimer()
     int iconId = blinkTickIcon(&blinkPhase);
     if (trayIcon.hIcon)
         DestroyIcon(trayIcon.hIcon);
-    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId);
+    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, displaySmallIconSize());
     notify(NIM_MODIFY, trayIcon);
 }
 

@@ -84,6 +84,11 @@ set_tests_properties(${CATALOGUE_TESTS} PROPERTIES TIMEOUT 300
 set_property(TEST catalogue_satellites_german APPEND PROPERTY ENVIRONMENT
   "LC_ALL=de_DE.UTF-8;DORMITY_UI_LANGUAGE=0407")
 
+# The items' layout at 120, 144 and 192 pixels per inch, in a prefix of its own.
+add_test(NAME catalogue_dpi COMMAND bash ${CATALOGUE_DIR}/dpi_runs.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(catalogue_dpi PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix_dpi
+  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}")
+
 # A benchmark, not a test: run it by hand under Wine.
 add_executable(bench_catalogue ${CATALOGUE_DIR}/bench_catalogue.cpp ${RES_OBJECT})
 target_link_libraries(bench_catalogue PRIVATE dormity_core)

@@ -15,6 +15,7 @@
 
 #include "app/application.h"
 #include "base/handles.h"
+#include "base/item_name.h"
 #include "app/tray_window.h"
 #include "support/savers.h"
 #include "support/pixels.h"
@@ -454,7 +455,10 @@ protected:
             bool greyed = row.second.greyed && row.first != IDM_LAUNCH;
             EXPECT_EQ(item.state, greyed ? static_cast<UINT>(MFS_GRAYED) : 0u);
             EXPECT_TRUE(item.type & MFT_OWNERDRAW);
-            EXPECT_EQ(item.data, width);
+            // The data is the item's record; at 96 pixels per inch the rule's width.
+            MEASUREITEMSTRUCT measure = {ODT_MENU, 0, item.id, 0, 0, item.data};
+            SendMessageA(tray().window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
+            EXPECT_EQ(measure.itemWidth, width);
         }
     }
 };
@@ -1026,6 +1030,111 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_EQ(liveGdiObjects(), before) << "GDI objects left behind by 300 rounds";
     EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_FONT), font);
     EXPECT_TRUE(resourcesStillAvailable());
+}
+
+// Every owner-drawn item, in each state its caption follows, names itself for screen
+// readers by the caption it draws.
+TEST_F(FamilyDrawing, EveryItemIsNamedForScreenReadersByTheCaptionItDraws)
+{
+    passwordOn();
+    // The program's own flag changes between two openings of the same menu.
+    const struct { const char* configured; bool active; } states[] = {
+        {"starfield.scr", true}, {"starfield.scr", false}, {nullptr, false}, {nullptr, true}};
+    for (const auto& state : states) {
+        SCOPED_TRACE(std::string(state.configured ? "selected" : "none")
+                     + (state.active ? ", active" : ", inactive"));
+        bool noneChecked = app_ && (tray().noneEntry->flags & SAVER_CHECKED) != 0;
+        if (!app_ || noneChecked != (state.configured == nullptr))
+            start(state.configured);
+        TrayWindow& window = tray();
+        app_->flags = state.active ? app_->flags | APP_SAVER_ACTIVE
+                                   : app_->flags & ~static_cast<DWORD>(APP_SAVER_ACTIVE);
+        openPopup(window);
+        openSaverSubmenu(window);
+        std::vector<MenuItemView> items = ownerDrawnItems(window);
+        EXPECT_EQ(items.size(), fixedLooks({}).size() + window.saverCount + 1u);
+        Canvas canvas(kWidth, itemHeight());
+        for (const MenuItemView& item : items) {
+            ASSERT_NE(item.data, 0u) << item.id;
+            const ItemName& name = *reinterpret_cast<const ItemName*>(item.data);
+            EXPECT_EQ(name.msaa.dwMSAASignature, 0xAA0DF00Du) << item.id;
+            EXPECT_EQ(name.msaa.pszWText, name.text) << item.id;
+            ASSERT_EQ(name.msaa.cchWText, wcslen(name.text)) << item.id;
+            char ansi[600] = "";
+            WideCharToMultiByte(CP_ACP, 0, name.text, -1, ansi, sizeof ansi, nullptr, nullptr);
+            for (bool selected : {false, true}) {
+                ASSERT_TRUE(recordDrawing());
+                canvas.draw(window.window, item, selected);
+                DrawingRecord drawn = takeDrawing();
+                ASSERT_FALSE(drawn.texts.empty()) << item.id;
+                for (const DrawnText& text : drawn.texts)
+                    EXPECT_EQ(text.text, ansi) << item.id;
+            }
+        }
+    }
+}
+
+// The layout at the display's pixels per inch: the catalogue_dpi entry runs this again in
+// a prefix set to 120, 144 and 192 (DORMITY_EXPECT_DPI); the lengths of 96 scaled by dpi / 96.
+class DpiDrawing : public Drawing {};
+
+TEST_F(DpiDrawing, EveryItemFitsItsCaptionIconsAtTheSmallIconSizeCheckAtRightLess30s)
+{
+    const struct {
+        int dpi, smallIcon, iconX, captionX, captionDown, shadow, checkFromRight;
+    } rows[] = {{96, 16, 6, 34, 3, 1, 30}, {120, 20, 8, 43, 4, 1, 38},
+                {144, 24, 9, 51, 5, 2, 45}, {192, 32, 12, 68, 6, 2, 60}};
+    int dpi = GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY);
+    if (const char* expected = getenv("DORMITY_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, atoi(expected)) << "the prefix's LogPixels did not take";
+    }
+    const auto* row = std::find_if(std::begin(rows), std::end(rows),
+                                   [dpi](const auto& r) { return r.dpi == dpi; });
+    ASSERT_NE(row, std::end(rows)) << dpi << " pixels per inch";
+    ASSERT_EQ(GetSystemMetrics(SM_CXSMICON), row->smallIcon);
+    passwordOn();
+    savers_.install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr");
+    TrayWindow& window = start("starfield.scr");
+    openPopup(window);
+    openSaverSubmenu(window);
+    int checks = 0;
+    for (const MenuItemView& item : ownerDrawnItems(window)) {
+        MEASUREITEMSTRUCT measure = {ODT_MENU, 0, item.id, 0, 0, item.data};
+        SendMessageA(window.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
+        const int width = static_cast<int>(measure.itemWidth), height = itemHeight();
+        Canvas canvas(width, height);
+        for (bool selected : {false, true}) {
+            SCOPED_TRACE(std::to_string(item.id) + (selected ? ", highlighted" : ""));
+            ASSERT_TRUE(recordDrawing());
+            canvas.draw(window.window, item, selected);
+            DrawingRecord drawn = takeDrawing();
+            ASSERT_FALSE(drawn.texts.empty());
+            const DrawnText& caption = drawn.texts.back();
+            EXPECT_EQ(caption.x, row->captionX);
+            EXPECT_TRUE(caption.y == row->captionDown || caption.y == row->captionDown + row->shadow)
+                << caption.y;
+            if (drawn.texts.size() == 2) {  // the greyed caption's light shadow
+                EXPECT_EQ(drawn.texts[0].x, row->captionX + row->shadow);
+                EXPECT_EQ(drawn.texts[0].y, row->captionDown + row->shadow);
+            }
+            int captionEnd = width;
+            for (const DrawnIcon& icon : drawn.icons) {
+                EXPECT_TRUE(icon.width == row->smallIcon && icon.height == row->smallIcon);
+                EXPECT_EQ(icon.y, (height - row->smallIcon) / 2);
+                if (icon.x == row->iconX)
+                    continue;
+                EXPECT_EQ(icon.x, width - row->checkFromRight) << "the check";
+                captionEnd = icon.x;
+                checks += !selected;
+            }
+            EXPECT_LE(caption.right, captionEnd) << caption.text << " in " << width;
+            for (const LoadedIcon& load : drawn.loads) {
+                EXPECT_TRUE(load.width == row->smallIcon && load.height == row->smallIcon);
+                EXPECT_TRUE(iconResourceHasSize(load.id, row->smallIcon)) << load.id;
+            }
+        }
+    }
+    EXPECT_EQ(checks, 2) << "\"Password Enabled\" and the selected entry";
 }
 
 TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparatorsStay)

@@ -75,7 +75,11 @@ TEST(Spine, TheHiddenWindowItsMessagesExitAndTeardown)
         SendMessageA(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
         expectCentred(window);
 
-        MEASUREITEMSTRUCT item = {ODT_MENU, 0, IDM_EXIT, 0, 0, 188};
+        // A fixed item's data is its record, which holds the width.
+        FixedItemRecord record = {};
+        record.width = 188;
+        MEASUREITEMSTRUCT item = {ODT_MENU, 0, IDM_EXIT, 0, 0,
+                                  reinterpret_cast<ULONG_PTR>(&record)};
         EXPECT_EQ(SendMessageA(window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
         EXPECT_EQ(item.itemWidth, 188u) << "the width stored with the item";
         EXPECT_EQ(item.itemHeight, static_cast<UINT>(GetSystemMetrics(SM_CYMENUSIZE) + 2));

@@ -319,13 +319,39 @@ decltype(&DestroyIcon) realDestroyIcon = nullptr;
 decltype(&SHGetFileInfoA) realFileInfo = nullptr;
 volatile LONG loadedIcons = 0, shellIcons = 0, destroyedIcons = 0, refusedIcons = 0, strayIcons = 0;
 
+decltype(&TextOutA) realTextOut = nullptr;
+decltype(&DrawIconEx) realDrawIconEx = nullptr;
+bool recording = false;
+DrawingRecord recorded;
+
 HANDLE WINAPI countingLoadImage(HINSTANCE instance, LPCSTR name, UINT type, int width, int height,
                                 UINT flags)
 {
     HANDLE image = realLoadImage(instance, name, type, width, height, flags);
     if (image && type == IMAGE_ICON)
         InterlockedIncrement(&loadedIcons);
+    if (recording && type == IMAGE_ICON && IS_INTRESOURCE(name))
+        recorded.loads.push_back({static_cast<int>(reinterpret_cast<ULONG_PTR>(name)), width,
+                                  height});
     return image;
+}
+
+BOOL WINAPI recordingTextOut(HDC dc, int x, int y, LPCSTR text, int length)
+{
+    if (recording) {
+        SIZE extent = {0, 0};
+        GetTextExtentPoint32A(dc, text, length, &extent);
+        recorded.texts.push_back({x, y, x + extent.cx, std::string(text, length)});
+    }
+    return realTextOut(dc, x, y, text, length);
+}
+
+BOOL WINAPI recordingDrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height,
+                                UINT step, HBRUSH brush, UINT flags)
+{
+    if (recording)
+        recorded.icons.push_back({x, y, width, height});
+    return realDrawIconEx(dc, x, y, icon, width, height, step, brush, flags);
 }
 
 BOOL WINAPI countingDestroyIcon(HICON icon)
@@ -355,6 +381,38 @@ bool countIconCalls()
     if (!realFileInfo)
         realFileInfo = patchImport("shell32.dll", "SHGetFileInfoA", &countingFileInfo);
     return realLoadImage && realDestroyIcon && realFileInfo;
+}
+
+bool recordDrawing()
+{
+    if (!realTextOut)
+        realTextOut = patchImport("gdi32.dll", "TextOutA", &recordingTextOut);
+    if (!realDrawIconEx)
+        realDrawIconEx = patchImport("user32.dll", "DrawIconEx", &recordingDrawIconEx);
+    recording = countIconCalls() && realTextOut && realDrawIconEx;
+    recorded = DrawingRecord();
+    return recording;
+}
+
+DrawingRecord takeDrawing()
+{
+    recording = false;
+    DrawingRecord taken = recorded;
+    recorded = DrawingRecord();
+    return taken;
+}
+
+bool iconResourceHasSize(int resourceId, int size)
+{
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC group = FindResourceA(self, MAKEINTRESOURCEA(resourceId), MAKEINTRESOURCEA(14));
+    BYTE* directory = group ? static_cast<BYTE*>(LockResource(LoadResource(self, group))) : nullptr;
+    int image = directory ? LookupIconIdFromDirectoryEx(directory, TRUE, size, size,
+                                                        LR_DEFAULTCOLOR) : 0;
+    HRSRC found = image ? FindResourceA(self, MAKEINTRESOURCEA(image), MAKEINTRESOURCEA(3)) : nullptr;
+    const BITMAPINFOHEADER* header = found
+        ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(self, found))) : nullptr;
+    return header && header->biWidth == size && header->biHeight == 2 * size;
 }
 
 IconCalls iconCalls()

@@ -180,3 +180,26 @@ public:
     long modulesLoaded() const;
     std::vector<std::string> callsInside() const;
 };
+
+// What the program draws through this executable's imports, from
+// recordDrawing() to takeDrawing() (false: could not be patched): each text with where it ends in the font it was drawn in,
+// each icon with its place and size, each icon resource asked for by size.
+struct DrawnText {
+    int x, y, right;
+    std::string text;
+};
+struct DrawnIcon {
+    int x, y, width, height;
+};
+struct LoadedIcon {
+    int id, width, height;
+};
+struct DrawingRecord {
+    std::vector<DrawnText> texts;
+    std::vector<DrawnIcon> icons;
+    std::vector<LoadedIcon> loads;
+};
+bool recordDrawing();
+DrawingRecord takeDrawing();
+// Whether the icon resource of this executable holds an image exactly size pixels square.
+bool iconResourceHasSize(int resourceId, int size);

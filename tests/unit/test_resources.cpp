@@ -119,11 +119,13 @@ struct GroupEntry {
 
 struct IconRow { int id; std::vector<int> sizes; };
 
+// Every menu icon at each small-icon size a display may ask for.
 const IconRow kIcons[] = {
-    {IDI_SAVER_ON, {16, 32}},         {IDI_PROPERTIES, {16, 32, 48}}, {IDI_LAUNCH, {16, 32}},
-    {IDI_CONFIGURE, {16, 32, 48}},    {IDI_CHECK, {16, 32, 48}},      {IDI_SETSAVER, {16}},
-    {IDI_PASSWORD, {16, 32, 48}},     {IDI_TIMEOUT, {16, 32, 48}},    {IDI_SAVER_OFF, {16}},
-    {IDI_LOCK, {16, 24, 32, 48}},
+    {IDI_SAVER_ON, {16, 20, 24, 32}},      {IDI_PROPERTIES, {16, 20, 24, 32, 48}},
+    {IDI_LAUNCH, {16, 20, 24, 32}},        {IDI_CONFIGURE, {16, 20, 24, 32, 48}},
+    {IDI_CHECK, {16, 20, 24, 32, 48}},     {IDI_SETSAVER, {16, 20, 24, 32}},
+    {IDI_PASSWORD, {16, 20, 24, 32, 48}},  {IDI_TIMEOUT, {16, 20, 24, 32, 48}},
+    {IDI_SAVER_OFF, {16, 20, 24, 32}},     {IDI_LOCK, {16, 20, 24, 32, 48}},
 };
 
 // The standard VGA colours, 0xRRGGBB, that every 4-bit image uses.
