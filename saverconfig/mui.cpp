@@ -229,7 +229,8 @@ void stampFoundFile(const WIN32_FIND_DATAA& found, FileStamp* stamp)
 }
 
 SatelliteListing::SatelliteListing()
-    : languageCount(0), files(nullptr), count(0), capacity(0), cursor(0)
+    : languageCount(0), files(nullptr), count(0), capacity(0), cursor(0), pendingCount(0),
+      searched(true)
 {
     directory[0] = '\0';
 }
@@ -245,9 +246,19 @@ void SatelliteListing::list(const char* folder, const LANGID* ids, size_t idCoun
     languageCount = 0;
     count = 0;
     cursor = 0;
-    for (size_t i = 0; i < idCount && i < kMaxUiLanguages; ++i) {
+    pendingCount = 0;
+    for (size_t i = 0; i < idCount && i < kMaxUiLanguages; ++i)
+        pending[pendingCount++] = ids[i];
+    searched = false;
+}
+
+void SatelliteListing::searchFolders()
+{
+    searched = true;
+    const LANGID* ids = pending;
+    for (size_t i = 0; i < pendingCount; ++i) {
         char pattern[MAX_PATH];
-        if (!satellitePath(folder, ids[i], "*.scr", pattern, sizeof pattern))
+        if (!satellitePath(directory, ids[i], "*.scr", pattern, sizeof pattern))
             continue;
         WIN32_FIND_DATAA found;
         UniqueFind search(findFirstNativeFile(pattern, &found));
@@ -278,6 +289,8 @@ void SatelliteListing::list(const char* folder, const LANGID* ids, size_t idCoun
 
 bool SatelliteListing::find(LANGID language, const char* longName, SatelliteFile* found)
 {
+    if (!searched)
+        searchFolders();
     bool listed = false;
     for (size_t i = 0; i < languageCount; ++i)
         listed = listed || languages[i] == language;

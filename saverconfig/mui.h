@@ -76,14 +76,21 @@ struct SatelliteListing {
     size_t count;
     size_t capacity;
     size_t cursor;  // after the last file found
+    // The folders are searched at the first look-up, so that a directory
+    // without language-neutral screen savers costs no search.
+    LANGID pending[kMaxUiLanguages];
+    size_t pendingCount;
+    bool searched;
 
     SatelliteListing();
     ~SatelliteListing();
     SatelliteListing(const SatelliteListing&) = delete;
     SatelliteListing& operator=(const SatelliteListing&) = delete;
 
-    // Lists "<directory>\<language>\*.scr.mui" for each language given.
+    // Lists "<directory>\<language>\*.scr.mui" for each language given,
+    // when first looked into.
     void list(const char* directory, const LANGID* languages, size_t count);
+    void searchFolders();
     // The satellite of longName in language; a language or a name the
     // listing does not cover is looked for by itself.
     bool find(LANGID language, const char* longName, SatelliteFile* found);

@@ -9,9 +9,14 @@ void (*nativeViewWatch)(bool off) = nullptr;
 
 Wow64Functions systemWow64Functions()
 {
-    Wow64Functions functions = {nullptr, nullptr, nullptr};
-    // kernel32 stays loaded for the life of every process: no reference to
-    // release.
+    // Looked up once: a view is made around every file call of a rebuild,
+    // and kernel32 stays loaded for the life of every process (no reference
+    // to release), so its addresses stay good.
+    static Wow64Functions functions;
+    static bool lookedUp = false;
+    if (lookedUp)
+        return functions;
+    lookedUp = true;
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     if (!kernel32)
         return functions;
