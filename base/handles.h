@@ -107,3 +107,13 @@ Function findFunction(HMODULE module, const char* name)
     return reinterpret_cast<Function>(
         reinterpret_cast<void (*)(void)>(GetProcAddress(module, name)));
 }
+
+// A function of a module that stays loaded for the life of the process
+// (kernel32, and the system DLLs the program imports), found by name: no
+// reference is taken, so none is released. Null when it is not there.
+template <typename Function>
+Function findLoadedFunction(const char* moduleName, const char* name)
+{
+    HMODULE module = GetModuleHandleA(moduleName);
+    return module ? findFunction<Function>(module, name) : nullptr;
+}

@@ -252,10 +252,9 @@ DWORD SaverCatalogue::satellites(SaverFileRecord& record, bool read)
     LANGID order[kMaxUiLanguages];
     size_t tried = uiLanguageOrder(ui_.ids, ui_.count, record.fallbackLanguage, order,
                                    kMaxUiLanguages);
-    char unused[1];
-    return readSatellites(satellites_, record.stamp.name, order, tried, read ? &languages_ : nullptr,
-                          read ? record.description : unused,
-                          read ? sizeof record.description : sizeof unused);
+    return read ? readSatellites(satellites_, record.stamp.name, order, tried, &languages_,
+                                 record.description, sizeof record.description)
+                : readSatellites(satellites_, record.stamp.name, order, tried, nullptr, nullptr, 0);
 }
 
 void SaverCatalogue::addEntry(SaverFileRecord& record, const char* path)

@@ -1,10 +1,11 @@
 #include "mui.h"
 
+#include <stddef.h>
 #include <string.h>
 
-#include "../base/memory.h"
-
 #include "../base/handles.h"
+#include "../base/hash.h"
+#include "../base/memory.h"
 #include "../base/text.h"
 #include "native_system.h"
 #include "saver_file.h"
@@ -23,12 +24,10 @@ typedef LANGID(WINAPI* DefaultLanguageFunction)();
 typedef int(WINAPI* LcidToNameFunction)(LCID locale, LPWSTR name, int length, DWORD flags);
 typedef LCID(WINAPI* NameToLcidFunction)(LPCWSTR name, DWORD flags);
 
-// kernel32 stays loaded for the life of every process.
 template <typename Function>
 Function kernelFunction(const char* name)
 {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    return kernel32 ? findFunction<Function>(kernel32, name) : nullptr;
+    return findLoadedFunction<Function>("kernel32.dll", name);
 }
 
 void addLanguage(LANGID language, LANGID* out, size_t capacity, size_t* count)
@@ -173,18 +172,6 @@ bool satellitePath(const char* directory, LANGID language, const char* longName,
 
 namespace {
 
-DWORD hashBytes(DWORD hash, const void* bytes, size_t count)
-{
-    const BYTE* p = static_cast<const BYTE*>(bytes);
-    for (size_t i = 0; i < count; ++i)
-        hash = (hash ^ p[i]) * 16777619u;
-    return hash;
-}
-
-} // namespace
-
-namespace {
-
 void keepFound(const WIN32_FIND_DATAA& found, LANGID language, SatelliteFile* file)
 {
     file->language = language;
@@ -321,17 +308,15 @@ DWORD readSatellites(SatelliteListing& listing, const char* longName, const LANG
 {
     if (size > 0)
         description[0] = '\0';
-    DWORD key = 2166136261u;
+    DWORD key = HASH_START;
     for (size_t i = 0; i < count; ++i) {
         SatelliteFile found;
         if (!listing.find(order[i], longName, &found))
             continue;
         key = hashBytes(key, &found.language, sizeof found.language);
         key = hashBytes(key, found.stamp.name, textLength(found.stamp.name));
-        key = hashBytes(key, &found.stamp.sizeLow, sizeof found.stamp.sizeLow);
-        key = hashBytes(key, &found.stamp.sizeHigh, sizeof found.stamp.sizeHigh);
-        key = hashBytes(key, &found.stamp.written, sizeof found.stamp.written);
-        key = hashBytes(key, &found.stamp.created, sizeof found.stamp.created);
+        // Sizes and times, which lie before the name.
+        key = hashBytes(key, &found.stamp, offsetof(FileStamp, name));
         char path[MAX_PATH];
         if (languages && size > 0 && !description[0]
             && satellitePath(listing.directory, order[i], longName, path, sizeof path))

@@ -98,7 +98,8 @@ struct SatelliteListing {
 
 // The satellites of a file of the listed directory in the given order:
 // when languages is given, description gets string 1 of the first one that
-// has it (empty when none has). Returns a key of the satellites present,
+// has it (empty when none has); without languages nothing is read, and
+// description may be null with size 0. Returns a key of the satellites present,
 // their paths, sizes and times: another key means one was installed,
 // removed or replaced.
 DWORD readSatellites(SatelliteListing& listing, const char* longName, const LANGID* order,

@@ -17,14 +17,12 @@ Wow64Functions systemWow64Functions()
     if (lookedUp)
         return functions;
     lookedUp = true;
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (!kernel32)
-        return functions;
-    functions.isWow64Process = findFunction<IsWow64ProcessFunction>(kernel32, "IsWow64Process");
-    functions.disableRedirection =
-        findFunction<DisableRedirectionFunction>(kernel32, "Wow64DisableWow64FsRedirection");
-    functions.revertRedirection =
-        findFunction<RevertRedirectionFunction>(kernel32, "Wow64RevertWow64FsRedirection");
+    functions.isWow64Process =
+        findLoadedFunction<IsWow64ProcessFunction>("kernel32.dll", "IsWow64Process");
+    functions.disableRedirection = findLoadedFunction<DisableRedirectionFunction>(
+        "kernel32.dll", "Wow64DisableWow64FsRedirection");
+    functions.revertRedirection = findLoadedFunction<RevertRedirectionFunction>(
+        "kernel32.dll", "Wow64RevertWow64FsRedirection");
     return functions;
 }
 
@@ -142,10 +140,9 @@ bool nativeSystemFileIcon(const char* path, HICON* icon)
     if (!sysnativeNameOf(path, alias, sizeof alias))
         return false;
     // The first icon, as the file type's own "%1" icon names it. The shell
-    // stays loaded for the life of the program, which imports it.
-    HMODULE shell32 = GetModuleHandleA("shell32.dll");
+    // is imported, so it stays loaded.
     ExtractIconExFunction extract
-        = shell32 ? findFunction<ExtractIconExFunction>(shell32, "ExtractIconExA") : nullptr;
+        = findLoadedFunction<ExtractIconExFunction>("shell32.dll", "ExtractIconExA");
     if (extract && extract(alias, 0, nullptr, icon, 1) == 0)
         *icon = nullptr;
     return true;

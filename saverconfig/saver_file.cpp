@@ -473,12 +473,11 @@ LANGID readUltimateFallback(const unsigned char* file, DWORD fileSize)
     bool found = false;
     if (!resourceRoot(image, &root))
         return 0;
+    // The first entry of the type, as the loader takes it.
     forEachEntry(image, root, [&](DWORD type, DWORD data) {
-        if (!found && isMuiType(image, root, type)) {
-            typeData = data;
-            found = true;
-        }
-        return true;
+        found = isMuiType(image, root, type);
+        typeData = data;
+        return !found;
     });
     DWORD offset = 0;
     DWORD size = 0;

@@ -3,6 +3,7 @@
 
 #include "../app/application.h"
 #include "../app/error_log.h"
+#include "../base/hash.h"
 #include "../base/text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
@@ -30,11 +31,8 @@ WORD saverEntryWidth(const void* context, const char* description, bool none)
 // family measures every entry again.
 DWORD widthKey(const MenuFont& font, SaverFamily family)
 {
-    DWORD hash = 2166136261u;
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&font);
-    for (size_t i = 0; i < sizeof font; ++i)
-        hash = (hash ^ bytes[i]) * 16777619u;
-    return (hash ^ static_cast<DWORD>(family)) * 16777619u;
+    DWORD familyValue = static_cast<DWORD>(family);
+    return hashBytes(hashBytes(HASH_START, &font, sizeof font), &familyValue, sizeof familyValue);
 }
 
 // Scans one directory as the system names it, with entries carrying its

@@ -32,8 +32,7 @@ HICON loadSmallIcon(HINSTANCE instance, int iconId, int size)
 int displaySmallIconSize()
 {
     WindowDC screen(nullptr);
-    return menuIconSize(GetSystemMetrics(SM_CXSMICON),
-                        screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96);
+    return displayGeometry(screen.get()).iconSize;
 }
 
 int blinkTickIcon(BYTE* phase)
