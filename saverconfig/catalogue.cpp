@@ -170,10 +170,12 @@ const SaverFileRecord* SaverCatalogue::rememberedFile(const WIN32_FIND_DATAA& fo
 {
     // Directories list their files in the same order from one search to the
     // next, so the record after the last match is almost always the one.
-    if (cursor_ < previous_.count && sameFile(previous_.records[cursor_], directoryIndex_, found))
+    // A record whose satellite could not be opened is never reused.
+    if (cursor_ < previous_.count && !previous_.records[cursor_].reread
+        && sameFile(previous_.records[cursor_], directoryIndex_, found))
         return &previous_.records[cursor_++];
     for (size_t i = 0; i < previous_.count; ++i) {
-        if (sameFile(previous_.records[i], directoryIndex_, found)) {
+        if (!previous_.records[i].reread && sameFile(previous_.records[i], directoryIndex_, found)) {
             cursor_ = i + 1;
             return &previous_.records[i];
         }
@@ -188,11 +190,8 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     // A directory whose name changed has nothing to reuse.
     bool reuse = textEquals(directories_[directoryIndex_], pattern);
 
-    if (ui_.count) {
-        LANGID preferred[kMaxUiLanguages];
-        size_t languages = uiLanguageOrder(ui_.ids, ui_.count, 0, preferred, kMaxUiLanguages);
-        satellites_.list(shortDirectory, preferred, languages);
-    }
+    if (ui_.count)
+        satellites_.list(shortDirectory, ui_);
     WIN32_FIND_DATAA found;
     UniqueFind search(findFirstNativeFile(pattern, &found));
     if (search) {
@@ -206,36 +205,19 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
             if (!record)
                 continue;
             const SaverFileRecord* known = reuse ? rememberedFile(found) : nullptr;
+            bool unopened = false;
             if (known) {
                 *record = *known;
                 // Its satellites are part of its key.
                 if (record->languageNeutral && (ui_.count == 0
-                        || satellites(*record, false) != known->satelliteKey))
+                        || satellites(*record, false, &unopened) != known->satelliteKey))
                     known = nullptr;
             }
-            if (!known) {
-                record->directory = directoryIndex_;
-                stampFoundFile(found, &record->stamp);
-                LANGID fallback = 0;
-                SaverFileCheck check = readSaverFile(path, languages_, record->description,
-                                                     sizeof record->description, &fallback);
-                if (check == SAVER_FILE_UNOPENED) {
-                    // Not remembered: held open elsewhere or not ready, it
-                    // is tried again at the next rebuild.
-                    --current_.count;
-                    continue;
-                }
-                record->check = static_cast<BYTE>(check);
-                record->languageNeutral = false;
-                record->widthKnown = false;
-                if (record->check == SAVER_FILE_SOUND && !record->description[0] && ui_.count) {
-                    record->languageNeutral = true;
-                    record->fallbackLanguage = fallback;
-                    record->satelliteKey = satellites(*record, true);
-                }
-                if (!record->description[0] || record->check != SAVER_FILE_SOUND)
-                    saverNameFromFile(found.cFileName, record->description,
-                                      sizeof record->description);
+            if (!known && !readRecord(*record, found, path)) {
+                // Not remembered: held open elsewhere or not ready, it is
+                // tried again at the next rebuild.
+                --current_.count;
+                continue;
             }
             if (record->check != SAVER_FILE_REFUSED)
                 addEntry(*record, path);
@@ -247,14 +229,49 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
     SetLastError(0);
 }
 
-DWORD SaverCatalogue::satellites(SaverFileRecord& record, bool read)
+bool SaverCatalogue::readRecord(SaverFileRecord& record, const WIN32_FIND_DATAA& found,
+                                const char* path)
 {
-    LANGID order[kMaxUiLanguages];
-    size_t tried = uiLanguageOrder(ui_.ids, ui_.count, record.fallbackLanguage, order,
-                                   kMaxUiLanguages);
-    return read ? readSatellites(satellites_, record.stamp.name, order, tried, &languages_,
-                                 record.description, sizeof record.description)
-                : readSatellites(satellites_, record.stamp.name, order, tried, nullptr, nullptr, 0);
+    record.directory = directoryIndex_;
+    stampFoundFile(found, &record.stamp);
+    SatelliteRule rule;
+    SaverFileCheck check = readSaverFile(path, languages_, record.description,
+                                         sizeof record.description, ui_.count ? &rule : nullptr);
+    if (check == SAVER_FILE_UNOPENED)
+        return false;
+    record.check = static_cast<BYTE>(check);
+    record.languageNeutral = false;
+    record.reread = false;
+    record.widthKnown = false;
+    // Found here, once, rather than whenever the entry is drawn.
+    if (!sysnativeNameOf(path, record.nativeName, sizeof record.nativeName))
+        record.nativeName[0] = '\0';
+    // The satellites describe a file without string 1 of its own, and go
+    // before its own string table where its configuration says so.
+    if (check == SAVER_FILE_SOUND && ui_.count && (rule.first || !record.description[0])) {
+        char own[sizeof record.description];
+        copyText(own, sizeof own, record.description);
+        record.languageNeutral = true;
+        copyText(record.fallbackLanguage, sizeof record.fallbackLanguage, rule.fallback);
+        bool unopened = false;
+        record.satelliteKey = satellites(record, true, &unopened);
+        record.reread = unopened;
+        if (!record.description[0])
+            copyText(record.description, sizeof record.description, own);
+    }
+    if (!record.description[0] || record.check != SAVER_FILE_SOUND)
+        saverNameFromFile(found.cFileName, record.description, sizeof record.description);
+    return true;
+}
+
+DWORD SaverCatalogue::satellites(SaverFileRecord& record, bool read, bool* unopened)
+{
+    LanguageNames order;
+    satelliteFolderOrder(ui_, record.fallbackLanguage, &order);
+    return read ? readSatellites(satellites_, record.stamp.name, order, &languages_,
+                                 record.description, sizeof record.description, unopened)
+                : readSatellites(satellites_, record.stamp.name, order, nullptr, nullptr, 0,
+                                 unopened);
 }
 
 void SaverCatalogue::addEntry(SaverFileRecord& record, const char* path)
@@ -275,6 +292,7 @@ void SaverCatalogue::addEntry(SaverFileRecord& record, const char* path)
     entry->itemWidth = record.itemWidth;
     copyText(entry->description, sizeof entry->description, record.description);
     copyText(entry->fileName, sizeof entry->fileName, path);
+    copyText(entry->nativeName, sizeof entry->nativeName, record.nativeName);
     setItemName(entry->name, entry->description);
     if (isConfiguredSaver(configured_, path)) {
         none->flags &= static_cast<BYTE>(~SAVER_CHECKED);

@@ -21,6 +21,9 @@ struct SaverEntry {
     WORD itemWidth;
     char description[260];
     char fileName[260];
+    // On 64-bit Windows, the name under which the shell reaches a native
+    // system file (nativeSystemFileIcon); empty for every other file.
+    char nativeName[260];
     SaverEntry* next;  // added before this one, toward "[none]"
     SaverEntry* prev;  // added after this one
 };
@@ -44,12 +47,16 @@ struct SaverFileRecord {
     bool widthKnown;
     FileStamp stamp;
     char description[260];
-    // A file without string 1 of its own on a system that reads language
-    // satellites: its ultimate fallback language and the key of the
+    char nativeName[260];  // sysnativeNameOf, found once
+    // A file described by its language satellites on a system that reads
+    // them (one without string 1 of its own, or one whose satellites' tables
+    // go first): its ultimate fallback language and the key of the
     // satellites it was read with (readSatellites).
     bool languageNeutral;
-    LANGID fallbackLanguage;
+    char fallbackLanguage[kLanguageNameSize];
     DWORD satelliteKey;
+    // A satellite could not be opened: not to be reused, but read again.
+    bool reread;
 };
 
 struct SaverRecordList {
@@ -96,14 +103,18 @@ private:
     size_t cursor_;          // where the previous rebuild's records are matched from
     SaverEntry* replaced_;   // the list a changed rebuild replaced
     bool failed_;            // an entry could not be allocated
-    UiLanguages ui_;                 // empty before Windows Vista
+    LanguageNames ui_;               // empty before Windows Vista
     ResourceLanguageList languages_;
     SatelliteListing satellites_;    // the directory being scanned
 
     // The satellites' key of a language-neutral file of the directory being
-    // scanned, and with read its description from them.
-    DWORD satellites(SaverFileRecord& record, bool read);
+    // scanned, and with read its description from them (unopened: one
+    // could not be opened now).
+    DWORD satellites(SaverFileRecord& record, bool read, bool* unopened);
 
+    // Reads a found file into its record; false when it could not be
+    // opened now.
+    bool readRecord(SaverFileRecord& record, const WIN32_FIND_DATAA& found, const char* path);
     const SaverFileRecord* rememberedFile(const WIN32_FIND_DATAA& found);
     SaverFileRecord* addRecord();
     void addEntry(SaverFileRecord& record, const char* path);

@@ -4,36 +4,27 @@
 #include <string.h>
 
 #include "../base/handles.h"
-#include "../base/hash.h"
 #include "../base/memory.h"
 #include "../base/text.h"
 #include "native_system.h"
-#include "saver_file.h"
+#include "pe_image.h"
 
 namespace {
 
 // winnls.h values; the functions that take them exist from Windows Vista on
 // and are looked up at run time.
 const DWORD kMuiLanguageId = 0x4;
-const DWORD kMuiThreadLanguages = 0x40;
-const size_t kLocaleNameMax = 85;
+const DWORD kMuiLanguageName = 0x8;
+const DWORD kMuiMergeSystemFallback = 0x10;
+const DWORD kMuiMergeUserFallback = 0x20;
+// Room for the loader's whole list of names.
+const size_t kLanguageListSize = kMaxUiLanguages * kLanguageNameSize;
 
 typedef BOOL(WINAPI* PreferredLanguagesFunction)(DWORD flags, PULONG count, PZZWSTR buffer,
                                                   PULONG length);
-typedef LANGID(WINAPI* DefaultLanguageFunction)();
-typedef int(WINAPI* LcidToNameFunction)(LCID locale, LPWSTR name, int length, DWORD flags);
-typedef LCID(WINAPI* NameToLcidFunction)(LPCWSTR name, DWORD flags);
-
-template <typename Function>
-Function kernelFunction(const char* name)
-{
-    return findLoadedFunction<Function>("kernel32.dll", name);
-}
 
 void addLanguage(LANGID language, LANGID* out, size_t capacity, size_t* count)
 {
-    if (language == 0)
-        return;
     for (size_t i = 0; i < *count; ++i) {
         if (out[i] == language)
             return;
@@ -42,27 +33,48 @@ void addLanguage(LANGID language, LANGID* out, size_t capacity, size_t* count)
         out[(*count)++] = language;
 }
 
-// A language and then its neutral parent, as the loader's fallback goes
-// from a specific language to its neutral one.
-void addWithParent(LANGID language, LANGID* out, size_t capacity, size_t* count)
+// Names compare as folder names do, letter case aside.
+bool sameLanguageName(const char* a, const char* b)
 {
-    addLanguage(language, out, capacity, count);
-    if (language != 0)
-        addLanguage(MAKELANGID(PRIMARYLANGID(language), SUBLANG_NEUTRAL), out, capacity, count);
+    for (;; ++a, ++b) {
+        char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a | 0x20) : *a;
+        char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b | 0x20) : *b;
+        if (x != y)
+            return false;
+        if (x == '\0')
+            return true;
+    }
 }
 
-void appendPreferred(const char* functionName, DWORD flags, UiLanguages& languages)
+void addLanguageName(const char* name, LanguageNames* out)
 {
-    PreferredLanguagesFunction get = kernelFunction<PreferredLanguagesFunction>(functionName);
-    WCHAR list[128];
-    ULONG count = 0;
-    ULONG length = sizeof list / sizeof list[0];
-    if (!get || !get(flags, &count, list, &length) || length > sizeof list / sizeof list[0])
+    if (!name[0])
         return;
-    LANGID ids[kMaxUiLanguages];
-    size_t parsed = parseLanguageIds(list, length, ids, kMaxUiLanguages);
-    for (size_t i = 0; i < parsed; ++i)
-        addLanguage(ids[i], languages.ids, kMaxUiLanguages, &languages.count);
+    for (size_t i = 0; i < out->count; ++i) {
+        if (sameLanguageName(out->names[i], name))
+            return;
+    }
+    if (out->count < kMaxUiLanguages)
+        copyText(out->names[out->count++], kLanguageNameSize, name);
+}
+
+// The thread's list of user interface languages in the form flags ask for,
+// as the resource loader uses it: MUI_MERGE_USER_FALLBACK with
+// MUI_MERGE_SYSTEM_FALLBACK gives "a list that corresponds exactly to the
+// language list used by the resource loader". Returns its length in
+// characters, 0 when the system gives none.
+size_t loaderList(DWORD flags, WCHAR* list, size_t size)
+{
+    if (!systemLoadsByUiLanguages())
+        return 0;
+    PreferredLanguagesFunction get = findLoadedFunction<PreferredLanguagesFunction>(
+        "kernel32.dll", "GetThreadPreferredUILanguages");
+    ULONG count = 0;
+    ULONG length = static_cast<ULONG>(size);
+    if (!get || !get(flags | kMuiMergeUserFallback | kMuiMergeSystemFallback, &count, list, &length)
+        || length > size)
+        return 0;
+    return length;
 }
 
 } // namespace
@@ -107,63 +119,99 @@ size_t parseLanguageIds(const WCHAR* list, size_t length, LANGID* out, size_t ca
     return count;
 }
 
-size_t uiLanguageOrder(const LANGID* preferred, size_t count, LANGID fileFallback, LANGID* out,
-                       size_t capacity)
+void parseLanguageNames(const WCHAR* list, size_t length, LanguageNames* out)
 {
-    // GetThreadPreferredUILanguages, MUI_MERGE_USER_FALLBACK with
-    // MUI_MERGE_SYSTEM_FALLBACK: "the language list used by the resource
-    // loader", the preferred languages with their fallback and neutral
-    // languages.
+    out->count = 0;
+    size_t i = 0;
+    while (i < length && list[i] != 0) {
+        size_t start = i;
+        while (i < length && list[i] != 0)
+            ++i;
+        if (i == length)
+            break;  // the last name has no terminator within the list
+        // The system's own text, read as the file reader reads a name.
+        ImageText text = {reinterpret_cast<const uint8_t*>(list + start), i - start};
+        char name[kLanguageNameSize];
+        if (languageFolderName(text, name, sizeof name))
+            addLanguageName(name, out);
+        ++i;
+    }
+}
+
+size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
+                             size_t capacity)
+{
+    const LANGID preferred[] = {thread, user, system};
     size_t written = 0;
+    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &written);
+    for (LANGID language : preferred) {
+        addLanguage(language, out, capacity, &written);
+        addLanguage(MAKELANGID(PRIMARYLANGID(language), SUBLANG_NEUTRAL), out, capacity, &written);
+    }
+    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &written);
+    return written;
+}
+
+size_t loaderLanguageOrder(const LANGID* languages, size_t count, LANGID* out, size_t capacity)
+{
+    size_t written = 0;
+    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &written);
     for (size_t i = 0; i < count; ++i)
-        addWithParent(preferred[i], out, capacity, &written);
+        addLanguage(languages[i], out, capacity, &written);
+    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &written);
+    return written;
+}
+
+ResourceLanguageList systemResourceLanguages()
+{
+    ResourceLanguageList list;
+    WCHAR text[kLanguageListSize];
+    size_t length = loaderList(kMuiLanguageId, text, kLanguageListSize);
+    LANGID ids[kMaxUiLanguages];
+    size_t count = parseLanguageIds(text, length, ids, kMaxUiLanguages);
+    if (count > 0) {
+        // From Windows Vista on the loader picks a resource's language by
+        // the user interface languages (SetThreadLocale: "Do not use
+        // SetThreadLocale to select a user interface language"), not by
+        // the locale, which only sets regional formats there.
+        list.count = loaderLanguageOrder(ids, count, list.ids, kMaxUiLanguages);
+    } else {
+        // Before it, the thread's locale, then the user's and the system's
+        // default languages select among a LANGUAGE statement's tables.
+        list.count = resourceLanguageOrder(LANGIDFROMLCID(GetThreadLocale()),
+                                           GetUserDefaultLangID(), GetSystemDefaultLangID(),
+                                           list.ids, kMaxUiLanguages);
+    }
+    return list;
+}
+
+LanguageNames preferredUiLanguages()
+{
+    LanguageNames languages;
+    WCHAR text[kLanguageListSize];
+    parseLanguageNames(text, loaderList(kMuiLanguageName, text, kLanguageListSize), &languages);
+    return languages;
+}
+
+void satelliteFolderOrder(const LanguageNames& preferred, const char* fallback,
+                          LanguageNames* out)
+{
+    // The names stand as the system gives them: a neutral parent is in the
+    // list when the loader tries it, and only under the name it has there.
+    out->count = 0;
+    for (size_t i = 0; i < preferred.count; ++i)
+        addLanguageName(preferred.names[i], out);
     // Resource configuration, ultimateFallbackLanguage: "If the resource
     // loader cannot load the requested resource file from the thread
     // preferred UI languages, it uses the ultimate fallback language as its
     // last attempt."
-    addWithParent(fileFallback, out, capacity, &written);
-    return written;
+    addLanguageName(fallback, out);
 }
 
-UiLanguages preferredUiLanguages()
+bool satellitePath(const char* directory, const char* language, const char* longName,
+                   char* out, size_t size)
 {
-    UiLanguages languages;
-    languages.count = 0;
-    if (!systemLoadsByUiLanguages())
-        return languages;
-    // In the order GetThreadPreferredUILanguages documents for
-    // MUI_MERGE_USER_FALLBACK: the thread's preferred UI languages (the
-    // process sets none of its own), the user's preferred UI languages, the
-    // system's (which stand in where the user has none), then the system
-    // default UI language.
-    appendPreferred("GetThreadPreferredUILanguages", kMuiLanguageId | kMuiThreadLanguages,
-                    languages);
-    appendPreferred("GetUserPreferredUILanguages", kMuiLanguageId, languages);
-    appendPreferred("GetSystemPreferredUILanguages", kMuiLanguageId, languages);
-    DefaultLanguageFunction systemDefault =
-        kernelFunction<DefaultLanguageFunction>("GetSystemDefaultUILanguage");
-    if (systemDefault)
-        addLanguage(systemDefault(), languages.ids, kMaxUiLanguages, &languages.count);
-    return languages;
-}
-
-LANGID languageOfName(const WCHAR* name)
-{
-    NameToLcidFunction toLcid = kernelFunction<NameToLcidFunction>("LocaleNameToLCID");
-    return toLcid ? LANGIDFROMLCID(toLcid(name, 0)) : 0;
-}
-
-bool satellitePath(const char* directory, LANGID language, const char* longName, char* out,
-                   size_t size)
-{
-    out[0] = '\0';
-    LcidToNameFunction toName = kernelFunction<LcidToNameFunction>("LCIDToLocaleName");
-    WCHAR wide[kLocaleNameMax];
-    char name[kLocaleNameMax];
-    if (!toName || toName(MAKELCID(language, SORT_DEFAULT), wide, kLocaleNameMax, 0) <= 1
-        || !WideCharToMultiByte(CP_ACP, 0, wide, -1, name, sizeof name, nullptr, nullptr))
-        return false;
-    if (!formatText(out, size, "%s\\%s\\%s.mui", directory, name, longName)) {
+    if (!formatText(out, size, "%s\\%s\\%s.mui", directory, language, longName)) {
         out[0] = '\0';
         return false;
     }
@@ -172,19 +220,13 @@ bool satellitePath(const char* directory, LANGID language, const char* longName,
 
 namespace {
 
-void keepFound(const WIN32_FIND_DATAA& found, LANGID language, SatelliteFile* file)
-{
-    file->language = language;
-    stampFoundFile(found, &file->stamp);
-}
-
-bool searchSatellite(const char* path, LANGID language, SatelliteFile* file)
+bool searchSatellite(const char* path, FileStamp* stamp)
 {
     WIN32_FIND_DATAA found;
     UniqueFind search(findFirstNativeFile(path, &found));
     if (!search || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    keepFound(found, language, file);
+    stampFoundFile(found, stamp);
     return true;
 }
 
@@ -216,10 +258,10 @@ void stampFoundFile(const WIN32_FIND_DATAA& found, FileStamp* stamp)
 }
 
 SatelliteListing::SatelliteListing()
-    : languageCount(0), files(nullptr), count(0), capacity(0), cursor(0), pendingCount(0),
-      searched(true)
+    : files(nullptr), count(0), capacity(0), cursor(0), searched(true)
 {
     directory[0] = '\0';
+    folders.count = 0;
 }
 
 SatelliteListing::~SatelliteListing()
@@ -227,25 +269,22 @@ SatelliteListing::~SatelliteListing()
     freeBlock(files);
 }
 
-void SatelliteListing::list(const char* folder, const LANGID* ids, size_t idCount)
+void SatelliteListing::list(const char* folder, const LanguageNames& languages)
 {
     copyText(directory, sizeof directory, folder);
-    languageCount = 0;
+    folders = languages;
     count = 0;
     cursor = 0;
-    pendingCount = 0;
-    for (size_t i = 0; i < idCount && i < kMaxUiLanguages; ++i)
-        pending[pendingCount++] = ids[i];
     searched = false;
 }
 
 void SatelliteListing::searchFolders()
 {
     searched = true;
-    const LANGID* ids = pending;
-    for (size_t i = 0; i < pendingCount; ++i) {
+    for (size_t i = 0; i < folders.count; ++i) {
+        listed[i] = false;
         char pattern[MAX_PATH];
-        if (!satellitePath(directory, ids[i], "*.scr", pattern, sizeof pattern))
+        if (!satellitePath(directory, folders.names[i], "*.scr", pattern, sizeof pattern))
             continue;
         WIN32_FIND_DATAA found;
         UniqueFind search(findFirstNativeFile(pattern, &found));
@@ -266,25 +305,27 @@ void SatelliteListing::searchFolders()
                 files = static_cast<SatelliteFile*>(block);
                 capacity = grown;
             }
-            keepFound(found, ids[i], &files[count++]);
+            files[count].folder = i;
+            stampFoundFile(found, &files[count++].stamp);
         }
         // A folder listed only in part is looked into file by file.
-        if (complete)
-            languages[languageCount++] = ids[i];
+        listed[i] = complete;
     }
 }
 
-bool SatelliteListing::find(LANGID language, const char* longName, SatelliteFile* found)
+bool SatelliteListing::find(const char* language, const char* longName, FileStamp* found)
 {
     if (!searched)
         searchFolders();
-    bool listed = false;
-    for (size_t i = 0; i < languageCount; ++i)
-        listed = listed || languages[i] == language;
-    if (!listed || !endsInScr(longName)) {
+    size_t folder = folders.count;
+    for (size_t i = 0; i < folders.count; ++i) {
+        if (listed[i] && textEquals(folders.names[i], language))
+            folder = i;
+    }
+    if (folder == folders.count || !endsInScr(longName)) {
         char path[MAX_PATH];
         return satellitePath(directory, language, longName, path, sizeof path)
-            && searchSatellite(path, language, found);
+            && searchSatellite(path, found);
     }
     char name[MAX_PATH];
     if (!formatText(name, sizeof name, "%s.mui", longName))
@@ -293,34 +334,11 @@ bool SatelliteListing::find(LANGID language, const char* longName, SatelliteFile
     // does, so the search goes on from the last match.
     for (size_t step = 0; step < count; ++step) {
         size_t i = (cursor + step) % count;
-        if (files[i].language == language && sameName(files[i].stamp.name, name)) {
-            *found = files[i];
+        if (files[i].folder == folder && sameName(files[i].stamp.name, name)) {
+            *found = files[i].stamp;
             cursor = i + 1;
             return true;
         }
     }
     return false;
-}
-
-DWORD readSatellites(SatelliteListing& listing, const char* longName, const LANGID* order,
-                     size_t count, const ResourceLanguageList* languages, char* description,
-                     size_t size)
-{
-    if (size > 0)
-        description[0] = '\0';
-    DWORD key = HASH_START;
-    for (size_t i = 0; i < count; ++i) {
-        SatelliteFile found;
-        if (!listing.find(order[i], longName, &found))
-            continue;
-        key = hashBytes(key, &found.language, sizeof found.language);
-        key = hashBytes(key, found.stamp.name, textLength(found.stamp.name));
-        // Sizes and times, which lie before the name.
-        key = hashBytes(key, &found.stamp, offsetof(FileStamp, name));
-        char path[MAX_PATH];
-        if (languages && size > 0 && !description[0]
-            && satellitePath(listing.directory, order[i], longName, path, sizeof path))
-            readSatelliteString(path, *languages, description, size);
-    }
-    return key;
 }

@@ -1,15 +1,25 @@
-// Language-neutral screen savers (Windows Vista and later): the user
-// interface languages the system's resource loader tries, in its order, and
-// where a file's language satellites lie.
+// The languages the system's resource loader tries, in its order: for the
+// string tables inside a file, and (Windows Vista and later) for the
+// language satellites of language-neutral screen savers, and where those
+// satellites lie.
 #pragma once
 #include <windows.h>
 #include <stddef.h>
 
-// Enough for the loader's list: a few preferred languages, each with its
-// neutral parent, and a file's fallback.
+// Enough for the loader's list: a few preferred languages with their
+// fallback and neutral languages, and a file's fallback.
 const size_t kMaxUiLanguages = 16;
+// A language name and its terminator (LOCALE_NAME_MAX_LENGTH).
+const size_t kLanguageNameSize = 85;
 
-struct UiLanguages {
+// Language names, each one a satellite's folder name as it stands.
+struct LanguageNames {
+    char names[kMaxUiLanguages][kLanguageNameSize];
+    size_t count;
+};
+
+// Language ids in the order the loader tries them for a file's tables.
+struct ResourceLanguageList {
     LANGID ids[kMaxUiLanguages];
     size_t count;
 };
@@ -25,30 +35,43 @@ bool systemLoadsByUiLanguages();
 // were written (at most capacity).
 size_t parseLanguageIds(const WCHAR* list, size_t length, LANGID* out, size_t capacity);
 
-// The order of the satellites the loader tries: every preferred language
-// followed by its neutral parent ("de-DE", then "de"), then the file's
-// ultimate fallback language and its parent (0: none). No repeats; returns
-// how many were written (at most capacity).
-size_t uiLanguageOrder(const LANGID* preferred, size_t count, LANGID fileFallback, LANGID* out,
-                       size_t capacity);
+// The language names of such a list given with MUI_LANGUAGE_NAME ("de-DE",
+// "de"); a name that could not be a folder's is left out.
+void parseLanguageNames(const WCHAR* list, size_t length, LanguageNames* out);
 
-// The system's preferred user interface languages in the order the loader
-// merges them: the thread's, the user's, the system's, then the system's
-// default user interface language. Empty before Windows Vista.
-UiLanguages preferredUiLanguages();
+// The languages the system's resource loader tries, in its order, for a
+// resource asked for without a language, before Windows Vista: neutral,
+// then the thread's, the user's and the system's language (each also with
+// a neutral sublanguage), then English; the first entry of the file comes
+// after all of them. Returns how many were written (at most capacity, no
+// repeats).
+size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
+                             size_t capacity);
 
-// The language id of a language name ("en-US"); 0 when the system does not
-// know it (or is older than Windows Vista).
-LANGID languageOfName(const WCHAR* name);
+// The same from Windows Vista on, where the system's list of user
+// interface languages already holds their fallback and neutral languages:
+// neutral, that list, then English.
+size_t loaderLanguageOrder(const LANGID* languages, size_t count, LANGID* out, size_t capacity);
 
-// "<directory>\<language name>\<long file name>.mui"; false when the
-// language has no name here or the path would not fit in size bytes.
-bool satellitePath(const char* directory, LANGID language, const char* longName, char* out,
-                   size_t size);
+// The languages for a file's tables on the system as it reports itself.
+ResourceLanguageList systemResourceLanguages();
 
-struct ResourceLanguageList;
+// The user interface languages in the order the resource loader tries
+// them, with their fallback and neutral languages, as the system names
+// them; empty before Windows Vista.
+LanguageNames preferredUiLanguages();
 
-// One satellite as the directory search reports it.
+// The order of the satellites' folders the loader tries: the preferred
+// languages as they stand, then the file's ultimate fallback language
+// ("": none). No repeats (letter case aside).
+void satelliteFolderOrder(const LanguageNames& preferred, const char* fallback,
+                          LanguageNames* out);
+
+// "<directory>\<language>\<long file name>.mui"; false when the path would
+// not fit in size bytes.
+bool satellitePath(const char* directory, const char* language, const char* longName,
+                   char* out, size_t size);
+
 // What a directory search tells of a file: its long name and what changes
 // when it is rewritten or replaced.
 struct FileStamp {
@@ -60,9 +83,11 @@ struct FileStamp {
 };
 void stampFoundFile(const WIN32_FIND_DATAA& found, FileStamp* stamp);
 
+// One satellite as the directory search reports it, named
+// "<long file name>.mui"; folder is its language's place in the listing.
 struct SatelliteFile {
-    LANGID language;
-    FileStamp stamp;  // named "<long file name>.mui"
+    size_t folder;
+    FileStamp stamp;
 };
 
 // The satellites of screen savers ("*.scr.mui") in a directory's language
@@ -70,16 +95,14 @@ struct SatelliteFile {
 // system once a language rather than once a file and language.
 struct SatelliteListing {
     char directory[MAX_PATH];
-    LANGID languages[kMaxUiLanguages];
-    size_t languageCount;
+    LanguageNames folders;   // the languages given
+    bool listed[kMaxUiLanguages];  // whose folder was listed whole
     SatelliteFile* files;
     size_t count;
     size_t capacity;
     size_t cursor;  // after the last file found
     // The folders are searched at the first look-up, so that a directory
     // without language-neutral screen savers costs no search.
-    LANGID pending[kMaxUiLanguages];
-    size_t pendingCount;
     bool searched;
 
     SatelliteListing();
@@ -89,19 +112,9 @@ struct SatelliteListing {
 
     // Lists "<directory>\<language>\*.scr.mui" for each language given,
     // when first looked into.
-    void list(const char* directory, const LANGID* languages, size_t count);
+    void list(const char* directory, const LanguageNames& languages);
     void searchFolders();
-    // The satellite of longName in language; a language or a name the
-    // listing does not cover is looked for by itself.
-    bool find(LANGID language, const char* longName, SatelliteFile* found);
+    // The satellite of longName in a language's folder; a language or a
+    // name the listing does not cover is looked for by itself.
+    bool find(const char* language, const char* longName, FileStamp* found);
 };
-
-// The satellites of a file of the listed directory in the given order:
-// when languages is given, description gets string 1 of the first one that
-// has it (empty when none has); without languages nothing is read, and
-// description may be null with size 0. Returns a key of the satellites present,
-// their paths, sizes and times: another key means one was installed,
-// removed or replaced.
-DWORD readSatellites(SatelliteListing& listing, const char* longName, const LANGID* order,
-                     size_t count, const ResourceLanguageList* languages, char* description,
-                     size_t size);

@@ -133,19 +133,16 @@ bool sysnativeNameOf(const char* path, char* out, size_t size)
 typedef UINT(WINAPI* ExtractIconExFunction)(LPCSTR file, int index, HICON* large, HICON* small,
                                             UINT count);
 
-bool nativeSystemFileIcon(const char* path, HICON* icon)
+HICON nativeSystemFileIcon(const char* alias)
 {
-    *icon = nullptr;
-    char alias[MAX_PATH];
-    if (!sysnativeNameOf(path, alias, sizeof alias))
-        return false;
     // The first icon, as the file type's own "%1" icon names it. The shell
     // is imported, so it stays loaded.
+    HICON icon = nullptr;
     ExtractIconExFunction extract
         = findLoadedFunction<ExtractIconExFunction>("shell32.dll", "ExtractIconExA");
-    if (extract && extract(alias, 0, nullptr, icon, 1) == 0)
-        *icon = nullptr;
-    return true;
+    if (extract && extract(alias, 0, nullptr, &icon, 1) == 0)
+        icon = nullptr;
+    return icon;
 }
 
 UINT winExecNative(const char* program, const char* commandLine, UINT show)

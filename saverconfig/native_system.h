@@ -66,10 +66,9 @@ bool sysnativePath(const char* path, const char* systemDirectory,
 bool sysnativeNameOf(const char* path, char* out, size_t size);
 
 // The small icon of a native system directory's file, taken from the file
-// through its alias (the shell's own file lookup walks the folders, where
-// the alias is not listed). False for any other file, which the shell's
-// lookup serves; true with a null icon when the file has none.
-bool nativeSystemFileIcon(const char* path, HICON* icon);
+// through its alias (sysnativeNameOf; the shell's own file lookup walks the
+// folders, where the alias is not listed); null when it has none.
+HICON nativeSystemFileIcon(const char* alias);
 
 // WinExec, except that a program in the native system directory (under
 // WoW64, through the alias) starts as the native file. Above 31 when it

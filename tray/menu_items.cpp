@@ -88,10 +88,12 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
             TextOutA(dc, g.captionX, rect.top + g.captionDown, entry->description,
                      lstrlenA(entry->description));
             // The file's own icon. One of the native System32 on 64-bit
-            // Windows is reached through its alias: the shell may load DLLs,
-            // which fail while redirection is off.
+            // Windows is reached through its alias, found by the rebuild: the
+            // shell may load DLLs, which fail while redirection is off.
             HICON icon = nullptr;
-            if (!nativeSystemFileIcon(entry->fileName, &icon)) {
+            if (entry->nativeName[0]) {
+                icon = nativeSystemFileIcon(entry->nativeName);
+            } else {
                 SHFILEINFOA info;
                 memset(&info, 0, sizeof info);
                 // Only a call that succeeded hands over an icon: a failed one

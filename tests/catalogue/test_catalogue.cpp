@@ -772,32 +772,61 @@ TEST_F(FamilyCatalogue, LanguageNeutralSaversShowTheirSatellitesDescription)
     expectCatalogue(tray, expectedEntries(), -1);
 }
 
-// The satellites' languages: the preferred ones in order, each followed by its neutral parent,
-// then the file's ultimate fallback; a multilingual file's table is chosen the same way.
-TEST(SaverFile, SatellitesFollowTheUiLanguagesThenTheFilesFallback)
+// The satellites' folders: the loader's list as the system names it, then the file's ultimate
+// fallback, and nothing else; a multilingual file's table: neutral, that list, then English.
+TEST(SaverFile, SatellitesFollowTheLoadersListThenTheFilesFallback)
 {
     const struct {
-        std::vector<LANGID> preferred;
-        LANGID fallback;
-        std::vector<LANGID> satellites, tables;
+        const char* user;
+        std::vector<std::string> list;  // the thread's merged list, as the system gives it
+        const char* fallback;
+        std::vector<std::string> satellites;  // the folders that hold one
+        std::string chosen;
     } cases[] = {
-        {{0x0407, 0x040C}, 0x0409, {0x0407, 0x0007, 0x040C, 0x000C, 0x0409, 0x0009},
-         {0x0000, 0x0407, 0x0007, 0x040C, 0x000C, 0x0409}},
-        {{0x0807, 0x0407}, 0x0407, {0x0807, 0x0007, 0x0407}, {0x0000, 0x0807, 0x0007, 0x0407,
-                                                              0x0409}},
-        {{0x0409}, 0, {0x0409, 0x0009}, {0x0000, 0x0409, 0x0009}},
-        {{}, 0x0411, {0x0411, 0x0011}, {0x0000, 0x0409}},
+        {"Portugal: no parent made up", {"pt-PT", "pt"}, "en-US", {"pt-BR", "en-US"}, "en-US"},
+        {"Taiwan: Simplified is no parent", {"zh-TW", "zh-Hant"}, "en-US", {"zh-CN"}, ""},
+        {"Taiwan, the fallback there", {"zh-TW", "zh-Hant"}, "en-US", {"zh-CN", "en-US"}, "en-US"},
+        {"a list of the user's own, not the system's", {"fr-FR", "fr"}, "de-DE",
+         {"en-US", "de-DE"}, "de-DE"},
+        {"the list before the fallback", {"de-DE", "de"}, "en-US", {"en-US", "de"}, "de"},
+        {"no fallback", {"de-DE"}, "", {"en-US"}, ""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.user);
+        std::wstring system;
+        for (const std::string& name : c.list)
+            system += std::wstring(name.begin(), name.end()) + L'\0';
+        system += L'\0';
+        LanguageNames preferred, order;
+        parseLanguageNames(system.data(), system.size(), &preferred);
+        satelliteFolderOrder(preferred, c.fallback, &order);
+        std::string chosen;
+        for (size_t i = 0; i < order.count && chosen.empty(); ++i) {
+            for (const std::string& folder : c.satellites)
+                chosen = _stricmp(order.names[i], folder.c_str()) == 0 ? folder : chosen;
+        }
+        EXPECT_EQ(chosen, c.chosen);
+    }
+    // A name that could lead out of the language folders is no folder at all.
+    const WCHAR odd[] = L"..\0" L"en-US\0" L"a\\b\0" L"EN-us\0" L"\0";
+    LanguageNames names;
+    parseLanguageNames(odd, sizeof odd / sizeof odd[0], &names);
+    ASSERT_EQ(names.count, 1u) << "a repeat in another case is one folder";
+    EXPECT_STREQ(names.names[0], "en-US");
+    const struct {
+        std::vector<LANGID> preferred, tables;
+    } tables[] = {
+        {{0x0816, 0x0016, 0x0409}, {0x0000, 0x0816, 0x0016, 0x0409}},
+        {{}, {0x0000, 0x0409}},
+    };
+    for (const auto& c : tables) {
         LANGID out[16];
-        size_t count = uiLanguageOrder(c.preferred.data(), c.preferred.size(), c.fallback, out, 16);
-        EXPECT_EQ(std::vector<LANGID>(out, out + count), c.satellites);
-        count = loaderLanguageOrder(c.preferred.data(), c.preferred.size(), out, 16);
+        size_t count = loaderLanguageOrder(c.preferred.data(), c.preferred.size(), out, 16);
         EXPECT_EQ(std::vector<LANGID>(out, out + count), c.tables);
     }
     LANGID out[2];
     const LANGID three[] = {0x0407, 0x040C, 0x0411};
-    EXPECT_EQ(uiLanguageOrder(three, 3, 0x0409, out, 2), 2u) << "the list never overruns";
+    EXPECT_EQ(loaderLanguageOrder(three, 3, out, 2), 2u) << "the list never overruns";
     // As the MUI functions give them with MUI_LANGUAGE_ID; a broken entry is skipped.
     const WCHAR list[] = L"0407\0" L"040c\0" L"zz\0" L"12345\0" L"0409\0";
     LANGID ids[8];
