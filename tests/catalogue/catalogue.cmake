@@ -27,7 +27,7 @@ endforeach()
 # A language-neutral screen saver (its ultimate fallback English or German)
 # and its satellites, resource-only images named "<language>.mui" here; the
 # tests install them as "<language>\<file name>.mui".
-foreach(variant neutral_en neutral_de en en_replaced de)
+foreach(variant neutral_en neutral_de neutral_strings en en_replaced de)
   set(res ${CMAKE_BINARY_DIR}/catalogue_fixture_mui_${variant}_res.o)
   dormity_rc_object(${res} ${CATALOGUE_DIR}/fixtures/mui.rc -DMUI_${variant})
   if(variant MATCHES "^neutral")

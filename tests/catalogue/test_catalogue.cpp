@@ -742,17 +742,24 @@ TEST_F(FamilyCatalogue, LanguageNeutralSaversShowTheirSatellitesDescription)
         SaverDirectory where;
         const char* name;
         std::string english, german;  // listed under, by the UI language
+        std::string before = "";  // before Vista ("": its file name)
     } cases[] = {
         {"mui_neutral_en.scr", SYSTEM_DIRECTORY, "muisaver.scr", english, german},
         {"mui_neutral_de.scr", SYSTEM_DIRECTORY, "muifallback.scr", german, german},
         {"mui_neutral_en.scr", WINDOWS_DIRECTORY, "muiwin.scr", english, english},
         {"mui_neutral_en.scr", SYSTEM_DIRECTORY, "muinofit.scr", "muinofit", "muinofit"},
+        // Its satellites hold string tables: theirs go before its own.
+        {"mui_neutral_strings.scr", WINDOWS_DIRECTORY, "muifirst.scr", english, german,
+         "Its Own Table"},
     };
     for (const auto& c : cases) {
         std::string name = c.name;
         install(c.fixture, c.where, c.name,
-                !satellites ? name.substr(0, name.size() - 4) : ui == 0x0407 ? c.german : c.english);
+                !satellites ? (c.before.empty() ? name.substr(0, name.size() - 4) : c.before)
+                : ui == 0x0407 ? c.german : c.english);
     }
+    satellite("en.mui", WINDOWS_DIRECTORY, "en-US", "muifirst.scr");
+    satellite("de.mui", WINDOWS_DIRECTORY, "de-DE", "muifirst.scr");
     satellite("en.mui", SYSTEM_DIRECTORY, "en-US", "muisaver.scr");
     satellite("de.mui", SYSTEM_DIRECTORY, "de-DE", "muisaver.scr");
     satellite("de.mui", SYSTEM_DIRECTORY, "de-DE", "muifallback.scr");
@@ -768,6 +775,25 @@ TEST_F(FamilyCatalogue, LanguageNeutralSaversShowTheirSatellitesDescription)
         installed_[2].description = "Satellite Replaced";
         installed_[3].description = english;
     }
+    openSaverSubmenu(tray);
+    expectCatalogue(tray, expectedEntries(), -1);
+}
+
+// A satellite another program holds open without sharing cannot be read at one rebuild; the
+// file is not remembered so, and the next rebuild lists it under the satellite's description.
+TEST_F(Catalogue, ASatelliteHeldOpenIsReadAgainAtTheNextRebuild)
+{
+    ASSERT_TRUE(runningAsVistaOrLater());
+    install("mui_neutral_en.scr", SYSTEM_DIRECTORY, "muiheld.scr", "muiheld");
+    UniqueFile held(CreateFileA(
+        savers_.install(fixturePath("en.mui"), saverDirectory(SYSTEM_DIRECTORY)
+                                                   + "\\en-US\\muiheld.scr.mui").c_str(),
+        GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    TrayWindow& tray = start();
+    expectCatalogue(tray, expectedEntries(), -1);
+    held.reset();
+    installed_[0].description = "Satellite In English";
     openSaverSubmenu(tray);
     expectCatalogue(tray, expectedEntries(), -1);
 }
