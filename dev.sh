@@ -4,6 +4,7 @@
 #   ./dev.sh test   installs what is missing, builds, and runs every test
 #   ./dev.sh build  installs what is missing and builds
 #   ./dev.sh bench  installs what is missing, builds, and prints the performance figures
+#   ./dev.sh fuzz [SECONDS]  builds the file reader's fuzz target and fuzzes it (default 60 s)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -15,7 +16,7 @@ PACKAGES=(cmake ninja-build python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-
   binutils-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   googletest wine wine32:i386 wine64 xvfb xauth
-  xdotool imagemagick x11-utils fonts-wine nsis cppcheck file)
+  xdotool imagemagick x11-utils fonts-wine nsis cppcheck file clang libclang-rt-14-dev)
 
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
@@ -64,6 +65,67 @@ build_x64() {
   cmake --build --preset x64
 }
 
+# The file reader's fuzz target, built natively with clang and the sanitizers.
+FUZZ_BUILD=$ROOT/build-fuzz
+FUZZ_TARGET=$FUZZ_BUILD/tests/fuzz/fuzz_pe_image
+FUZZ_FINDINGS=$ROOT/tests/fuzz/findings
+FUZZ_MAX_LEN=262144
+
+build_fuzz() {
+  if [ ! -f "$FUZZ_BUILD/build.ninja" ]; then
+    cmake --preset fuzz
+  fi
+  cmake --build --preset fuzz
+}
+
+# Seeds: the screen savers and satellites the test build makes, and real
+# files no one here wrote: the smallest programs and libraries of each
+# architecture that the installed Wine ships (a bounded choice, so that a
+# run stays short).
+seed_fuzz_corpus() {
+  local seeds=$FUZZ_BUILD/seeds dir file
+  rm -rf "$seeds"
+  mkdir -p "$seeds"
+  find "$BUILD" -path "$BUILD/wineprefix*" -prune -o -type f \( -name '*.scr' -o -name '*.mui' \) \
+      -size -$((FUZZ_MAX_LEN / 1024))k -print | while read -r file; do
+    local name=${file#"$BUILD"/}
+    cp "$file" "$seeds/${name//\//-}"
+  done
+  for dir in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/x86_64-linux-gnu/wine/x86_64-windows; do
+    [ -d "$dir" ] || continue
+    { find "$dir" -maxdepth 1 -name '*.exe' -size -$((FUZZ_MAX_LEN / 1024))k -printf '%s %p\n' | sort -n | head -15
+      find "$dir" -maxdepth 1 -name '*.dll' -size +12k -size -$((FUZZ_MAX_LEN / 1024))k -printf '%s %p\n' | sort -n | head -5
+    } | while read -r _ file; do
+      cp "$file" "$seeds/$(basename "$dir")-$(basename "$file")"
+    done
+  done
+  echo "Fuzz seeds: $(find "$seeds" -type f | wc -l) files in $seeds"
+}
+
+# Every earlier finding again, then a run of SECONDS on the corpus; any
+# finding fails it and is saved in tests/fuzz/findings/ (move it to
+# tests/fuzz/regressions/ once it is mended).
+fuzz() {
+  local seconds=$1 log=$FUZZ_BUILD/fuzz.log
+  local regressions=()
+  mapfile -t regressions < <(find "$ROOT/tests/fuzz/regressions" -type f ! -name '.*' | sort)
+  if [ ${#regressions[@]} -gt 0 ]; then
+    "$FUZZ_TARGET" "${regressions[@]}" >"$log" 2>&1 || { tail -n 60 "$log"; return 1; }
+    echo "Fuzz regressions: ${#regressions[@]} replayed, none fails."
+  fi
+  seed_fuzz_corpus
+  mkdir -p "$FUZZ_BUILD/corpus" "$FUZZ_FINDINGS"
+  if ! "$FUZZ_TARGET" -max_total_time="$seconds" -max_len=$FUZZ_MAX_LEN -timeout=10 \
+      -print_final_stats=1 -artifact_prefix="$FUZZ_FINDINGS/" \
+      "$FUZZ_BUILD/corpus" "$FUZZ_BUILD/seeds" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "The fuzz target found a fault; the input is in $FUZZ_FINDINGS." >&2
+    return 1
+  fi
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::' "$log"
+  echo "Fuzzed for $seconds s: no finding (log: $log)."
+}
+
 wine_env() {
   export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
@@ -103,6 +165,7 @@ case "${1:-}" in
   test)
     install_deps
     build_for_this_machine
+    build_fuzz
     start=$(date +%s)
     if can_run_32bit; then
       xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset default
@@ -116,6 +179,7 @@ case "${1:-}" in
       DORMITY_WINEARCH=win64 xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset x64 || status=1
       [ $status -eq 0 ] || exit 1
     fi
+    fuzz 60
     echo "Test command took $(( $(date +%s) - start )) s after the build."
     ;;
   bench)
@@ -128,8 +192,14 @@ case "${1:-}" in
       DORMITY_WINEARCH=win64 bash "$ROOT/tests/bench/bench.sh" "$BUILD" "$ROOT/build-x64"
     fi
     ;;
+  fuzz)
+    install_deps
+    build catalogue_fixtures
+    build_fuzz
+    fuzz "${2:-60}"
+    ;;
   *)
-    echo "usage: $0 run|test|build|bench" >&2
+    echo "usage: $0 run|test|build|bench|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -244,7 +244,7 @@ bool imageFitsInFile(const uint8_t* start, size_t length, uint32_t fileSize)
     uint16_t machine = readLe16(nt + 4);
     uint16_t sections = readLe16(nt + 6);
     uint16_t optionalSize = readLe16(nt + 20);
-    size_t optionalOffset = ntOffset + 24;
+    size_t optionalOffset = static_cast<size_t>(ntOffset) + 24;
     if (optionalSize < 2 || length - optionalOffset < optionalSize)
         return false;
     // A 32-bit x86 image, or a 64-bit one (x64, ARM64) as today's 64-bit
