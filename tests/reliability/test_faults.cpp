@@ -84,18 +84,19 @@ DWORD WINAPI answers(void* window)
 
 }  // namespace
 
-// The log writable, locked, a directory: only the first is written, and the
-// error (out of memory first, the window's allocation failing) still ends.
+// The log writable, locked, a directory, or an older one ending in the end-of-file mark
+// (Ctrl+Z): only the writable ones are written, the mark dropped, and the error (out of memory
+// first, the window's allocation failing) still ends.
 TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
 {
-    enum Shape { kWritable, kLocked, kDirectory };
+    enum Shape { kWritable, kLocked, kDirectory, kMarked };
     const char kOld[] = "an older log\r\n";
     char system[300] = "Unknown Error.";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    ERROR_NOT_ENOUGH_MEMORY, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system,
                    sizeof system, nullptr);
-    for (Shape shape : {kWritable, kLocked, kDirectory}) {
-        static const char* const kNames[] = {"writable", "locked", "directory"};
+    for (Shape shape : {kWritable, kLocked, kDirectory, kMarked}) {
+        static const char* const kNames[] = {"writable", "locked", "directory", "marked"};
         const char* name = kNames[shape];
         SCOPED_TRACE(name);
         InDirectory directory((std::string("rl-log-") + name).c_str());
@@ -107,7 +108,10 @@ TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
             ASSERT_TRUE(static_cast<bool>(lock));
         }
         ASSERT_TRUE(shape != kDirectory || CreateDirectoryA(path.c_str(), nullptr));
-        ASSERT_TRUE(shape == kWritable || !appendable(path)) << "the log can be written";
+        if (shape == kMarked)
+            writeFileBytes(path, (std::string(kOld) + '\x1A').data(), sizeof kOld);
+        ASSERT_TRUE(shape == kWritable || shape == kMarked || !appendable(path))
+            << "the log can be written";
 
         static int calls;
         calls = 0;
@@ -126,9 +130,12 @@ TEST(FaultErrorLog, UnwritableLogIsLeftAloneAndTheErrorStillEnds)
         }
         setAllocator(nullptr);
         lock.reset();
-        if (shape == kWritable) {
+        if (shape == kWritable || shape == kMarked) {
             std::string log = readFileBytes(path);
-            EXPECT_NE(log.find("Error Log File for Dormity"), std::string::npos);
+            EXPECT_EQ(log.find(kOld), shape == kMarked ? 0u : std::string::npos);
+            EXPECT_EQ(log.find('\x1A'), std::string::npos) << "the end-of-file mark is kept";
+            EXPECT_EQ(log.find("Error Log File for Dormity") != std::string::npos,
+                      shape == kWritable) << "a header only in a new log";
             EXPECT_NE(log.find("      Out of Memory -- "), std::string::npos);
             EXPECT_NE(log.find("      AppendMenu -- "), std::string::npos);
         }
