@@ -9,18 +9,15 @@ size_t imageSteps = 0;
 
 namespace {
 
-const uint32_t kSectionHeaderSize = 40;
-const uint32_t kResourceDirectorySize = 16;
-const uint32_t kResourceEntrySize = 8;
-const uint32_t kResourceDataSize = 16;
-const uint32_t kSubdirectoryBit = 0x80000000;
-const uint16_t kImage32Magic = 0x10B;
-const uint16_t kImage64Magic = 0x20B;
-const uint16_t kMachineX86 = 0x14C;
-const uint16_t kMachineX64 = 0x8664;
-const uint16_t kMachineArm64 = 0xAA64;
+// The sizes of the structures read, and the entry bit that marks a
+// subdirectory.
+const uint32_t kSectionHeaderSize = 40, kResourceDirectorySize = 16, kResourceEntrySize = 8,
+               kResourceDataSize = 16, kSubdirectoryBit = 0x80000000;
+// The kinds of image read: 32-bit x86, 64-bit x64 and ARM64.
+const uint16_t kImage32Magic = 0x10B, kImage64Magic = 0x20B;
+const uint16_t kMachineX86 = 0x14C, kMachineX64 = 0x8664, kMachineArm64 = 0xAA64;
+// The string type, and the block of it that holds strings 0 to 15.
 const uint32_t kStringType = 6;
-// The string block that holds strings 0 to 15.
 const uint32_t kFirstStringBlock = 1;
 // Stands for whatever id an entry has.
 const uint32_t kAnyEntry = 0xFFFFFFFF;
