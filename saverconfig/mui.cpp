@@ -262,6 +262,7 @@ SatelliteListing::SatelliteListing()
 {
     directory[0] = '\0';
     folders.count = 0;
+    memset(listed, 0, sizeof listed);
 }
 
 SatelliteListing::~SatelliteListing()
