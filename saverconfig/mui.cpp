@@ -33,25 +33,13 @@ void addLanguage(LANGID language, LANGID* out, size_t capacity, size_t* count)
         out[(*count)++] = language;
 }
 
-// Names compare as folder names do, letter case aside.
-bool sameLanguageName(const char* a, const char* b)
-{
-    for (;; ++a, ++b) {
-        char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a | 0x20) : *a;
-        char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b | 0x20) : *b;
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
-}
-
 void addLanguageName(const char* name, LanguageNames* out)
 {
     if (!name[0])
         return;
+    // Folder names, so letter case aside.
     for (size_t i = 0; i < out->count; ++i) {
-        if (sameLanguageName(out->names[i], name))
+        if (lstrcmpiA(out->names[i], name) == 0)
             return;
     }
     if (out->count < kMaxUiLanguages)
