@@ -1,4 +1,4 @@
-// The small pure decisions of the program: platform family, command routing,
+// The small pure decisions of the program: platform family, command routing, the command line,
 // the hidden window's position and the bounded text helpers.
 #include <gtest/gtest.h>
 #include <string.h>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/start_command.h"
 #include "base/text.h"
 #include "app/tray_window.h"
 #include "commands/command_line.h"
@@ -151,4 +152,31 @@ TEST(SharedWindowHandle, RoundTripsThroughThirtyTwoBits) {
     const HWND window = reinterpret_cast<HWND>(0x0001234C);
     EXPECT_EQ(windowFromShared(windowToShared(window)), window);
     EXPECT_EQ(windowFromShared(0), static_cast<HWND>(nullptr));
+}
+
+TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
+    const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
+        {"Dormity.exe", START_NONE, 0},         {"\"C:\\Program Files\\Dormity.exe\"  \t", START_NONE, 0},
+        {"d /enable", START_ENABLE, 0},         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0},
+        {"\"d\"/Disable", START_DISABLE, 0},     {"d /launch", START_LAUNCH, 0},
+        {"d -Exit ", START_EXIT, 0},            {"d /disable-for 90", START_DISABLE_FOR, 90},
+        {"d -DISABLE-FOR\t1", START_DISABLE_FOR, 1}, {"d /disable-for 1440", START_DISABLE_FOR, 1440},
+        {"d /disable-until 17:30", START_DISABLE_UNTIL, 1050},
+        {"d /disable-until 0:05", START_DISABLE_UNTIL, 5},
+        {"d /disable-until 23:59", START_DISABLE_UNTIL, 1439},
+        {"d /bogus", START_INVALID, 0},         {"d enable", START_INVALID, 0},
+        {"d /", START_INVALID, 0},              {"d --enable", START_INVALID, 0},
+        {"d /enabled", START_INVALID, 0},       {"d /enable /exit", START_INVALID, 0},
+        {"d /exit now", START_INVALID, 0},      {"d /disable-for", START_INVALID, 0},
+        {"d /disable-for 0", START_INVALID, 0}, {"d /disable-for 1441", START_INVALID, 0},
+        {"d /disable-for 9x", START_INVALID, 0}, {"d /disable-for 99999999999", START_INVALID, 0},
+        {"d /disable-for -5", START_INVALID, 0}, {"d /disable-until 24:00", START_INVALID, 0},
+        {"d /disable-until 7:5", START_INVALID, 0}, {"d /disable-until 17:60", START_INVALID, 0},
+        {"d /disable-until 1730", START_INVALID, 0}, {"d /disable-until 17:30 x", START_INVALID, 0},
+        {"\"unterminated /enable", START_NONE, 0}};
+    for (const auto& row : rows) {
+        StartCommand command = parseStartCommand(commandLineArguments(row.line));
+        EXPECT_EQ(command.kind, row.kind) << row.line;
+        EXPECT_EQ(command.value, row.value) << row.line;
+    }
 }

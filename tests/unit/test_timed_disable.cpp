@@ -8,29 +8,41 @@
 #include "res/resource.h"
 #include "tray/icon_state.h"
 
-TEST(TimedDisable, EveryStoredValueWaitsAtMostFourHoursAndAMinuteOrEnables)
+TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables)
 {
-    const ULONGLONG now = 0x01DB123456789ABCULL, ms = FILETIME_TICKS_PER_MS, limit = 241 * 60000;
-    const struct { bool present, active; DWORD type, size; ULONGLONG time, wait; TimedStep step; }
-        rows[] = {{false, false, REG_BINARY, 8, now + ms, 0, TIMED_FORGET},
-                  {true, true, REG_BINARY, 8, now + ms, 0, TIMED_FORGET},  // enabled meanwhile
-                  {true, false, REG_BINARY, 8, now + 1, 1, TIMED_WAIT},    // never early
-                  {true, false, REG_BINARY, 8, now + limit * ms, limit, TIMED_WAIT},
-                  {true, false, REG_BINARY, 8, now + limit * ms + 1, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 8, ~0ULL, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 8, now, 0, TIMED_ENABLE},
-                  {true, false, REG_QWORD, 8, now + ms, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 4, now + ms, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 9, now + ms, 0, TIMED_ENABLE}};
+    const ULONGLONG now = 0x01DB123456789ABCULL, ms = FILETIME_TICKS_PER_MS, limit = 1441 * 60000;
+    const ULONGLONG soon = now + 5 * ms, later = now + 9 * ms;
+    const struct { bool present, active; DWORD type, size; ULONGLONG time, remembered, wait;
+                   TimedStep step; }
+        rows[] = {{false, false, REG_BINARY, 8, now + ms, 0, 0, TIMED_FORGET},
+                  {true, true, REG_BINARY, 8, now + ms, soon, 0, TIMED_FORGET},  // enabled meanwhile
+                  {true, false, REG_BINARY, 8, now + 1, 0, 1, TIMED_WAIT},    // never early
+                  {true, false, REG_BINARY, 8, now + limit * ms, 0, limit, TIMED_WAIT},
+                  {true, false, REG_BINARY, 8, now + limit * ms + 1, 0, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 8, ~0ULL, 0, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 8, now, 0, 0, TIMED_ENABLE},
+                  {true, false, REG_QWORD, 8, now + ms, 0, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 4, now + ms, 0, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 9, now + ms, 0, 0, TIMED_ENABLE},
+                  // The remembered time: where the value is gone or unsound; a sound one wins.
+                  {false, false, REG_BINARY, 8, 0, soon, 5, TIMED_WAIT},
+                  {false, false, REG_BINARY, 8, 0, now, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 4, now + ms, soon, 5, TIMED_WAIT},
+                  {true, false, REG_BINARY, 8, ~0ULL, soon, 5, TIMED_WAIT},
+                  {true, false, REG_BINARY, 8, later, soon, 9, TIMED_WAIT},
+                  {true, false, REG_BINARY, 8, now, later, 0, TIMED_ENABLE}};
     for (const auto& r : rows) {
-        DWORD wait = 7;
-        EXPECT_EQ(timedDisableStep({r.present, r.type, r.size, r.time}, r.active, now, &wait), r.step)
-            << "type " << r.type << ", " << r.size << " bytes, " << r.time - now << " ticks";
-        EXPECT_EQ(wait, r.wait) << r.time - now << " ticks";
+        TimedCheck check = timedDisableStep({r.present, r.type, r.size, r.time}, r.remembered,
+                                            r.active, now);
+        SCOPED_TRACE(testing::Message() << "type " << r.type << ", " << r.size << " bytes, "
+                                        << r.time - now << " ticks, remembered " << r.remembered);
+        EXPECT_EQ(check.step, r.step);
+        EXPECT_EQ(check.waitMs, r.wait);
+        EXPECT_EQ(timeLeftMs(check.endsAt, now), r.wait) << "not the time waited for";
     }
-    // After a restart the choice shown is the shortest that covers the time left.
+    // The choice shown is the shortest that covers the time left; none beyond the longest.
     const ULONGLONG shown[][2] = {{15 * 60000, IDM_DISABLE_15}, {15 * 60000 + 1, IDM_DISABLE_30},
-                                  {241 * 60000, IDM_DISABLE_240}};
+                                  {240 * 60000, IDM_DISABLE_240}, {240 * 60000 + 1, 0}};
     for (const auto& s : shown)
         EXPECT_EQ(choiceForTimeLeft(s[0]), s[1]) << s[0] << " ms";
 }
@@ -48,5 +60,44 @@ TEST(TimedDisable, TooltipKeepsTheTimeAndCutsTheDescriptionFirst)
         memset(tip, 'x', sizeof tip);
         formatTimedTrayTip(row.description.c_str(), row.onAt.c_str(), tip, sizeof tip);
         EXPECT_EQ(std::string(tip), row.tip);
+    }
+}
+
+// US Eastern time: summer time from the second Sunday of March to the first of November, 2:00.
+TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange)
+{
+    TIME_ZONE_INFORMATION eastern{};
+    eastern.Bias = 300;
+    eastern.DaylightBias = -60;
+    eastern.StandardDate = {0, 11, 0, 1, 2, 0, 0, 0};
+    eastern.DaylightDate = {0, 3, 0, 2, 2, 0, 0, 0};
+    auto utc = [](WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+        SYSTEMTIME parts = {2024, month, 0, day, hour, minute, second, 0};
+        FILETIME time;
+        EXPECT_TRUE(SystemTimeToFileTime(&parts, &time));
+        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    // The tooltip: chosen at a UTC time, minutes ahead.
+    const struct { WORD month, day, hour, minute, ahead; const char* shown; } tips[] = {
+        {3, 10, 6, 0, 240, "06:00"},   // "4 Hours" at 1:00, an hour before the clocks go forward
+        {3, 10, 6, 0, 30, "01:30"},    {11, 3, 4, 30, 240, "03:30"}, {7, 1, 12, 0, 15, "08:15"}};
+    for (const auto& t : tips) {
+        char shown[64];
+        ULONGLONG at = utc(t.month, t.day, t.hour, t.minute, 0) + t.ahead * FILETIME_TICKS_PER_MINUTE;
+        formatTimeInZone(at, &eastern, "HH:mm", shown, sizeof shown);
+        EXPECT_STREQ(shown, t.shown) << t.month << "/" << t.day << " " << t.hour << ":" << t.minute;
+    }
+    // "/disable-until": the next time the local clock shows it, at most a day ahead.
+    const struct { WORD month, day, hour, minute, second; DWORD clock, seconds; } untils[] = {
+        {3, 10, 4, 0, 0, 8 * 60, 8 * 3600},        // 23:00 the night the clocks go forward
+        {11, 3, 3, 0, 0, 8 * 60, 10 * 3600},       // and the night they go back
+        {7, 1, 12, 0, 30, 8 * 60 + 1, 30},         {7, 1, 12, 0, 0, 8 * 60, 24 * 3600},
+        {7, 1, 13, 0, 0, 8 * 60, 23 * 3600},
+        {3, 10, 6, 30, 0, 2 * 60 + 30, 3600},      // 2:30 never comes: 3:30 instead
+        {11, 3, 5, 30, 0, 60 + 29, 24 * 3600}};    // 1:29 after the repeated hour: a day at most
+    for (const auto& u : untils) {
+        ULONGLONG now = utc(u.month, u.day, u.hour, u.minute, u.second);
+        EXPECT_EQ(timeLeftMs(nextClockTime(now, &eastern, u.clock), now), u.seconds * 1000ULL)
+            << u.month << "/" << u.day << " " << u.hour << ":" << u.minute << " until " << u.clock;
     }
 }
