@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
+#include "commands/blink_preference.h"
+#include "commands/timed_disable.h"
 #include "res/resource.h"
 #include "support/processes.h"
 #include "support/system.h"
@@ -81,15 +83,114 @@ TEST_F(Process_, QuitPostedByAnotherProgramDoesNotEndIt)
     exitCleanly(first, window);
 }
 
-TEST_F(Process_, AnyCommandLineStartsItTheSameWay)
-{
-    for (const char* arguments : {"/s", "-C", "/c:1234", "some words AND Letters", "/?"}) {
-        SCOPED_TRACE(arguments);
-        ChildProcess first;
-        HWND window = start(first, arguments);
-        ASSERT_TRUE(window);
-        EXPECT_FALSE(IsWindowVisible(window));
-        EXPECT_TRUE(windowsOfClass("#32770", first.id).empty());
-        exitCleanly(first, window);
+namespace {
+
+// A timed disable driven from outside. The test has a window: under Wine the flag it reads
+// is then the X server's, the one Dormity sets.
+class TimedProcess_ : public Process_ {
+protected:
+    void SetUp() override
+    {
+        Process_::SetUp();
+        wasActive_ = isSaverActive();
+        setSaverActive(true);
+        deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
     }
+    void TearDown() override
+    {
+        setSaverActive(wasActive_);
+        deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    }
+    // Dormity.exe with these arguments, run to its end: its exit code.
+    DWORD run(const std::string& arguments)
+    {
+        ChildProcess process;
+        EXPECT_TRUE(process.start(dormityExe(), arguments, directory_));
+        return process.waitExit(15000);
+    }
+    static bool becomes(bool active, DWORD timeoutMs)
+    {
+        return pumpUntil([active] { return isSaverActive() == active; }, timeoutMs);
+    }
+    static std::string storedBytes()
+    {
+        std::string bytes;
+        readRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, &bytes);
+        return bytes;
+    }
+    BroadcastCounter window_;
+    bool wasActive_ = true;
+};
+
+} // namespace
+
+TEST_F(TimedProcess_, AChoiceWhoseValueAnotherProgramDeletedStillEndsAtExit)
+{
+    ChildProcess first;
+    HWND window = start(first);
+    ASSERT_TRUE(window);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_DISABLE_15, 0), 0);
+    ASSERT_TRUE(pumpUntil([] { return storedEnableAt(); }, 5000));
+    EXPECT_FALSE(isSaverActive());
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    exitCleanly(first, window);
+    EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
+}
+
+// The minute's wait serves two cases: a start by "/disable-until" with none running, and the
+// remembered time ending the disable once the stored value is gone.
+TEST_F(TimedProcess_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheWait)
+{
+    // The clock minute 15 to 75 s ahead.
+    FILETIME utc, local;
+    GetSystemTimeAsFileTime(&utc);
+    FileTimeToLocalFileTime(&utc, &local);
+    const ULONGLONG minute = FILETIME_TICKS_PER_MINUTE;
+    ULONGLONG clock = (static_cast<ULONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime;
+    ULONGLONG target = (clock + 75000 * FILETIME_TICKS_PER_MS) / minute * minute;
+    DWORD dueMs = static_cast<DWORD>((target - clock) / FILETIME_TICKS_PER_MS);
+    char hhmm[8];
+    snprintf(hhmm, sizeof hhmm, "%02u:%02u", static_cast<unsigned>(target / minute / 60 % 24),
+             static_cast<unsigned>(target / minute % 60));
+    DWORD began = GetTickCount();
+
+    ChildProcess first;
+    HWND window = start(first, (std::string("/disable-until ") + hhmm).c_str());
+    ASSERT_TRUE(window);
+    double left = 0;
+    ASSERT_TRUE(pumpUntil([&] { return storedEnableAt(&left); }, 5000)) << hhmm;
+    EXPECT_NEAR(left, (dueMs - (GetTickCount() - began)) / 1e3, 2) << hhmm;
+    EXPECT_FALSE(isSaverActive());
+
+    // Not understood: the usage in a box, exit code 2, nothing changed.
+    const std::string stored = storedBytes();
+    for (const char* bad : {"/bogus", "/disable-for 0"}) {
+        ChildProcess refused;
+        ASSERT_TRUE(refused.start(dormityExe(), bad, directory_));
+        HWND box = nullptr;
+        ASSERT_TRUE(pumpUntil([&] { return (box = ownDialog("Dormity", false, refused.id)); }, 10000))
+            << bad;
+        EXPECT_EQ(boxText(box).find("Usage: Dormity.exe"), 0u) << boxText(box);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+        EXPECT_EQ(refused.waitExit(10000), 2u) << bad;
+    }
+    EXPECT_EQ(storedBytes(), stored);
+    EXPECT_FALSE(isSaverActive());
+
+    // Deleted by another program: the time Dormity remembers still ends it, on time.
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    EXPECT_FALSE(becomes(true, dueMs - 1000 - (GetTickCount() - began))) << "enabled before " << hhmm;
+    EXPECT_TRUE(becomes(true, 4000)) << "not enabled within 3 s of " << hhmm;
+
+    // Handed to the running one, which exits.
+    EXPECT_EQ(run("/disable-for 90"), 0u);
+    EXPECT_TRUE(pumpUntil([&] { return storedEnableAt(&left) && left > 60; }, 5000));
+    EXPECT_NEAR(left, 5400, 5);
+    EXPECT_FALSE(isSaverActive());
+    EXPECT_EQ(run("-ENABLE"), 0u);
+    EXPECT_TRUE(becomes(true, 5000));
+    EXPECT_TRUE(pumpUntil([] { return !storedEnableAt(); }, 5000));
+    EXPECT_EQ(run("/Exit"), 0u);
+    EXPECT_EQ(first.waitExit(15000), 0u);
+    EXPECT_TRUE(dormityWindows().empty());
 }
