@@ -82,14 +82,14 @@ namespace {
 
 const char kUsage[] =
     "Usage: Dormity.exe [switch]\n\n"
-    "/enable\tenables the screen saver\n"
-    "/disable\tdisables it\n"
-    "/disable-for MINUTES\tdisables it for 1 to 1440 minutes\n"
-    "/disable-until HH:MM\tdisables it until that time (24-hour clock)\n"
-    "/launch\tstarts it now\n"
-    "/exit\tends Dormity\n\n"
-    "Switches may also begin with \"-\". Without one, Dormity starts, or the "
-    "one running puts its icon back.";
+    "/enable: enable the screen saver\n"
+    "/disable: disable it\n"
+    "/disable-for MINUTES: for 1 to 1440 minutes\n"
+    "/disable-until HH:MM: until then (24-hour clock)\n"
+    "/launch: start the screen saver now\n"
+    "/exit: end Dormity\n\n"
+    "A switch may also begin with \"-\". Without one, Dormity starts, or the one "
+    "already running shows its icon again.";
 
 // A second instance: hands its switch to the first one's window (none: the
 // first puts its icon back) and leaves.
