@@ -11,34 +11,31 @@
 TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables)
 {
     const ULONGLONG now = 0x01DB123456789ABCULL, ms = FILETIME_TICKS_PER_MS, limit = 1441 * 60000;
-    const ULONGLONG soon = now + 5 * ms, later = now + 9 * ms;
-    const struct { bool present, active; DWORD type, size; ULONGLONG time, remembered, wait;
-                   TimedStep step; }
-        rows[] = {{false, false, REG_BINARY, 8, now + ms, 0, 0, TIMED_FORGET},
-                  {true, true, REG_BINARY, 8, now + ms, soon, 0, TIMED_FORGET},  // enabled meanwhile
-                  {true, false, REG_BINARY, 8, now + 1, 0, 1, TIMED_WAIT},    // never early
-                  {true, false, REG_BINARY, 8, now + limit * ms, 0, limit, TIMED_WAIT},
-                  {true, false, REG_BINARY, 8, now + limit * ms + 1, 0, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 8, ~0ULL, 0, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 8, now, 0, 0, TIMED_ENABLE},
-                  {true, false, REG_QWORD, 8, now + ms, 0, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 4, now + ms, 0, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 9, now + ms, 0, 0, TIMED_ENABLE},
-                  // The remembered time: where the value is gone or unsound; a sound one wins.
-                  {false, false, REG_BINARY, 8, 0, soon, 5, TIMED_WAIT},
-                  {false, false, REG_BINARY, 8, 0, now, 0, TIMED_ENABLE},
-                  {true, false, REG_BINARY, 4, now + ms, soon, 5, TIMED_WAIT},
-                  {true, false, REG_BINARY, 8, ~0ULL, soon, 5, TIMED_WAIT},
-                  {true, false, REG_BINARY, 8, later, soon, 9, TIMED_WAIT},
-                  {true, false, REG_BINARY, 8, now, later, 0, TIMED_ENABLE}};
-    for (const auto& r : rows) {
-        TimedCheck check = timedDisableStep({r.present, r.type, r.size, r.time}, r.remembered,
-                                            r.active, now);
-        SCOPED_TRACE(testing::Message() << "type " << r.type << ", " << r.size << " bytes, "
-                                        << r.time - now << " ticks, remembered " << r.remembered);
-        EXPECT_EQ(check.step, r.step);
-        EXPECT_EQ(check.waitMs, r.wait);
-        EXPECT_EQ(timeLeftMs(check.endsAt, now), r.wait) << "not the time waited for";
+    const struct { bool present, active; DWORD type, size; ULONGLONG time, wait; TimedStep step; }
+        rows[] = {{false, false, REG_BINARY, 8, now + ms, 0, TIMED_FORGET},
+                  {true, true, REG_BINARY, 8, now + ms, 0, TIMED_FORGET},  // enabled meanwhile
+                  {true, false, REG_BINARY, 8, now + 1, 1, TIMED_WAIT},    // never early
+                  {true, false, REG_BINARY, 8, now + limit * ms, limit, TIMED_WAIT},
+                  {true, false, REG_BINARY, 8, now + limit * ms + 1, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 8, ~0ULL, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 8, now, 0, TIMED_ENABLE},
+                  {true, false, REG_QWORD, 8, now + ms, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 4, now + ms, 0, TIMED_ENABLE},
+                  {true, false, REG_BINARY, 9, now + ms, 0, TIMED_ENABLE}};
+    // Remembered 5 ms ahead: it stands in where no sound value is stored; a sound one wins.
+    const struct { TimedStep step; ULONGLONG wait; } withRemembered[] = {
+        {TIMED_WAIT, 5}, {TIMED_FORGET, 0}, {TIMED_WAIT, 1}, {TIMED_WAIT, limit}, {TIMED_WAIT, 5},
+        {TIMED_WAIT, 5}, {TIMED_ENABLE, 0}, {TIMED_WAIT, 5}, {TIMED_WAIT, 5}, {TIMED_WAIT, 5}};
+    for (ULONGLONG remembered : {0ULL, now + 5 * ms}) {
+        for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+            const auto& r = rows[i];
+            TimedCheck check =
+                timedDisableStep({r.present, r.type, r.size, r.time}, remembered, r.active, now);
+            SCOPED_TRACE(testing::Message() << "row " << i << (remembered ? ", remembered" : ""));
+            EXPECT_EQ(check.step, remembered ? withRemembered[i].step : r.step);
+            EXPECT_EQ(check.waitMs, remembered ? withRemembered[i].wait : r.wait);
+            EXPECT_EQ(timeLeftMs(check.endsAt, now), check.waitMs) << "not the time waited for";
+        }
     }
     // The choice shown is the shortest that covers the time left; none beyond the longest.
     const ULONGLONG shown[][2] = {{15 * 60000, IDM_DISABLE_15}, {15 * 60000 + 1, IDM_DISABLE_30},
@@ -66,11 +63,8 @@ TEST(TimedDisable, TooltipKeepsTheTimeAndCutsTheDescriptionFirst)
 // US Eastern time: summer time from the second Sunday of March to the first of November, 2:00.
 TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange)
 {
-    TIME_ZONE_INFORMATION eastern{};
-    eastern.Bias = 300;
-    eastern.DaylightBias = -60;
-    eastern.StandardDate = {0, 11, 0, 1, 2, 0, 0, 0};
-    eastern.DaylightDate = {0, 3, 0, 2, 2, 0, 0, 0};
+    const TIME_ZONE_INFORMATION eastern = {300, {}, {0, 11, 0, 1, 2, 0, 0, 0}, 0,
+                                           {}, {0, 3, 0, 2, 2, 0, 0, 0}, -60};
     auto utc = [](WORD month, WORD day, WORD hour, WORD minute, WORD second) {
         SYSTEMTIME parts = {2024, month, 0, day, hour, minute, second, 0};
         FILETIME time;
@@ -79,12 +73,12 @@ TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange
     };
     // The tooltip: chosen at a UTC time, minutes ahead.
     const struct { WORD month, day, hour, minute, ahead; const char* shown; } tips[] = {
-        {3, 10, 6, 0, 240, "06:00"},   // "4 Hours" at 1:00, an hour before the clocks go forward
-        {3, 10, 6, 0, 30, "01:30"},    {11, 3, 4, 30, 240, "03:30"}, {7, 1, 12, 0, 15, "08:15"}};
+        {3, 10, 6, 0, 240, "06:00"},  // "4 Hours" at 1:00, an hour before the clocks go forward
+        {3, 10, 6, 0, 30, "01:30"}, {11, 3, 4, 30, 240, "03:30"}, {7, 1, 12, 0, 15, "08:15"}};
     for (const auto& t : tips) {
         char shown[64];
-        ULONGLONG at = utc(t.month, t.day, t.hour, t.minute, 0) + t.ahead * FILETIME_TICKS_PER_MINUTE;
-        formatTimeInZone(at, &eastern, "HH:mm", shown, sizeof shown);
+        ULONGLONG chosen = utc(t.month, t.day, t.hour, t.minute, 0);
+        formatTimeInZone(chosen + t.ahead * FILETIME_TICKS_PER_MINUTE, &eastern, "HH:mm", shown, 64);
         EXPECT_STREQ(shown, t.shown) << t.month << "/" << t.day << " " << t.hour << ":" << t.minute;
     }
     // "/disable-until": the next time the local clock shows it, at most a day ahead.
