@@ -36,6 +36,15 @@ bool appendable(const std::string& path)
     return file != nullptr;
 }
 
+std::string boxText(HWND box)
+{
+    char text[1024];
+    for (HWND item = nullptr; (item = FindWindowExA(box, item, "Static", nullptr));)
+        if (GetWindowTextA(item, text, sizeof text) && strchr(text, '\n'))
+            return text;
+    return "";
+}
+
 size_t logEntries(const std::string& path)
 {
     const std::string text = readFileBytes(path);

@@ -92,15 +92,6 @@ HWND ownDialog(const char* caption, bool visibleOnly, DWORD processId)
     return nullptr;
 }
 
-std::string boxText(HWND box)
-{
-    char text[1024];
-    for (HWND item = nullptr; (item = FindWindowExA(box, item, "Static", nullptr));)
-        if (GetWindowTextA(item, text, sizeof text) && strchr(text, '\n'))
-            return text;
-    return "";
-}
-
 HWND waitForWindow(DWORD processId, DWORD timeoutMs)
 {
     std::vector<HWND> windows;

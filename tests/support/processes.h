@@ -66,8 +66,6 @@ bool waitForStartedProcesses(DWORD timeoutMs);
 // A dialog box of the process (this one by default) with the caption (any for null).
 HWND ownDialog(const char* caption, bool visibleOnly = false,
                DWORD processId = GetCurrentProcessId());
-// A message box's text (its first static text of more than one line).
-std::string boxText(HWND box);
 inline int visibleWindowsOfThisProcess()
 {
     return static_cast<int>(windowsOfClass(nullptr, GetCurrentProcessId(), true).size());

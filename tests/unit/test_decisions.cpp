@@ -155,25 +155,22 @@ TEST(SharedWindowHandle, RoundTripsThroughThirtyTwoBits) {
 }
 
 TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
+    const StartCommandKind bad = START_INVALID, forMinutes = START_DISABLE_FOR,
+                           until = START_DISABLE_UNTIL;
     const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
-        {"Dormity.exe", START_NONE, 0},         {"\"C:\\Program Files\\Dormity.exe\"  \t", START_NONE, 0},
-        {"d /enable", START_ENABLE, 0},         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0},
-        {"\"d\"/Disable", START_DISABLE, 0},     {"d /launch", START_LAUNCH, 0},
-        {"d -Exit ", START_EXIT, 0},            {"d /disable-for 90", START_DISABLE_FOR, 90},
-        {"d -DISABLE-FOR\t1", START_DISABLE_FOR, 1}, {"d /disable-for 1440", START_DISABLE_FOR, 1440},
-        {"d /disable-until 17:30", START_DISABLE_UNTIL, 1050},
-        {"d /disable-until 0:05", START_DISABLE_UNTIL, 5},
-        {"d /disable-until 23:59", START_DISABLE_UNTIL, 1439},
-        {"d /bogus", START_INVALID, 0},         {"d enable", START_INVALID, 0},
-        {"d /", START_INVALID, 0},              {"d --enable", START_INVALID, 0},
-        {"d /enabled", START_INVALID, 0},       {"d /enable /exit", START_INVALID, 0},
-        {"d /exit now", START_INVALID, 0},      {"d /disable-for", START_INVALID, 0},
-        {"d /disable-for 0", START_INVALID, 0}, {"d /disable-for 1441", START_INVALID, 0},
-        {"d /disable-for 9x", START_INVALID, 0}, {"d /disable-for 99999999999", START_INVALID, 0},
-        {"d /disable-for -5", START_INVALID, 0}, {"d /disable-until 24:00", START_INVALID, 0},
-        {"d /disable-until 7:5", START_INVALID, 0}, {"d /disable-until 17:60", START_INVALID, 0},
-        {"d /disable-until 1730", START_INVALID, 0}, {"d /disable-until 17:30 x", START_INVALID, 0},
-        {"\"unterminated /enable", START_NONE, 0}};
+        {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
+        {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
+        {"d /launch", START_LAUNCH, 0}, {"d -Exit ", START_EXIT, 0}, {"\"d /enable", START_NONE, 0},
+        {"d /disable-for 90", forMinutes, 90}, {"d -DISABLE-FOR\t1", forMinutes, 1},
+        {"d /disable-for 1440", forMinutes, 1440}, {"d /disable-until 17:30", until, 1050},
+        {"d /disable-until 0:05", until, 5}, {"d /disable-until 23:59", until, 1439},
+        {"d /bogus", bad, 0}, {"d enable", bad, 0}, {"d /", bad, 0}, {"d --enable", bad, 0},
+        {"d /enabled", bad, 0}, {"d /enable /exit", bad, 0}, {"d /exit now", bad, 0},
+        {"d /disable-for", bad, 0}, {"d /disable-for 0", bad, 0}, {"d /disable-for 1441", bad, 0},
+        {"d /disable-for 9x", bad, 0}, {"d /disable-for 99999999999", bad, 0},
+        {"d /disable-for -5", bad, 0}, {"d /disable-until 24:00", bad, 0},
+        {"d /disable-until 7:5", bad, 0}, {"d /disable-until 17:60", bad, 0},
+        {"d /disable-until 1730", bad, 0}, {"d /disable-until 17:30 x", bad, 0}};
     for (const auto& row : rows) {
         StartCommand command = parseStartCommand(commandLineArguments(row.line));
         EXPECT_EQ(command.kind, row.kind) << row.line;

@@ -77,8 +77,8 @@ TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange
         {3, 10, 6, 0, 30, "01:30"}, {11, 3, 4, 30, 240, "03:30"}, {7, 1, 12, 0, 15, "08:15"}};
     for (const auto& t : tips) {
         char shown[64];
-        ULONGLONG chosen = utc(t.month, t.day, t.hour, t.minute, 0);
-        formatTimeInZone(chosen + t.ahead * FILETIME_TICKS_PER_MINUTE, &eastern, "HH:mm", shown, 64);
+        ULONGLONG at = utc(t.month, t.day, t.hour, t.minute, 0) + t.ahead * FILETIME_TICKS_PER_MINUTE;
+        formatTimeInZone(at, &eastern, "HH:mm", shown, sizeof shown);
         EXPECT_STREQ(shown, t.shown) << t.month << "/" << t.day << " " << t.hour << ":" << t.minute;
     }
     // "/disable-until": the next time the local clock shows it, at most a day ahead.
