@@ -83,41 +83,20 @@ TEST_F(Process_, QuitPostedByAnotherProgramDoesNotEndIt)
     exitCleanly(first, window);
 }
 
-namespace {
-
-// A timed disable driven from outside. The test has a window: under Wine the flag it reads
-// is then the X server's, the one Dormity sets.
-class TimedProcess_ : public Process_ {
-protected:
-    void SetUp() override
-    {
-        Process_::SetUp();
-        wasActive_ = isSaverActive();
-        setSaverActive(true);
-        deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
-    }
-    void TearDown() override
-    {
-        setSaverActive(wasActive_);
-        deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
-    }
-    // Dormity.exe with these arguments, run to its end: its exit code.
-    DWORD run(const char* arguments)
-    {
+// One minute's wait serves two cases: "/disable-until" starting Dormity, and the time it
+// remembers ending the disable once another program deleted the stored value; so does Exit.
+TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheWait)
+{
+    // With a window of its own the test reads, under Wine, the X server's flag: Dormity's.
+    BroadcastCounter window_;
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    setSaverActive(true);
+    auto run = [this](const char* arguments) {
         ChildProcess process;
         EXPECT_TRUE(process.start(dormityExe(), arguments, directory_));
         return process.waitExit(15000);
-    }
-    BroadcastCounter window_;
-    bool wasActive_ = true;
-};
-
-} // namespace
-
-// One minute's wait serves two cases: "/disable-until" starting Dormity, and the time it
-// remembers ending the disable once another program deleted the stored value; so does Exit.
-TEST_F(TimedProcess_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheWait)
-{
+    };
     auto becomes = [](bool active, DWORD timeoutMs) {
         return pumpUntil([active] { return isSaverActive() == active; }, timeoutMs);
     };
