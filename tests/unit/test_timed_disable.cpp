@@ -83,12 +83,10 @@ TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange
     }
     // "/disable-until": the next time the local clock shows it, at most a day ahead.
     const struct { WORD month, day, hour, minute, second; DWORD clock, seconds; } untils[] = {
-        {3, 10, 4, 0, 0, 8 * 60, 8 * 3600},        // 23:00 the night the clocks go forward
-        {11, 3, 3, 0, 0, 8 * 60, 10 * 3600},       // and the night they go back
-        {7, 1, 12, 0, 30, 8 * 60 + 1, 30},         {7, 1, 12, 0, 0, 8 * 60, 24 * 3600},
-        {7, 1, 13, 0, 0, 8 * 60, 23 * 3600},
-        {3, 10, 6, 30, 0, 2 * 60 + 30, 3600},      // 2:30 never comes: 3:30 instead
-        {11, 3, 5, 30, 0, 60 + 29, 24 * 3600}};    // 1:29 after the repeated hour: a day at most
+        {3, 10, 4, 0, 0, 480, 8 * 3600}, {11, 3, 3, 0, 0, 480, 10 * 3600},  // 23:00 to 08:00
+        {7, 1, 12, 0, 30, 481, 30}, {7, 1, 12, 0, 0, 480, 24 * 3600}, {7, 1, 13, 0, 0, 480, 23 * 3600},
+        {3, 10, 6, 30, 0, 150, 3600},      // 2:30 never comes: 3:30 instead
+        {11, 3, 5, 30, 0, 89, 24 * 3600}};  // 1:29 after the repeated hour: a day at most
     for (const auto& u : untils) {
         ULONGLONG now = utc(u.month, u.day, u.hour, u.minute, u.second);
         EXPECT_EQ(timeLeftMs(nextClockTime(now, &eastern, u.clock), now), u.seconds * 1000ULL)
