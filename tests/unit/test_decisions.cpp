@@ -155,8 +155,7 @@ TEST(SharedWindowHandle, RoundTripsThroughThirtyTwoBits) {
 }
 
 TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
-    const StartCommandKind bad = START_INVALID, forMinutes = START_DISABLE_FOR,
-                           until = START_DISABLE_UNTIL;
+    const auto bad = START_INVALID, forMinutes = START_DISABLE_FOR, until = START_DISABLE_UNTIL;
     const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
         {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
