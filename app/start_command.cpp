@@ -35,7 +35,9 @@ size_t wordLength(const char* p)
 bool sameWordIgnoringCase(const char* word, size_t length, const char* name)
 {
     for (size_t i = 0; i < length; ++i, ++name) {
-        char c = word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] - 'A' + 'a') : word[i];
+        char c = word[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
         if (c != *name)
             return false;
     }

@@ -3,15 +3,16 @@
 #pragma once
 #include <windows.h>
 
+// The values travel in WM_STARTCOMMAND's wParam: they stay as they are.
 enum StartCommandKind {
-    START_NONE = 0,         // no switch: start, or put back the running one's icon
+    START_NONE = 0,           // no switch: start, or put back the running one's icon
     START_ENABLE = 1,
     START_DISABLE = 2,
-    START_DISABLE_FOR = 3,  // value: minutes
+    START_DISABLE_FOR = 3,    // value: minutes
     START_DISABLE_UNTIL = 4,  // value: the clock time in minutes after midnight
     START_LAUNCH = 5,
     START_EXIT = 6,
-    START_INVALID = 7,      // an unknown switch or a bad value: nothing is done
+    START_INVALID = 7,        // an unknown switch or a bad value: nothing is done
 };
 
 #define DISABLE_FOR_MAX_MINUTES 1440

@@ -50,7 +50,7 @@ TimedCheck timedDisableStep(const StoredEnableAt& stored, ULONGLONG remembered, 
                             ULONGLONG now)
 {
     TimedCheck check = {TIMED_FORGET, 0, 0};
-    // Enabled by anyone at all: nothing is pending any more.
+    // Enabled by anyone at all, or no time at all: nothing is pending.
     if (saverActive || (!stored.present && !remembered))
         return check;
     check.step = TIMED_ENABLE;
