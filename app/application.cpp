@@ -4,6 +4,7 @@
 
 #include "error_log.h"
 #include "../base/handles.h"
+#include "start_command.h"
 #include "tray_window.h"
 
 namespace {
@@ -79,8 +80,20 @@ Application::~Application()
 
 namespace {
 
-// A second instance: pokes the first one's window and leaves.
-void reinstallFirstInstance()
+const char kUsage[] =
+    "Usage: Dormity.exe [switch]\n\n"
+    "/enable: enable the screen saver\n"
+    "/disable: disable it\n"
+    "/disable-for MINUTES: for 1 to 1440 minutes\n"
+    "/disable-until HH:MM: until then (24-hour clock)\n"
+    "/launch: start the screen saver now\n"
+    "/exit: end Dormity\n\n"
+    "A switch may also begin with \"-\". Without one, Dormity starts, or the one "
+    "already running shows its icon again.";
+
+// A second instance: hands its switch to the first one's window (none: the
+// first puts its icon back) and leaves.
+void pokeFirstInstance(const StartCommand& command)
 {
     UniqueKernelObject mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr,
                                                   PAGE_READWRITE | SEC_COMMIT, 0, sizeof(DWORD),
@@ -90,8 +103,16 @@ void reinstallFirstInstance()
     UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
     if (!view)
         return;
-    DWORD shared = *static_cast<const volatile DWORD*>(view.get());
-    PostMessageA(windowFromShared(shared), WM_REINSTALL, 0, 0);
+    const volatile DWORD* shared = static_cast<const volatile DWORD*>(view.get());
+    if (command.kind == START_NONE) {
+        PostMessageA(windowFromShared(*shared), WM_REINSTALL, 0, 0);
+        return;
+    }
+    // A switch is not to be lost while the first one is still starting up
+    // (its handle not yet published); a few seconds at most.
+    for (int tries = 0; *shared == 0 && tries < 50; ++tries)
+        Sleep(100);
+    PostMessageA(windowFromShared(*shared), WM_STARTCOMMAND, command.kind, command.value);
 }
 
 void publishWindow(Application& app)
@@ -122,15 +143,25 @@ void showPendingError(const Application& app)
 
 } // namespace
 
-int runDormity(HINSTANCE instance)
+int runDormity(HINSTANCE instance, const char* commandLine)
 {
+    // A switch not understood changes nothing, whether or not one runs.
+    StartCommand command = parseStartCommand(commandLineArguments(commandLine));
+    if (command.kind == START_INVALID) {
+        MessageBoxA(nullptr, kUsage, "Dormity", MB_OK | MB_ICONWARNING);
+        return USAGE_EXIT_CODE;
+    }
+
     // The handle stays open, unstored, until the process ends: its existence
     // is what tells a later instance that this one runs.
     CreateMutexA(nullptr, FALSE, DORMITY_MUTEX_NAME);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        reinstallFirstInstance();
+        pokeFirstInstance(command);
         return 0;
     }
+    // Nothing runs that could be ended.
+    if (command.kind == START_EXIT)
+        return 0;
 
     Application* app = static_cast<Application*>(allocateBlock(sizeof(Application)));
     if (!app)
@@ -138,6 +169,9 @@ int runDormity(HINSTANCE instance)
     new (app) Application(instance);
 
     publishWindow(*app);
+    // Run by the loop, as a switch handed over by a later start is.
+    if (command.kind != START_NONE && app->trayWindow)
+        PostMessageA(app->trayWindow->window, WM_STARTCOMMAND, command.kind, command.value);
 
     while (!(app->flags & APP_QUIT)) {
         if (app->trayWindow)

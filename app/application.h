@@ -51,6 +51,7 @@ DWORD platformFlags(DWORD platformId, DWORD majorVersion);
 DWORD windowToShared(HWND window);
 HWND windowFromShared(DWORD value);
 
-// The whole program: single-instance test, start-up, message loop, shutdown.
-// Always returns 0.
-int runDormity(HINSTANCE instance);
+// The whole program: its command line, the single-instance test (a later
+// start hands its switch to the running one), start-up, message loop,
+// shutdown. Returns 0, or USAGE_EXIT_CODE for a command line not understood.
+int runDormity(HINSTANCE instance, const char* commandLine);

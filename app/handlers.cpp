@@ -30,19 +30,57 @@ void TrayWindow::toggleSaverActive()
     forgetTimedDisable();
 }
 
+void TrayWindow::enableCommand()
+{
+    if (!isSaverActive())
+        enableSaver();
+    forgetTimedDisable();
+}
+
+void TrayWindow::disableCommand()
+{
+    if (isSaverActive())
+        disableSaver();
+    // Off for good: a pending time no longer ends it.
+    forgetTimedDisable();
+}
+
+void TrayWindow::disableForMinutes(DWORD minutes)
+{
+    ULONGLONG forMs = minutes * 60000ULL;
+    startTimedDisable(currentFileTime() + forMs * FILETIME_TICKS_PER_MS, choiceForTimeLeft(forMs));
+}
+
+void TrayWindow::disableUntilClock(DWORD clockMinutes)
+{
+    ULONGLONG now = currentFileTime();
+    ULONGLONG endsAt = nextClockTime(now, nullptr, clockMinutes);
+    startTimedDisable(endsAt, choiceForTimeLeft(timeLeftMs(endsAt, now)));
+}
+
 void TrayWindow::disableFor(UINT choice)
 {
+    startTimedDisable(currentFileTime() + disableMinutes(choice) * FILETIME_TICKS_PER_MINUTE,
+                      choice);
+}
+
+void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)
+{
     disableSaver();
-    writeEnableAt(currentFileTime() + disableMinutes(choice) * 60000ULL * FILETIME_TICKS_PER_MS);
+    writeEnableAt(endsAt);
+    // Remembered here too: a failed write, or the value deleted by another
+    // program, must not keep the screen saver off for good. Only a crash
+    // loses this copy.
+    enableAt = endsAt;
     timedChoice = choice;
     checkTimedDisable();
 }
 
 void TrayWindow::checkTimedDisable()
 {
-    DWORD waitMs = 0;
-    StoredEnableAt stored = readEnableAt();
-    switch (timedDisableStep(stored, isSaverActive(), currentFileTime(), &waitMs)) {
+    TimedCheck check =
+        timedDisableStep(readEnableAt(), enableAt, isSaverActive(), currentFileTime());
+    switch (check.step) {
     case TIMED_FORGET:
         forgetTimedDisable();
         break;
@@ -51,11 +89,11 @@ void TrayWindow::checkTimedDisable()
         forgetTimedDisable();
         break;
     case TIMED_WAIT:
-        enableAt = stored.time;
+        enableAt = check.endsAt;
         if (!timedChoice)
-            timedChoice = choiceForTimeLeft(waitMs);
+            timedChoice = choiceForTimeLeft(check.waitMs);
         // Replaces a timer already armed.
-        SetTimer(window, IDT_ENABLE, waitMs, nullptr);
+        SetTimer(window, IDT_ENABLE, check.waitMs, nullptr);
         updateTrayTip();
         break;
     }
@@ -74,7 +112,7 @@ void TrayWindow::forgetTimedDisable()
 
 void TrayWindow::endTimedDisable()
 {
-    if (!readEnableAt().present)
+    if (!enableAt && !readEnableAt().present)
         return;
     if (!isSaverActive())
         enableSaver();

@@ -51,12 +51,11 @@ int memcmp(const void* first, const void* second, size_t size)
     return 0;
 }
 
-// Where the loader starts the process. The command line is not read: every
-// start is the same. The stack is realigned, as nothing before this
-// promises the compiler's alignment.
+// Where the loader starts the process. The stack is realigned, as nothing
+// before this promises the compiler's alignment.
 __attribute__((force_align_arg_pointer, noreturn)) void dormityEntry(void)
 {
-    ExitProcess(static_cast<UINT>(runDormity(GetModuleHandleA(nullptr))));
+    ExitProcess(static_cast<UINT>(runDormity(GetModuleHandleA(nullptr), GetCommandLineA())));
 }
 
 } // extern "C"

@@ -6,6 +6,7 @@
 #include "../commands/dialogs.h"
 #include "../res/resource.h"
 #include "application.h"
+#include "start_command.h"
 
 namespace {
 
@@ -192,6 +193,24 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     }
 }
 
+// A command-line switch, run as the menu runs its commands. The message may
+// come from any program: what is out of range is ignored.
+void runStartCommand(Application& app, TrayWindow& tray, WPARAM kind, LPARAM value)
+{
+    DWORD argument = static_cast<DWORD>(value);
+    if (kind >= START_INVALID || !startCommandValid(static_cast<StartCommandKind>(kind), argument))
+        return;
+    switch (kind) {
+    case START_ENABLE: tray.enableCommand(); break;
+    case START_DISABLE: tray.disableCommand(); break;
+    case START_DISABLE_FOR: tray.disableForMinutes(argument); break;
+    case START_DISABLE_UNTIL: tray.disableUntilClock(argument); break;
+    case START_LAUNCH: runCommand(app, tray, IDM_LAUNCH); break;
+    case START_EXIT: runCommand(app, tray, IDM_EXIT); break;
+    default: break;
+    }
+}
+
 } // namespace
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -261,6 +280,9 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         default:
             break;
         }
+        break;
+    case WM_STARTCOMMAND:
+        runStartCommand(*app, *tray, wParam, lParam);
         break;
     case WM_REINSTALL:
         tray->removeTrayIcon();

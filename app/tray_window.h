@@ -15,6 +15,10 @@ struct Application;
 #define WM_TRAYNOTIFY (WM_APP + 100)
 #define WM_REINSTALL (WM_APP + 101)
 #define TRAY_SHOWMENU (WM_APP + 102)
+// A command-line switch for the running Dormity, posted by a later start:
+// wParam the StartCommandKind, lParam its value (minutes, or the clock time
+// in minutes after midnight).
+#define WM_STARTCOMMAND (WM_APP + 103)
 
 #define IDT_BLINK 1
 // One-shot: the end of a timed disable, armed only while one is pending.
@@ -65,8 +69,9 @@ struct TrayWindow {
     // plays and kept: an asynchronous sound goes on playing from it after
     // the call returns. Stopped and freed in the teardown.
     UniqueModule soundLibrary;
-    // The pending end of a timed disable as last read from the registry
-    // (0: none), for the tooltip; and the choice that shows its check.
+    // The pending end of a timed disable (0: none): the stored value as last
+    // read, or this Dormity's own copy when that value is gone or could not
+    // be written; and the choice that shows its check.
     ULONGLONG enableAt;
     UINT timedChoice;
 
@@ -125,8 +130,15 @@ struct TrayWindow {
     void enableSaver();
     void disableSaver();
 
-    // Disabling for a while.
+    // The command line's switches (the menu's Enable, Disable, Disable For).
+    void enableCommand();
+    void disableCommand();
+    void disableForMinutes(DWORD minutes);
+    void disableUntilClock(DWORD clockMinutes);
+
+    // Disabling for a while: a menu choice, and what every timed disable does.
     void disableFor(UINT choice);
+    void startTimedDisable(ULONGLONG endsAt, UINT choice);
     // Compares the stored time with the clock: enables, or arms the timer.
     void checkTimedDisable();
     // No time pending any more: value deleted, timer killed.

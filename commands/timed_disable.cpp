@@ -9,6 +9,11 @@
 
 namespace {
 
+// Built for Windows 95 on: the headers leave out what Windows 7 added.
+#ifndef LOCALE_SSHORTTIME
+#define LOCALE_SSHORTTIME 0x00000079
+#endif
+
 // The choices in menu order: command and minutes.
 const struct {
     UINT command;
@@ -41,19 +46,26 @@ ULONGLONG timeLeftMs(ULONGLONG time, ULONGLONG now)
     return (time - now + FILETIME_TICKS_PER_MS - 1) / FILETIME_TICKS_PER_MS;
 }
 
-TimedStep timedDisableStep(const StoredEnableAt& stored, bool saverActive, ULONGLONG now,
-                           DWORD* waitMs)
+TimedCheck timedDisableStep(const StoredEnableAt& stored, ULONGLONG remembered, bool saverActive,
+                            ULONGLONG now)
 {
-    *waitMs = 0;
-    if (!stored.present || saverActive)
-        return TIMED_FORGET;
-    if (stored.type != REG_BINARY || stored.size != sizeof(ULONGLONG))
-        return TIMED_ENABLE;
-    ULONGLONG left = timeLeftMs(stored.time, now);
+    TimedCheck check = {TIMED_FORGET, 0, 0};
+    // Enabled by anyone at all, or no time at all: nothing is pending.
+    if (saverActive || (!stored.present && !remembered))
+        return check;
+    check.step = TIMED_ENABLE;
+    bool sound = stored.present && stored.type == REG_BINARY && stored.size == sizeof(ULONGLONG)
+        && timeLeftMs(stored.time, now) <= ENABLE_AT_LIMIT_MS;
+    if (!sound && !remembered)
+        return check;
+    ULONGLONG endsAt = sound ? stored.time : remembered;
+    ULONGLONG left = timeLeftMs(endsAt, now);
     if (left == 0 || left > ENABLE_AT_LIMIT_MS)
-        return TIMED_ENABLE;
-    *waitMs = static_cast<DWORD>(left);
-    return TIMED_WAIT;
+        return check;
+    check.step = TIMED_WAIT;
+    check.waitMs = static_cast<DWORD>(left);
+    check.endsAt = endsAt;
+    return check;
 }
 
 DWORD disableMinutes(UINT commandId)
@@ -69,7 +81,7 @@ UINT choiceForTimeLeft(ULONGLONG msLeft)
     for (size_t i = 0; i < kChoiceCount; ++i)
         if (msLeft <= kChoices[i].minutes * 60000ULL)
             return kChoices[i].command;
-    return IDM_DISABLE_240;
+    return 0;
 }
 
 ULONGLONG currentFileTime()
@@ -119,15 +131,71 @@ void deleteEnableAt()
         RegDeleteValueA(key.get(), ENABLE_AT_VALUE);
 }
 
-void formatLocalTime(ULONGLONG time, char* out, size_t size)
+bool localTimeOf(ULONGLONG time, const TIME_ZONE_INFORMATION* zone, ULONGLONG* local)
+{
+    // The 95 family lacks the conversion by a zone's rules; there the older
+    // one, with today's daylight saving bias, is all there is.
+    typedef BOOL(WINAPI * ToZone)(const TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
+    ToZone toZone = findLoadedFunction<ToZone>("kernel32.dll", "SystemTimeToTzSpecificLocalTime");
+    FILETIME utc = toFileTime(time);
+    FILETIME result;
+    if (toZone) {
+        SYSTEMTIME universal, zoned;
+        if (!FileTimeToSystemTime(&utc, &universal) || !toZone(zone, &universal, &zoned)
+            || !SystemTimeToFileTime(&zoned, &result))
+            return false;
+    } else if (!FileTimeToLocalFileTime(&utc, &result)) {
+        return false;
+    }
+    *local = fromFileTime(result);
+    return true;
+}
+
+void formatTimeInZone(ULONGLONG time, const TIME_ZONE_INFORMATION* zone, const char* format,
+                      char* out, size_t size)
 {
     copyText(out, size, "");
-    FILETIME utc = toFileTime(time);
-    FILETIME local;
-    SYSTEMTIME parts;
-    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts))
+    ULONGLONG local = 0;
+    if (!localTimeOf(time, zone, &local))
         return;
-    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &parts, nullptr, out,
-                        static_cast<int>(size)))
+    FILETIME localTime = toFileTime(local);
+    SYSTEMTIME parts;
+    if (!FileTimeToSystemTime(&localTime, &parts))
+        return;
+    int room = static_cast<int>(size);
+    if (format && GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &parts, format, out, room))
+        return;
+    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &parts, nullptr, out, room))
         copyText(out, size, "");
+}
+
+void formatLocalTime(ULONGLONG time, char* out, size_t size)
+{
+    // The user's short time format is known from Windows 7 on; before, the
+    // call fails and the time format without seconds stands in.
+    char format[80];
+    bool known = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTTIME, format, sizeof format) > 0;
+    formatTimeInZone(time, nullptr, known ? format : nullptr, out, size);
+}
+
+ULONGLONG nextClockTime(ULONGLONG now, const TIME_ZONE_INFORMATION* zone, DWORD clockMinutes)
+{
+    const ULONGLONG day = 24 * 60 * FILETIME_TICKS_PER_MINUTE;
+    ULONGLONG local = now;
+    localTimeOf(now, zone, &local);
+    ULONGLONG target = local - local % day + clockMinutes * FILETIME_TICKS_PER_MINUTE;
+    if (target <= local)
+        target += day;
+    ULONGLONG at = now + (target - local);
+    // A change to or from daylight saving time on the way moves the clock:
+    // the time is moved by the difference, unless the clock never shows the
+    // target that day (the hour skipped in spring).
+    ULONGLONG shown = target;
+    if (localTimeOf(at, zone, &shown) && shown != target) {
+        ULONGLONG moved = at + (target - shown);
+        if (localTimeOf(moved, zone, &shown) && shown == target && moved > now)
+            at = moved;
+    }
+    // The hour repeated in autumn could take it past a day.
+    return at - now > day ? now + day : at;
 }

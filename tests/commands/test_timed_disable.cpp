@@ -56,11 +56,11 @@ TEST_F(FamilyTimedDisable, AChosenTimeEndsByTheClockAnotherProgramOrExit)
     PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
-// Whatever an earlier run left: only a time at most 4 h 1 min ahead keeps it off.
+// Whatever an earlier run left: only a time at most 24 h 1 min ahead keeps it off.
 TEST_F(FamilyTimedDisable, TheNextStartHonoursAStoredTimeAndEnablesForAnyOther)
 {
     const struct { long long seconds; DWORD type, size; bool waits; } rows[] = {
-        {-60, REG_BINARY, 8, false}, {5 * 3600, REG_BINARY, 8, false},
+        {-60, REG_BINARY, 8, false}, {25 * 3600, REG_BINARY, 8, false},
         {60, REG_BINARY, 7, false},  {60, REG_DWORD, 4, false}, {3600, REG_BINARY, 8, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.seconds << " s, " << row.size << " bytes");

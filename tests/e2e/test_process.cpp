@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
+#include "commands/blink_preference.h"
+#include "commands/timed_disable.h"
 #include "res/resource.h"
 #include "support/processes.h"
 #include "support/system.h"
@@ -81,15 +83,71 @@ TEST_F(Process_, QuitPostedByAnotherProgramDoesNotEndIt)
     exitCleanly(first, window);
 }
 
-TEST_F(Process_, AnyCommandLineStartsItTheSameWay)
+// One minute's wait serves two cases: "/disable-until" starting Dormity, and the time it
+// remembers ending the disable once another program deleted the stored value; so does Exit.
+TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheWait)
 {
-    for (const char* arguments : {"/s", "-C", "/c:1234", "some words AND Letters", "/?"}) {
-        SCOPED_TRACE(arguments);
-        ChildProcess first;
-        HWND window = start(first, arguments);
-        ASSERT_TRUE(window);
-        EXPECT_FALSE(IsWindowVisible(window));
-        EXPECT_TRUE(windowsOfClass("#32770", first.id).empty());
-        exitCleanly(first, window);
+    // With a window of its own the test reads, under Wine, the X server's flag: Dormity's.
+    BroadcastCounter window_;
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    setSaverActive(true);
+    auto run = [this](const char* arguments) {
+        ChildProcess process;
+        EXPECT_TRUE(process.start(dormityExe(), arguments, directory_));
+        return process.waitExit(15000);
+    };
+    auto becomes = [](bool active, DWORD timeoutMs) {
+        return pumpUntil([active] { return isSaverActive() == active; }, timeoutMs);
+    };
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const int later = now.wSecond < 45 ? 1 : 2;  // the clock minute 15 to 75 s ahead
+    const DWORD began = GetTickCount();
+    const DWORD dueMs = (later * 60 - now.wSecond) * 1000 - now.wMilliseconds;
+    char until[32];
+    const int minutes = (now.wHour * 60 + now.wMinute + later) % 1440;
+    snprintf(until, sizeof until, "/disable-until %02d:%02d", minutes / 60, minutes % 60);
+    ChildProcess first;
+    HWND window = start(first, until);
+    ASSERT_TRUE(window);
+    double left = 0;
+    ASSERT_TRUE(pumpUntil([&] { return storedEnableAt(&left); }, 5000)) << until;
+    EXPECT_NEAR(left, (dueMs - (GetTickCount() - began)) / 1e3, 2) << until;
+    EXPECT_FALSE(isSaverActive());
+
+    // Not understood: the usage in a box of its own, exit code 2, nothing changed.
+    std::string stored, after;
+    readRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, &stored);
+    for (const char* bad : {"/bogus", "/disable-for 0"}) {
+        ChildProcess refused;
+        ASSERT_TRUE(refused.start(dormityExe(), bad, directory_));
+        HWND box = nullptr;
+        ASSERT_TRUE(pumpUntil([&] { return box = ownDialog("Dormity", false, refused.id); }, 9000));
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+        EXPECT_EQ(refused.waitExit(9000), 2u) << bad;
     }
+    readRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, &after);
+    EXPECT_TRUE(after == stored && !isSaverActive());
+
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    EXPECT_FALSE(becomes(true, dueMs - 1000 - (GetTickCount() - began))) << "early: " << until;
+    EXPECT_TRUE(becomes(true, 4000)) << "not enabled within 3 s of " << until;
+
+    // Handed to the running one.
+    EXPECT_EQ(run("/disable-for 90"), 0u);
+    EXPECT_TRUE(pumpUntil([&] { return storedEnableAt(&left) && left > 60; }, 5000));
+    EXPECT_NEAR(left, 5400, 5);
+    EXPECT_FALSE(isSaverActive());
+    EXPECT_EQ(run("-ENABLE"), 0u);
+    EXPECT_TRUE(becomes(true, 5000) && pumpUntil([] { return !storedEnableAt(); }, 5000));
+
+    // "15 Minutes", the value deleted, Exit (here by its switch): enabled.
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_DISABLE_15, 0), 0);
+    EXPECT_TRUE(pumpUntil([&] { return storedEnableAt(&left) && left > 800 && !isSaverActive(); },
+                          5000));
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    EXPECT_EQ(run("/Exit"), 0u);
+    EXPECT_EQ(first.waitExit(15000), 0u);
+    EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
 }

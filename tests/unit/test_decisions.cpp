@@ -1,4 +1,4 @@
-// The small pure decisions of the program: platform family, command routing,
+// The small pure decisions of the program: platform family, command routing, the command line,
 // the hidden window's position and the bounded text helpers.
 #include <gtest/gtest.h>
 #include <string.h>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/start_command.h"
 #include "base/text.h"
 #include "app/tray_window.h"
 #include "commands/command_line.h"
@@ -151,4 +152,26 @@ TEST(SharedWindowHandle, RoundTripsThroughThirtyTwoBits) {
     const HWND window = reinterpret_cast<HWND>(0x0001234C);
     EXPECT_EQ(windowFromShared(windowToShared(window)), window);
     EXPECT_EQ(windowFromShared(0), static_cast<HWND>(nullptr));
+}
+
+TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
+    const auto bad = START_INVALID, forMinutes = START_DISABLE_FOR, until = START_DISABLE_UNTIL;
+    const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
+        {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
+        {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
+        {"d /launch", START_LAUNCH, 0}, {"d -Exit ", START_EXIT, 0}, {"\"d /enable", START_NONE, 0},
+        {"d /disable-for 90", forMinutes, 90}, {"d -DISABLE-FOR\t1", forMinutes, 1},
+        {"d /disable-for 1440", forMinutes, 1440}, {"d /disable-until 17:30", until, 1050},
+        {"d /disable-until 0:05", until, 5}, {"d /disable-until 23:59", until, 1439},
+        {"d /bogus", bad, 0}, {"d enable", bad, 0}, {"d /", bad, 0}, {"d --enable", bad, 0},
+        {"d /enabled", bad, 0}, {"d /enable /exit", bad, 0}, {"d /disable-for", bad, 0},
+        {"d /disable-for 0", bad, 0}, {"d /disable-for 1441", bad, 0}, {"d /disable-for 9x", bad, 0},
+        {"d /disable-for 99999999999", bad, 0}, {"d /disable-until 24:00", bad, 0},
+        {"d /disable-until 7:5", bad, 0}, {"d /disable-until 17:60", bad, 0},
+        {"d /disable-until 1730", bad, 0}, {"d /disable-until 17:30 x", bad, 0}};
+    for (const auto& row : rows) {
+        StartCommand command = parseStartCommand(commandLineArguments(row.line));
+        EXPECT_EQ(command.kind, row.kind) << row.line;
+        EXPECT_EQ(command.value, row.value) << row.line;
+    }
 }

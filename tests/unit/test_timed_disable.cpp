@@ -8,9 +8,9 @@
 #include "res/resource.h"
 #include "tray/icon_state.h"
 
-TEST(TimedDisable, EveryStoredValueWaitsAtMostFourHoursAndAMinuteOrEnables)
+TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables)
 {
-    const ULONGLONG now = 0x01DB123456789ABCULL, ms = FILETIME_TICKS_PER_MS, limit = 241 * 60000;
+    const ULONGLONG now = 0x01DB123456789ABCULL, ms = FILETIME_TICKS_PER_MS, limit = 1441 * 60000;
     const struct { bool present, active; DWORD type, size; ULONGLONG time, wait; TimedStep step; }
         rows[] = {{false, false, REG_BINARY, 8, now + ms, 0, TIMED_FORGET},
                   {true, true, REG_BINARY, 8, now + ms, 0, TIMED_FORGET},  // enabled meanwhile
@@ -22,15 +22,24 @@ TEST(TimedDisable, EveryStoredValueWaitsAtMostFourHoursAndAMinuteOrEnables)
                   {true, false, REG_QWORD, 8, now + ms, 0, TIMED_ENABLE},
                   {true, false, REG_BINARY, 4, now + ms, 0, TIMED_ENABLE},
                   {true, false, REG_BINARY, 9, now + ms, 0, TIMED_ENABLE}};
-    for (const auto& r : rows) {
-        DWORD wait = 7;
-        EXPECT_EQ(timedDisableStep({r.present, r.type, r.size, r.time}, r.active, now, &wait), r.step)
-            << "type " << r.type << ", " << r.size << " bytes, " << r.time - now << " ticks";
-        EXPECT_EQ(wait, r.wait) << r.time - now << " ticks";
+    // Remembered 5 ms ahead: it stands in where no sound value is stored; a sound one wins.
+    const struct { TimedStep step; ULONGLONG wait; } withRemembered[] = {
+        {TIMED_WAIT, 5}, {TIMED_FORGET, 0}, {TIMED_WAIT, 1}, {TIMED_WAIT, limit}, {TIMED_WAIT, 5},
+        {TIMED_WAIT, 5}, {TIMED_ENABLE, 0}, {TIMED_WAIT, 5}, {TIMED_WAIT, 5}, {TIMED_WAIT, 5}};
+    for (ULONGLONG remembered : {0ULL, now + 5 * ms}) {
+        for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+            const auto& r = rows[i];
+            TimedCheck check =
+                timedDisableStep({r.present, r.type, r.size, r.time}, remembered, r.active, now);
+            SCOPED_TRACE(testing::Message() << "row " << i << (remembered ? ", remembered" : ""));
+            EXPECT_EQ(check.step, remembered ? withRemembered[i].step : r.step);
+            EXPECT_EQ(check.waitMs, remembered ? withRemembered[i].wait : r.wait);
+            EXPECT_EQ(timeLeftMs(check.endsAt, now), check.waitMs) << "not the time waited for";
+        }
     }
-    // After a restart the choice shown is the shortest that covers the time left.
+    // The choice shown is the shortest that covers the time left; none beyond the longest.
     const ULONGLONG shown[][2] = {{15 * 60000, IDM_DISABLE_15}, {15 * 60000 + 1, IDM_DISABLE_30},
-                                  {241 * 60000, IDM_DISABLE_240}};
+                                  {240 * 60000, IDM_DISABLE_240}, {240 * 60000 + 1, 0}};
     for (const auto& s : shown)
         EXPECT_EQ(choiceForTimeLeft(s[0]), s[1]) << s[0] << " ms";
 }
@@ -48,5 +57,39 @@ TEST(TimedDisable, TooltipKeepsTheTimeAndCutsTheDescriptionFirst)
         memset(tip, 'x', sizeof tip);
         formatTimedTrayTip(row.description.c_str(), row.onAt.c_str(), tip, sizeof tip);
         EXPECT_EQ(std::string(tip), row.tip);
+    }
+}
+
+// US Eastern time: summer time from the second Sunday of March to the first of November, 2:00.
+TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange)
+{
+    const TIME_ZONE_INFORMATION eastern = {300, {}, {0, 11, 0, 1, 2, 0, 0, 0}, 0,
+                                           {}, {0, 3, 0, 2, 2, 0, 0, 0}, -60};
+    auto utc = [](WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+        SYSTEMTIME parts = {2024, month, 0, day, hour, minute, second, 0};
+        FILETIME time;
+        EXPECT_TRUE(SystemTimeToFileTime(&parts, &time));
+        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    // The tooltip: chosen at a UTC time, minutes ahead.
+    const struct { WORD month, day, hour, minute, ahead; const char* shown; } tips[] = {
+        {3, 10, 6, 0, 240, "06:00"},  // "4 Hours" at 1:00, an hour before the clocks go forward
+        {3, 10, 6, 0, 30, "01:30"}, {11, 3, 4, 30, 240, "03:30"}, {7, 1, 12, 0, 15, "08:15"}};
+    for (const auto& t : tips) {
+        char shown[64];
+        ULONGLONG at = utc(t.month, t.day, t.hour, t.minute, 0) + t.ahead * FILETIME_TICKS_PER_MINUTE;
+        formatTimeInZone(at, &eastern, "HH:mm", shown, sizeof shown);
+        EXPECT_STREQ(shown, t.shown) << t.month << "/" << t.day << " " << t.hour << ":" << t.minute;
+    }
+    // "/disable-until": the next time the local clock shows it, at most a day ahead.
+    const struct { WORD month, day, hour, minute, second; DWORD clock, seconds; } untils[] = {
+        {3, 10, 4, 0, 0, 480, 8 * 3600}, {11, 3, 3, 0, 0, 480, 10 * 3600},  // 23:00 to 08:00
+        {7, 1, 12, 0, 30, 481, 30}, {7, 1, 12, 0, 0, 480, 24 * 3600}, {7, 1, 13, 0, 0, 480, 23 * 3600},
+        {3, 10, 6, 30, 0, 150, 3600},      // 2:30 never comes: 3:30 instead
+        {11, 3, 5, 30, 0, 89, 24 * 3600}};  // 1:29 after the repeated hour: a day at most
+    for (const auto& u : untils) {
+        ULONGLONG now = utc(u.month, u.day, u.hour, u.minute, u.second);
+        EXPECT_EQ(timeLeftMs(nextClockTime(now, &eastern, u.clock), now), u.seconds * 1000ULL)
+            << u.month << "/" << u.day << " " << u.hour << ":" << u.minute << " until " << u.clock;
     }
 }
