@@ -93,8 +93,10 @@ seed_fuzz_corpus() {
   done
   for dir in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/x86_64-linux-gnu/wine/x86_64-windows; do
     [ -d "$dir" ] || continue
-    { find "$dir" -maxdepth 1 -name '*.exe' -size -$((FUZZ_MAX_LEN / 1024))k -printf '%s %p\n' | sort -n | head -15
-      find "$dir" -maxdepth 1 -name '*.dll' -size +12k -size -$((FUZZ_MAX_LEN / 1024))k -printf '%s %p\n' | sort -n | head -5
+    # sed, not head: a reader that stops early ends sort with SIGPIPE, and
+    # pipefail would fail the run for it.
+    { find "$dir" -maxdepth 1 -name '*.exe' -size -$((FUZZ_MAX_LEN / 1024))k -printf '%s %p\n' | sort -n | sed -n 1,15p
+      find "$dir" -maxdepth 1 -name '*.dll' -size +12k -size -$((FUZZ_MAX_LEN / 1024))k -printf '%s %p\n' | sort -n | sed -n 1,5p
     } | while read -r _ file; do
       cp "$file" "$seeds/$(basename "$dir")-$(basename "$file")"
     done
