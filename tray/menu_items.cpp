@@ -67,6 +67,25 @@ void drawSeparator(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPa
     fillWith(dc, line, palette.separator);
 }
 
+// The arrow of an item that opens a submenu, drawn by the program on dark
+// menus: the system's own shows light there.
+void drawSubmenuArrow(HDC dc, const RECT& rect, const ItemGeometry& g, COLORREF colour)
+{
+    int tip = rect.right - g.arrowFromRight;
+    int middle = rect.top + (rect.bottom - rect.top) / 2;
+    for (int column = 0; column <= g.arrowHalf; ++column) {
+        int reach = g.arrowHalf - column;
+        RECT line = {tip - g.arrowHalf + column, middle - reach, tip - g.arrowHalf + column + 1,
+                     middle + reach + 1};
+        fillWith(dc, line, colour);
+    }
+}
+
+bool opensSubmenu(UINT itemId)
+{
+    return itemId == IDM_SAVERMENU || itemId == IDM_PASSWORDMENU || itemId == IDM_DISABLEMENU;
+}
+
 // Keeps the item's checked state, which screen readers report, with the
 // check its drawing shows: the state can change while the menu is open.
 void keepCheckedState(HMENU menu, const DRAWITEMSTRUCT* item, bool check)
@@ -190,6 +209,12 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
                              g.iconSize);
     }
     keepCheckedState(popupMenu, item, look.check);
+    bool ownArrow = palette.dark && opensSubmenu(item->itemID);
+    if (ownArrow)
+        drawSubmenuArrow(dc, rect, g, selected ? palette.highlightText : palette.text);
     RestoreDC(dc, savedState);
+    // The system draws its arrow after this, inside the item: kept out.
+    if (ownArrow)
+        ExcludeClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
     return TRUE;
 }

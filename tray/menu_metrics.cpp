@@ -57,6 +57,8 @@ ItemGeometry itemGeometry(int pixelsPerInch, int reportedSmallIcon)
     g.shadow = scaledLength(1, pixelsPerInch);
     g.checkFromRight = scaledLength(MENU_CHECK_FROM_RIGHT, pixelsPerInch);
     g.checkGap = scaledLength(MENU_CHECK_GAP, pixelsPerInch);
+    g.arrowFromRight = scaledLength(6, pixelsPerInch);
+    g.arrowHalf = scaledLength(3, pixelsPerInch);
     return g;
 }
 

@@ -52,6 +52,8 @@ struct ItemGeometry {
     int shadow;          // the greyed caption's light shadow, right and down
     int checkFromRight;  // the check mark's left edge from the item's right
     int checkGap;        // free pixels between a caption's end and the check
+    int arrowFromRight;  // the tip of a submenu's arrow from the item's right
+    int arrowHalf;       // the arrow's half height, and its width less one
 };
 ItemGeometry itemGeometry(int pixelsPerInch, int reportedSmallIcon);
 // The icons' top in an item from top to bottom: centred, the odd pixel below.
