@@ -84,6 +84,14 @@ MenuLayout menuLayoutAt(const DpiSource& source, POINT point);
 // inch of the taskbar's monitor.
 int trayIconSizeFrom(const DpiSource& source);
 
+// One width for all fixed items: the rule's, or what the widest caption
+// needs in its own font (bold Launch, "Password Enabled" with room for its
+// check), at the layout's monitor.
+struct ItemLook;
+class CaptionMeasure;
+UINT fixedItemsWidth(const MenuLayout& layout, CaptionMeasure& measure, const ItemLook* looks,
+                     int count);
+
 // A bold font of the same face and cell height as the one selected in dc.
 HFONT createBoldFont(HDC dc);
 

@@ -50,6 +50,19 @@ void drawSeparatorsOwnDrawn(HMENU menu, bool ownDrawn)
 
 } // namespace
 
+UINT fixedItemsWidth(const MenuLayout& layout, CaptionMeasure& measure, const ItemLook* looks,
+                     int count)
+{
+    UINT width = layout.ruleWidth;
+    for (int i = 0; i < count; ++i) {
+        UINT need = drawnItemWidth(measure.width(looks[i].caption, looks[i].bold), layout.geometry,
+                                   looks[i].checkRoom);
+        if (need > width)
+            width = need;
+    }
+    return width;
+}
+
 bool TrayWindow::showPopupMenu()
 {
     POINT cursor;
@@ -99,20 +112,15 @@ bool TrayWindow::refreshPopupMenu()
     PopupItemUpdate updates[POPUP_UPDATE_COUNT];
     popupItemUpdates(context, updates);
 
-    // One width for all: the rule's, or what the widest caption needs in its
-    // own font (bold Launch, "Password Enabled" with room for its check).
     ItemLook looks[POPUP_UPDATE_COUNT];
-    UINT width = menuLayout.ruleWidth;
+    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
+        fixedItems[i].id = updates[i].id;
+        looks[i] = decideFixedItem(updates[i].id, context);
+    }
+    UINT width;
     {
         CaptionMeasure measure(window, menuLayout.font);
-        for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
-            fixedItems[i].id = updates[i].id;
-            looks[i] = decideFixedItem(updates[i].id, context);
-            UINT need = drawnItemWidth(measure.width(looks[i].caption, looks[i].bold),
-                                       menuLayout.geometry, looks[i].checkRoom);
-            if (need > width)
-                width = need;
-        }
+        width = fixedItemsWidth(menuLayout, measure, looks, POPUP_UPDATE_COUNT);
     }
 
     MENUITEMINFOA info;

@@ -121,16 +121,15 @@ bool TrayWindow::rebuildSaverMenu()
             }
         }
         for (const SaverEntry* entry = catalogue.oldest(); entry; entry = entry->prev) {
-            UINT checked = (entry->flags & SAVER_CHECKED) ? MF_CHECKED : 0;
             bool appended = submenu
-                && AppendMenuA(submenu, MF_OWNERDRAW | checked, entry->menuId,
+                && AppendMenuA(submenu, MF_OWNERDRAW, entry->menuId,
                                reinterpret_cast<const char*>(entry));
             if (!appended && entry != catalogue.none)
                 logError("AppendMenu", nullptr);
         }
-    } else {
-        markCheckedEntries(submenu, catalogue.none);
     }
+    if (submenu)
+        markCheckedEntries(submenu, catalogue.none);
     // Only now is no item left that points at the replaced entries.
     catalogue.releasePrevious();
 
