@@ -19,11 +19,11 @@ typedef int(WINAPI* GetSystemMetricsForDpiFunction)(int index, UINT dpi);
 const UINT kClassicMetricsSize = 340;
 const int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI: what the system scales by
 
-// The wide metrics with the field Vista added, the form the per-DPI call
-// (which only Windows 10 has) is documented with.
-struct WideMetrics {
+// The wide metrics with the field Vista added after them, the form the
+// per-DPI call (which only Windows 10 has) is documented with.
+union WideMetrics {
     NONCLIENTMETRICSW metrics;
-    int paddedBorderWidth;
+    BYTE withPaddedBorder[sizeof(NONCLIENTMETRICSW) + sizeof(int)];
 };
 
 // The one display's pixels per inch, the value every window shares before
@@ -70,8 +70,8 @@ LOGFONTA systemMenuFontAt(UINT dpi)
     if (forDpi) {
         WideMetrics wide;
         memset(&wide, 0, sizeof wide);
-        wide.metrics.cbSize = sizeof wide;
-        if (forDpi(SPI_GETNONCLIENTMETRICS, sizeof wide, &wide, 0, dpi)) {
+        wide.metrics.cbSize = sizeof wide.withPaddedBorder;
+        if (forDpi(SPI_GETNONCLIENTMETRICS, sizeof wide.withPaddedBorder, &wide, 0, dpi)) {
             // Everything but the face name has the same form in both.
             const LOGFONTW& source = wide.metrics.lfMenuFont;
             LOGFONTA font;
