@@ -156,8 +156,8 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
     UniqueGdiObject layoutFont;
     if (menuLayout.font.pixelsPerInch != GetDeviceCaps(dc, LOGPIXELSY))
         layoutFont.reset(CreateFontIndirectA(&menuLayout.font.font));
-    if (layoutFont)
-        SelectObject(dc, layoutFont.get());
+    SelectedObject selectedLayoutFont(dc, layoutFont ? layoutFont.get()
+                                                     : GetCurrentObject(dc, OBJ_FONT));
 
     int y = iconTop(g, rect.top, rect.bottom);
     if (item->itemID >= IDM_NONE) {

@@ -29,9 +29,9 @@ void setMenusBackground(HMENU popup, HBRUSH brush)
 
 // The system draws its separators in its own light colours whatever the
 // menu's background: on dark menus the program draws them itself.
-void drawSeparatorsOwnDrawn(HMENU menu, bool ownDrawn)
+void useOwnSeparators(HMENU menu, bool own)
 {
-    const UINT wanted = ownDrawn ? MFT_SEPARATOR | MFT_OWNERDRAW : MFT_SEPARATOR;
+    const UINT wanted = own ? MFT_SEPARATOR | MFT_OWNERDRAW : MFT_SEPARATOR;
     int count = GetMenuItemCount(menu);
     for (int position = 0; position < count; ++position) {
         MENUITEMINFOA info;
@@ -89,7 +89,7 @@ void TrayWindow::choosePalette()
         setMenusBackground(popupMenu, nullptr);
         menuBackground.reset();
     }
-    drawSeparatorsOwnDrawn(popupMenu, menuDark);
+    useOwnSeparators(popupMenu, menuDark);
 }
 
 MenuContext TrayWindow::menuContext(bool win4Test)
