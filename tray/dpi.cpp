@@ -49,7 +49,8 @@ UINT systemDpiAt(POINT point)
         return fallback;
     MonitorFromPointFunction monitorFromPoint
         = findLoadedFunction<MonitorFromPointFunction>("user32.dll", "MonitorFromPoint");
-    HMONITOR monitor = monitorFromPoint ? monitorFromPoint(point, MONITOR_DEFAULTTONEAREST) : nullptr;
+    HMONITOR monitor
+        = monitorFromPoint ? monitorFromPoint(point, MONITOR_DEFAULTTONEAREST) : nullptr;
     if (!monitor)
         return fallback;
     // Loaded by full path; every Windows that has the call above has it.
