@@ -80,8 +80,9 @@ bool TrayWindow::showPopupMenu()
 
 void TrayWindow::choosePalette()
 {
-    // Read once per opening: every item drawn until the next one follows it.
-    menuDark = menusAreDark(readAppsTheme(), highContrastOn(), darkMenusExist);
+    // Read once per opening (and only where menus can be dark): every item
+    // drawn until the next opening follows it.
+    menuDark = darkMenusExist && menusAreDark(readAppsTheme(), highContrastOn(), true);
     if (menuDark && !menuBackground) {
         menuBackground.reset(CreateSolidBrush(menuPalette(true).background));
         setMenusBackground(popupMenu, static_cast<HBRUSH>(menuBackground.get()));
