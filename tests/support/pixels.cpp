@@ -227,11 +227,9 @@ LRESULT Canvas::draw(HWND window, const MenuItemView& item, bool selected)
 {
     int rows = std::max(1, height_ / itemHeight());
     int top = (row_++ % rows) * itemHeight();
-    // The item's own states, as the system passes them.
-    UINT state = (selected ? ODS_SELECTED : 0u) | (item.state & MFS_CHECKED ? ODS_CHECKED : 0u)
-        | (item.state & MFS_GRAYED ? ODS_GRAYED : 0u);
+    UINT state = (selected ? ODS_SELECTED : 0u) | (item.state & MFS_CHECKED ? ODS_CHECKED : 0u);
     return sendDrawItem(window, item.menu, dc_, RECT{0, top, width_, top + itemHeight()}, item.id,
-                        item.data, state);
+                        item.data, state);  // with the checked state, as the system passes it
 }
 
 BOOL drawItem(TrayWindow& tray, Canvas& canvas, UINT id, ULONG_PTR data, bool selected)

@@ -2,11 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "res/resource.h"
 #include "support/system.h"
 #include "tray/dpi.h"
 #include "tray/menu_metrics.h"
@@ -51,10 +48,7 @@ TEST(MenuPalette, DarkForAFourByteZeroWithoutHighContrastWhereWindowsHasDarkMenu
     }
     const MenuPalette dark = menuPalette(true), light = menuPalette(false);
     EXPECT_TRUE(dark.dark && !light.dark && light.background == GetSysColor(COLOR_MENU));
-    auto lighter = [](COLORREF a, COLORREF b) {  // by the mean of the channels
-        return (GetRValue(a) + GetGValue(a) + GetBValue(a) - GetRValue(b) - GetGValue(b)
-                - GetBValue(b)) / 3;
-    };
+    auto lighter = [](COLORREF a, COLORREF b) { return GetGValue(a) - GetGValue(b); };  // greys
     for (COLORREF surface : {dark.background, dark.highlight}) {
         EXPECT_GE(lighter(dark.text, surface), 150);
         EXPECT_GE(lighter(dark.greyText, surface), 50) << "greyed text";
@@ -84,7 +78,7 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
     } rows[] = {{96, 21, 9, 16, 6, 34, 3, 1, 30},    {120, 26, 12, 20, 8, 43, 4, 1, 38},
                 {144, 31, 14, 24, 9, 51, 5, 2, 45},  {192, 40, 19, 32, 12, 68, 6, 2, 60},
                 {240, 50, 24, 40, 15, 85, 8, 3, 75}};
-    MenuContext context = {APP_WIN2K | APP_SAVER_ACTIVE, false, {1, 1, 1}, true, IDM_DISABLE_60};
+    MenuContext context = {0, false, {1, 1, 1}, true, 0};
     PopupItemUpdate updates[POPUP_UPDATE_COUNT];
     popupItemUpdates(context, updates);
     ItemLook looks[POPUP_UPDATE_COUNT];
