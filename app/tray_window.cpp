@@ -5,8 +5,15 @@
 #include "../commands/blink_preference.h"
 #include "../commands/dialogs.h"
 #include "../res/resource.h"
+#include "../tray/dpi.h"
+#include "../tray/menu_palette.h"
 #include "application.h"
 #include "start_command.h"
+
+// Windows 8.1 and later; the headers name it only for builds aimed there.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 namespace {
 
@@ -77,7 +84,8 @@ UINT taskbarCreatedMessage()
 TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
-      timedChoice(0)
+      timedChoice(0), menuPoint(primaryMonitorPoint()), saverMenuKey(0), darkMenusExist(false),
+      menuDark(false), menuBackground(), trayIconSize(16)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -91,6 +99,10 @@ TrayWindow::TrayWindow(Application& app)
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     app.flags |= platformFlags(version.dwPlatformId, version.dwMajorVersion);
+    darkMenusExist = systemHasDarkMenus(version.dwPlatformId, version.dwMajorVersion,
+                                        version.dwBuildNumber);
+    // Until the popup first opens, laid out for the primary monitor.
+    menuLayout = menuLayoutAt(systemDpiSource(), menuPoint);
 
     WNDCLASSA windowClass;
     memset(&windowClass, 0, sizeof windowClass);
@@ -228,17 +240,24 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_SETTINGCHANGE:
         tray->onSettingsChange();
+        tray->followTaskbarDpi();
         break;
     case WM_DRAWITEM:
         return tray->drawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_MEASUREITEM:
-        return measureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        return measureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam), tray->menuLayout);
     case WM_DISPLAYCHANGE: {
         POINT position =
             hiddenWindowPosition(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
         MoveWindow(window, position.x, position.y, kWindowSize, kWindowSize, TRUE);
+        tray->followTaskbarDpi();
         break;
     }
+    case WM_DPICHANGED:
+        // The scale of the monitor under the window (the primary one, with
+        // the taskbar) changed.
+        tray->followTaskbarDpi();
+        break;
     case WM_COMMAND:
         if (HIWORD(wParam) == 0)
             runCommand(*app, *tray, LOWORD(wParam));

@@ -7,6 +7,7 @@
 #include "../saverconfig/catalogue.h"
 #include "../saverconfig/saver_settings.h"
 #include "../base/handles.h"
+#include "../tray/menu_metrics.h"
 #include "../tray/menu_rules.h"
 
 struct Application;
@@ -74,6 +75,20 @@ struct TrayWindow {
     // be written; and the choice that shows its check.
     ULONGLONG enableAt;
     UINT timedChoice;
+    // Where the popup last opened, and the layout of the monitor there that
+    // the popup and its submenus are measured and drawn with.
+    POINT menuPoint;
+    MenuLayout menuLayout;
+    // The layout the screen saver entries were last added to the submenu
+    // with: they are measured again when it changes.
+    DWORD saverMenuKey;
+    // Whether this Windows has dark menus, whether the popup now paints
+    // dark (decided as it opens), and the menus' dark background brush.
+    bool darkMenusExist;
+    bool menuDark;
+    UniqueGdiObject menuBackground;
+    // The tray icon's image size, for the taskbar's pixels per inch.
+    int trayIconSize;
 
     explicit TrayWindow(Application& owner);
     ~TrayWindow();
@@ -99,6 +114,8 @@ struct TrayWindow {
     void onBlinkTimer();
     // Puts the icon back after the shell lost it (second start, shell restart).
     void reinstallTrayIcon();
+    // Re-adds the icon at the size the taskbar's pixels per inch now asks for.
+    void followTaskbarDpi();
 
     // Catalogue of installed screen savers.
     bool rebuildSaverMenu();
@@ -109,6 +126,12 @@ struct TrayWindow {
     bool showPopupMenu();
     bool refreshPopupMenu();
     BOOL drawMenuItem(const DRAWITEMSTRUCT* item);
+    // The look of a fixed item now, its name for screen readers written
+    // from the same caption: the one place a fixed item's caption is decided.
+    ItemLook decideFixedItem(UINT itemId, const MenuContext& context);
+    MenuContext menuContext(bool win4Test);
+    // Decides the popup's colours as it opens and gives its menus their background.
+    void choosePalette();
 
     // Commands.
     bool runSaver(bool launch);
@@ -148,7 +171,7 @@ struct TrayWindow {
 };
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-BOOL measureMenuItem(MEASUREITEMSTRUCT* item);
+BOOL measureMenuItem(MEASUREITEMSTRUCT* item, const MenuLayout& layout);
 
 // The message the shell broadcasts when its taskbar is (re)created.
 UINT taskbarCreatedMessage();

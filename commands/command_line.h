@@ -1,6 +1,7 @@
 // Command lines built from the configured screen saver's file name, and the
 // system programs' full paths.
 #pragma once
+#include <windows.h>
 #include <stddef.h>
 
 #include "../saverconfig/saver_settings.h"
@@ -20,6 +21,12 @@ bool buildSaverCommand(const char* fileName, const char* switchText, char* out, 
 // root directory ("C:\") keeps its one separator. False, with out empty,
 // for an empty (unknown) directory or when the path does not fit.
 bool buildSystemFilePath(const char* directory, const char* fileName, char* out, size_t size);
+
+// A DLL of the system directory, loaded by its full path, its own imports
+// looked up from there too. DLLs outside the system's known ones, asked for
+// by name, would be taken from the program's own folder first. Null when
+// it cannot be loaded.
+HMODULE loadSystemLibrary(const char* fileName);
 
 // The system's own rundll32.exe with the display control panel's arguments.
 // The program is named by its full path, so that nothing in the program's

@@ -21,19 +21,6 @@ void readDirectory(UINT(WINAPI* read)(LPSTR, UINT), char (&out)[SAVER_PATH_SIZE]
         out[0] = '\0';
 }
 
-// winmm is not one of the system's known DLLs: asked for by name, the
-// loader would take a winmm.dll from the program's own folder first. It is
-// loaded from the system directory by full path, and its own imports are
-// looked up from there too.
-HMODULE loadSoundLibrary()
-{
-    char directory[SAVER_PATH_SIZE];
-    readDirectory(GetSystemDirectoryA, directory);
-    char path[SAVER_PATH_SIZE];
-    if (!buildSystemFilePath(directory, "winmm.dll", path, sizeof path))
-        return nullptr;
-    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 PlaySoundFunction soundPlayer(HMODULE library)
 {
@@ -59,6 +46,16 @@ UINT startDisplayProperties(SaverFamily family)
 
 } // namespace
 
+HMODULE loadSystemLibrary(const char* fileName)
+{
+    char directory[SAVER_PATH_SIZE];
+    readDirectory(GetSystemDirectoryA, directory);
+    char path[SAVER_PATH_SIZE];
+    if (!buildSystemFilePath(directory, fileName, path, sizeof path))
+        return nullptr;
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 bool TrayWindow::playEventSound(int event)
 {
     // 260 bytes are offered, so a 259-character name with its terminator
@@ -81,7 +78,7 @@ bool TrayWindow::playEventSound(int event)
     if (!soundLibrary && sound[0] == '\0')
         return false;
     if (!soundLibrary)
-        soundLibrary.reset(loadSoundLibrary());
+        soundLibrary.reset(loadSystemLibrary("winmm.dll"));
     // Without the library, silence as for an empty name. No default sound:
     // an empty or unplayable name is silence too.
     PlaySoundFunction play = soundPlayer(soundLibrary.get());

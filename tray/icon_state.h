@@ -6,9 +6,6 @@
 // Loads a resource icon's square image of size pixels.
 HICON loadSmallIcon(HINSTANCE instance, int iconId, int size);
 
-// The small-icon size the tray and the menu draw at on this display.
-int displaySmallIconSize();
-
 // The icon a blink tick shows for the phase, and the phase it leaves.
 int blinkTickIcon(BYTE* phase);
 

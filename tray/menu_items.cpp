@@ -9,6 +9,7 @@
 #include "../saverconfig/native_system.h"
 #include "icon_state.h"
 #include "menu_metrics.h"
+#include "menu_palette.h"
 #include "menu_rules.h"
 
 namespace {
@@ -25,8 +26,8 @@ void drawResourceIcon(HDC dc, HINSTANCE instance, int iconId, int x, int y, int 
     drawIcon(dc, x, y, icon.get(), size);
 }
 
-void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const char* caption,
-                 bool greyed, bool selected, int greyOffset)
+void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPalette& palette,
+                 const char* caption, bool greyed, bool selected, int greyOffset)
 {
     int length = lstrlenA(caption);
     int top = rect.top + g.captionDown;
@@ -34,30 +35,100 @@ void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const char* ca
         TextOutA(dc, g.captionX, top, caption, length);
         return;
     }
-    // Embossed: a light shadow down and right, unless the item is
-    // highlighted, then the grey text.
+    // Embossed in the system's colours: a light shadow down and right,
+    // unless the item is highlighted, then the grey text. Dark menus have
+    // no such shadow, only their grey.
     SetBkMode(dc, TRANSPARENT);
-    if (!selected) {
+    if (!selected && !palette.dark) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOW));
         TextOutA(dc, g.captionX + g.shadow, top + g.shadow, caption, length);
     }
-    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    SetTextColor(dc, palette.greyText);
     TextOutA(dc, g.captionX, top + greyOffset, caption, length);
+}
+
+void fillWith(HDC dc, const RECT& rect, COLORREF colour)
+{
+    UniqueGdiObject brush(CreateSolidBrush(colour));
+    if (brush)
+        FillRect(dc, &rect, static_cast<HBRUSH>(brush.get()));
+}
+
+// A separator on a dark menu: one line across the middle, inset as the
+// icons are.
+void drawSeparator(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPalette& palette)
+{
+    RECT line = rect;
+    int thickness = g.shadow;
+    line.left += g.iconX;
+    line.right -= g.iconX;
+    line.top += (rect.bottom - rect.top - thickness) / 2;
+    line.bottom = line.top + thickness;
+    fillWith(dc, line, palette.separator);
+}
+
+// The arrow of an item that opens a submenu, drawn by the program on dark
+// menus: the system's own shows light there.
+void drawSubmenuArrow(HDC dc, const RECT& rect, const ItemGeometry& g, COLORREF colour)
+{
+    int tip = rect.right - g.arrowFromRight;
+    int middle = rect.top + (rect.bottom - rect.top) / 2;
+    for (int column = 0; column <= g.arrowHalf; ++column) {
+        int reach = g.arrowHalf - column;
+        RECT line = {tip - g.arrowHalf + column, middle - reach, tip - g.arrowHalf + column + 1,
+                     middle + reach + 1};
+        fillWith(dc, line, colour);
+    }
+}
+
+bool opensSubmenu(UINT itemId)
+{
+    return itemId == IDM_SAVERMENU || itemId == IDM_PASSWORDMENU || itemId == IDM_DISABLEMENU;
+}
+
+// Keeps the item's checked state, which screen readers report, with the
+// check its drawing shows: the state can change while the menu is open.
+void keepCheckedState(HMENU menu, const DRAWITEMSTRUCT* item, bool check)
+{
+    if (((item->itemState & ODS_CHECKED) != 0) == check)
+        return;
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE;
+    if (!menu || !GetMenuItemInfoA(menu, item->itemID, FALSE, &info))
+        return;
+    info.fState = check ? info.fState | MFS_CHECKED : info.fState & ~static_cast<UINT>(MFS_CHECKED);
+    SetMenuItemInfoA(menu, item->itemID, FALSE, &info);
 }
 
 } // namespace
 
-BOOL measureMenuItem(MEASUREITEMSTRUCT* item)
+BOOL measureMenuItem(MEASUREITEMSTRUCT* item, const MenuLayout& layout)
 {
-    if (item->itemID < IDM_NONE) {
+    item->itemHeight = layout.itemHeight;
+    if (item->itemID == 0) {
+        // A separator, drawn by the program on dark menus.
+        item->itemWidth = 0;
+        item->itemHeight = layout.separatorHeight;
+    } else if (item->itemID < IDM_NONE) {
         const FixedItemRecord* record = reinterpret_cast<const FixedItemRecord*>(item->itemData);
         item->itemWidth = record ? record->width : 0;
     } else {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         item->itemWidth = entry ? entry->itemWidth : 0;
     }
-    item->itemHeight = GetSystemMetrics(SM_CYMENUSIZE) + 2;
     return TRUE;
+}
+
+ItemLook TrayWindow::decideFixedItem(UINT itemId, const MenuContext& context)
+{
+    ItemLook look = fixedItemLook(itemId, context);
+    for (FixedItemRecord& record : fixedItems) {
+        if (record.id == itemId)
+            setItemName(record.name, look.caption);
+    }
+    return look;
 }
 
 BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
@@ -65,22 +136,29 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
     HDC dc = item->hDC;
     RECT rect = item->rcItem;
     bool selected = (item->itemState & ODS_SELECTED) != 0;
-
-    MenuContext context;
-    context.flags = owner->flags;
-    context.noSaverSelected = !noneEntry || (noneEntry->flags & SAVER_CHECKED);
-    context.passwords = readPasswordValues(family());
-    // Only the password items depend on the header test, which maps a file.
-    context.win4Saver = (item->itemID == IDM_PASSWORD || item->itemID == IDM_CHANGEPASSWORD)
-        && needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
-    context.timedChoice = timedChoice;
+    MenuPalette palette = menuPalette(menuDark);
+    const ItemGeometry& g = menuLayout.geometry;
 
     int savedState = SaveDC(dc);
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
-    SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
-    FillRect(dc, &rect, selected ? highlightBrush : menuBrush);
+    SetTextColor(dc, selected ? palette.highlightText : palette.text);
+    SetBkColor(dc, selected ? palette.highlight : palette.background);
+    if (palette.dark)
+        fillWith(dc, rect, selected ? palette.highlight : palette.background);
+    else
+        FillRect(dc, &rect, selected ? highlightBrush : menuBrush);
+    if (item->itemID == 0) {
+        drawSeparator(dc, rect, g, palette);
+        RestoreDC(dc, savedState);
+        return TRUE;
+    }
+    // The font the system selected is for the one display's pixels per
+    // inch; on a monitor of another, the menu font for that monitor.
+    UniqueGdiObject layoutFont;
+    if (menuLayout.font.pixelsPerInch != GetDeviceCaps(dc, LOGPIXELSY))
+        layoutFont.reset(CreateFontIndirectA(&menuLayout.font.font));
+    SelectedObject selectedLayoutFont(dc, layoutFont ? layoutFont.get()
+                                                     : GetCurrentObject(dc, OBJ_FONT));
 
-    ItemGeometry g = displayGeometry(dc);
     int y = iconTop(g, rect.top, rect.bottom);
     if (item->itemID >= IDM_NONE) {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
@@ -105,15 +183,19 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
             }
             UniqueIcon shellIcon(icon);
             drawIcon(dc, g.iconX, y, shellIcon.get(), g.iconSize);
-            if (entry->flags & SAVER_CHECKED)
+            bool checked = (entry->flags & SAVER_CHECKED) != 0;
+            if (checked)
                 drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
                                  g.iconSize);
+            keepCheckedState(popupMenu, item, checked);
         }
         RestoreDC(dc, savedState);
         return TRUE;
     }
 
-    ItemLook look = fixedItemLook(item->itemID, context);
+    MenuContext context = menuContext(item->itemID == IDM_PASSWORD
+                                      || item->itemID == IDM_CHANGEPASSWORD);
+    ItemLook look = decideFixedItem(item->itemID, context);
     UniqueGdiObject boldFont;
     if (look.bold)
         boldFont.reset(createBoldFont(dc));
@@ -122,11 +204,19 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         SelectedObject selectedFont(dc, boldFont ? boldFont.get() : GetCurrentObject(dc, OBJ_FONT));
         if (look.iconId)
             drawResourceIcon(dc, owner->instance, look.iconId, g.iconX, y, g.iconSize);
-        drawCaption(dc, rect, g, look.caption, look.greyed, selected, look.bold ? g.shadow : 0);
+        drawCaption(dc, rect, g, palette, look.caption, look.greyed, selected,
+                    look.bold ? g.shadow : 0);
         if (look.check)
             drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
                              g.iconSize);
     }
+    keepCheckedState(popupMenu, item, look.check);
+    bool ownArrow = palette.dark && opensSubmenu(item->itemID);
+    if (ownArrow)
+        drawSubmenuArrow(dc, rect, g, selected ? palette.highlightText : palette.text);
     RestoreDC(dc, savedState);
+    // The system draws its arrow after this, inside the item: kept out.
+    if (ownArrow)
+        ExcludeClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
     return TRUE;
 }

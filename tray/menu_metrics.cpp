@@ -3,14 +3,7 @@
 #include <string.h>
 
 #include "../base/handles.h"
-
-namespace {
-
-// The size of NONCLIENTMETRICSA before Vista added a field; the larger form
-// is refused by earlier systems, this one is accepted by all.
-const UINT kClassicMetricsSize = 340;
-
-} // namespace
+#include "dpi.h"
 
 int pointsFromFontHeight(LONG fontHeight, int pixelsPerInch)
 {
@@ -18,29 +11,9 @@ int pointsFromFontHeight(LONG fontHeight, int pixelsPerInch)
     return points < 0 ? -points : points;
 }
 
-MenuFont currentMenuFont(HWND window)
-{
-    MenuFont result;
-    {
-        WindowDC dc(window);
-        result.pixelsPerInch = dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
-    }
-    NONCLIENTMETRICSA metrics;
-    memset(&metrics, 0, sizeof metrics);
-    metrics.cbSize = kClassicMetricsSize;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &metrics, 0);
-    result.font = metrics.lfMenuFont;
-    return result;
-}
-
 int menuFontPoints(const MenuFont& font)
 {
     return pointsFromFontHeight(font.font.lfHeight, font.pixelsPerInch);
-}
-
-int menuFontPoints(HWND window)
-{
-    return menuFontPoints(currentMenuFont(window));
 }
 
 UINT commonItemWidth(int points)
@@ -84,12 +57,31 @@ ItemGeometry itemGeometry(int pixelsPerInch, int reportedSmallIcon)
     g.shadow = scaledLength(1, pixelsPerInch);
     g.checkFromRight = scaledLength(MENU_CHECK_FROM_RIGHT, pixelsPerInch);
     g.checkGap = scaledLength(MENU_CHECK_GAP, pixelsPerInch);
+    g.arrowFromRight = scaledLength(6, pixelsPerInch);
+    g.arrowHalf = scaledLength(3, pixelsPerInch);
     return g;
 }
 
-ItemGeometry displayGeometry(HDC dc)
+MenuLayout menuLayoutAt(const DpiSource& source, POINT point)
 {
-    return itemGeometry(GetDeviceCaps(dc, LOGPIXELSY), GetSystemMetrics(SM_CXSMICON));
+    UINT dpi = source.dpiAt(point);
+    MenuLayout layout;
+    layout.font.font = source.menuFontAt(dpi);
+    layout.font.pixelsPerInch = static_cast<int>(dpi);
+    layout.points = menuFontPoints(layout.font);
+    int menuSize = source.metricAt(SM_CYMENUSIZE, dpi);
+    layout.itemHeight = menuSize + 2;
+    // As high as the system's own separators between text items.
+    layout.separatorHeight = menuSize / 2;
+    layout.geometry = itemGeometry(layout.font.pixelsPerInch, source.metricAt(SM_CXSMICON, dpi));
+    layout.ruleWidth = commonItemWidth(layout.points);
+    return layout;
+}
+
+int trayIconSizeFrom(const DpiSource& source)
+{
+    UINT dpi = source.dpiAt(primaryMonitorPoint());
+    return menuIconSize(source.metricAt(SM_CXSMICON, dpi), static_cast<int>(dpi));
 }
 
 int iconTop(const ItemGeometry& geometry, int top, int bottom)

@@ -17,16 +17,12 @@ int pointsFromFontHeight(LONG fontHeight, int pixelsPerInch);
 // Free pixels kept between a caption's end and the check mark.
 #define MENU_CHECK_GAP 4
 
-// The menu font as the system gives it, and the display's pixels per inch.
+// The menu font as the system gives it, and the pixels per inch it is for.
 struct MenuFont {
     LOGFONTA font;
     int pixelsPerInch;
 };
-MenuFont currentMenuFont(HWND window);
 int menuFontPoints(const MenuFont& font);
-
-// The menu font's size in points on the display of window.
-int menuFontPoints(HWND window);
 
 // Width shared by every fixed item of the popup.
 UINT commonItemWidth(int points);
@@ -56,10 +52,10 @@ struct ItemGeometry {
     int shadow;          // the greyed caption's light shadow, right and down
     int checkFromRight;  // the check mark's left edge from the item's right
     int checkGap;        // free pixels between a caption's end and the check
+    int arrowFromRight;  // the tip of a submenu's arrow from the item's right
+    int arrowHalf;       // the arrow's half height, and its width less one
 };
 ItemGeometry itemGeometry(int pixelsPerInch, int reportedSmallIcon);
-// The geometry for the display a device context draws on.
-ItemGeometry displayGeometry(HDC dc);
 // The icons' top in an item from top to bottom: centred, the odd pixel below.
 int iconTop(const ItemGeometry& geometry, int top, int bottom);
 
@@ -69,6 +65,32 @@ UINT drawnItemWidth(int captionWidth, const ItemGeometry& geometry, bool check);
 
 // An entry's width: the rule's, unless its drawing needs more.
 WORD fittedItemWidth(WORD ruleWidth, int captionWidth, const ItemGeometry& geometry);
+
+// Everything a menu's size depends on, for the monitor it opens on: its
+// font and the system's measures at that monitor's pixels per inch.
+struct MenuLayout {
+    MenuFont font;
+    int points;            // the font's size
+    int itemHeight;        // of every item: the system's menu item height + 2
+    int separatorHeight;   // of a separator the program draws itself
+    ItemGeometry geometry;
+    UINT ruleWidth;        // the fixed items' width before their captions are fitted
+};
+struct DpiSource;
+// The layout of a menu opened at point, from what source says of the
+// monitor there.
+MenuLayout menuLayoutAt(const DpiSource& source, POINT point);
+// The size of the tray icon's image: the small-icon size at the pixels per
+// inch of the taskbar's monitor.
+int trayIconSizeFrom(const DpiSource& source);
+
+// One width for all fixed items: the rule's, or what the widest caption
+// needs in its own font (bold Launch, "Password Enabled" with room for its
+// check), at the layout's monitor.
+struct ItemLook;
+class CaptionMeasure;
+UINT fixedItemsWidth(const MenuLayout& layout, CaptionMeasure& measure, const ItemLook* looks,
+                     int count);
 
 // A bold font of the same face and cell height as the one selected in dc.
 HFONT createBoldFont(HDC dc);

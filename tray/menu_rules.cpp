@@ -38,8 +38,12 @@ void popupItemUpdates(const MenuContext& c, PopupItemUpdate u[POPUP_UPDATE_COUNT
         {IDM_DISABLE_120, false, IDM_DISABLE_120, 0},
         {IDM_DISABLE_240, false, IDM_DISABLE_240, 0},
     };
-    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i)
+    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
         u[i] = table[i];
+        // Checked for screen readers exactly where the check is drawn.
+        if (fixedItemLook(u[i].id, c).check)
+            u[i].state |= MFS_CHECKED;
+    }
 }
 
 bool passwordIsOn(DWORD flags, const PasswordValues& passwords)

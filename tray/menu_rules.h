@@ -19,7 +19,7 @@ struct PopupItemUpdate {
     UINT item;        // command id, or position when byPosition
     bool byPosition;
     UINT id;          // the id the item gets
-    UINT state;       // 0 or MFS_GRAYED
+    UINT state;       // MFS_GRAYED, and MFS_CHECKED where the item shows its check
 };
 
 enum { POPUP_UPDATE_COUNT = 18 };
@@ -46,6 +46,7 @@ struct ItemLook {
 struct FixedItemRecord {
     ItemName name;
     UINT width;
+    UINT id;  // the item's command id
 };
 
 // The look of a fixed item (ids below 4000).

@@ -2,13 +2,73 @@
 
 #include "../app/application.h"
 #include "../app/tray_window.h"
+#include "dpi.h"
 #include "menu_metrics.h"
+#include "menu_palette.h"
 #include "menu_rules.h"
+
+namespace {
+
+typedef BOOL(WINAPI* SetMenuInfoFunction)(HMENU menu, const MENUINFO* info);
+
+// The background of the popup and of every submenu it holds (Windows 98 and
+// 2000 on); null gives them the system's again.
+void setMenusBackground(HMENU popup, HBRUSH brush)
+{
+    SetMenuInfoFunction setMenuInfo
+        = findLoadedFunction<SetMenuInfoFunction>("user32.dll", "SetMenuInfo");
+    if (!setMenuInfo)
+        return;
+    MENUINFO info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIM_BACKGROUND | MIM_APPLYTOSUBMENUS;
+    info.hbrBack = brush;
+    setMenuInfo(popup, &info);
+}
+
+// The system draws its separators in its own light colours whatever the
+// menu's background: on dark menus the program draws them itself.
+void useOwnSeparators(HMENU menu, bool own)
+{
+    const UINT wanted = own ? MFT_SEPARATOR | MFT_OWNERDRAW : MFT_SEPARATOR;
+    int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        MENUITEMINFOA info;
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_TYPE;
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info)
+            || !(info.fType & MFT_SEPARATOR) || info.fType == wanted)
+            continue;
+        info.fType = wanted;
+        info.dwTypeData = nullptr;
+        info.cch = 0;
+        SetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
+    }
+}
+
+} // namespace
+
+UINT fixedItemsWidth(const MenuLayout& layout, CaptionMeasure& measure, const ItemLook* looks,
+                     int count)
+{
+    UINT width = layout.ruleWidth;
+    for (int i = 0; i < count; ++i) {
+        UINT need = drawnItemWidth(measure.width(looks[i].caption, looks[i].bold), layout.geometry,
+                                   looks[i].checkRoom);
+        if (need > width)
+            width = need;
+    }
+    return width;
+}
 
 bool TrayWindow::showPopupMenu()
 {
     POINT cursor;
     GetCursorPos(&cursor);
+    // The refresh lays the menu out for the monitor it opens on.
+    menuPoint = cursor;
     // The menu only closes on a click elsewhere when our window is in the
     // foreground, and the posted message makes the next click count.
     SetForegroundWindow(window);
@@ -18,38 +78,50 @@ bool TrayWindow::showPopupMenu()
     return true;
 }
 
-bool TrayWindow::refreshPopupMenu()
+void TrayWindow::choosePalette()
 {
-    MenuFont font = currentMenuFont(window);
+    // Read once per opening (and only where menus can be dark): every item
+    // drawn until the next opening follows it.
+    menuDark = darkMenusExist && menusAreDark(readAppsTheme(), highContrastOn(), true);
+    if (menuDark && !menuBackground) {
+        menuBackground.reset(CreateSolidBrush(menuPalette(true).background));
+        setMenusBackground(popupMenu, static_cast<HBRUSH>(menuBackground.get()));
+    } else if (!menuDark && menuBackground) {
+        setMenusBackground(popupMenu, nullptr);
+        menuBackground.reset();
+    }
+    useOwnSeparators(popupMenu, menuDark);
+}
 
+MenuContext TrayWindow::menuContext(bool win4Test)
+{
     MenuContext context;
     context.flags = owner->flags;
     context.noSaverSelected = !noneEntry || (noneEntry->flags & SAVER_CHECKED);
-    context.passwords.usePassword = 1;
-    context.passwords.passwordData = 1;
-    context.passwords.isSecure = 0;
-    if (owner->flags & APP_WIN9X)
-        context.passwords = readPasswordValues(FAMILY_95);
-    context.win4Saver = needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
+    context.passwords = readPasswordValues(family());
+    context.win4Saver = win4Test && needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
     context.timedChoice = timedChoice;
+    return context;
+}
+
+bool TrayWindow::refreshPopupMenu()
+{
+    menuLayout = menuLayoutAt(systemDpiSource(), menuPoint);
+    choosePalette();
+    MenuContext context = menuContext(true);
 
     PopupItemUpdate updates[POPUP_UPDATE_COUNT];
     popupItemUpdates(context, updates);
 
-    // One width for all: the rule's, or what the widest caption needs in its
-    // own font (bold Launch, "Password Enabled" with room for its check).
     ItemLook looks[POPUP_UPDATE_COUNT];
-    UINT width = commonItemWidth(menuFontPoints(font));
+    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
+        fixedItems[i].id = updates[i].id;
+        looks[i] = decideFixedItem(updates[i].id, context);
+    }
+    UINT width;
     {
-        CaptionMeasure measure(window, font);
-        ItemGeometry geometry = itemGeometry(font.pixelsPerInch, GetSystemMetrics(SM_CXSMICON));
-        for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
-            looks[i] = fixedItemLook(updates[i].id, context);
-            UINT need = drawnItemWidth(measure.width(looks[i].caption, looks[i].bold), geometry,
-                                       looks[i].checkRoom);
-            if (need > width)
-                width = need;
-        }
+        CaptionMeasure measure(window, menuLayout.font);
+        width = fixedItemsWidth(menuLayout, measure, looks, POPUP_UPDATE_COUNT);
     }
 
     MENUITEMINFOA info;
@@ -58,9 +130,7 @@ bool TrayWindow::refreshPopupMenu()
     info.fMask = MIIM_STATE | MIIM_ID | MIIM_TYPE | MIIM_DATA;
     info.fType = MFT_OWNERDRAW;
     for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
-        // Named as drawn now: the captions follow the same context.
         FixedItemRecord& record = fixedItems[i];
-        setItemName(record.name, looks[i].caption);
         record.width = width;
         info.wID = updates[i].id;
         info.fState = updates[i].state;

@@ -8,6 +8,7 @@
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/native_system.h"
+#include "dpi.h"
 #include "menu_metrics.h"
 
 namespace {
@@ -27,12 +28,26 @@ WORD saverEntryWidth(const void* context, const char* description, bool none)
     return fittedItemWidth(rule, widths.measure->width(description), widths.geometry);
 }
 
-// Names what the widths depend on, so that a changed menu font, display or
-// family measures every entry again.
-DWORD widthKey(const MenuFont& font, SaverFamily family)
+// Names what the entries' sizes depend on, so that a changed menu font,
+// monitor or family measures every entry again.
+DWORD layoutKey(const MenuLayout& layout, SaverFamily family)
 {
     DWORD familyValue = static_cast<DWORD>(family);
-    return hashBytes(hashBytes(HASH_START, &font, sizeof font), &familyValue, sizeof familyValue);
+    return hashBytes(hashBytes(HASH_START, &layout, sizeof layout), &familyValue,
+                     sizeof familyValue);
+}
+
+// Each entry checked for screen readers exactly when it shows the check.
+void markCheckedEntries(HMENU submenu, const SaverEntry* none)
+{
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE;
+    for (const SaverEntry* entry = none; entry; entry = entry->prev) {
+        info.fState = (entry->flags & SAVER_CHECKED) ? MFS_CHECKED : 0;
+        SetMenuItemInfoA(submenu, entry->menuId, FALSE, &info);
+    }
 }
 
 // Scans one directory as the system names it, with entries carrying its
@@ -77,11 +92,11 @@ void TrayWindow::freeSaverList()
 
 bool TrayWindow::rebuildSaverMenu()
 {
-    MenuFont font = currentMenuFont(window);
-    CaptionMeasure measure(window, font);
-    SaverWidths widths = {menuFontPoints(font), family(), &measure,
-                          itemGeometry(font.pixelsPerInch, GetSystemMetrics(SM_CXSMICON))};
-    SaverWidthRule rule = {saverEntryWidth, &widths, widthKey(font, family())};
+    menuLayout = menuLayoutAt(systemDpiSource(), menuPoint);
+    CaptionMeasure measure(window, menuLayout.font);
+    SaverWidths widths = {menuLayout.points, family(), &measure, menuLayout.geometry};
+    DWORD key = layoutKey(menuLayout, family());
+    SaverWidthRule rule = {saverEntryWidth, &widths, key};
 
     catalogue.beginRebuild(family(), rule);
     // On 64-bit Windows the system's own screen savers lie in the native
@@ -94,7 +109,9 @@ bool TrayWindow::rebuildSaverMenu()
     bool changed = catalogue.finishRebuild();
 
     HMENU submenu = popupMenu ? GetSubMenu(popupMenu, 0) : nullptr;
-    if (changed || !submenu || !submenuShows(submenu, catalogue.none, catalogue.count)) {
+    if (changed || key != saverMenuKey || !submenu
+        || !submenuShows(submenu, catalogue.none, catalogue.count)) {
+        saverMenuKey = key;
         // Removed from the end: removing the first item moves every other.
         // The first rebuild also removes the resource's placeholder item.
         if (submenu) {
@@ -111,6 +128,8 @@ bool TrayWindow::rebuildSaverMenu()
                 logError("AppendMenu", nullptr);
         }
     }
+    if (submenu)
+        markCheckedEntries(submenu, catalogue.none);
     // Only now is no item left that points at the replaced entries.
     catalogue.releasePrevious();
 

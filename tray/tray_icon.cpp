@@ -8,6 +8,7 @@
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../base/handles.h"
+#include "dpi.h"
 #include "icon_state.h"
 #include "menu_metrics.h"
 
@@ -27,12 +28,6 @@ HICON loadSmallIcon(HINSTANCE instance, int iconId, int size)
 {
     return static_cast<HICON>(
         LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-}
-
-int displaySmallIconSize()
-{
-    WindowDC screen(nullptr);
-    return displayGeometry(screen.get()).iconSize;
 }
 
 int blinkTickIcon(BYTE* phase)
@@ -78,10 +73,12 @@ void TrayWindow::addTrayIcon()
     trayIcon.hWnd = window;
     trayIcon.uID = TRAY_ICON_ID;
     trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
+    // Exactly the size the taskbar shows, so that the shell need not scale it.
+    trayIconSize = trayIconSizeFrom(systemDpiSource());
     if (active) {
-        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON, displaySmallIconSize());
+        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON, trayIconSize);
     } else {
-        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF, displaySmallIconSize());
+        trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF, trayIconSize);
         if (owner->flags & APP_BLINK)
             startBlink();
     }
@@ -102,7 +99,7 @@ void TrayWindow::setTrayIcon(int iconId)
 {
     if (trayIcon.hIcon)
         DestroyIcon(trayIcon.hIcon);
-    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, displaySmallIconSize());
+    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, trayIconSize);
     notify(NIM_MODIFY, trayIcon);
 }
 
@@ -148,7 +145,7 @@ void TrayWindow::onBlinkTimer()
     int iconId = blinkTickIcon(&blinkPhase);
     if (trayIcon.hIcon)
         DestroyIcon(trayIcon.hIcon);
-    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, displaySmallIconSize());
+    trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, trayIconSize);
     notify(NIM_MODIFY, trayIcon);
 }
 
@@ -157,4 +154,10 @@ void TrayWindow::reinstallTrayIcon()
     removeTrayIcon();
     addTrayIcon();
     updateTrayTip();
+}
+
+void TrayWindow::followTaskbarDpi()
+{
+    if (trayIconSizeFrom(systemDpiSource()) != trayIconSize)
+        reinstallTrayIcon();
 }

@@ -440,8 +440,10 @@ protected:
                      + std::to_string(s.usePassword) + " " + std::to_string(s.passwordData));
         // A missing password value counts as set; Launch stays choosable
         // though its caption is grey.
-        Facts facts = {s.selected, !runningAsWin9x() || s.headerPasses, false, s.usePassword != 0,
-                       s.passwordData != 0, false};
+        bool passwordOn = runningAsWin9x() && (s.usePassword == 1 || s.usePassword == -1)
+            && s.passwordData != 0;  // the use flag 1 or missing
+        Facts facts = {s.selected, !runningAsWin9x() || s.headerPasses, passwordOn,
+                       s.usePassword != 0, s.passwordData != 0, false};
         // 230 / 11 pixels per point, cut to whole pixels.
         UINT width = static_cast<UINT>(menuFontPointsHere(tray().window) * 20.909090909090907);
         for (const auto& row : fixedLooks(facts)) {
@@ -453,7 +455,8 @@ protected:
                 : menuItemAt(tray().popupMenu, row.first, false);
             EXPECT_EQ(item.id, row.first);
             bool greyed = row.second.greyed && row.first != IDM_LAUNCH;
-            EXPECT_EQ(item.state, greyed ? static_cast<UINT>(MFS_GRAYED) : 0u);
+            EXPECT_EQ(item.state, (greyed ? static_cast<UINT>(MFS_GRAYED) : 0u)
+                                      | (row.second.check ? static_cast<UINT>(MFS_CHECKED) : 0u));
             EXPECT_TRUE(item.type & MFT_OWNERDRAW);
             // The data is the item's record; at 96 pixels per inch the rule's width.
             MEASUREITEMSTRUCT measure = {ODT_MENU, 0, item.id, 0, 0, item.data};
@@ -1087,46 +1090,68 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_TRUE(resourcesStillAvailable());
 }
 
-// Every owner-drawn item, in each state its caption follows, names itself for screen
-// readers by the caption it draws.
-TEST_F(FamilyDrawing, EveryItemIsNamedForScreenReadersByTheCaptionItDraws)
+// What screen readers hear of an item: the name its data carries by the convention.
+std::string heardName(const MenuItemView& item)
 {
-    passwordOn();
-    // The program's own flag changes between two openings of the same menu.
-    const struct { const char* configured; bool active; } states[] = {
-        {"starfield.scr", true}, {"starfield.scr", false}, {nullptr, false}, {nullptr, true}};
+    const ItemName& name = *reinterpret_cast<const ItemName*>(item.data);
+    EXPECT_TRUE(item.data && hasItemName(name) && name.msaa.cchWText == wcslen(name.text));
+    char ansi[600] = "";
+    WideCharToMultiByte(CP_ACP, 0, name.text, -1, ansi, sizeof ansi, nullptr, nullptr);
+    return ansi;
+}
+
+// Every owner-drawn item, in each state its caption and check follow, is heard as it is
+// drawn: named by its caption, checked exactly when it draws the check, as the menu holds them
+// before the drawing (after it when the state changes with the menu open: a timed disable ends).
+TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCheck)
+{
+    Canvas canvas(kWidth, itemHeight());
+    auto expectHeardAsDrawn = [&](bool afterDrawing) {
+        for (MenuItemView item : ownerDrawnItems(tray())) {
+            std::string name = heardName(item);
+            ASSERT_TRUE(recordDrawing());
+            canvas.draw(tray().window, item, false);
+            DrawingRecord drawn = takeDrawing();
+            if (afterDrawing) {
+                item = menuItemAt(item.menu, item.id, false);
+                name = heardName(item);
+            }
+            ASSERT_FALSE(drawn.texts.empty()) << item.id;
+            for (const DrawnText& text : drawn.texts)
+                EXPECT_EQ(text.text, name) << item.id;
+            EXPECT_EQ((item.state & MFS_CHECKED) != 0,
+                      std::any_of(drawn.icons.begin(), drawn.icons.end(),
+                                  [](const DrawnIcon& icon) { return icon.x != kIconX; }))
+                << name;
+        }
+    };
+    const struct { const char* configured; bool active, passwordOn; UINT timed; } states[] = {
+        {"starfield.scr", true, true, 0}, {"starfield.scr", false, false, IDM_DISABLE_30},
+        {"starfield.scr", true, false, IDM_DISABLE_240}, {"starfield.scr", false, true, 0},
+        {nullptr, false, true, IDM_DISABLE_15}, {nullptr, true, false, 0}};
     for (const auto& state : states) {
         SCOPED_TRACE(std::string(state.configured ? "selected" : "none")
                      + (state.active ? ", active" : ", inactive"));
-        bool noneChecked = app_ && (tray().noneEntry->flags & SAVER_CHECKED) != 0;
-        if (!app_ || noneChecked != (state.configured == nullptr))
-            start(state.configured);
-        TrayWindow& window = tray();
+        passwordOn();
+        setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure",
+                     state.passwordOn ? "1" : "0");
+        setPasswordValue("ScreenSaveUsePassword", state.passwordOn, false);
+        start(state.configured);
         app_->flags = state.active ? app_->flags | APP_SAVER_ACTIVE
                                    : app_->flags & ~static_cast<DWORD>(APP_SAVER_ACTIVE);
-        openPopup(window);
-        openSaverSubmenu(window);
-        std::vector<MenuItemView> items = ownerDrawnItems(window);
-        EXPECT_EQ(items.size(), fixedLooks({}).size() + window.saverCount + 1u);
-        Canvas canvas(kWidth, itemHeight());
-        for (const MenuItemView& item : items) {
-            ASSERT_NE(item.data, 0u) << item.id;
-            const ItemName& name = *reinterpret_cast<const ItemName*>(item.data);
-            EXPECT_EQ(name.msaa.dwMSAASignature, 0xAA0DF00Du) << item.id;
-            EXPECT_EQ(name.msaa.pszWText, name.text) << item.id;
-            ASSERT_EQ(name.msaa.cchWText, wcslen(name.text)) << item.id;
-            char ansi[600] = "";
-            WideCharToMultiByte(CP_ACP, 0, name.text, -1, ansi, sizeof ansi, nullptr, nullptr);
-            for (bool selected : {false, true}) {
-                ASSERT_TRUE(recordDrawing());
-                canvas.draw(window.window, item, selected);
-                DrawingRecord drawn = takeDrawing();
-                ASSERT_FALSE(drawn.texts.empty()) << item.id;
-                for (const DrawnText& text : drawn.texts)
-                    EXPECT_EQ(text.text, ansi) << item.id;
-            }
-        }
+        tray().timedChoice = state.timed;
+        openPopup(tray());
+        openSaverSubmenu(tray());
+        EXPECT_EQ(ownerDrawnItems(tray()).size(), fixedLooks({}).size() + tray().saverCount + 1u);
+        expectHeardAsDrawn(false);
     }
+    // The menu open, refreshed as disabled for 30 minutes, when the time comes.
+    tray().disableFor(IDM_DISABLE_30);
+    openPopup(tray());
+    storeEnableAt(-60);
+    SendMessageA(tray().window, WM_TIMER, IDT_ENABLE, 0);
+    ASSERT_TRUE((app_->flags & APP_SAVER_ACTIVE) && !tray().timedChoice);
+    expectHeardAsDrawn(true);
 }
 
 // The layout at the display's pixels per inch: the catalogue_dpi entry runs this again in

@@ -210,9 +210,9 @@ int Canvas::lastColumnNot(COLORREF colour, int left, int right, int top, int bot
 namespace {
 
 LRESULT sendDrawItem(HWND window, HMENU menu, HDC dc, RECT rect, UINT id, ULONG_PTR data,
-                     bool selected)
+                     UINT state)
 {
-    DRAWITEMSTRUCT item = {ODT_MENU, 0, id, ODA_DRAWENTIRE, selected ? ODS_SELECTED : 0u,
+    DRAWITEMSTRUCT item = {ODT_MENU, 0, id, ODA_DRAWENTIRE, state,
                            reinterpret_cast<HWND>(menu), dc, rect, data};
     LRESULT result = SendMessageA(window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
     GdiFlush();
@@ -227,14 +227,15 @@ LRESULT Canvas::draw(HWND window, const MenuItemView& item, bool selected)
 {
     int rows = std::max(1, height_ / itemHeight());
     int top = (row_++ % rows) * itemHeight();
+    UINT state = (selected ? ODS_SELECTED : 0u) | (item.state & MFS_CHECKED ? ODS_CHECKED : 0u);
     return sendDrawItem(window, item.menu, dc_, RECT{0, top, width_, top + itemHeight()}, item.id,
-                        item.data, selected);
+                        item.data, state);  // with the checked state, as the system passes it
 }
 
 BOOL drawItem(TrayWindow& tray, Canvas& canvas, UINT id, ULONG_PTR data, bool selected)
 {
     return static_cast<BOOL>(sendDrawItem(tray.window, tray.popupMenu, canvas.dc(), canvas.rect(),
-                                          id, data, selected));
+                                          id, data, selected ? ODS_SELECTED : 0u));
 }
 
 std::vector<unsigned char> renderAllItems(HWND window, const std::vector<MenuItemView>& items)

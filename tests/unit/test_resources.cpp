@@ -454,7 +454,9 @@ TEST(Manifest, AsksForCommonControls6AndTheLoaderBindsThem) {
     EXPECT_EQ(text.compare(0, 5, "<?xml"), 0);
     for (const char* needle : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
                                "publicKeyToken=\"6595b64144ccf1df\"", "level=\"asInvoker\"",
-                               "uiAccess=\"false\"", "version=\"2.0.6.0\"", "</assembly>"})
+                               "uiAccess=\"false\"", "version=\"2.0.6.0\"", "</assembly>",
+                               // Per-monitor where Windows has it, else the session's DPI.
+                               ">PerMonitorV2, system</dpiAwareness>", ">true</dpiAware>"})
         EXPECT_NE(text.find(needle), std::string::npos) << needle;
     EXPECT_EQ(resourceNames(RT_MANIFEST), std::vector<int>{1}) << "the process manifest only";
     // Accepted by the loader: comctl32 comes from the version 6 side-by-side
