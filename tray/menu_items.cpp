@@ -85,8 +85,9 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
     if (item->itemID >= IDM_NONE) {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         if (entry) {
-            TextOutA(dc, g.captionX, rect.top + g.captionDown, entry->description,
-                     lstrlenA(entry->description));
+            // Greyed while a policy names the screen saver.
+            drawCaption(dc, rect, g, entry->description, (item->itemState & ODS_GRAYED) != 0,
+                        selected, 0);
             // The file's own icon. One of the native System32 on 64-bit
             // Windows is reached through its alias: the shell may load DLLs,
             // which fail while redirection is off.
@@ -111,6 +112,9 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         return TRUE;
     }
 
+    // Only the items a policy can grey, and the line that says so, ask it.
+    WORD id = static_cast<WORD>(item->itemID);
+    context.policy = id == IDM_MANAGED || policyLocks(~0u, id) ? readPolicyFlags() : 0;
     ItemLook look = fixedItemLook(item->itemID, context);
     UniqueGdiObject boldFont;
     if (look.bold)

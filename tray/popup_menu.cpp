@@ -4,6 +4,40 @@
 #include "../app/tray_window.h"
 #include "menu_metrics.h"
 #include "menu_rules.h"
+#include "../res/resource.h"
+
+namespace {
+
+// The line that says why items are greyed, with a separator below it, just
+// above Exit while a policy applies; both gone while none does. The items
+// above keep their places.
+void showManagedLine(HMENU popup, bool shown)
+{
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID;
+    for (int item = GetMenuItemCount(popup) - 1; item >= 0; --item) {
+        if (!GetMenuItemInfoA(popup, static_cast<UINT>(item), TRUE, &info))
+            continue;
+        if (info.wID == IDM_MANAGED) {
+            if (!shown) {
+                DeleteMenu(popup, static_cast<UINT>(item) + 1, MF_BYPOSITION);
+                DeleteMenu(popup, static_cast<UINT>(item), MF_BYPOSITION);
+            }
+            return;
+        }
+        if (info.wID == IDM_EXIT && shown && item > 0) {
+            // Exit is last: were the line already there, it was found first.
+            InsertMenuA(popup, static_cast<UINT>(item), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+            InsertMenuA(popup, static_cast<UINT>(item), MF_BYPOSITION | MF_STRING | MF_GRAYED,
+                        IDM_MANAGED, MANAGED_CAPTION);
+            return;
+        }
+    }
+}
+
+} // namespace
 
 bool TrayWindow::showPopupMenu()
 {
@@ -32,6 +66,8 @@ bool TrayWindow::refreshPopupMenu()
         context.passwords = readPasswordValues(FAMILY_95);
     context.win4Saver = needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
     context.timedChoice = timedChoice;
+    context.policy = readPolicyFlags();
+    showManagedLine(popupMenu, context.policy != 0);
 
     PopupItemUpdate updates[POPUP_UPDATE_COUNT];
     popupItemUpdates(context, updates);

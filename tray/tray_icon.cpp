@@ -82,7 +82,7 @@ void TrayWindow::addTrayIcon()
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON, displaySmallIconSize());
     } else {
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF, displaySmallIconSize());
-        if (owner->flags & APP_BLINK)
+        if ((owner->flags & APP_BLINK) && !(readPolicyFlags() & POLICY_KEEPS_OFF))
             startBlink();
     }
     copyText(trayIcon.szTip, sizeof trayIcon.szTip, "Dormity");
@@ -138,7 +138,11 @@ void TrayWindow::showSaverState(bool enabled)
     } else {
         setTrayIcon(IDI_SAVER_OFF);
         owner->flags &= ~APP_SAVER_ACTIVE;
-        if (owner->flags & APP_BLINK)
+        // The blink asks the user to enable it again: not while a policy
+        // keeps it off, which nobody here can change.
+        if ((owner->flags & APP_BLINK) && (readPolicyFlags() & POLICY_KEEPS_OFF))
+            stopBlink();
+        else if (owner->flags & APP_BLINK)
             startBlink();
     }
 }
