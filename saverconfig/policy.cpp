@@ -37,7 +37,8 @@ HKEY openPolicyKey(const char* path)
 
 LONG policyNumber(DWORD type, const BYTE* data, DWORD size)
 {
-    if (type == REG_DWORD && size == sizeof(DWORD)) {
+    bool isText = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (!isText && size == sizeof(DWORD)) {
         DWORD number = 0;
         memcpy(&number, data, sizeof number);
         return static_cast<LONG>(number);

@@ -16,10 +16,12 @@ struct PolicyValue {
 // The number a policy value's bytes hold. Group Policy's templates store
 // the desktop values as text (REG_SZ), which the system reads as the
 // leading decimal integer of the text, as it reads its own desktop values;
-// older templates and the shell's restrictions store a REG_DWORD. So a
-// REG_DWORD of exactly four bytes is its number, and any other type or
-// length is read as text up to its first zero byte (at most 259 bytes):
-// white space, a sign, digits; no digits give 0.
+// the Windows 2000 templates and the shell's restrictions store a
+// REG_DWORD, which the shell reads as four bytes whatever their type. So
+// text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) and any value of another
+// length than four bytes is read as text up to its first zero byte (at most
+// 259 bytes): white space, a sign, digits, no digits giving 0; four bytes of
+// any other type are a little-endian number.
 LONG policyNumber(DWORD type, const BYTE* data, DWORD size);
 
 // "ScreenSaveActive", "ScreenSaverIsSecure", "ScreenSaveTimeOut" and

@@ -17,23 +17,21 @@ void showManagedLine(HMENU popup, bool shown)
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
     info.fMask = MIIM_ID;
+    int line = -1;
+    int exit = -1;
     for (int item = GetMenuItemCount(popup) - 1; item >= 0; --item) {
-        if (!GetMenuItemInfoA(popup, static_cast<UINT>(item), TRUE, &info))
-            continue;
-        if (info.wID == IDM_MANAGED) {
-            if (!shown) {
-                DeleteMenu(popup, static_cast<UINT>(item) + 1, MF_BYPOSITION);
-                DeleteMenu(popup, static_cast<UINT>(item), MF_BYPOSITION);
-            }
-            return;
+        if (GetMenuItemInfoA(popup, static_cast<UINT>(item), TRUE, &info)) {
+            line = info.wID == IDM_MANAGED ? item : line;
+            exit = info.wID == IDM_EXIT ? item : exit;
         }
-        if (info.wID == IDM_EXIT && shown && item > 0) {
-            // Exit is last: were the line already there, it was found first.
-            InsertMenuA(popup, static_cast<UINT>(item), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-            InsertMenuA(popup, static_cast<UINT>(item), MF_BYPOSITION | MF_STRING | MF_GRAYED,
-                        IDM_MANAGED, MANAGED_CAPTION);
-            return;
-        }
+    }
+    if (!shown && line >= 0) {
+        DeleteMenu(popup, static_cast<UINT>(line) + 1, MF_BYPOSITION);  // its separator
+        DeleteMenu(popup, static_cast<UINT>(line), MF_BYPOSITION);
+    } else if (shown && line < 0 && exit >= 0) {
+        InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_STRING | MF_GRAYED,
+                    IDM_MANAGED, MANAGED_CAPTION);
     }
 }
 

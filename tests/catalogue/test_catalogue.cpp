@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "support/pixels.h"
 #include "res/resource.h"
 #include "saverconfig/catalogue.h"
+#include "saverconfig/policy.h"
 #include "support/system.h"
 #include "support/processes.h"
 #include "tray/menu_metrics.h"
@@ -1199,6 +1201,91 @@ TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
     openPopup(tray());
     expectMenu({false, true, -1, -1});
     DeleteFileA(elsewhere.c_str());
+}
+
+// A policy value in any form holds its setting: its items greyed (every screen saver entry
+// too, the check kept), the rest as without it; the line above Exit says why, and goes with it.
+TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
+{
+    enter({true, true, 1, 0x31323334});
+    std::map<UINT, UINT> before;  // every command's state without a policy
+    for (const MenuItemView& item : ownerDrawnItems(tray()))
+        if (item.id < IDM_NONE && !item.submenu)
+            before[item.id] = item.state;
+    const std::string one("\x01\0\0\0", 4), zero(4, '\0');
+    const std::vector<UINT> active = {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
+                                      IDM_DISABLE_120, IDM_DISABLE_240},
+                            password = {IDM_PASSWORD, IDM_CHANGEPASSWORD}, saver = {IDM_NONE},
+                            timeout = {IDM_TIMEOUT}, page = {IDM_PROPERTIES}, none;
+    const struct { const char* name; DWORD type; std::string bytes; LONG number;
+                   const std::vector<UINT>& held; } rows[] = {
+        {nullptr, REG_NONE, "", 0, none},
+        {"ScreenSaveActive", REG_SZ, std::string("1", 2), 1, active},
+        {"ScreenSaveActive", REG_SZ, std::string("0", 2), 0, active},
+        {"ScreenSaveActive", REG_DWORD, zero, 0, active},
+        {"ScreenSaverIsSecure", REG_SZ, std::string("1", 2), 1, password},
+        {"ScreenSaverIsSecure", REG_BINARY, "7", 7, password},  // no terminator
+        {"ScreenSaveTimeOut", REG_SZ, std::string(" 600", 5), 600, timeout},
+        {"ScreenSaveTimeOut", REG_DWORD, "42", 42, timeout},  // two bytes: text
+        {"ScreenSaveTimeOut", REG_SZ, std::string(300, '9'), 0, timeout},  // too long to read
+        {"SCRNSAVE.EXE", REG_SZ, std::string("C:\\x.scr", 9), 0, saver},
+        {"SCRNSAVE.EXE", REG_NONE, "", 0, saver},
+        {"NoDispScrSavPage", REG_DWORD, one, 1, page},
+        {"NoDispScrSavPage", REG_DWORD, zero, 0, none},  // a restriction switched off
+        {"NoDispCPL", REG_SZ, std::string("1", 2), 1, page},
+        {"NoDispCPL", REG_BINARY, one, 1, page},
+        {"NoDispCPL", REG_SZ, std::string("0", 2), 0, none},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name ? row.name : "no policy") + ", type "
+                     + std::to_string(row.type) + ", " + std::to_string(row.bytes.size()) + " bytes");
+        removePolicies();
+        if (row.name)
+            setPolicyValue(row.name, row.type, row.bytes.data(),
+                           static_cast<DWORD>(row.bytes.size()));
+        SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        openPopup(tray());
+        openSaverSubmenu(tray());
+
+        const PolicyState state = readPolicyState();
+        const std::pair<const char*, PolicyValue> values[] = {
+            {"ScreenSaveActive", state.saverActive}, {"ScreenSaverIsSecure", state.isSecure},
+            {"ScreenSaveTimeOut", state.timeout},    {"SCRNSAVE.EXE", state.saverFile},
+            {"NoDispScrSavPage", state.noSaverPage}, {"NoDispCPL", state.noDisplayPanel}};
+        for (const auto& value : values) {
+            bool thisOne = row.name && strcmp(row.name, value.first) == 0;
+            EXPECT_EQ(value.second.set, thisOne) << value.first;
+            EXPECT_EQ(value.second.number, thisOne ? row.number : 0) << value.first;
+        }
+        auto held = [&row](UINT id) {
+            return std::find(row.held.begin(), row.held.end(), id) != row.held.end();
+        };
+        for (const auto& command : before) {
+            EXPECT_EQ(menuItemAt(tray().popupMenu, command.first, false).state,
+                      held(command.first) ? static_cast<UINT>(MFS_GRAYED) : command.second)
+                << "command " << command.first;
+        }
+        for (const MenuItemView& entry : menuItems(saverSubmenu(tray())))
+            EXPECT_EQ(entry.state & MFS_GRAYED, held(IDM_NONE) ? MFS_GRAYED : 0u) << entry.id;
+        EXPECT_FALSE(tray().noneEntry->flags & SAVER_CHECKED) << "the check moved";
+
+        // Positions 0 to 13 stay; the line and a separator come between them and Exit.
+        std::vector<MenuItemView> items = menuItems(tray().popupMenu);
+        ASSERT_EQ(items.size(), row.held.empty() ? 16u : 18u);
+        EXPECT_EQ(items.back().id, static_cast<UINT>(IDM_EXIT));
+        EXPECT_EQ(items[13].id, static_cast<UINT>(IDM_ABOUT));
+        if (row.held.empty())
+            continue;
+        EXPECT_EQ(items[15].id, static_cast<UINT>(IDM_MANAGED));
+        EXPECT_EQ(items[15].type, static_cast<UINT>(MFT_OWNERDRAW));
+        EXPECT_EQ(items[15].state, static_cast<UINT>(MFS_GRAYED));
+        EXPECT_TRUE(items[14].type & MFT_SEPARATOR);
+        EXPECT_TRUE(items[16].type & MFT_SEPARATOR);
+        const FixedItemRecord* record = reinterpret_cast<const FixedItemRecord*>(items[15].data);
+        ASSERT_TRUE(record && hasItemName(record->name));
+        EXPECT_EQ(std::wstring(record->name.text),
+                  L"Some settings are managed by your organization.");
+    }
 }
 
 TEST(MenuMetrics, PointsEntryWidthsAndCommonWidth)
