@@ -169,3 +169,61 @@ TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCo
     EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [none]");
     EXPECT_EQ(processesStarted(), 0u);
 }
+
+// What a policy holds, no command that arrives by WM_COMMAND changes: not the flag, nor a
+// time (one pending when the policy comes is forgotten); not the screen saver; not the
+// timeout (the dialog does not open, nor stores once a policy came while it was open); and
+// Properties starts nothing while the page is withheld.
+TEST_F(FamilyHandlers, NoCommandChangesWhatAPolicyHolds)
+{
+    InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
+    storeCurrentSaver(runFamily(), quickSaverPath().c_str());
+    TrayWindow& window = start(true);
+    BroadcastCounter broadcasts;
+    command(IDM_DISABLE_15);
+    ASSERT_TRUE(storedEnableAt());
+    setPolicyString("ScreenSaveActive", "1");
+    SendMessageA(window.window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_FALSE(storedEnableAt() || timerRuns(window.window, IDT_ENABLE, 60000));
+    EXPECT_FALSE(isSaverActive()) << "enabled against the policy's hold";
+    ASSERT_TRUE(announceFromAnotherProgram(true) && waitForStartedProcesses(10000));
+    restartProcessCount();
+    broadcasts.reset();
+    for (WORD id : {IDM_TOGGLE, IDM_DISABLE_15}) {
+        command(id);
+        EXPECT_TRUE(isSaverActive() && recordActive()) << id;
+        EXPECT_FALSE(storedEnableAt()) << id;
+    }
+
+    removePolicies();
+    setPolicyString("SCRNSAVE.EXE", "C:\\x.scr");
+    const SaverEntry* entry = entryNamed(kTestDescription);
+    ASSERT_NE(entry, nullptr);
+    std::string stored;
+    for (WORD id : {entry->menuId, static_cast<WORD>(IDM_NONE)}) {
+        command(id);
+        EXPECT_TRUE(storedCurrentSaver(runFamily(), &stored) && stored == quickSaverPath()) << id;
+    }
+    EXPECT_EQ(broadcasts.count(), 0);
+
+    removePolicies();
+    const UINT timeout = getSaverTimeout(), ours = timeout == 120 ? 180 : 120;
+    setSaverTimeout(ours);
+    auto openTimeout = [this] { return command(IDM_TIMEOUT), static_cast<INT_PTR>(0); };
+    setPolicyString("ScreenSaveTimeOut", "600");
+    DialogRun run = runModal("Timeout", openTimeout, {setText(IDC_MINUTES, "07"), click(IDC_OK)});
+    EXPECT_FALSE(run.opened) << "opened though a policy holds the timeout";
+    removePolicies();
+    run = runModal("Timeout", openTimeout,
+                   {act([](HWND) { setPolicyString("ScreenSaveTimeOut", "600"); }),
+                    setText(IDC_MINUTES, "07"), click(IDC_OK)});
+    EXPECT_TRUE(run.closedByItself);
+    EXPECT_EQ(getSaverTimeout(), ours) << "stored though a policy came to hold it";
+    setSaverTimeout(timeout);
+
+    removePolicies();
+    setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
+    command(IDM_PROPERTIES);
+    EXPECT_FALSE(tray().openDisplayProperties());
+    EXPECT_EQ(processesStarted(), 0u) << "started while the page is withheld";
+}

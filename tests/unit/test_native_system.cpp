@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "saverconfig/native_system.h"
 
 namespace {
@@ -71,5 +73,49 @@ TEST(NativeFileSystemView, OnlyASuccessfulYesIsWow64AndRedirectionIsOffOnlyWhere
         }
         EXPECT_EQ(calls.reverts, c.off ? 1 : 0);
         EXPECT_EQ(calls.revertedWith, c.off ? kPrevious : nullptr) << "not the saved state";
+    }
+}
+
+namespace {
+
+// What the listing finds, and what it was asked.
+struct Listed {
+    bool alias, native;
+    std::string askedAlias, askedNative;
+} listed;
+
+bool listedThroughAlias(const char* name) { return listed.askedAlias = name, listed.alias; }
+bool listedNatively(const char* path) { return listed.askedNative = path, listed.native; }
+
+}  // namespace
+
+TEST(NativeAccess, TheAliasWhereItFindsTheFileElseRedirectionOffOnlyForTheSystemDirectorysOwn) {
+    const char* const system = "C:\\WINDOWS\\system32";
+    const char* const alias = "C:\\WINDOWS\\Sysnative\\DORM64.SCR";
+    const struct {
+        const char* path;
+        bool alias, native;
+        NativeAccess access;
+        const char* asked;  // the alias asked for ("": nothing asked)
+    } cases[] = {
+        {"C:\\WINDOWS\\system32\\DORM64.SCR", true, true, NATIVE_THROUGH_ALIAS, alias},
+        {"c:\\windows\\SYSTEM32\\DORM64.SCR", true, true, NATIVE_THROUGH_ALIAS, alias},
+        // 64-bit Windows XP without the alias: the file itself, with redirection off.
+        {"C:\\WINDOWS\\system32\\DORM64.SCR", false, true, NATIVE_REDIRECTION_OFF, alias},
+        {"C:\\WINDOWS\\system32\\DORM64.SCR", false, false, NATIVE_AS_NAMED, alias},
+        {"C:\\WINDOWS\\DORM64.SCR", true, true, NATIVE_AS_NAMED, ""},
+        {"C:\\WINDOWS\\system32\\sub\\DORM64.SCR", false, true, NATIVE_AS_NAMED, ""},
+        {"C:\\WINDOWS\\system32x\\DORM64.SCR", false, true, NATIVE_AS_NAMED, ""},
+    };
+    const NativeListing listing = {listedThroughAlias, listedNatively};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + (c.alias ? ", alias" : ", no alias"));
+        listed = Listed{c.alias, c.native, "", ""};
+        char out[MAX_PATH] = "untouched";
+        EXPECT_EQ(chooseNativeAccess(c.path, system, "C:\\WINDOWS", listing, out, sizeof out),
+                  c.access);
+        EXPECT_EQ(listed.askedAlias, c.asked);
+        EXPECT_EQ(listed.askedNative, c.alias || !*c.asked ? "" : c.path);
+        EXPECT_STREQ(out, c.access == NATIVE_THROUGH_ALIAS ? alias : "untouched");
     }
 }
