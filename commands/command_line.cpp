@@ -22,9 +22,9 @@ bool buildSystemFilePath(const char* directory, const char* fileName, char* out,
     return true;
 }
 
-bool buildDisplayPropertiesCommand(SaverFamily family, DWORD majorVersion,
-                                   const char* windowsDirectory, const char* systemDirectory,
-                                   char* out, size_t size)
+bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
+                                   const char* systemDirectory, char* out, size_t size,
+                                   DWORD majorVersion)
 {
     const char* directory = family == FAMILY_95 ? windowsDirectory : systemDirectory;
     bool byName = family == FAMILY_NT && majorVersion >= 6;

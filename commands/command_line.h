@@ -25,16 +25,16 @@ bool buildSaverCommand(const char* fileName, const char* switchText, char* out, 
 bool buildSystemFilePath(const char* directory, const char* fileName, char* out, size_t size);
 
 // The system's own rundll32.exe with the display control panel's arguments,
-// or from Windows Vista on (the NT family from major version 6) its
-// control.exe with the page's name. The program is named by its full path,
+// or from Windows Vista on (the NT family's majorVersion 6 and later; left
+// out, a system before) its control.exe with the page's name. The program is named by its full path,
 // so that nothing in the program's own folder (searched first for a bare
 // name) can stand in for it: in the Windows directory on the 95 family, in
 // the system directory on the NT family; quoted when the path holds a
 // blank. False, with out empty, when that directory is unknown (empty) or
 // the command does not fit.
-bool buildDisplayPropertiesCommand(SaverFamily family, DWORD majorVersion,
-                                   const char* windowsDirectory, const char* systemDirectory,
-                                   char* out, size_t size);
+bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
+                                   const char* systemDirectory, char* out, size_t size,
+                                   DWORD majorVersion = 0);
 
 // Registry key (under HKEY_CURRENT_USER) holding the sound of an event, or
 // null for an index outside 0 to 5.

@@ -56,8 +56,8 @@ UINT startDisplayProperties(SaverFamily family)
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     char command[SAVER_PATH_SIZE + 64];
-    if (!buildDisplayPropertiesCommand(family, version.dwMajorVersion, windowsDirectory,
-                                       systemDirectory, command, sizeof command))
+    if (!buildDisplayPropertiesCommand(family, windowsDirectory, systemDirectory, command,
+                                       sizeof command, version.dwMajorVersion))
         return 0;
     return WinExec(command, SW_SHOWNORMAL);
 }

@@ -1208,83 +1208,48 @@ TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
 TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
 {
     enter({true, true, 1, 0x31323334});
-    std::map<UINT, UINT> before;  // every command's state without a policy
+    std::map<UINT, UINT> before;  // every item's state without a policy
     for (const MenuItemView& item : ownerDrawnItems(tray()))
-        if (item.id < IDM_NONE && !item.submenu)
-            before[item.id] = item.state;
+        before[item.id] = item.state;
+    const DWORD off = POLICY_ACTIVE | POLICY_KEEPS_OFF, page = POLICY_NO_PROPERTIES;
+    const std::map<DWORD, std::vector<UINT>> greys = {{POLICY_SAVER, {IDM_NONE}},
+        {POLICY_ACTIVE, {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
+                         IDM_DISABLE_120, IDM_DISABLE_240}}, {POLICY_TIMEOUT, {IDM_TIMEOUT}},
+        {POLICY_PASSWORD, {IDM_PASSWORD, IDM_CHANGEPASSWORD}}, {page, {IDM_PROPERTIES}}};
     const std::string one("\x01\0\0\0", 4), zero(4, '\0');
-    const std::vector<UINT> active = {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
-                                      IDM_DISABLE_120, IDM_DISABLE_240},
-                            password = {IDM_PASSWORD, IDM_CHANGEPASSWORD}, saver = {IDM_NONE},
-                            timeout = {IDM_TIMEOUT}, page = {IDM_PROPERTIES}, none;
-    const struct { const char* name; DWORD type; std::string bytes; LONG number;
-                   const std::vector<UINT>& held; } rows[] = {
-        {nullptr, REG_NONE, "", 0, none},
-        {"ScreenSaveActive", REG_SZ, std::string("1", 2), 1, active},
-        {"ScreenSaveActive", REG_SZ, std::string("0", 2), 0, active},
-        {"ScreenSaveActive", REG_DWORD, zero, 0, active},
-        {"ScreenSaverIsSecure", REG_SZ, std::string("1", 2), 1, password},
-        {"ScreenSaverIsSecure", REG_BINARY, "7", 7, password},  // no terminator
-        {"ScreenSaveTimeOut", REG_SZ, std::string(" 600", 5), 600, timeout},
-        {"ScreenSaveTimeOut", REG_DWORD, "42", 42, timeout},  // two bytes: text
-        {"ScreenSaveTimeOut", REG_SZ, std::string(300, '9'), 0, timeout},  // too long to read
-        {"SCRNSAVE.EXE", REG_SZ, std::string("C:\\x.scr", 9), 0, saver},
-        {"SCRNSAVE.EXE", REG_NONE, "", 0, saver},
-        {"NoDispScrSavPage", REG_DWORD, one, 1, page},
-        {"NoDispScrSavPage", REG_DWORD, zero, 0, none},  // a restriction switched off
-        {"NoDispCPL", REG_SZ, std::string("1", 2), 1, page},
-        {"NoDispCPL", REG_BINARY, one, 1, page},
-        {"NoDispCPL", REG_SZ, std::string("0", 2), 0, none},
-    };
+    const struct { const char* name; DWORD type; std::string bytes; DWORD effect; } rows[] = {
+        {"", REG_NONE, "", 0}, {"ScreenSaveActive", REG_SZ, "1", POLICY_ACTIVE},
+        {"ScreenSaveActive", REG_SZ, " +0", off}, {"ScreenSaveActive", REG_DWORD, zero, off},
+        {"ScreenSaveActive", REG_DWORD, "1", POLICY_ACTIVE},  // one byte: text
+        {"ScreenSaverIsSecure", REG_BINARY, "0", POLICY_PASSWORD},  // no terminator
+        {"ScreenSaveTimeOut", REG_SZ, std::string(300, '9'), POLICY_TIMEOUT},  // too long to read
+        {"SCRNSAVE.EXE", REG_NONE, "", POLICY_SAVER}, {"NoDispScrSavPage", REG_DWORD, one, page},
+        {"NoDispCPL", REG_BINARY, one, page}, {"NoDispCPL", REG_SZ, "1", page},
+        {"NoDispScrSavPage", REG_DWORD, zero, 0}, {"NoDispCPL", REG_SZ, "0", 0}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.name ? row.name : "no policy") + ", type "
-                     + std::to_string(row.type) + ", " + std::to_string(row.bytes.size()) + " bytes");
+        SCOPED_TRACE(std::string(row.name) + ", type " + std::to_string(row.type));
         removePolicies();
-        if (row.name)
-            setPolicyValue(row.name, row.type, row.bytes.data(),
-                           static_cast<DWORD>(row.bytes.size()));
+        if (*row.name)  // text with its terminator, as the registry keeps it
+            setPolicyValue(row.name, row.type, row.bytes.c_str(),
+                           static_cast<DWORD>(row.bytes.size() + (row.type == REG_SZ)));
         SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
         openPopup(tray());
-        openSaverSubmenu(tray());
-
-        const PolicyState state = readPolicyState();
-        const std::pair<const char*, PolicyValue> values[] = {
-            {"ScreenSaveActive", state.saverActive}, {"ScreenSaverIsSecure", state.isSecure},
-            {"ScreenSaveTimeOut", state.timeout},    {"SCRNSAVE.EXE", state.saverFile},
-            {"NoDispScrSavPage", state.noSaverPage}, {"NoDispCPL", state.noDisplayPanel}};
-        for (const auto& value : values) {
-            bool thisOne = row.name && strcmp(row.name, value.first) == 0;
-            EXPECT_EQ(value.second.set, thisOne) << value.first;
-            EXPECT_EQ(value.second.number, thisOne ? row.number : 0) << value.first;
+        EXPECT_EQ(readPolicyFlags(), row.effect);
+        for (const MenuItemView& item : ownerDrawnItems(tray())) {  // the entries as "[none]"
+            bool greyed = item.id == IDM_MANAGED;
+            for (const auto& held : greys)
+                greyed |= (row.effect & held.first) && std::count(held.second.begin(),
+                              held.second.end(), std::min<UINT>(item.id, IDM_NONE));
+            EXPECT_EQ(item.state, greyed ? MFS_GRAYED : before[item.id]) << item.id;
         }
-        auto held = [&row](UINT id) {
-            return std::find(row.held.begin(), row.held.end(), id) != row.held.end();
-        };
-        for (const auto& command : before) {
-            EXPECT_EQ(menuItemAt(tray().popupMenu, command.first, false).state,
-                      held(command.first) ? static_cast<UINT>(MFS_GRAYED) : command.second)
-                << "command " << command.first;
-        }
-        for (const MenuItemView& entry : menuItems(saverSubmenu(tray())))
-            EXPECT_EQ(entry.state & MFS_GRAYED, held(IDM_NONE) ? MFS_GRAYED : 0u) << entry.id;
         EXPECT_FALSE(tray().noneEntry->flags & SAVER_CHECKED) << "the check moved";
-
-        // Positions 0 to 13 stay; the line and a separator come between them and Exit.
-        std::vector<MenuItemView> items = menuItems(tray().popupMenu);
-        ASSERT_EQ(items.size(), row.held.empty() ? 16u : 18u);
-        EXPECT_EQ(items.back().id, static_cast<UINT>(IDM_EXIT));
-        EXPECT_EQ(items[13].id, static_cast<UINT>(IDM_ABOUT));
-        if (row.held.empty())
-            continue;
-        EXPECT_EQ(items[15].id, static_cast<UINT>(IDM_MANAGED));
-        EXPECT_EQ(items[15].type, static_cast<UINT>(MFT_OWNERDRAW));
-        EXPECT_EQ(items[15].state, static_cast<UINT>(MFS_GRAYED));
-        EXPECT_TRUE(items[14].type & MFT_SEPARATOR);
-        EXPECT_TRUE(items[16].type & MFT_SEPARATOR);
-        const FixedItemRecord* record = reinterpret_cast<const FixedItemRecord*>(items[15].data);
-        ASSERT_TRUE(record && hasItemName(record->name));
-        EXPECT_EQ(std::wstring(record->name.text),
-                  L"Some settings are managed by your organization.");
+        std::vector<MenuItemView> items = menuItems(tray().popupMenu);  // 0 to 13 stay
+        ASSERT_EQ(items.size(), row.effect ? 18u : 16u);
+        const FixedItemRecord* line = reinterpret_cast<const FixedItemRecord*>(items[15].data);
+        EXPECT_TRUE(!row.effect || (items[15].id == IDM_MANAGED && items[15].state == MFS_GRAYED
+            && (items[16].type & MFT_SEPARATOR) && items[17].id == IDM_EXIT
+            && hasItemName(line->name)
+            && lstrcmpW(line->name.text, L"Some settings are managed by your organization.") == 0));
     }
 }
 

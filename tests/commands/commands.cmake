@@ -1,6 +1,6 @@
-# The command tests, in a directory of their own where fixtures named
-# rundll32.exe and control.exe and a planted winmm.dll stand first in a
-# search for a bare name: the program must find none.
+# The command tests, in a directory of their own where a fixture named
+# rundll32.exe (control.exe) and a planted winmm.dll stand first in a search for a bare
+# name: the program must find neither.
 set(COMMANDS_DIR ${CMAKE_BINARY_DIR}/commands)
 set(COMMANDS_SRC ${CMAKE_CURRENT_SOURCE_DIR}/commands)
 
@@ -67,8 +67,7 @@ endforeach()
 
 # They change the prefix's settings and system programs. Wine is to prefer
 # a winmm.dll found by the search, as Windows does for one not known, and to
-# run the stand-ins installed as rundll32.exe and control.exe, not its
-# built-in programs.
+# run the stand-in installed as rundll32.exe (control.exe), not its built-in program.
 set_tests_properties(${COMMANDS_TESTS} PROPERTIES
   TIMEOUT 180
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"

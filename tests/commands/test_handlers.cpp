@@ -170,60 +170,42 @@ TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCo
     EXPECT_EQ(processesStarted(), 0u);
 }
 
-// What a policy holds, no command that arrives by WM_COMMAND changes: not the flag, nor a
-// time (one pending when the policy comes is forgotten); not the screen saver; not the
-// timeout (the dialog does not open, nor stores once a policy came while it was open); and
-// Properties starts nothing while the page is withheld.
+// What a policy holds, no command by WM_COMMAND changes: not the flag nor a time (one pending
+// as the policy comes is forgotten), the screen saver, the timeout (no dialog; none stored when
+// the policy comes while it is open); nor does Properties start anything while it is withheld.
 TEST_F(FamilyHandlers, NoCommandChangesWhatAPolicyHolds)
 {
     InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
     storeCurrentSaver(runFamily(), quickSaverPath().c_str());
-    TrayWindow& window = start(true);
-    BroadcastCounter broadcasts;
+    start(true);
     command(IDM_DISABLE_15);
     ASSERT_TRUE(storedEnableAt());
-    setPolicyString("ScreenSaveActive", "1");
-    SendMessageA(window.window, WM_SETTINGCHANGE, 0, 0);
-    EXPECT_FALSE(storedEnableAt() || timerRuns(window.window, IDT_ENABLE, 60000));
-    EXPECT_FALSE(isSaverActive()) << "enabled against the policy's hold";
+    setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_FALSE(isSaverActive() || storedEnableAt()) << "enabled, or the time kept";
     ASSERT_TRUE(announceFromAnotherProgram(true) && waitForStartedProcesses(10000));
     restartProcessCount();
-    broadcasts.reset();
-    for (WORD id : {IDM_TOGGLE, IDM_DISABLE_15}) {
-        command(id);
-        EXPECT_TRUE(isSaverActive() && recordActive()) << id;
-        EXPECT_FALSE(storedEnableAt()) << id;
-    }
-
-    removePolicies();
-    setPolicyString("SCRNSAVE.EXE", "C:\\x.scr");
-    const SaverEntry* entry = entryNamed(kTestDescription);
-    ASSERT_NE(entry, nullptr);
+    BroadcastCounter broadcasts;
+    const WORD ids[] = {IDM_TOGGLE, IDM_DISABLE_15, IDM_NONE, tray().saverList->menuId};
     std::string stored;
-    for (WORD id : {entry->menuId, static_cast<WORD>(IDM_NONE)}) {
+    for (WORD id : ids) {
+        if (id == IDM_NONE)
+            setPolicyValue("SCRNSAVE.EXE", REG_SZ, "C:\\x.scr", 9);
         command(id);
+        EXPECT_TRUE(isSaverActive() && recordActive() && !storedEnableAt()) << id;
         EXPECT_TRUE(storedCurrentSaver(runFamily(), &stored) && stored == quickSaverPath()) << id;
     }
     EXPECT_EQ(broadcasts.count(), 0);
 
-    removePolicies();
-    const UINT timeout = getSaverTimeout(), ours = timeout == 120 ? 180 : 120;
-    setSaverTimeout(ours);
-    auto openTimeout = [this] { return command(IDM_TIMEOUT), static_cast<INT_PTR>(0); };
-    setPolicyString("ScreenSaveTimeOut", "600");
-    DialogRun run = runModal("Timeout", openTimeout, {setText(IDC_MINUTES, "07"), click(IDC_OK)});
-    EXPECT_FALSE(run.opened) << "opened though a policy holds the timeout";
-    removePolicies();
-    run = runModal("Timeout", openTimeout,
-                   {act([](HWND) { setPolicyString("ScreenSaveTimeOut", "600"); }),
-                    setText(IDC_MINUTES, "07"), click(IDC_OK)});
-    EXPECT_TRUE(run.closedByItself);
-    EXPECT_EQ(getSaverTimeout(), ours) << "stored though a policy came to hold it";
-    setSaverTimeout(timeout);
+    const UINT timeout = getSaverTimeout();
+    auto setTimeout = [this] { return command(IDM_TIMEOUT), static_cast<INT_PTR>(0); };
+    auto policy = [](HWND) { setPolicyValue("ScreenSaveTimeOut", REG_SZ, "600", 4); };
+    const std::vector<DialogStep> steps = {act(policy), setText(IDC_MINUTES, "59"), click(IDC_OK)};
+    EXPECT_TRUE(runModal("Timeout", setTimeout, steps).closedByItself);
+    EXPECT_FALSE(runModal("Timeout", setTimeout, steps).opened);
+    EXPECT_EQ(getSaverTimeout(), timeout) << "stored though a policy holds it";
 
-    removePolicies();
     setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
     command(IDM_PROPERTIES);
-    EXPECT_FALSE(tray().openDisplayProperties());
     EXPECT_EQ(processesStarted(), 0u) << "started while the page is withheld";
 }

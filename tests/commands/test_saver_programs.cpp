@@ -121,7 +121,7 @@ TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
 TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
 {
     SystemPanelStandIns panel;
-    expectTrapTaken(displayPanelProgram() + displayPanelArguments(), plantedPanelPath());
+    expectTrapTaken(panelProgram() + panelArguments(), plantedPanelPath());
     assignEventSound("Launch", SoundRecorder::tone("Launch").c_str());
     SoundRecorder sounds;
     TrayWindow& window = start(false);
@@ -153,6 +153,6 @@ TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
     ASSERT_TRUE(log_.waitForLines(4, 10000));
     for (const LoggedRun& run : log_.runs()) {
         EXPECT_EQ(run.module, systemPanelPath(runFamily())) << "not the system's own program";
-        EXPECT_EQ(run.commandLine, displayPropertiesLine(runFamily()));
+        EXPECT_EQ(run.commandLine, systemPanelPath(runFamily()) + panelArguments());
     }
 }

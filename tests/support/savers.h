@@ -38,28 +38,23 @@ inline std::string lingeringSaverPath()
 {
     return moduleDirectory() + "\\fixture_lingering_saver.exe";
 }
-// What opens the screen saver page on the run's system: control.exe from Windows Vista on,
-// before it rundll32.exe; the quick fixture under that name where a bare name is looked for
-// first; and the system's own, in the Windows directory on the 95 family, else the system
-// directory.
-inline const char* displayPanelProgram()
+// What opens the screen saver page: control.exe from Windows Vista on, before it rundll32.exe.
+inline std::string panelProgram()
 {
     return runningAsVistaOrLater() ? "control.exe" : "rundll32.exe";
 }
-inline std::string plantedPanelPath() { return moduleDirectory() + "\\" + displayPanelProgram(); }
-inline std::string systemPanelPath(SaverFamily family)
-{
-    return saverDirectory(family == FAMILY_95 ? WINDOWS_DIRECTORY : SYSTEM_DIRECTORY) + "\\"
-           + displayPanelProgram();
-}
-inline std::string displayPanelArguments()
+inline std::string panelArguments()
 {
     return runningAsVistaOrLater() ? " desk.cpl,screensaver,@screensaver"
                                    : " shell32.dll,Control_RunDLL DESK.CPL,,1";
 }
-inline std::string displayPropertiesLine(SaverFamily family)
+// The quick fixture under that name where a bare name is looked for first.
+inline std::string plantedPanelPath() { return moduleDirectory() + "\\" + panelProgram(); }
+// The system's own: in the Windows directory on the 95 family, else the system directory.
+inline std::string systemPanelPath(SaverFamily family)
 {
-    return systemPanelPath(family) + displayPanelArguments();
+    return saverDirectory(family == FAMILY_95 ? WINDOWS_DIRECTORY : SYSTEM_DIRECTORY) + "\\"
+           + panelProgram();
 }
 // Asks for winmm.dll by bare name; the planted one leaves a marker per loading process.
 inline std::string winmmByNamePath() { return moduleDirectory() + "\\fixture_winmm_by_name.exe"; }
@@ -111,7 +106,7 @@ private:
     bool waitForPrograms_ = false;
 };
 
-// Stand-ins for the program in both the Windows and system directories,
+// Stand-ins for it in both the Windows and system directories,
 // so a wrong choice shows as the wrong file, not as the real panel.
 struct SystemPanelStandIns {
     InstalledFiles windows{quickSaverPath(), systemPanelPath(FAMILY_95)};

@@ -226,9 +226,8 @@ bool storedCurrentSaver(SaverFamily family, std::string* value)
 
 void setPolicyValue(const char* name, DWORD type, const void* data, DWORD size)
 {
-    setRegValue(HKEY_CURRENT_USER, _strnicmp(name, "NoDisp", 6) == 0 ? POLICY_SYSTEM_KEY
-                                                                      : POLICY_DESKTOP_KEY,
-                name, type, data, size);
+    const char* key = _strnicmp(name, "NoDisp", 6) == 0 ? POLICY_SYSTEM_KEY : POLICY_DESKTOP_KEY;
+    setRegValue(HKEY_CURRENT_USER, key, name, type, data, size);
 }
 
 void removePolicies()

@@ -138,14 +138,8 @@ inline void clearConfiguredSaver()
     storeCurrentSaver(FAMILY_95, nullptr);
     storeCurrentSaver(FAMILY_NT, nullptr);
 }
-// A policy value as Group Policy leaves it, under the key its name belongs to (the shell's
-// restrictions "NoDisp..." under the system policies, the others under the desktop policies).
+// A policy value as Group Policy leaves it, under the key its name belongs to; all removed.
 void setPolicyValue(const char* name, DWORD type, const void* data, DWORD size);
-inline void setPolicyString(const char* name, const char* text)
-{
-    setPolicyValue(name, REG_SZ, text, lstrlenA(text) + 1);
-}
-// Every policy value the program reads, removed (the desktop policies' key with them).
 void removePolicies();
 // Every screen saver value the settings tests touch, and every policy, removed.
 void resetScreenSaverSettings();

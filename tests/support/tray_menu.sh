@@ -10,15 +10,6 @@ ctl() { run "$build/dormity_ctl.exe" "$@"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 need_display() { [ -n "${DISPLAY:-}" ] || { echo "no X display: skipped (run under xvfb-run)" >&2; exit 77; }; }
 clear_saver() { run reg delete 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /f >/dev/null 2>&1 || true; }
-# The policies of a managed PC as Group Policy leaves them: the screen saver on, with a
-# password, after ten minutes ("on"); or none ("off").
-policies() {
-  local desktop='HKCU\Software\Policies\Microsoft\Windows\Control Panel\Desktop' name
-  if [ "$1" = off ]; then run reg delete "$desktop" /f >/dev/null 2>&1 || true; return; fi
-  for name in ScreenSaveActive:1 ScreenSaverIsSecure:1 ScreenSaveTimeOut:600; do
-    run reg add "$desktop" /v "${name%%:*}" /d "${name#*:}" /f >/dev/null
-  done
-}
 retry() {  # retry TRIES PAUSE COMMAND...: until the command succeeds
   local tries=$1 pause=$2 i; shift 2
   for ((i = 0; i < tries; i++)); do "$@" && return 0; sleep "$pause"; done; return 1

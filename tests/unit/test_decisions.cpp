@@ -114,34 +114,29 @@ TEST(BoundedText, CopyAppendLengthAndExactComparison) {
     EXPECT_FALSE(textContains("C:\\ab.scr", ' '));
 }
 
-TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectoryControlFromVistaOn) {
+TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory) {
     const std::string longName(250, 'w'),
-        run = "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1",
-        control = "control.exe desk.cpl,screensaver,@screensaver";
+        run = "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1";
     const struct {
         SaverFamily family;
-        DWORD major;
         const char *windows, *system;
         std::string command;  // "" when none can be built
     } cases[] = {
-        {FAMILY_95, 4, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\" + run},
-        {FAMILY_NT, 5, "C:\\WINNT", "C:\\WINNT\\system32", "C:\\WINNT\\system32\\" + run},
-        {FAMILY_95, 4, "C:\\", "C:\\SYSTEM", "C:\\" + run},
-        {FAMILY_NT, 5, "D:\\My Windows", "D:\\My Windows\\system32",
+        {FAMILY_95, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\" + run},
+        {FAMILY_NT, "C:\\WINNT", "C:\\WINNT\\system32", "C:\\WINNT\\system32\\" + run},
+        {FAMILY_95, "C:\\", "C:\\SYSTEM", "C:\\" + run},
+        {FAMILY_NT, "D:\\My Windows", "D:\\My Windows\\system32",
          "\"D:\\My Windows\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL DESK.CPL,,1"},
-        {FAMILY_NT, 6, "C:\\Windows", "C:\\Windows\\system32", "C:\\Windows\\system32\\" + control},
-        {FAMILY_NT, 10, "D:\\My Windows", "D:\\My Windows\\system32",
-         "\"D:\\My Windows\\system32\\control.exe\" desk.cpl,screensaver,@screensaver"},
-        {FAMILY_95, 4, "", "C:\\WINDOWS\\SYSTEM", ""},  // unknown directory: nothing runs
-        {FAMILY_NT, 5, "C:\\WINDOWS", "", ""},
-        {FAMILY_NT, 6, "C:\\WINDOWS", longName.c_str(), ""},  // the path does not fit
+        {FAMILY_95, "", "C:\\WINDOWS\\SYSTEM", ""},  // unknown directory: nothing runs
+        {FAMILY_NT, "C:\\WINDOWS", "", ""},
+        {FAMILY_NT, "C:\\WINDOWS", longName.c_str(), ""},  // the path does not fit
     };
     for (const auto& c : cases) {
         char command[SAVER_PATH_SIZE + 64];
         memset(command, 'x', sizeof command);
-        EXPECT_EQ(buildDisplayPropertiesCommand(c.family, c.major, c.windows, c.system, command,
-                                                sizeof command),
-                  !c.command.empty())
+        EXPECT_EQ(
+            buildDisplayPropertiesCommand(c.family, c.windows, c.system, command, sizeof command),
+            !c.command.empty())
             << c.windows << " | " << c.system;
         EXPECT_EQ(command, c.command);
     }

@@ -1,8 +1,7 @@
 // The WoW64 decisions with stand-ins for the system's functions: what is asked and undone.
 #include <gtest/gtest.h>
+#include <string.h>
 #include <windows.h>
-
-#include <string>
 
 #include "saverconfig/native_system.h"
 
@@ -76,46 +75,22 @@ TEST(NativeFileSystemView, OnlyASuccessfulYesIsWow64AndRedirectionIsOffOnlyWhere
     }
 }
 
-namespace {
+static const char kAlias[] = "C:\\W\\Sysnative\\D.SCR", kNative[] = "C:\\W\\system32\\D.SCR";
+static bool aliasFinds, nativeFinds;  // what the listing finds; a missing alias finds nothing
+static bool throughAlias(const char* name) { return strcmp(name, kAlias) == 0 && aliasFinds; }
+static bool natively(const char* path) { return strcmp(path, kNative) == 0 && nativeFinds; }
 
-// What the listing finds, and what it was asked.
-struct Listed {
-    bool alias, native;
-    std::string askedAlias, askedNative;
-} listed;
-
-bool listedThroughAlias(const char* name) { return listed.askedAlias = name, listed.alias; }
-bool listedNatively(const char* path) { return listed.askedNative = path, listed.native; }
-
-}  // namespace
-
-TEST(NativeAccess, TheAliasWhereItFindsTheFileElseRedirectionOffOnlyForTheSystemDirectorysOwn) {
-    const char* const system = "C:\\WINDOWS\\system32";
-    const char* const alias = "C:\\WINDOWS\\Sysnative\\DORM64.SCR";
-    const struct {
-        const char* path;
-        bool alias, native;
-        NativeAccess access;
-        const char* asked;  // the alias asked for ("": nothing asked)
-    } cases[] = {
-        {"C:\\WINDOWS\\system32\\DORM64.SCR", true, true, NATIVE_THROUGH_ALIAS, alias},
-        {"c:\\windows\\SYSTEM32\\DORM64.SCR", true, true, NATIVE_THROUGH_ALIAS, alias},
-        // 64-bit Windows XP without the alias: the file itself, with redirection off.
-        {"C:\\WINDOWS\\system32\\DORM64.SCR", false, true, NATIVE_REDIRECTION_OFF, alias},
-        {"C:\\WINDOWS\\system32\\DORM64.SCR", false, false, NATIVE_AS_NAMED, alias},
-        {"C:\\WINDOWS\\DORM64.SCR", true, true, NATIVE_AS_NAMED, ""},
-        {"C:\\WINDOWS\\system32\\sub\\DORM64.SCR", false, true, NATIVE_AS_NAMED, ""},
-        {"C:\\WINDOWS\\system32x\\DORM64.SCR", false, true, NATIVE_AS_NAMED, ""},
-    };
-    const NativeListing listing = {listedThroughAlias, listedNatively};
+TEST(NativeAccess, ThroughTheAliasWhereItFindsTheFileElseWithRedirectionOffForTheSystemsOwn) {
+    const struct { const char* path; bool alias, native; NativeAccess access; } cases[] = {
+        {kNative, true, true, NATIVE_THROUGH_ALIAS},
+        {kNative, false, true, NATIVE_REDIRECTION_OFF},  // 64-bit XP, no alias
+        {kNative, false, false, NATIVE_AS_NAMED}, {"C:\\W\\D.SCR", true, true, NATIVE_AS_NAMED},
+        {"C:\\W\\system32\\x\\D.SCR", true, true, NATIVE_AS_NAMED}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.path) + (c.alias ? ", alias" : ", no alias"));
-        listed = Listed{c.alias, c.native, "", ""};
+        aliasFinds = c.alias, nativeFinds = c.native;
         char out[MAX_PATH] = "untouched";
-        EXPECT_EQ(chooseNativeAccess(c.path, system, "C:\\WINDOWS", listing, out, sizeof out),
-                  c.access);
-        EXPECT_EQ(listed.askedAlias, c.asked);
-        EXPECT_EQ(listed.askedNative, c.alias || !*c.asked ? "" : c.path);
-        EXPECT_STREQ(out, c.access == NATIVE_THROUGH_ALIAS ? alias : "untouched");
+        EXPECT_EQ(chooseNativeAccess(c.path, "c:\\w\\SYSTEM32", "C:\\W", {throughAlias, natively},
+                                     out, sizeof out), c.access) << c.path << " " << c.alias;
+        EXPECT_STREQ(out, c.access == NATIVE_THROUGH_ALIAS ? kAlias : "untouched");
     }
 }
