@@ -26,12 +26,12 @@ bool buildSystemFilePath(const char* directory, const char* fileName, char* out,
 
 // The system's own rundll32.exe with the display control panel's arguments,
 // or from Windows Vista on (the NT family's majorVersion 6 and later; left
-// out, a system before) its control.exe with the page's name. The program is named by its full path,
-// so that nothing in the program's own folder (searched first for a bare
-// name) can stand in for it: in the Windows directory on the 95 family, in
-// the system directory on the NT family; quoted when the path holds a
-// blank. False, with out empty, when that directory is unknown (empty) or
-// the command does not fit.
+// out, a system before) its control.exe with the page's name. The program
+// is named by its full path, so that nothing in the program's own folder
+// (searched first for a bare name) can stand in for it: in the Windows
+// directory on the 95 family, in the system directory on the NT family;
+// quoted when the path holds a blank. False, with out empty, when that
+// directory is unknown (empty) or the command does not fit.
 bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
                                    const char* systemDirectory, char* out, size_t size,
                                    DWORD majorVersion = 0);
