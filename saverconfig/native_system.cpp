@@ -146,7 +146,9 @@ BOOL CALLBACK takeFirstIconName(HMODULE, LPCSTR, LPSTR name, LONG_PTR context)
     return FALSE;
 }
 
-HICON firstIconOfNativeFile(const char* path)
+} // namespace
+
+HICON nativeFileIconWithoutAlias(const char* path)
 {
     UniqueModule image;
     {
@@ -169,8 +171,6 @@ HICON firstIconOfNativeFile(const char* path)
                                          first.id ? MAKEINTRESOURCEA(first.id) : first.name,
                                          IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
-
-} // namespace
 
 NativeAccess chooseNativeAccess(const char* path, const char* systemDirectory,
                                 const char* systemWindowsDirectory,
@@ -221,7 +221,7 @@ bool nativeSystemFileIcon(const char* path, HICON* icon)
     if (access == NATIVE_AS_NAMED)
         return false;
     if (access == NATIVE_REDIRECTION_OFF) {
-        *icon = firstIconOfNativeFile(path);
+        *icon = nativeFileIconWithoutAlias(path);
         return true;
     }
     // The first icon, as the file type's own "%1" icon names it. The shell

@@ -94,6 +94,11 @@ NativeAccess nativeAccessOf(const char* path, char* alias, size_t size);
 // out untouched) for any other file, or without WoW64 or the alias.
 bool sysnativeNameOf(const char* path, char* out, size_t size);
 
+// Without the alias: the first icon of a native system directory's file at
+// the small icon size, the file opened as data with redirection off around
+// the opening alone (null when it has none).
+HICON nativeFileIconWithoutAlias(const char* path);
+
 // The small icon of a native system directory's file, taken from the file
 // through its alias (the shell's own file lookup walks the folders, where
 // the alias is not listed), or without the alias from the file opened as
