@@ -1,12 +1,17 @@
 // The command handlers the window procedure runs itself. Each one reads the
 // system afresh: the broadcasts re-enter the window procedure, so nothing is
-// kept across them.
+// kept across them. Each first asks the policy, so that whatever calls it
+// (the menu, a WM_COMMAND from elsewhere, a timer) changes nothing a policy
+// holds.
 #include "application.h"
 #include "tray_window.h"
 #include "../commands/timed_disable.h"
+#include "../res/resource.h"
 
 void TrayWindow::enableSaver()
 {
+    if (policyEndsTimedDisable())
+        return;
     playEventSound(SOUND_ENABLE);
     setSaverActive(true);
     showSaverState(true);
@@ -14,6 +19,8 @@ void TrayWindow::enableSaver()
 
 void TrayWindow::disableSaver()
 {
+    if (policyEndsTimedDisable())
+        return;
     playEventSound(SOUND_DISABLE);
     setSaverActive(false);
     showSaverState(false);
@@ -66,6 +73,8 @@ void TrayWindow::disableFor(UINT choice)
 
 void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)
 {
+    if (policyEndsTimedDisable())
+        return;
     disableSaver();
     writeEnableAt(endsAt);
     // Remembered here too: a failed write, or the value deleted by another
@@ -78,6 +87,8 @@ void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)
 
 void TrayWindow::checkTimedDisable()
 {
+    if (policyEndsTimedDisable())
+        return;
     TimedCheck check =
         timedDisableStep(readEnableAt(), enableAt, isSaverActive(), currentFileTime());
     switch (check.step) {
@@ -110,6 +121,14 @@ void TrayWindow::forgetTimedDisable()
         updateTrayTip();
 }
 
+bool TrayWindow::policyEndsTimedDisable()
+{
+    if (!policyRefuses(IDM_TOGGLE))
+        return false;
+    forgetTimedDisable();
+    return true;
+}
+
 void TrayWindow::endTimedDisable()
 {
     if (!enableAt && !readEnableAt().present)
@@ -121,6 +140,8 @@ void TrayWindow::endTimedDisable()
 
 void TrayWindow::togglePassword()
 {
+    if (policyRefuses(IDM_PASSWORD))
+        return;
     SaverFamily current = family();
     PasswordValues values = readPasswordValues(current);
     if (current == FAMILY_95) {
@@ -148,6 +169,8 @@ void TrayWindow::togglePassword()
 
 void TrayWindow::changePasswordCommand()
 {
+    if (policyRefuses(IDM_CHANGEPASSWORD))
+        return;
     changePassword();
     // The password dialog is still open here; with nothing stored so far,
     // password use is switched off until the user has set one.
@@ -157,12 +180,16 @@ void TrayWindow::changePasswordCommand()
 
 void TrayWindow::selectNoSaver()
 {
+    if (policyRefuses(IDM_NONE))
+        return;
     clearCurrentSaver(family());
     broadcastSettingsChange();
 }
 
 void TrayWindow::selectSaver(WORD id)
 {
+    if (policyRefuses(id))
+        return;
     playEventSound(SOUND_SELECT);
     for (const SaverEntry* entry = saverList; entry; entry = entry->next) {
         if (entry->menuId == id) {
@@ -180,8 +207,10 @@ void TrayWindow::onSettingsChange()
         showSaverState(false);
     else if (!(owner->flags & APP_SAVER_ACTIVE) && active)
         showSaverState(true);
-    // Enabled by anyone at all: no time is pending any more.
-    if (active)
+    else if (!active && (owner->flags & APP_BLINK) && (readPolicyFlags() & POLICY_KEEPS_OFF))
+        showSaverState(false);  // a policy came to keep it off: the blink stops
+    // Enabled by anyone at all, or held by a policy: no time is pending.
+    if (!policyEndsTimedDisable() && active)
         forgetTimedDisable();
     rebuildSaverMenu();
 }

@@ -70,6 +70,27 @@ CommandRoute routeCommand(WORD id)
     }
 }
 
+bool policyLocks(DWORD policy, WORD id)
+{
+    DWORD held = 0;
+    switch (routeCommand(id)) {
+    case ROUTE_SELECT_SAVER:
+        // Only the catalogue's ids: the submenus' own ids route here too.
+        if (id > IDM_NONE)
+            held = POLICY_SAVER;
+        break;
+    case ROUTE_SELECT_NONE: held = POLICY_SAVER; break;
+    case ROUTE_TOGGLE:
+    case ROUTE_DISABLE_FOR: held = POLICY_ACTIVE; break;
+    case ROUTE_PASSWORD:
+    case ROUTE_CHANGE_PASSWORD: held = POLICY_PASSWORD; break;
+    case ROUTE_TIMEOUT: held = POLICY_TIMEOUT; break;
+    case ROUTE_PROPERTIES: held = POLICY_NO_PROPERTIES; break;
+    default: break;
+    }
+    return (policy & held) != 0;
+}
+
 namespace {
 UINT taskbarCreated = 0;
 } // namespace

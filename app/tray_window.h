@@ -5,6 +5,7 @@
 #include <stddef.h>
 
 #include "../saverconfig/catalogue.h"
+#include "../saverconfig/policy.h"
 #include "../saverconfig/saver_settings.h"
 #include "../base/handles.h"
 #include "../tray/menu_metrics.h"
@@ -168,6 +169,9 @@ struct TrayWindow {
     void forgetTimedDisable();
     // Exit: nobody is left to enable it later, so it is enabled now.
     void endTimedDisable();
+    // True while a policy holds the active flag; a time still pending is
+    // then forgotten, since nobody may enable the screen saver at its end.
+    bool policyEndsTimedDisable();
 };
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -193,6 +197,16 @@ enum CommandRoute {
     ROUTE_DISABLE_FOR,
 };
 CommandRoute routeCommand(WORD id);
+
+// Whether the command would change a setting the policy (POLICY_ bits)
+// holds, or open the page it withholds: its item is greyed and its handler
+// changes nothing. Ids that name no command are never locked.
+bool policyLocks(DWORD policy, WORD id);
+// The same with the policy read now: the guard at the top of a handler.
+inline bool policyRefuses(WORD id)
+{
+    return policyLocks(readPolicyFlags(), id);
+}
 
 // Centre of the screen for the hidden window (integer division toward zero).
 POINT hiddenWindowPosition(int screenWidth, int screenHeight);

@@ -23,12 +23,18 @@ bool buildSystemFilePath(const char* directory, const char* fileName, char* out,
 }
 
 bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
-                                   const char* systemDirectory, char* out, size_t size)
+                                   const char* systemDirectory, char* out, size_t size,
+                                   DWORD majorVersion)
 {
     const char* directory = family == FAMILY_95 ? windowsDirectory : systemDirectory;
+    bool byName = family == FAMILY_NT && majorVersion >= 6;
     char program[SAVER_PATH_SIZE];
-    if (!buildSystemFilePath(directory, "rundll32.exe", program, sizeof program)
-        || !buildSaverCommand(program, " " DISPLAY_PROPERTIES_ARGUMENTS, out, size)) {
+    if (!buildSystemFilePath(directory, byName ? "control.exe" : "rundll32.exe", program,
+                             sizeof program)
+        || !buildSaverCommand(program,
+                              byName ? " " SCREEN_SAVER_PAGE_ARGUMENTS
+                                     : " " DISPLAY_PROPERTIES_ARGUMENTS,
+                              out, size)) {
         if (size > 0)
             out[0] = '\0';
         return false;

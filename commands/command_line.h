@@ -15,7 +15,10 @@ bool buildSaverCommand(const char* fileName, const char* switchText, char* out, 
 #define SAVER_COMMAND_SIZE 300
 
 // What the display control panel is started with: its screen saver page.
+// Before Windows Vista rundll32.exe opens the page by its index; from Vista
+// on the indexes changed, and control.exe opens it by its canonical name.
 #define DISPLAY_PROPERTIES_ARGUMENTS "shell32.dll,Control_RunDLL DESK.CPL,,1"
+#define SCREEN_SAVER_PAGE_ARGUMENTS "desk.cpl,screensaver,@screensaver"
 
 // directory, a separator and fileName: the full path of a system file. A
 // root directory ("C:\") keeps its one separator. False, with out empty,
@@ -28,14 +31,17 @@ bool buildSystemFilePath(const char* directory, const char* fileName, char* out,
 // it cannot be loaded.
 HMODULE loadSystemLibrary(const char* fileName);
 
-// The system's own rundll32.exe with the display control panel's arguments.
-// The program is named by its full path, so that nothing in the program's
-// own folder (searched first for a bare name) can stand in for it: in the
-// Windows directory on the 95 family, in the system directory on the NT
-// family; quoted when the path holds a blank. False, with out empty, when
-// that directory is unknown (empty) or the command does not fit.
+// The system's own rundll32.exe with the display control panel's arguments,
+// or from Windows Vista on (the NT family's majorVersion 6 and later; left
+// out, a system before) its control.exe with the page's name. The program
+// is named by its full path, so that nothing in the program's own folder
+// (searched first for a bare name) can stand in for it: in the Windows
+// directory on the 95 family, in the system directory on the NT family;
+// quoted when the path holds a blank. False, with out empty, when that
+// directory is unknown (empty) or the command does not fit.
 bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
-                                   const char* systemDirectory, char* out, size_t size);
+                                   const char* systemDirectory, char* out, size_t size,
+                                   DWORD majorVersion = 0);
 
 // Registry key (under HKEY_CURRENT_USER) holding the sound of an event, or
 // null for an index outside 0 to 5.

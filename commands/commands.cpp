@@ -6,6 +6,7 @@
 #include "../base/handles.h"
 #include "../base/text.h"
 #include "../app/tray_window.h"
+#include "../res/resource.h"
 #include "../saverconfig/native_system.h"
 #include "command_line.h"
 
@@ -37,9 +38,13 @@ UINT startDisplayProperties(SaverFamily family)
     char systemDirectory[SAVER_PATH_SIZE];
     readDirectory(GetWindowsDirectoryA, windowsDirectory);
     readDirectory(GetSystemDirectoryA, systemDirectory);
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
     char command[SAVER_PATH_SIZE + 64];
     if (!buildDisplayPropertiesCommand(family, windowsDirectory, systemDirectory, command,
-                                       sizeof command))
+                                       sizeof command, version.dwMajorVersion))
         return 0;
     return WinExec(command, SW_SHOWNORMAL);
 }
@@ -99,12 +104,19 @@ bool TrayWindow::runSaver(bool launch)
     char fileName[SAVER_PATH_SIZE];
     readCurrentSaver(family(), fileName);
 
-    if (!(owner->flags & APP_SAVER_ACTIVE)) {
+    // Not where a policy holds the flag: it may keep it off.
+    if (!(owner->flags & APP_SAVER_ACTIVE) && !policyRefuses(IDM_TOGGLE)) {
         setSaverActive(true);
         showSaverState(true);
     }
 
     if (textEquals(fileName, NO_SAVER_TEXT)) {
+        // The page to choose one on is withheld: nothing to offer.
+        if (policyRefuses(IDM_PROPERTIES)) {
+            MessageBoxA(nullptr, "There is no Screen Saver currently selected.", "No Screen Saver",
+                        MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
+            return true;
+        }
         int answer = MessageBoxA(nullptr,
                                  "There is no Screen Saver currently selected.  "
                                  "Would you like to select a Screen Saver?",
@@ -133,6 +145,8 @@ bool TrayWindow::runSaver(bool launch)
 
 bool TrayWindow::openDisplayProperties()
 {
+    if (policyRefuses(IDM_PROPERTIES))
+        return false;
     return startDisplayProperties(family()) > 31;
 }
 

@@ -25,6 +25,9 @@ UINT timeoutFromFields(int minutes, int seconds)
 
 INT_PTR showTimeoutDialog(Application& app)
 {
+    // A policy holds the timeout: nothing here could change it.
+    if (policyRefuses(IDM_TIMEOUT))
+        return 0;
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
     return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_TIMEOUT), owner, timeoutDialogProc,
                            reinterpret_cast<LPARAM>(&app));
@@ -62,7 +65,9 @@ INT_PTR CALLBACK timeoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         case IDC_OK: {
             int minutes = static_cast<int>(GetDlgItemInt(dialog, IDC_MINUTES, nullptr, TRUE));
             int seconds = static_cast<int>(GetDlgItemInt(dialog, IDC_SECONDS, nullptr, TRUE));
-            setSaverTimeout(timeoutFromFields(minutes, seconds));
+            // A policy that came while the dialog was open holds it now.
+            if (!policyRefuses(IDM_TIMEOUT))
+                setSaverTimeout(timeoutFromFields(minutes, seconds));
             EndDialog(dialog, 1);
             return TRUE;
         }

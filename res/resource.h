@@ -36,6 +36,8 @@
 #define IDM_PASSWORDMENU    415
 #define IDM_LOCK            416
 #define IDM_DISABLEMENU     417
+// The greyed line that says why items are greyed, present only while a policy applies.
+#define IDM_MANAGED         418
 #define IDM_DISABLE_15      420
 #define IDM_DISABLE_30      421
 #define IDM_DISABLE_60      422

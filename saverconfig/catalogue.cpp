@@ -244,7 +244,9 @@ bool SaverCatalogue::readRecord(SaverFileRecord& record, const WIN32_FIND_DATAA&
     record.reread = false;
     record.widthKnown = false;
     // Found here, once, rather than whenever the entry is drawn.
-    if (!sysnativeNameOf(path, record.nativeName, sizeof record.nativeName))
+    record.nativeAccess = static_cast<BYTE>(
+        nativeAccessOf(path, record.nativeName, sizeof record.nativeName));
+    if (record.nativeAccess != NATIVE_THROUGH_ALIAS)
         record.nativeName[0] = '\0';
     // The satellites describe a file without string 1 of its own, and go
     // before its own string table where its configuration says so.
@@ -292,6 +294,7 @@ void SaverCatalogue::addEntry(SaverFileRecord& record, const char* path)
     entry->itemWidth = record.itemWidth;
     copyText(entry->description, sizeof entry->description, record.description);
     copyText(entry->fileName, sizeof entry->fileName, path);
+    entry->nativeAccess = record.nativeAccess;
     copyText(entry->nativeName, sizeof entry->nativeName, record.nativeName);
     setItemName(entry->name, entry->description);
     if (isConfiguredSaver(configured_, path)) {

@@ -21,8 +21,10 @@ struct SaverEntry {
     WORD itemWidth;
     char description[260];
     char fileName[260];
-    // On 64-bit Windows, the name under which the shell reaches a native
-    // system file (nativeSystemFileIcon); empty for every other file.
+    // On 64-bit Windows, how a native system file is reached (NativeAccess)
+    // and, through the alias, the name the shell reaches it by
+    // (nativeSystemFileIcon); empty for every other file.
+    BYTE nativeAccess;
     char nativeName[260];
     SaverEntry* next;  // added before this one, toward "[none]"
     SaverEntry* prev;  // added after this one
@@ -47,7 +49,8 @@ struct SaverFileRecord {
     bool widthKnown;
     FileStamp stamp;
     char description[260];
-    char nativeName[260];  // sysnativeNameOf, found once
+    BYTE nativeAccess;     // nativeAccessOf, found once
+    char nativeName[260];  // the alias, for NATIVE_THROUGH_ALIAS
     // A file described by its language satellites on a system that reads
     // them (one without string 1 of its own, or one whose satellites' tables
     // go first): its ultimate fallback language and the key of the

@@ -104,30 +104,105 @@ bool sysnativePath(const char* path, const char* systemDirectory,
     return true;
 }
 
-bool sysnativeNameOf(const char* path, char* out, size_t size)
+namespace {
+
+bool foundWithRedirection(const char* name)
+{
+    WIN32_FIND_DATAA found;
+    return static_cast<bool>(UniqueFind(FindFirstFileA(name, &found)));
+}
+
+bool foundInNativeView(const char* path)
+{
+    WIN32_FIND_DATAA found;
+    return static_cast<bool>(UniqueFind(findFirstNativeFile(path, &found)));
+}
+
+// The system's own Windows directory, where the alias is: on a Remote
+// Desktop server GetWindowsDirectoryA names a folder of the user's. Looked
+// up at run time: Windows 2000 added it (every system with WoW64 has it).
+UINT systemWindowsDirectory(char* out, UINT size)
+{
+    typedef UINT(WINAPI * DirectoryFunction)(LPSTR, UINT);
+    DirectoryFunction read
+        = findLoadedFunction<DirectoryFunction>("kernel32.dll", "GetSystemWindowsDirectoryA");
+    return (read ? read : GetWindowsDirectoryA)(out, size);
+}
+
+// The first icon of a file, as the file type's own "%1" icon names it, at
+// the small icon size.
+struct FirstIconName {
+    WORD id;
+    char name[MAX_PATH];
+};
+
+BOOL CALLBACK takeFirstIconName(HMODULE, LPCSTR, LPSTR name, LONG_PTR context)
+{
+    FirstIconName& first = *reinterpret_cast<FirstIconName*>(context);
+    if (IS_INTRESOURCE(name))
+        first.id = LOWORD(reinterpret_cast<ULONG_PTR>(name));
+    else
+        copyText(first.name, sizeof first.name, name);
+    return FALSE;
+}
+
+} // namespace
+
+HICON nativeFileIconWithoutAlias(const char* path)
+{
+    UniqueModule image;
+    {
+        // Opened as data: none of its code runs and nothing else loads, so
+        // only the opening needs redirection off.
+        NativeFileSystemView native;
+        image.reset(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    }
+    if (!image)
+        return nullptr;
+    FirstIconName first;
+    first.id = 0;
+    first.name[0] = '\0';
+    EnumResourceNamesA(image.get(), RT_GROUP_ICON, takeFirstIconName,
+                       reinterpret_cast<LONG_PTR>(&first));
+    if (first.id == 0 && first.name[0] == '\0')
+        return nullptr;
+    int size = GetSystemMetrics(SM_CXSMICON);
+    return static_cast<HICON>(LoadImageA(image.get(),
+                                         first.id ? MAKEINTRESOURCEA(first.id) : first.name,
+                                         IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+NativeAccess chooseNativeAccess(const char* path, const char* systemDirectory,
+                                const char* systemWindowsDirectory,
+                                const NativeListing& listing, char* out, size_t size)
+{
+    char alias[MAX_PATH];
+    if (!sysnativePath(path, systemDirectory, systemWindowsDirectory, alias, sizeof alias))
+        return NATIVE_AS_NAMED;
+    if (listing.foundThroughAlias(alias))
+        return copyText(out, size, alias) ? NATIVE_THROUGH_ALIAS : NATIVE_AS_NAMED;
+    // The alias finds nothing: missing, or the file is not there at all.
+    return listing.foundNatively(path) ? NATIVE_REDIRECTION_OFF : NATIVE_AS_NAMED;
+}
+
+NativeAccess nativeAccessOf(const char* path, char* alias, size_t size)
 {
     if (!isWow64())
-        return false;
+        return NATIVE_AS_NAMED;
     // The system directory in the form the catalogue names its files by.
     char longName[MAX_PATH];
     char systemDirectory[MAX_PATH];
     char windowsDirectory[MAX_PATH];
-    char alias[MAX_PATH];
     UINT length = GetSystemDirectoryA(longName, sizeof longName);
-    UINT windowsLength = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
+    UINT windowsLength = systemWindowsDirectory(windowsDirectory, sizeof windowsDirectory);
     if (length == 0 || length >= sizeof longName || windowsLength == 0
         || windowsLength >= sizeof windowsDirectory)
-        return false;
+        return NATIVE_AS_NAMED;
     DWORD shortLength = nativeShortPathName(longName, systemDirectory, sizeof systemDirectory);
     if (shortLength == 0 || shortLength >= sizeof systemDirectory)
         copyText(systemDirectory, sizeof systemDirectory, longName);
-    // Without the alias (64-bit Windows XP without its update) nothing
-    // reaches the native file with redirection on.
-    WIN32_FIND_DATAA found;
-    if (!sysnativePath(path, systemDirectory, windowsDirectory, alias, sizeof alias)
-        || !UniqueFind(FindFirstFileA(alias, &found)))
-        return false;
-    return copyText(out, size, alias);
+    static const NativeListing listing = {foundWithRedirection, foundInNativeView};
+    return chooseNativeAccess(path, systemDirectory, windowsDirectory, listing, alias, size);
 }
 
 typedef UINT(WINAPI* ExtractIconExFunction)(LPCSTR file, int index, HICON* large, HICON* small,
@@ -148,12 +223,14 @@ HICON nativeSystemFileIcon(const char* alias)
 UINT winExecNative(const char* program, const char* commandLine, UINT show)
 {
     char alias[MAX_PATH];
-    if (!sysnativeNameOf(program, alias, sizeof alias))
+    NativeAccess access = nativeAccessOf(program, alias, sizeof alias);
+    if (access == NATIVE_AS_NAMED)
         return WinExec(commandLine, show);
     // Started through the alias with redirection on: starting a process may
     // load modules into this one (the compatibility shims), which fails with
-    // it off. The command line keeps the stored name, which the screen saver
-    // sees as its own.
+    // it off. Only without the alias is it off, around the start alone. The
+    // command line keeps the stored name, which the screen saver sees as its
+    // own.
     char line[MAX_PATH + 64];
     if (!copyText(line, sizeof line, commandLine))
         return 0;
@@ -163,8 +240,16 @@ UINT winExecNative(const char* program, const char* commandLine, UINT show)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(show);
     PROCESS_INFORMATION started;
-    if (!CreateProcessA(alias, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started))
+    BOOL ok = FALSE;
+    if (access == NATIVE_THROUGH_ALIAS) {
+        ok = CreateProcessA(alias, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &started);
+    } else {
+        NativeFileSystemView native;
+        ok = CreateProcessA(program, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started);
+    }
+    if (!ok)
         return 0;
     UniqueKernelObject process(started.hProcess);
     UniqueKernelObject thread(started.hThread);

@@ -59,18 +59,46 @@ DWORD nativeShortPathName(const char* path, char* out, DWORD size);
 bool sysnativePath(const char* path, const char* systemDirectory,
                    const char* windowsDirectory, char* out, size_t size);
 
-// The name under which DLLs and the shell, which run with redirection on,
-// reach a file that the native view found in the system directory: under
-// WoW64, through the "Sysnative" alias where the system has one. False (and
-// out untouched) for any other file, or without WoW64 or the alias.
-bool sysnativeNameOf(const char* path, char* out, size_t size);
+// How this 32-bit program reaches a file of the native system directory.
+enum NativeAccess {
+    NATIVE_AS_NAMED,         // another file, or no WoW64: by its name, as ever
+    NATIVE_THROUGH_ALIAS,    // by its name under "Sysnative", redirection on
+    // No alias (64-bit Windows XP and Server 2003 without the update that
+    // added it): by its own name, redirection off around the one call that
+    // opens it, as before the alias existed.
+    NATIVE_REDIRECTION_OFF,
+};
+
+// Where the choice looks: whether a name is found with redirection on (the
+// alias), and whether the native view finds the path.
+struct NativeListing {
+    bool (*foundThroughAlias)(const char* alias);
+    bool (*foundNatively)(const char* path);
+};
+
+// The choice for a path under WoW64: a file directly in systemDirectory
+// (letter case aside) is reached through the alias under
+// systemWindowsDirectory when it is found there, else with redirection off
+// when the native view finds it; anything else as named. out gets the alias
+// for NATIVE_THROUGH_ALIAS and is left alone otherwise.
+NativeAccess chooseNativeAccess(const char* path, const char* systemDirectory,
+                                const char* systemWindowsDirectory,
+                                const NativeListing& listing, char* out, size_t size);
+
+// The choice on this system (as named without WoW64).
+NativeAccess nativeAccessOf(const char* path, char* alias, size_t size);
+
+// Without the alias: the first icon of a native system directory's file at
+// the small icon size, the file opened as data with redirection off around
+// the opening alone (null when it has none).
+HICON nativeFileIconWithoutAlias(const char* path);
 
 // The small icon of a native system directory's file, taken from the file
-// through its alias (sysnativeNameOf; the shell's own file lookup walks the
+// through its alias (nativeAccessOf; the shell's own file lookup walks the
 // folders, where the alias is not listed); null when it has none.
 HICON nativeSystemFileIcon(const char* alias);
 
 // WinExec, except that a program in the native system directory (under
-// WoW64, through the alias) starts as the native file. Above 31 when it
-// started, as WinExec reports.
+// WoW64, through the alias, or without one with redirection off) starts as
+// the native file. Above 31 when it started, as WinExec reports.
 UINT winExecNative(const char* program, const char* commandLine, UINT show);

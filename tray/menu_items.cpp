@@ -163,14 +163,19 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
     if (item->itemID >= IDM_NONE) {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         if (entry) {
-            TextOutA(dc, g.captionX, rect.top + g.captionDown, entry->description,
-                     lstrlenA(entry->description));
+            // Greyed while a policy names the screen saver.
+            drawCaption(dc, rect, g, palette, entry->description,
+                        (item->itemState & ODS_GRAYED) != 0, selected, 0);
             // The file's own icon. One of the native System32 on 64-bit
             // Windows is reached through its alias, found by the rebuild: the
             // shell may load DLLs, which fail while redirection is off.
+            // Without the alias it is read as data, redirection off around
+            // the opening alone.
             HICON icon = nullptr;
-            if (entry->nativeName[0]) {
+            if (entry->nativeAccess == NATIVE_THROUGH_ALIAS) {
                 icon = nativeSystemFileIcon(entry->nativeName);
+            } else if (entry->nativeAccess == NATIVE_REDIRECTION_OFF) {
+                icon = nativeFileIconWithoutAlias(entry->fileName);
             } else {
                 SHFILEINFOA info;
                 memset(&info, 0, sizeof info);
@@ -195,6 +200,9 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
 
     MenuContext context = menuContext(item->itemID == IDM_PASSWORD
                                       || item->itemID == IDM_CHANGEPASSWORD);
+    // Only the items a policy can grey, and the line that says so, ask it.
+    WORD id = static_cast<WORD>(item->itemID);
+    context.policy = id == IDM_MANAGED || policyLocks(~0u, id) ? readPolicyFlags() : 0;
     ItemLook look = decideFixedItem(item->itemID, context);
     UniqueGdiObject boldFont;
     if (look.bold)

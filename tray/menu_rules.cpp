@@ -1,6 +1,7 @@
 #include "menu_rules.h"
 
 #include "../app/application.h"
+#include "../app/tray_window.h"
 #include "../res/resource.h"
 
 bool needsWin4Test(bool noSaverSelected)
@@ -37,12 +38,17 @@ void popupItemUpdates(const MenuContext& c, PopupItemUpdate u[POPUP_UPDATE_COUNT
         {IDM_DISABLE_60, false, IDM_DISABLE_60, 0},
         {IDM_DISABLE_120, false, IDM_DISABLE_120, 0},
         {IDM_DISABLE_240, false, IDM_DISABLE_240, 0},
+        // Found only while it is shown; otherwise its update fails unseen.
+        {IDM_MANAGED, false, IDM_MANAGED, grey},
     };
     for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
         u[i] = table[i];
         // Checked for screen readers exactly where the check is drawn.
         if (fixedItemLook(u[i].id, c).check)
             u[i].state |= MFS_CHECKED;
+        // What a policy holds is greyed too: its handler would change nothing.
+        if (policyLocks(c.policy, static_cast<WORD>(u[i].id)))
+            u[i].state |= grey;
     }
 }
 
@@ -116,8 +122,14 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
                 c.timedChoice == itemId, true};
         break;
     }
+    case IDM_MANAGED:
+        look = {0, c.policy ? MANAGED_CAPTION : "", true, false, false, false};
+        break;
     default:
         break;
     }
+    // Held by a policy: greyed, its check still telling the setting.
+    if (policyLocks(c.policy, static_cast<WORD>(itemId)))
+        look.greyed = true;
     return look;
 }

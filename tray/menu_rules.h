@@ -12,6 +12,7 @@ struct MenuContext {
     PasswordValues passwords;  // as read for the family in flags
     bool win4Saver;            // the header test of the configured file
     UINT timedChoice;          // the "Disable For" choice now running, or 0
+    DWORD policy;              // what a policy holds (POLICY_ bits), as read now
 };
 
 // One of the refresh's menu updates, in the order they are made.
@@ -22,7 +23,7 @@ struct PopupItemUpdate {
     UINT state;       // MFS_GRAYED, and MFS_CHECKED where the item shows its check
 };
 
-enum { POPUP_UPDATE_COUNT = 18 };
+enum { POPUP_UPDATE_COUNT = 19 };
 
 void popupItemUpdates(const MenuContext& context, PopupItemUpdate updates[POPUP_UPDATE_COUNT]);
 
@@ -49,8 +50,11 @@ struct FixedItemRecord {
     UINT id;  // the item's command id
 };
 
-// The look of a fixed item (ids below 4000).
+// The look of a fixed item (ids below 4000). The line that says why items
+// are greyed has no caption while no policy applies, when it is not shown.
 ItemLook fixedItemLook(UINT itemId, const MenuContext& context);
+
+#define MANAGED_CAPTION "Some settings are managed by your organization."
 
 // Whether "Password Enabled" shows the check, for the family in flags.
 bool passwordIsOn(DWORD flags, const PasswordValues& passwords);

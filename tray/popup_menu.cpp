@@ -6,6 +6,38 @@
 #include "menu_metrics.h"
 #include "menu_palette.h"
 #include "menu_rules.h"
+#include "../res/resource.h"
+
+namespace {
+
+// The line that says why items are greyed, with a separator below it, just
+// above Exit while a policy applies; both gone while none does. The items
+// above keep their places.
+void showManagedLine(HMENU popup, bool shown)
+{
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID;
+    int line = -1;
+    int exit = -1;
+    for (int item = GetMenuItemCount(popup) - 1; item >= 0; --item) {
+        if (GetMenuItemInfoA(popup, static_cast<UINT>(item), TRUE, &info)) {
+            line = info.wID == IDM_MANAGED ? item : line;
+            exit = info.wID == IDM_EXIT ? item : exit;
+        }
+    }
+    if (!shown && line >= 0) {
+        DeleteMenu(popup, static_cast<UINT>(line) + 1, MF_BYPOSITION);  // its separator
+        DeleteMenu(popup, static_cast<UINT>(line), MF_BYPOSITION);
+    } else if (shown && line < 0 && exit >= 0) {
+        InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_STRING | MF_GRAYED,
+                    IDM_MANAGED, MANAGED_CAPTION);
+    }
+}
+
+} // namespace
 
 namespace {
 
@@ -100,15 +132,19 @@ MenuContext TrayWindow::menuContext(bool win4Test)
     context.noSaverSelected = !noneEntry || (noneEntry->flags & SAVER_CHECKED);
     context.passwords = readPasswordValues(family());
     context.win4Saver = win4Test && needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
-    context.timedChoice = timedChoice;
+    // Asked only where it matters: the policy is read from two keys.
+    context.policy = 0;
     return context;
 }
 
 bool TrayWindow::refreshPopupMenu()
 {
     menuLayout = menuLayoutAt(systemDpiSource(), menuPoint);
-    choosePalette();
     MenuContext context = menuContext(true);
+    context.policy = readPolicyFlags();
+    showManagedLine(popupMenu, context.policy != 0);
+    // After the line's separator is in place: dark menus draw their own.
+    choosePalette();
 
     PopupItemUpdate updates[POPUP_UPDATE_COUNT];
     popupItemUpdates(context, updates);

@@ -132,6 +132,13 @@ bool TrayWindow::rebuildSaverMenu()
         markCheckedEntries(submenu, catalogue.none);
     // Only now is no item left that points at the replaced entries.
     catalogue.releasePrevious();
+    // A policy that names the screen saver greys every entry, "[none]"
+    // included; the check stays at the system's setting.
+    if (submenu) {
+        UINT state = policyRefuses(IDM_NONE) ? MF_GRAYED | MF_DISABLED : MF_ENABLED;
+        for (int item = GetMenuItemCount(submenu) - 1; item >= 0; --item)
+            EnableMenuItem(submenu, static_cast<UINT>(item), MF_BYPOSITION | state);
+    }
 
     saverList = catalogue.newest;
     noneEntry = catalogue.none;

@@ -79,7 +79,7 @@ void TrayWindow::addTrayIcon()
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON, trayIconSize);
     } else {
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF, trayIconSize);
-        if (owner->flags & APP_BLINK)
+        if ((owner->flags & APP_BLINK) && !(readPolicyFlags() & POLICY_KEEPS_OFF))
             startBlink();
     }
     copyText(trayIcon.szTip, sizeof trayIcon.szTip, "Dormity");
@@ -135,7 +135,11 @@ void TrayWindow::showSaverState(bool enabled)
     } else {
         setTrayIcon(IDI_SAVER_OFF);
         owner->flags &= ~APP_SAVER_ACTIVE;
-        if (owner->flags & APP_BLINK)
+        // The blink asks the user to enable it again: not while a policy
+        // keeps it off, which nobody here can change.
+        if ((owner->flags & APP_BLINK) && (readPolicyFlags() & POLICY_KEEPS_OFF))
+            stopBlink();
+        else if (owner->flags & APP_BLINK)
             startBlink();
     }
 }

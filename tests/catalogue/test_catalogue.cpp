@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "support/pixels.h"
 #include "res/resource.h"
 #include "saverconfig/catalogue.h"
+#include "saverconfig/policy.h"
 #include "support/system.h"
 #include "support/processes.h"
 #include "tray/menu_metrics.h"
@@ -1279,6 +1281,56 @@ TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
     openPopup(tray());
     expectMenu({false, true, -1, -1});
     DeleteFileA(elsewhere.c_str());
+}
+
+// A policy value in any form holds its setting: its items greyed (every screen saver entry
+// too, the check kept), the rest as without it; the line above Exit says why, and goes with it.
+TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
+{
+    enter({true, true, 1, 0x31323334});
+    std::map<UINT, UINT> before;  // every item's state without a policy
+    for (const MenuItemView& item : ownerDrawnItems(tray()))
+        before[item.id] = item.state;
+    const DWORD off = POLICY_ACTIVE | POLICY_KEEPS_OFF, page = POLICY_NO_PROPERTIES;
+    const std::map<DWORD, std::vector<UINT>> greys = {{POLICY_SAVER, {IDM_NONE}},
+        {POLICY_ACTIVE, {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
+                         IDM_DISABLE_120, IDM_DISABLE_240}}, {POLICY_TIMEOUT, {IDM_TIMEOUT}},
+        {POLICY_PASSWORD, {IDM_PASSWORD, IDM_CHANGEPASSWORD}}, {page, {IDM_PROPERTIES}}};
+    const std::string one("\x01\0\0\0", 4), zero(4, '\0');
+    const struct { const char* name; DWORD type; std::string bytes; DWORD effect; } rows[] = {
+        {"", REG_NONE, "", 0}, {"ScreenSaveActive", REG_SZ, "1", POLICY_ACTIVE},
+        {"ScreenSaveActive", REG_SZ, " +0", off}, {"ScreenSaveActive", REG_DWORD, zero, off},
+        {"ScreenSaveActive", REG_DWORD, "1", POLICY_ACTIVE},  // one byte: text
+        {"ScreenSaverIsSecure", REG_BINARY, "0", POLICY_PASSWORD},  // no terminator
+        {"ScreenSaveTimeOut", REG_SZ, std::string(300, '9'), POLICY_TIMEOUT},  // too long to read
+        {"SCRNSAVE.EXE", REG_NONE, "", POLICY_SAVER}, {"NoDispScrSavPage", REG_DWORD, one, page},
+        {"NoDispCPL", REG_BINARY, one, page}, {"NoDispCPL", REG_SZ, "1", page},
+        {"NoDispScrSavPage", REG_DWORD, zero, 0}, {"NoDispCPL", REG_SZ, "0", 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name) + ", type " + std::to_string(row.type));
+        removePolicies();
+        if (*row.name)  // text with its terminator, as the registry keeps it
+            setPolicyValue(row.name, row.type, row.bytes.c_str(),
+                           static_cast<DWORD>(row.bytes.size() + (row.type == REG_SZ)));
+        SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        openPopup(tray());
+        EXPECT_EQ(readPolicyFlags(), row.effect);
+        for (const MenuItemView& item : ownerDrawnItems(tray())) {  // the entries as "[none]"
+            bool greyed = item.id == IDM_MANAGED;
+            for (const auto& held : greys)
+                greyed |= (row.effect & held.first) && std::count(held.second.begin(),
+                              held.second.end(), std::min<UINT>(item.id, IDM_NONE));
+            EXPECT_EQ(item.state, greyed ? MFS_GRAYED : before[item.id]) << item.id;
+        }
+        EXPECT_FALSE(tray().noneEntry->flags & SAVER_CHECKED) << "the check moved";
+        std::vector<MenuItemView> items = menuItems(tray().popupMenu);  // 0 to 13 stay
+        ASSERT_EQ(items.size(), row.effect ? 18u : 16u);
+        const FixedItemRecord* line = reinterpret_cast<const FixedItemRecord*>(items[15].data);
+        EXPECT_TRUE(!row.effect || (items[15].id == IDM_MANAGED && items[15].state == MFS_GRAYED
+            && (items[16].type & MFT_SEPARATOR) && items[17].id == IDM_EXIT
+            && hasItemName(line->name)
+            && lstrcmpW(line->name.text, L"Some settings are managed by your organization.") == 0));
+    }
 }
 
 TEST(MenuMetrics, PointsEntryWidthsAndCommonWidth)

@@ -1,5 +1,5 @@
 # The command tests, in a directory of their own where a fixture named
-# rundll32.exe and a planted winmm.dll stand first in a search for a bare
+# rundll32.exe (control.exe) and a planted winmm.dll stand first in a search for a bare
 # name: the program must find neither.
 set(COMMANDS_DIR ${CMAKE_BINARY_DIR}/commands)
 set(COMMANDS_SRC ${CMAKE_CURRENT_SOURCE_DIR}/commands)
@@ -18,7 +18,8 @@ commands_fixture(fixture_saver "")
 commands_fixture(fixture_lingering_saver FIXTURE_LINGER_MS=3000)
 commands_fixture(fixture_winmm_by_name FIXTURE_LOADS_WINMM)
 add_custom_command(TARGET fixture_saver POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:fixture_saver> ${COMMANDS_DIR}/rundll32.exe)
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:fixture_saver> ${COMMANDS_DIR}/rundll32.exe
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:fixture_saver> ${COMMANDS_DIR}/control.exe)
 add_executable(saver_state ${COMMANDS_SRC}/saver_state.cpp)
 target_link_options(saver_state PRIVATE -static -static-libgcc -static-libstdc++)
 set_target_properties(saver_state PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMANDS_DIR})
@@ -66,8 +67,8 @@ endforeach()
 
 # They change the prefix's settings and system programs. Wine is to prefer
 # a winmm.dll found by the search, as Windows does for one not known, and to
-# run the stand-in installed as rundll32.exe, not its built-in program.
+# run the stand-in installed as rundll32.exe (control.exe), not its built-in program.
 set_tests_properties(${COMMANDS_TESTS} PROPERTIES
   TIMEOUT 180
   RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers"
-  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};DORMITY_DLL_OVERRIDES=winmm,rundll32.exe=n,b;ALSA_CONFIG_PATH=${COMMANDS_DIR}/sound-capture.conf;DORMITY_SOUND_CAPTURE=${COMMANDS_SOUND_CAPTURE}")
+  ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};DORMITY_DLL_OVERRIDES=winmm,rundll32.exe,control.exe=n,b;ALSA_CONFIG_PATH=${COMMANDS_DIR}/sound-capture.conf;DORMITY_SOUND_CAPTURE=${COMMANDS_SOUND_CAPTURE}")

@@ -169,3 +169,43 @@ TEST_F(FamilyHandlers, ChoosingAnEntryOrNoneIsStoredInTheFamilysPlaceBeforeTheCo
     EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [none]");
     EXPECT_EQ(processesStarted(), 0u);
 }
+
+// What a policy holds, no command by WM_COMMAND changes: not the flag nor a time (one pending
+// as the policy comes is forgotten), the screen saver, the timeout (no dialog; none stored when
+// the policy comes while it is open); nor does Properties start anything while it is withheld.
+TEST_F(FamilyHandlers, NoCommandChangesWhatAPolicyHolds)
+{
+    InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
+    storeCurrentSaver(runFamily(), quickSaverPath().c_str());
+    start(true);
+    command(IDM_DISABLE_15);
+    ASSERT_TRUE(storedEnableAt());
+    setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_FALSE(isSaverActive() || storedEnableAt()) << "enabled, or the time kept";
+    ASSERT_TRUE(announceFromAnotherProgram(true) && waitForStartedProcesses(10000));
+    restartProcessCount();
+    BroadcastCounter broadcasts;
+    const WORD ids[] = {IDM_TOGGLE, IDM_DISABLE_15, IDM_NONE, tray().saverList->menuId};
+    std::string stored;
+    for (WORD id : ids) {
+        if (id == IDM_NONE)
+            setPolicyValue("SCRNSAVE.EXE", REG_SZ, "C:\\x.scr", 9);
+        command(id);
+        EXPECT_TRUE(isSaverActive() && recordActive() && !storedEnableAt()) << id;
+        EXPECT_TRUE(storedCurrentSaver(runFamily(), &stored) && stored == quickSaverPath()) << id;
+    }
+    EXPECT_EQ(broadcasts.count(), 0);
+
+    const UINT timeout = getSaverTimeout();
+    auto setTimeout = [this] { return command(IDM_TIMEOUT), static_cast<INT_PTR>(0); };
+    auto policy = [](HWND) { setPolicyValue("ScreenSaveTimeOut", REG_SZ, "600", 4); };
+    const std::vector<DialogStep> steps = {act(policy), setText(IDC_MINUTES, "59"), click(IDC_OK)};
+    EXPECT_TRUE(runModal("Timeout", setTimeout, steps).closedByItself);
+    EXPECT_FALSE(runModal("Timeout", setTimeout, steps).opened);
+    EXPECT_EQ(getSaverTimeout(), timeout) << "stored though a policy holds it";
+
+    setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
+    command(IDM_PROPERTIES);
+    EXPECT_EQ(processesStarted(), 0u) << "started while the page is withheld";
+}

@@ -120,8 +120,8 @@ TEST_F(SaverPrograms, LaunchPostsScreenSaveToTheForegroundWindowOnly)
 
 TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
 {
-    SystemRundllStandIns rundll;
-    expectTrapTaken("rundll32.exe " DISPLAY_PROPERTIES_ARGUMENTS, plantedRundllPath());
+    SystemPanelStandIns panel;
+    expectTrapTaken(panelProgram() + panelArguments(), plantedPanelPath());
     assignEventSound("Launch", SoundRecorder::tone("Launch").c_str());
     SoundRecorder sounds;
     TrayWindow& window = start(false);
@@ -152,7 +152,7 @@ TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
     EXPECT_EQ(processesStarted(), 4u);
     ASSERT_TRUE(log_.waitForLines(4, 10000));
     for (const LoggedRun& run : log_.runs()) {
-        EXPECT_EQ(run.module, systemRundllPath(runFamily())) << "not the system's rundll32.exe";
-        EXPECT_EQ(run.commandLine, displayPropertiesLine(runFamily()));
+        EXPECT_EQ(run.module, systemPanelPath(runFamily())) << "not the system's own program";
+        EXPECT_EQ(run.commandLine, systemPanelPath(runFamily()) + panelArguments());
     }
 }

@@ -38,17 +38,23 @@ inline std::string lingeringSaverPath()
 {
     return moduleDirectory() + "\\fixture_lingering_saver.exe";
 }
-// The quick fixture as rundll32.exe where a bare name is looked for first.
-inline std::string plantedRundllPath() { return moduleDirectory() + "\\rundll32.exe"; }
-// The system's own: in the Windows directory on the 95 family, else the system directory.
-inline std::string systemRundllPath(SaverFamily family)
+// What opens the screen saver page: control.exe from Windows Vista on, before it rundll32.exe.
+inline std::string panelProgram()
 {
-    return saverDirectory(family == FAMILY_95 ? WINDOWS_DIRECTORY : SYSTEM_DIRECTORY)
-           + "\\rundll32.exe";
+    return runningAsVistaOrLater() ? "control.exe" : "rundll32.exe";
 }
-inline std::string displayPropertiesLine(SaverFamily family)
+inline std::string panelArguments()
 {
-    return systemRundllPath(family) + " shell32.dll,Control_RunDLL DESK.CPL,,1";
+    return runningAsVistaOrLater() ? " desk.cpl,screensaver,@screensaver"
+                                   : " shell32.dll,Control_RunDLL DESK.CPL,,1";
+}
+// The quick fixture under that name where a bare name is looked for first.
+inline std::string plantedPanelPath() { return moduleDirectory() + "\\" + panelProgram(); }
+// The system's own: in the Windows directory on the 95 family, else the system directory.
+inline std::string systemPanelPath(SaverFamily family)
+{
+    return saverDirectory(family == FAMILY_95 ? WINDOWS_DIRECTORY : SYSTEM_DIRECTORY) + "\\"
+           + panelProgram();
 }
 // Asks for winmm.dll by bare name; the planted one leaves a marker per loading process.
 inline std::string winmmByNamePath() { return moduleDirectory() + "\\fixture_winmm_by_name.exe"; }
@@ -100,11 +106,11 @@ private:
     bool waitForPrograms_ = false;
 };
 
-// Stand-ins for rundll32.exe in both the Windows and system directories,
+// Stand-ins for it in both the Windows and system directories,
 // so a wrong choice shows as the wrong file, not as the real panel.
-struct SystemRundllStandIns {
-    InstalledFiles windows{quickSaverPath(), systemRundllPath(FAMILY_95)};
-    InstalledFiles system{quickSaverPath(), systemRundllPath(FAMILY_NT)};
+struct SystemPanelStandIns {
+    InstalledFiles windows{quickSaverPath(), systemPanelPath(FAMILY_95)};
+    InstalledFiles system{quickSaverPath(), systemPanelPath(FAMILY_NT)};
 };
 
 struct LoggedRun {

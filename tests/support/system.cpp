@@ -8,6 +8,7 @@
 #include "base/handles.h"
 #include "commands/blink_preference.h"
 #include "commands/timed_disable.h"
+#include "saverconfig/policy.h"
 
 namespace {
 
@@ -223,12 +224,26 @@ bool storedCurrentSaver(SaverFamily family, std::string* value)
     return true;
 }
 
+void setPolicyValue(const char* name, DWORD type, const void* data, DWORD size)
+{
+    const char* key = _strnicmp(name, "NoDisp", 6) == 0 ? POLICY_SYSTEM_KEY : POLICY_DESKTOP_KEY;
+    setRegValue(HKEY_CURRENT_USER, key, name, type, data, size);
+}
+
+void removePolicies()
+{
+    deleteRegTree(HKEY_CURRENT_USER, POLICY_DESKTOP_KEY);
+    for (const char* name : {"NoDispScrSavPage", "NoDispCPL"})
+        deleteRegValue(HKEY_CURRENT_USER, POLICY_SYSTEM_KEY, name);
+}
+
 void resetScreenSaverSettings()
 {
     for (const char* name : {"SCRNSAVE.EXE", "ScreenSaveUsePassword", "ScreenSave_Data",
                              "ScreenSaverIsSecure"})
         deleteRegValue(HKEY_CURRENT_USER, DESKTOP_KEY, name);
     setIniSaver(nullptr);
+    removePolicies();
 }
 
 // --- Saved registry keys: texts kept as UTF-16, exactly as the registry stores them.

@@ -138,7 +138,10 @@ inline void clearConfiguredSaver()
     storeCurrentSaver(FAMILY_95, nullptr);
     storeCurrentSaver(FAMILY_NT, nullptr);
 }
-// Every screen saver value the settings tests touch, removed.
+// A policy value as Group Policy leaves it, under the key its name belongs to; all removed.
+void setPolicyValue(const char* name, DWORD type, const void* data, DWORD size);
+void removePolicies();
+// Every screen saver value the settings tests touch, and every policy, removed.
 void resetScreenSaverSettings();
 
 // A registry key with its subkeys, every byte put back on restore() or when it goes.

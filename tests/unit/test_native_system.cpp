@@ -1,5 +1,6 @@
 // The WoW64 decisions with stand-ins for the system's functions: what is asked and undone.
 #include <gtest/gtest.h>
+#include <string.h>
 #include <windows.h>
 
 #include "saverconfig/native_system.h"
@@ -71,5 +72,25 @@ TEST(NativeFileSystemView, OnlyASuccessfulYesIsWow64AndRedirectionIsOffOnlyWhere
         }
         EXPECT_EQ(calls.reverts, c.off ? 1 : 0);
         EXPECT_EQ(calls.revertedWith, c.off ? kPrevious : nullptr) << "not the saved state";
+    }
+}
+
+static const char kAlias[] = "C:\\W\\Sysnative\\D.SCR", kNative[] = "C:\\W\\system32\\D.SCR";
+static bool aliasFinds, nativeFinds;  // what the listing finds; a missing alias finds nothing
+static bool throughAlias(const char* name) { return strcmp(name, kAlias) == 0 && aliasFinds; }
+static bool natively(const char* path) { return strcmp(path, kNative) == 0 && nativeFinds; }
+
+TEST(NativeAccess, ThroughTheAliasWhereItFindsTheFileElseWithRedirectionOffForTheSystemsOwn) {
+    const struct { const char* path; bool alias, native; NativeAccess access; } cases[] = {
+        {kNative, true, true, NATIVE_THROUGH_ALIAS},
+        {kNative, false, true, NATIVE_REDIRECTION_OFF},  // 64-bit XP, no alias
+        {kNative, false, false, NATIVE_AS_NAMED}, {"C:\\W\\D.SCR", true, true, NATIVE_AS_NAMED},
+        {"C:\\W\\system32\\x\\D.SCR", true, true, NATIVE_AS_NAMED}};
+    for (const auto& c : cases) {
+        aliasFinds = c.alias, nativeFinds = c.native;
+        char out[MAX_PATH] = "untouched";
+        EXPECT_EQ(chooseNativeAccess(c.path, "c:\\w\\SYSTEM32", "C:\\W", {throughAlias, natively},
+                                     out, sizeof out), c.access) << c.path << " " << c.alias;
+        EXPECT_STREQ(out, c.access == NATIVE_THROUGH_ALIAS ? kAlias : "untouched");
     }
 }

@@ -1,0 +1,58 @@
+// The organisation's screen saver policy, as Group Policy (and the 95
+// family's System Policies) leave it in the user's registry. Read afresh at
+// every use, never kept: a policy can come or go at any moment.
+#pragma once
+#include <windows.h>
+
+#define POLICY_DESKTOP_KEY "Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop"
+#define POLICY_SYSTEM_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System"
+
+// One policy value as read: whether it is there, and the number it holds.
+struct PolicyValue {
+    bool set;
+    LONG number;
+};
+
+// The number a policy value's bytes hold. Group Policy's templates store
+// the desktop values as text (REG_SZ), which the system reads as the
+// leading decimal integer of the text, as it reads its own desktop values;
+// the Windows 2000 templates and the shell's restrictions store a
+// REG_DWORD, which the shell reads as four bytes whatever their type. So
+// text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) and any value of another
+// length than four bytes is read as text up to its first zero byte (at most
+// 259 bytes): white space, a sign, digits, no digits giving 0; four bytes of
+// any other type are a little-endian number.
+LONG policyNumber(DWORD type, const BYTE* data, DWORD size);
+
+// "ScreenSaveActive", "ScreenSaverIsSecure", "ScreenSaveTimeOut" and
+// "SCRNSAVE.EXE" under POLICY_DESKTOP_KEY; "NoDispScrSavPage" and
+// "NoDispCPL" under POLICY_SYSTEM_KEY.
+struct PolicyState {
+    PolicyValue saverActive;
+    PolicyValue isSecure;
+    PolicyValue timeout;
+    PolicyValue saverFile;
+    PolicyValue noSaverPage;
+    PolicyValue noDisplayPanel;
+};
+
+PolicyState readPolicyState();
+
+// What the policy holds, as bits.
+enum : DWORD {
+    POLICY_ACTIVE = 0x1,          // the active flag
+    POLICY_SAVER = 0x2,           // the current screen saver
+    POLICY_PASSWORD = 0x4,        // password protection
+    POLICY_TIMEOUT = 0x8,         // the idle timeout
+    POLICY_NO_PROPERTIES = 0x10,  // the control panel's screen saver page is withheld
+    POLICY_KEEPS_OFF = 0x20,      // the active flag, held off
+};
+
+// A desktop value sets its setting whatever it holds, even in an odd form:
+// the organisation put it there. The shell's restrictions apply only when
+// nonzero, as the shell reads them.
+DWORD policyFlags(const PolicyState& state);
+inline DWORD readPolicyFlags()
+{
+    return policyFlags(readPolicyState());
+}
