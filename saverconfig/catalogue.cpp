@@ -192,6 +192,20 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
 
     if (ui_.count)
         satellites_.list(shortDirectory, ui_);
+    // Files are read by their long names: opening one by its short name
+    // makes some file systems (Wine's among them) search the directory for
+    // the name that shortens to it, so that a rebuild cost the square of the
+    // files. The entries keep the short form, and a long name the code page
+    // cannot spell (a '?' stands in, never part of a real name) is read by
+    // the short one.
+    char longDirectory[SAVER_PATH_SIZE];
+    copyText(longDirectory, sizeof longDirectory, pattern);
+    for (size_t end = textLength(longDirectory); end > 0; --end) {
+        if (longDirectory[end - 1] == '\\') {
+            longDirectory[end - 1] = '\0';
+            break;
+        }
+    }
     WIN32_FIND_DATAA found;
     UniqueFind search(findFirstNativeFile(pattern, &found));
     if (search) {
@@ -201,6 +215,10 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
             char path[SAVER_PATH_SIZE];
             if (!buildSaverPath(shortDirectory, fileName, path, sizeof path))
                 continue;
+            char readPath[SAVER_PATH_SIZE];
+            if (textContains(found.cFileName, '?')
+                || !buildSaverPath(longDirectory, found.cFileName, readPath, sizeof readPath))
+                copyText(readPath, sizeof readPath, path);
             SaverFileRecord* record = addRecord();
             if (!record)
                 continue;
@@ -213,7 +231,7 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
                         || satellites(*record, false, &unopened) != known->satelliteKey))
                     known = nullptr;
             }
-            if (!known && !readRecord(*record, found, path)) {
+            if (!known && !readRecord(*record, found, path, readPath)) {
                 // Not remembered: held open elsewhere or not ready, it is
                 // tried again at the next rebuild.
                 --current_.count;
@@ -230,12 +248,12 @@ void SaverCatalogue::scanDirectory(const char* pattern, const char* shortDirecto
 }
 
 bool SaverCatalogue::readRecord(SaverFileRecord& record, const WIN32_FIND_DATAA& found,
-                                const char* path)
+                                const char* path, const char* readPath)
 {
     record.directory = directoryIndex_;
     stampFoundFile(found, &record.stamp);
     SatelliteRule rule;
-    SaverFileCheck check = readSaverFile(path, languages_, record.description,
+    SaverFileCheck check = readSaverFile(readPath, languages_, record.description,
                                          sizeof record.description, ui_.count ? &rule : nullptr);
     if (check == SAVER_FILE_UNOPENED)
         return false;

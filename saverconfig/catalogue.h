@@ -117,7 +117,9 @@ private:
 
     // Reads a found file into its record; false when it could not be
     // opened now.
-    bool readRecord(SaverFileRecord& record, const WIN32_FIND_DATAA& found, const char* path);
+    // path is the entry's (short) name; readPath the one the file is read by.
+    bool readRecord(SaverFileRecord& record, const WIN32_FIND_DATAA& found, const char* path,
+                    const char* readPath);
     const SaverFileRecord* rememberedFile(const WIN32_FIND_DATAA& found);
     SaverFileRecord* addRecord();
     void addEntry(SaverFileRecord& record, const char* path);

@@ -105,13 +105,20 @@ void TrayWindow::setTrayIcon(int iconId)
 
 void TrayWindow::updateTrayTip()
 {
+    char tip[sizeof trayIcon.szTip];
     if (enableAt) {
         char onAt[64];
         formatLocalTime(enableAt, onAt, sizeof onAt);
-        formatTimedTrayTip(currentDescription, onAt, trayIcon.szTip, sizeof trayIcon.szTip);
+        formatTimedTrayTip(currentDescription, onAt, tip, sizeof tip);
     } else {
-        formatTrayTip(currentDescription, trayIcon.szTip, sizeof trayIcon.szTip);
+        formatTrayTip(currentDescription, tip, sizeof tip);
     }
+    // Every settings change rebuilds the catalogue and lands here; telling
+    // the shell an unchanged tip costs a round trip to it, most of the
+    // rebuild's own cost.
+    if (textEquals(tip, trayIcon.szTip))
+        return;
+    copyText(trayIcon.szTip, sizeof trayIcon.szTip, tip);
     notify(NIM_MODIFY, trayIcon);
 }
 

@@ -515,6 +515,24 @@ TEST_F(Catalogue, DescriptionsFallBackUnloadableFilesAreLeftOutNoCodeRuns)
     DeleteFileA(copy.c_str());
 }
 
+// A long name the code page cannot spell (Greek on a Western system) comes back from the ANSI
+// search with '?' in it: the file is read by its short name and listed under its description.
+TEST_F(Catalogue, AFileTheCodePageCannotSpellIsReadByItsShortName)
+{
+    WCHAR from[MAX_PATH], to[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, fixturePath("starfield.scr").c_str(), -1, from, MAX_PATH);
+    GetWindowsDirectoryW(to, MAX_PATH);
+    lstrcatW(to, L"\\\x03a9\x03bc\x03ad\x03b3\x03b1.scr");
+    ASSERT_TRUE(CopyFileW(from, to, FALSE));
+    TrayWindow& tray = start();
+    std::vector<std::string> listed;
+    for (const SaverEntry* entry = tray.saverList; entry != tray.noneEntry; entry = entry->next)
+        listed.push_back(entry->description);
+    app_.reset();
+    DeleteFileW(to);
+    EXPECT_EQ(listed, std::vector<std::string>{"Starfield Fixture"});
+}
+
 // 131,070 entries on each level of the resource tree and more sections than the file's size
 // lets every language's lookup walk: judged within a second, and listed under its name.
 TEST_F(Catalogue, ACraftedResourceTreeIsJudgedInTimeByItsSize)
