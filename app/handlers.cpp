@@ -54,8 +54,8 @@ void TrayWindow::disableCommand()
 
 void TrayWindow::disableForMinutes(DWORD minutes)
 {
-    ULONGLONG forMs = minutes * 60000ULL;
-    startTimedDisable(currentFileTime() + forMs * FILETIME_TICKS_PER_MS, choiceForTimeLeft(forMs));
+    startTimedDisable(currentFileTime() + minutes * FILETIME_TICKS_PER_MINUTE,
+                      choiceForTimeLeft(minutes * 60000ULL));
 }
 
 void TrayWindow::disableUntilClock(DWORD clockMinutes)
@@ -67,8 +67,8 @@ void TrayWindow::disableUntilClock(DWORD clockMinutes)
 
 void TrayWindow::disableFor(UINT choice)
 {
-    startTimedDisable(currentFileTime() + disableMinutes(choice) * FILETIME_TICKS_PER_MINUTE,
-                      choice);
+    // The menu's durations are each their own choice.
+    disableForMinutes(disableMinutes(choice));
 }
 
 void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)

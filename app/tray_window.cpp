@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "../base/system_version.h"
 #include "../commands/blink_preference.h"
 #include "../commands/dialogs.h"
 #include "../res/resource.h"
@@ -115,10 +116,7 @@ TrayWindow::TrayWindow(Application& app)
     memset(currentDescription, 0, sizeof currentDescription);
     memset(fixedItems, 0, sizeof fixedItems);
 
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExA(&version);
+    OSVERSIONINFOA version = reportedVersion();
     app.flags |= platformFlags(version.dwPlatformId, version.dwMajorVersion);
     darkMenusExist = systemHasDarkMenus(version.dwPlatformId, version.dwMajorVersion,
                                         version.dwBuildNumber);

@@ -4,6 +4,7 @@
 
 #include "../app/application.h"
 #include "../base/handles.h"
+#include "../base/system_version.h"
 #include "../base/text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
@@ -38,13 +39,9 @@ UINT startDisplayProperties(SaverFamily family)
     char systemDirectory[SAVER_PATH_SIZE];
     readDirectory(GetWindowsDirectoryA, windowsDirectory);
     readDirectory(GetSystemDirectoryA, systemDirectory);
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExA(&version);
     char command[SAVER_PATH_SIZE + 64];
     if (!buildDisplayPropertiesCommand(family, windowsDirectory, systemDirectory, command,
-                                       sizeof command, version.dwMajorVersion))
+                                       sizeof command, reportedVersion().dwMajorVersion))
         return 0;
     return WinExec(command, SW_SHOWNORMAL);
 }

@@ -5,6 +5,7 @@
 
 #include "../base/handles.h"
 #include "../base/memory.h"
+#include "../base/system_version.h"
 #include "../base/text.h"
 #include "native_system.h"
 #include "pe_image.h"
@@ -74,11 +75,8 @@ bool loadsByUiLanguages(DWORD platformId, DWORD majorVersion)
 
 bool systemLoadsByUiLanguages()
 {
-    OSVERSIONINFOA version;
-    ZeroMemory(&version, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version)
-        && loadsByUiLanguages(version.dwPlatformId, version.dwMajorVersion);
+    OSVERSIONINFOA version = reportedVersion();
+    return loadsByUiLanguages(version.dwPlatformId, version.dwMajorVersion);
 }
 
 size_t parseLanguageIds(const WCHAR* list, size_t length, LANGID* out, size_t capacity)

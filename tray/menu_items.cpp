@@ -71,13 +71,16 @@ void drawSeparator(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPa
 // menus: the system's own shows light there.
 void drawSubmenuArrow(HDC dc, const RECT& rect, const ItemGeometry& g, COLORREF colour)
 {
+    UniqueGdiObject brush(CreateSolidBrush(colour));
+    if (!brush)
+        return;
     int tip = rect.right - g.arrowFromRight;
     int middle = rect.top + (rect.bottom - rect.top) / 2;
     for (int column = 0; column <= g.arrowHalf; ++column) {
         int reach = g.arrowHalf - column;
         RECT line = {tip - g.arrowHalf + column, middle - reach, tip - g.arrowHalf + column + 1,
                      middle + reach + 1};
-        fillWith(dc, line, colour);
+        FillRect(dc, &line, static_cast<HBRUSH>(brush.get()));
     }
 }
 

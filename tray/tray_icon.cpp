@@ -22,6 +22,13 @@ BOOL notify(DWORD action, TrayIconRecord& record)
     return Shell_NotifyIconA(action, reinterpret_cast<NOTIFYICONDATAA*>(&record));
 }
 
+// The blink asks the user to enable the screen saver again: not while a
+// policy keeps it off, which nobody here can change.
+bool blinksWhileOff(DWORD flags)
+{
+    return (flags & APP_BLINK) && !(readPolicyFlags() & POLICY_KEEPS_OFF);
+}
+
 } // namespace
 
 HICON loadSmallIcon(HINSTANCE instance, int iconId, int size)
@@ -79,7 +86,7 @@ void TrayWindow::addTrayIcon()
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON, trayIconSize);
     } else {
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF, trayIconSize);
-        if ((owner->flags & APP_BLINK) && !(readPolicyFlags() & POLICY_KEEPS_OFF))
+        if (blinksWhileOff(owner->flags))
             startBlink();
     }
     copyText(trayIcon.szTip, sizeof trayIcon.szTip, "Dormity");
@@ -142,12 +149,10 @@ void TrayWindow::showSaverState(bool enabled)
     } else {
         setTrayIcon(IDI_SAVER_OFF);
         owner->flags &= ~APP_SAVER_ACTIVE;
-        // The blink asks the user to enable it again: not while a policy
-        // keeps it off, which nobody here can change.
-        if ((owner->flags & APP_BLINK) && (readPolicyFlags() & POLICY_KEEPS_OFF))
-            stopBlink();
-        else if (owner->flags & APP_BLINK)
+        if (blinksWhileOff(owner->flags))
             startBlink();
+        else if (owner->flags & APP_BLINK)
+            stopBlink();
     }
 }
 
