@@ -2,6 +2,8 @@
 // Values are fixed: other programs (and the installer) send some of them.
 #pragma once
 
+#include "string_ids.h"
+
 // Menu
 #define IDR_TRAYMENU        102
 
