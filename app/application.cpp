@@ -3,13 +3,20 @@
 #include <new>
 
 #include "error_log.h"
+#include "../res/string_ids.h"
 #include "../base/handles.h"
+#include "../base/text.h"
+#include "../base/ui_text.h"
 #include "start_command.h"
 #include "tray_window.h"
+#include "user_language.h"
 
 namespace {
 
 bool handlingOutOfMemory = false;
+// Whether the error to show as the program ends is the lack of memory,
+// which the box then tells in the language spoken (the log keeps English).
+bool outOfMemoryLogged = false;
 
 const char kOutOfMemoryWhat[] = "Out of Memory";
 const char kOutOfMemoryDetail[] =
@@ -26,6 +33,7 @@ void* onOutOfMemory(size_t)
         return nullptr;
     handlingOutOfMemory = true;
     logError(kOutOfMemoryWhat, kOutOfMemoryDetail);
+    outOfMemoryLogged = true;
     handlingOutOfMemory = false;
     return nullptr;
 }
@@ -59,6 +67,7 @@ Application::Application(HINSTANCE instance)
 {
     setErrorLogApplication(this);
     setOutOfMemoryHook(onOutOfMemory);
+    outOfMemoryLogged = false;
     TrayWindow* window = new TrayWindow(*this);
     trayWindow = window;
 }
@@ -79,17 +88,6 @@ Application::~Application()
 }
 
 namespace {
-
-const char kUsage[] =
-    "Usage: Dormity.exe [switch]\n\n"
-    "/enable: enable the screen saver\n"
-    "/disable: disable it\n"
-    "/disable-for MINUTES: for 1 to 1440 minutes\n"
-    "/disable-until HH:MM: until then (24-hour clock)\n"
-    "/launch: start the screen saver now\n"
-    "/exit: end Dormity\n\n"
-    "A switch may also begin with \"-\". Without one, Dormity starts, or the one "
-    "already running shows its icon again.";
 
 // A second instance: hands its switch to the first one's window (none: the
 // first puts its icon back) and leaves.
@@ -131,24 +129,29 @@ void showPendingError(const Application& app)
 {
     if (!(app.flags & APP_ERROR))
         return;
-    // The text is missing only when even its allocation failed.
-    char fallback[256];
-    const char* text = app.errorText;
-    if (!text) {
-        formatErrorBoxText(fallback, sizeof fallback, kOutOfMemoryWhat, kOutOfMemoryDetail);
-        text = fallback;
+    // The text is missing only when even its allocation failed; the texts
+    // of the language need none.
+    if (outOfMemoryLogged || !app.errorText) {
+        WCHAR text[512];
+        formatText(text, sizeof text / sizeof text[0], L"%s\n\n%s", uiText(IDS_OUT_OF_MEMORY),
+                   uiText(IDS_OUT_OF_MEMORY_DETAIL));
+        showMessage(nullptr, text, L"Dormity", MB_OK | MB_ICONERROR);
+        return;
     }
-    MessageBoxA(nullptr, text, "Dormity", MB_OK | MB_ICONERROR);
+    // Any other error is the log's own English account of it.
+    MessageBoxA(nullptr, app.errorText, "Dormity", MB_OK | MB_ICONERROR);
 }
 
 } // namespace
 
 int runDormity(HINSTANCE instance, const char* commandLine)
 {
+    // Decided once here, and again only when the user's language changes.
+    speakUserLanguage();
     // A switch not understood changes nothing, whether or not one runs.
     StartCommand command = parseStartCommand(commandLineArguments(commandLine));
     if (command.kind == START_INVALID) {
-        MessageBoxA(nullptr, kUsage, "Dormity", MB_OK | MB_ICONWARNING);
+        showMessage(nullptr, uiText(IDS_USAGE), L"Dormity", MB_OK | MB_ICONWARNING);
         return USAGE_EXIT_CODE;
     }
 

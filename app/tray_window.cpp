@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "../base/system_version.h"
+#include "../base/text.h"
 #include "../commands/blink_preference.h"
 #include "../commands/dialogs.h"
 #include "../res/resource.h"
@@ -10,6 +11,7 @@
 #include "../tray/menu_palette.h"
 #include "application.h"
 #include "start_command.h"
+#include "user_language.h"
 
 // Windows 8.1 and later; the headers name it only for builds aimed there.
 #ifndef WM_DPICHANGED
@@ -113,6 +115,7 @@ TrayWindow::TrayWindow(Application& app)
     // while the window is being created.
     app.trayWindow = this;
     memset(&trayIcon, 0, sizeof trayIcon);
+    memset(tipText, 0, sizeof tipText);
     memset(currentDescription, 0, sizeof currentDescription);
     memset(fixedItems, 0, sizeof fixedItems);
 
@@ -196,6 +199,11 @@ SaverFamily TrayWindow::family() const
     return familyFromFlags(owner->flags);
 }
 
+bool TrayWindow::noSaverSelected() const
+{
+    return !noneEntry || (noneEntry->flags & SAVER_CHECKED);
+}
+
 namespace {
 
 void runCommand(Application& app, TrayWindow& tray, WORD id)
@@ -258,6 +266,12 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
     switch (message) {
     case WM_SETTINGCHANGE:
+        // The user's language settings changed: the language is decided
+        // again, and the submenu's entries measured in it.
+        if (lParam && textEquals(reinterpret_cast<const char*>(lParam), "intl")) {
+            speakUserLanguage();
+            tray->saverMenuKey = 0;
+        }
         tray->onSettingsChange();
         tray->followTaskbarDpi();
         break;

@@ -57,7 +57,10 @@ struct TrayWindow {
     SaverEntry* noneEntry;
     HWND window;
     HMENU popupMenu;
+    // The icon as the shell has it; its tip in the ANSI code page, and as
+    // decided, in UTF-16 (what the shell gets from NT 4.0 on).
     TrayIconRecord trayIcon;
+    WCHAR tipText[64];
     HBRUSH highlightBrush;
     HBRUSH menuBrush;
     char currentDescription[260];
@@ -103,6 +106,8 @@ struct TrayWindow {
     // One turn of the message loop: 0 for WM_QUIT, else the message number.
     UINT pumpMessage();
     SaverFamily family() const;
+    // Whether "[none]" carries the check mark (also while no list exists).
+    bool noSaverSelected() const;
 
     // Tray icon, tooltip and blinking.
     void addTrayIcon();

@@ -3,9 +3,11 @@
 #include "../app/application.h"
 #include "../base/handles.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "blink_preference.h"
+#include "dialog_layout.h"
 #include "dialogs.h"
 
 const char kChangeLog[] =
@@ -65,6 +67,13 @@ bool readSysInfoPath(char (&out)[kSysInfoCapacity + 1])
                             reinterpret_cast<BYTE*>(out), &offered) == ERROR_SUCCESS;
 }
 
+// The version is formatted as the dialog opens; the change log stays English.
+const DialogText kAboutTexts[] = {
+    {0, IDS_ABOUT_CAPTION}, {IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_VERSION, 0},
+    {IDC_CREDIT, IDS_CREDIT}, {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK},
+    {IDC_OK, IDS_OK},
+};
+
 Application* dialogApplication(HWND dialog)
 {
     return reinterpret_cast<Application*>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -94,8 +103,8 @@ void applyBlinkChoice(Application& app, bool blink)
 INT_PTR showAboutDialog(Application& app)
 {
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
-    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, aboutDialogProc,
-                           reinterpret_cast<LPARAM>(&app));
+    return openDialog(app.instance, IDD_ABOUT, owner, aboutDialogProc,
+                      reinterpret_cast<LPARAM>(&app));
 }
 
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -104,13 +113,15 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG: {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         SetDlgItemTextA(dialog, IDC_CHANGELOG, kChangeLog);
-        char version[64];
-        formatText(version, sizeof version, "Version: %s", DORMITY_VERSION_TEXT);
-        SetDlgItemTextA(dialog, IDC_VERSION, version);
+        WCHAR version[64];
+        formatText(version, sizeof version / sizeof version[0], uiText(IDS_VERSION),
+                   L"" DORMITY_VERSION_TEXT);
+        setWindowText(GetDlgItem(dialog, IDC_VERSION), version);
         char path[kSysInfoCapacity + 1];
         if (readSysInfoPath(path))
             EnableWindow(GetDlgItem(dialog, IDC_SYSINFO), TRUE);
         CheckDlgButton(dialog, IDC_BLINK, readBlinkPreference() ? BST_CHECKED : BST_UNCHECKED);
+        showDialogTexts(dialog, kAboutTexts, sizeof kAboutTexts / sizeof kAboutTexts[0]);
         return TRUE;
     }
     case WM_COMMAND:

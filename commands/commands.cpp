@@ -6,6 +6,7 @@
 #include "../base/handles.h"
 #include "../base/system_version.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/native_system.h"
@@ -110,14 +111,12 @@ bool TrayWindow::runSaver(bool launch)
     if (textEquals(fileName, NO_SAVER_TEXT)) {
         // The page to choose one on is withheld: nothing to offer.
         if (policyRefuses(IDM_PROPERTIES)) {
-            MessageBoxA(nullptr, "There is no Screen Saver currently selected.", "No Screen Saver",
+            showMessage(nullptr, uiText(IDS_NO_SAVER), uiText(IDS_NO_SAVER_CAPTION),
                         MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
             return true;
         }
-        int answer = MessageBoxA(nullptr,
-                                 "There is no Screen Saver currently selected.  "
-                                 "Would you like to select a Screen Saver?",
-                                 "No Screen Saver", MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL);
+        int answer = showMessage(nullptr, uiText(IDS_NO_SAVER_ASK), uiText(IDS_NO_SAVER_CAPTION),
+                                 MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL);
         if (answer == IDYES)
             startDisplayProperties(family());
         return true;

@@ -3,6 +3,7 @@
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/saver_settings.h"
+#include "dialog_layout.h"
 #include "dialogs.h"
 
 void splitTimeout(UINT seconds, UINT* minutes, UINT* remainder)
@@ -29,11 +30,16 @@ INT_PTR showTimeoutDialog(Application& app)
     if (policyRefuses(IDM_TIMEOUT))
         return 0;
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
-    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_TIMEOUT), owner, timeoutDialogProc,
-                           reinterpret_cast<LPARAM>(&app));
+    return openDialog(app.instance, IDD_TIMEOUT, owner, timeoutDialogProc,
+                      reinterpret_cast<LPARAM>(&app));
 }
 
 namespace {
+
+const DialogText kTimeoutTexts[] = {
+    {0, IDS_TIMEOUT_CAPTION}, {IDC_PROMPT, IDS_TIMEOUT_PROMPT}, {IDC_LABEL, IDS_TIMEOUT_LABEL},
+    {IDC_OK, IDS_OK},         {IDC_CANCEL, IDS_CANCEL},
+};
 
 void setTwoDigits(HWND dialog, int control, UINT value)
 {
@@ -56,6 +62,7 @@ INT_PTR CALLBACK timeoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         SendDlgItemMessageA(dialog, IDC_SECONDS, EM_LIMITTEXT, 2, 0);
         setTwoDigits(dialog, IDC_MINUTES, minutes);
         setTwoDigits(dialog, IDC_SECONDS, seconds);
+        showDialogTexts(dialog, kTimeoutTexts, sizeof kTimeoutTexts / sizeof kTimeoutTexts[0]);
         return FALSE;
     }
     case WM_COMMAND:

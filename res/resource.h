@@ -58,6 +58,11 @@
 #define IDC_VERSION         1012
 #define IDC_TIMEBOX         1013
 #define IDC_COLON           1014
+// The texts the dialogs read in the language spoken, set as they open.
+#define IDC_PROMPT          1030
+#define IDC_LABEL           1031
+#define IDC_TITLE           1032
+#define IDC_CREDIT          1033
 
 // Version
 #define DORMITY_VERSION_TEXT "2.06.00"

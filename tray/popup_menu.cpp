@@ -129,7 +129,7 @@ MenuContext TrayWindow::menuContext(bool win4Test)
 {
     MenuContext context;
     context.flags = owner->flags;
-    context.noSaverSelected = !noneEntry || (noneEntry->flags & SAVER_CHECKED);
+    context.noSaverSelected = noSaverSelected();
     context.passwords = readPasswordValues(family());
     context.win4Saver = win4Test && needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
     // Asked only where it matters: the policy is read from two keys.

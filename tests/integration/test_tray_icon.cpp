@@ -182,15 +182,15 @@ TEST_F(TrayIcon, ComesBackOnReinstallOrANewShellKeepingAStaleFlagAndLeavesWithTh
 TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
 {
     // 11 + 51 + 1 = 63: the bracket just fits.
-    struct { std::string description, tip; } rows[] = {
-        {"none", "Dormity - [none]"},
-        {std::string(51, 'd'), "Dormity - [" + std::string(51, 'd') + "]"},
-        {std::string(52, 'd'), "Dormity - [" + std::string(52, 'd')},
-        {std::string(259, 'h'), "Dormity - [" + std::string(52, 'h')}};
+    struct { std::wstring description, tip; } rows[] = {
+        {L"none", L"Dormity - [none]"},
+        {std::wstring(51, L'd'), L"Dormity - [" + std::wstring(51, L'd') + L"]"},
+        {std::wstring(52, L'd'), L"Dormity - [" + std::wstring(52, L'd')},
+        {std::wstring(259, L'h'), L"Dormity - [" + std::wstring(52, L'h')}};
     for (const auto& row : rows) {
-        char tip[64];
-        memset(tip, 'x', sizeof tip);
-        formatTrayTip(row.description.c_str(), tip, sizeof tip);
-        EXPECT_EQ(std::string(tip), row.tip) << row.description.size() << " characters";
+        WCHAR tip[64];
+        wmemset(tip, L'x', 64);
+        formatTrayTip(row.description.c_str(), tip, 64);
+        EXPECT_EQ(std::wstring(tip), row.tip) << row.description.size() << " characters";
     }
 }
