@@ -112,6 +112,8 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_INITDIALOG: {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        if (uiMirrored())
+            readLeftToRight(dialog, IDC_CHANGELOG);
         SetDlgItemTextA(dialog, IDC_CHANGELOG, kChangeLog);
         WCHAR version[64];
         formatText(version, sizeof version / sizeof version[0], uiText(IDS_VERSION),

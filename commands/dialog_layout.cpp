@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "../base/handles.h"
+#include "../base/text.h"
 #include "../base/ui_language.h"
 #include "../base/ui_text.h"
 
@@ -60,34 +61,51 @@ size_t skipName(const BYTE* bytes, size_t size, size_t offset, bool ordinal)
 
 } // namespace
 
-bool adaptDialogTemplate(void* bytes, size_t size, DWORD addExStyle, BYTE charset)
+size_t adaptDialogTemplate(const void* bytes, size_t size, void* out, size_t outSize,
+                           DWORD addExStyle, BYTE charset, const WCHAR* face)
 {
     // DLGTEMPLATEEX: version 1, signature 0xFFFF, help id, extended style,
     // style, item count, x, y, cx, cy; then menu, class and title; with
-    // DS_SETFONT the point size, weight, italic flag and character set.
-    BYTE* data = static_cast<BYTE*>(bytes);
+    // DS_SETFONT the point size, weight, italic flag, character set and
+    // face; then the items, each on a four-byte boundary.
+    const BYTE* data = static_cast<const BYTE*>(bytes);
+    BYTE* copy = static_cast<BYTE*>(out);
     const size_t kHeader = 26;
     WORD version = 0;
     WORD signature = 0;
     DWORD exStyle = 0;
     DWORD style = 0;
     if (size < kHeader)
-        return false;
+        return 0;
     memcpy(&version, data, 2);
     memcpy(&signature, data + 2, 2);
     memcpy(&exStyle, data + 8, 4);
     memcpy(&style, data + 12, 4);
     if (version != 1 || signature != 0xFFFF || !(style & DS_SETFONT))
-        return false;
+        return 0;
     size_t offset = skipName(data, size, kHeader, true);
     offset = skipName(data, size, offset, true);
     offset = skipName(data, size, offset, false);
-    if (offset + 6 > size)
-        return false;
+    size_t faceAt = offset + 6;
+    size_t faceEnd = skipName(data, size, faceAt, false);
+    size_t items = (faceEnd + 3) & ~static_cast<size_t>(3);
+    if (faceAt + 2 > size)
+        return 0;
+    if (items > size)
+        items = size;
+    size_t faceBytes = face ? (textLength(face) + 1) * sizeof(WCHAR) : faceEnd - faceAt;
+    size_t newItems = (faceAt + faceBytes + 3) & ~static_cast<size_t>(3);
+    size_t total = newItems + (size - items);
+    if (total > outSize)
+        return 0;
+    memset(copy, 0, newItems);
+    memcpy(copy, data, faceAt);
+    memcpy(copy + faceAt, face ? static_cast<const void*>(face) : data + faceAt, faceBytes);
+    memcpy(copy + newItems, data + items, size - items);
     exStyle |= addExStyle;
-    memcpy(data + 8, &exStyle, 4);
-    data[offset + 5] = charset;
-    return true;
+    memcpy(copy + 8, &exStyle, 4);
+    copy[faceAt - 1] = charset;
+    return total;
 }
 
 SIZE fitDialogLayout(LayoutBox* boxes, size_t count, SIZE client, MeasureBox measure,
@@ -179,6 +197,7 @@ namespace {
 struct DialogMeasure {
     HWND dialog;
     HWND controls[kMaxControls];
+    BoxKind kinds[kMaxControls];
     HDC dc;
     int checkRoom;   // a check box's box and the gap after it
     int buttonRoom;  // a push button's edges and the room either side of its text
@@ -225,7 +244,7 @@ SIZE measureControl(void* context, size_t box, int boxWidth)
     controlText(control, text, sizeof text / sizeof text[0]);
     LONG style = GetWindowLongA(control, GWL_STYLE);
     bool button = isClass(control, "Button");
-    bool wraps = !button && (style & SS_TYPEMASK) <= SS_RIGHT;
+    bool wraps = m.kinds[box] == BOX_WRAPPED;
     int room = button ? (isCheckBox(style) ? m.checkRoom : m.buttonRoom) : 0;
     UINT format = DT_CALCRECT | DT_EXPANDTABS | (wraps ? DT_WORDBREAK : DT_SINGLELINE);
     if (!button && (style & SS_NOPREFIX))
@@ -300,6 +319,7 @@ void layOut(HWND dialog, const DialogText* texts, size_t count)
         // Only the texts of the language are fitted: the others stay as
         // the template draws them.
         box.kind = listed(child, texts, count) ? kindOf(child, box.rect, units.top) : BOX_PLAIN;
+        m.kinds[boxCount - 1] = box.kind;
     }
     RECT client;
     GetClientRect(dialog, &client);
@@ -331,14 +351,17 @@ INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proce
                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     HGLOBAL handle = info ? LoadResource(instance, info) : nullptr;
     const void* resource = handle ? LockResource(handle) : nullptr;
-    // A copy to adapt, aligned as a template must be.
+    // A copy to adapt, aligned as a template must be. A script other than
+    // the Latin one is drawn in the face Windows maps to a font of the
+    // user's script, as the template's bitmap face has no such letters.
     DWORD copy[1024];
+    const UiLanguage& language = kUiLanguages[uiLanguage()];
     size_t size = info ? SizeofResource(instance, info) : 0;
-    if (!resource || size > sizeof copy)
+    if (!resource
+        || !adaptDialogTemplate(resource, size, copy, sizeof copy,
+                                uiMirrored() ? WS_EX_LAYOUTRTL : 0, language.charset,
+                                language.charset == ANSI_CHARSET ? nullptr : L"MS Shell Dlg"))
         return DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
-    memcpy(copy, resource, size);
-    adaptDialogTemplate(copy, size, uiMirrored() ? WS_EX_LAYOUTRTL : 0,
-                        kUiLanguages[uiLanguage()].charset);
     // A dialog made by the wide call takes wide texts whole; Windows 95
     // has none to import.
     DialogBoxIndirectParamWFunction openWide = uiTextIsWide()
@@ -360,4 +383,46 @@ void showDialogTexts(HWND dialog, const DialogText* texts, size_t count)
             setWindowText(window, uiText(texts[i].text));
     }
     layOut(dialog, texts, count);
+}
+
+void readLeftToRight(HWND dialog, int id)
+{
+    // Made again in its place, as a control takes its parent's mirroring
+    // as it is made (the dialog's inheritance withheld for that moment):
+    // one mirrored later keeps parts laid out for the other side.
+    HWND control = GetDlgItem(dialog, id);
+    if (!control)
+        return;
+    RECT rect = clientRectOf(dialog, control);
+    char className[16];
+    className[0] = '\0';
+    GetClassNameA(control, className, sizeof className);
+    LONG dialogExStyle = GetWindowLongA(dialog, GWL_EXSTYLE);
+    LONG exStyle = GetWindowLongA(control, GWL_EXSTYLE)
+        & ~(WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT | WS_EX_LEFTSCROLLBAR);
+    SetWindowLongA(dialog, GWL_EXSTYLE, dialogExStyle | WS_EX_NOINHERITLAYOUT);
+    HWND fresh = CreateWindowExA(exStyle, className, "", GetWindowLongA(control, GWL_STYLE),
+                                 rect.left, rect.top, width(rect), height(rect), dialog,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)),
+                                 nullptr);
+    SetWindowLongA(dialog, GWL_EXSTYLE, dialogExStyle);
+    if (!fresh)
+        return;
+    SendMessageA(fresh, WM_SETFONT, SendMessageA(control, WM_GETFONT, 0, 0), FALSE);
+    // Its place in the tab order is the old one's.
+    SetWindowPos(fresh, control, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    DestroyWindow(control);
+}
+
+void swapPlaces(HWND dialog, int first, int second)
+{
+    HWND a = GetDlgItem(dialog, first);
+    HWND b = GetDlgItem(dialog, second);
+    if (!a || !b)
+        return;
+    RECT ra = clientRectOf(dialog, a);
+    RECT rb = clientRectOf(dialog, b);
+    SetWindowPos(a, nullptr, rb.left, rb.top, width(ra), height(ra), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(b, nullptr, ra.left, ra.top, width(rb), height(rb), SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -17,14 +17,22 @@ struct DialogText {
 INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC procedure,
                    LPARAM parameter);
 
-// Adapts a DIALOGEX template in place: extended styles added to the
-// dialog's, and its font's character set. False when the bytes hold no
-// such template with a font (they are then left as they were).
-bool adaptDialogTemplate(void* bytes, size_t size, DWORD addExStyle, BYTE charset);
+// Copies a DIALOGEX template of size bytes to out (outSize bytes, on a
+// four-byte boundary), adapted: extended styles added to the dialog's, its
+// font's character set, and its face (null: kept). Returns the copy's size;
+// 0 when the bytes hold no such template with a font, or it would not fit.
+size_t adaptDialogTemplate(const void* bytes, size_t size, void* out, size_t outSize,
+                           DWORD addExStyle, BYTE charset, const WCHAR* face);
 
 // At WM_INITDIALOG: the texts set, then every control that shows one of
 // them fitted to it.
 void showDialogTexts(HWND dialog, const DialogText* texts, size_t count);
+
+// A control of a mirrored dialog that shows English reads left to right
+// again (made anew: call it before its text is set).
+void readLeftToRight(HWND dialog, int id);
+// Two controls change places (a mirrored field that reads left to right).
+void swapPlaces(HWND dialog, int first, int second);
 
 // What a control is to the layout.
 enum BoxKind {

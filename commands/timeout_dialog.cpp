@@ -1,5 +1,6 @@
 #include "../app/application.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/saver_settings.h"
@@ -63,6 +64,9 @@ INT_PTR CALLBACK timeoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         setTwoDigits(dialog, IDC_MINUTES, minutes);
         setTwoDigits(dialog, IDC_SECONDS, seconds);
         showDialogTexts(dialog, kTimeoutTexts, sizeof kTimeoutTexts / sizeof kTimeoutTexts[0]);
+        // The time reads minutes first, left to right, in every language.
+        if (uiMirrored())
+            swapPlaces(dialog, IDC_MINUTES, IDC_SECONDS);
         return FALSE;
     }
     case WM_COMMAND:
