@@ -46,9 +46,9 @@ void speakUserLanguage()
     inputs.preferred = names;
     inputs.preferredCount = preferred.count;
     // Windows 2000 and later; looked up, as the older systems lack it.
-    UiLanguageFunction uiLanguage
+    UiLanguageFunction userUiLanguage
         = findLoadedFunction<UiLanguageFunction>("kernel32.dll", "GetUserDefaultUILanguage");
-    inputs.uiLanguage = uiLanguage ? uiLanguage() : 0;
+    inputs.uiLanguage = userUiLanguage ? userUiLanguage() : 0;
     inputs.userLanguage = GetUserDefaultLangID();
     inputs.policy = "";
     char chosen[kLanguageNameSize];
