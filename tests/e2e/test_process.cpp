@@ -1,10 +1,13 @@
 // Dormity.exe started as a real process under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/application.h"
 #include "commands/blink_preference.h"
 #include "commands/timed_disable.h"
 #include "res/resource.h"
+#include "res/string_ids.h"
 #include "support/processes.h"
 #include "support/system.h"
 
@@ -150,4 +153,154 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
     EXPECT_EQ(run("/Exit"), 0u);
     EXPECT_EQ(first.waitExit(15000), 0u);
     EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
+}
+
+// Another Dormity seems to run (its mutex exists), but the switch cannot reach it: its window is
+// not published within the wait, or the window published drops the message, as one with higher
+// rights does under Windows' integrity levels (which Wine lacks: here a window that answers 0).
+TEST_F(Process_, ASwitchThatCannotBeHandedOverEndsWithThreeAndChangesNothing)
+{
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    setSaverActive(true);
+    UniqueKernelObject mutex(CreateMutexA(nullptr, FALSE, "DORMITY"));
+    UniqueKernelObject mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                  sizeof(DWORD), "DormityMem"));
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    ASSERT_TRUE(view);
+    HWND refusing = CreateWindowA("STATIC", "refuses", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                  nullptr);
+    for (HWND published : {static_cast<HWND>(nullptr), refusing}) {
+        *static_cast<volatile DWORD*>(const_cast<void*>(view.get())) = windowToShared(published);
+        ChildProcess later;
+        ASSERT_TRUE(later.start(dormityExe(), "/disable-for 90", directory_));
+        DWORD code = STILL_ACTIVE;
+        EXPECT_TRUE(pumpUntil([&] { return (code = later.waitExit(0)) != STILL_ACTIVE; }, 15000));
+        EXPECT_EQ(code, 3u) << (published ? "refused" : "not published");
+        EXPECT_TRUE(isSaverActive() && !storedEnableAt());
+    }
+    DestroyWindow(refusing);
+}
+
+// "/launch" works as the menu's command, which the right click brought to the front: the running
+// one comes to the front and starts the screen saver there, not in the program in front.
+TEST_F(Process_, LaunchHandedOverBringsTheRunningOneToTheFront)
+{
+    ChildProcess first, later;
+    HWND window = start(first);
+    ASSERT_TRUE(window);
+    CommandSink& sink = CommandSink::instance();
+    sink.takeForeground();
+    ASSERT_EQ(GetForegroundWindow(), sink.window);
+    ASSERT_TRUE(later.start(dormityExe(), "/launch", directory_));
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(pumpUntil([&] { return (code = later.waitExit(0)) != STILL_ACTIVE; }, 15000));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == window; }, 5000));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(sink.screenSaves, 0) << "posted to the program in front";
+    exitCleanly(first, window);
+}
+
+namespace {
+
+// A window station nobody sees (as a scheduled task run without the user gets), with a desktop.
+struct HiddenStation {
+    HWINSTA station = CreateWindowStationA("DormityHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    HDESK desktop = nullptr;
+    HiddenStation()
+    {
+        HWINSTA own = GetProcessWindowStation();
+        SetProcessWindowStation(station);
+        desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        SetProcessWindowStation(own);
+    }
+    ~HiddenStation()
+    {
+        CloseDesktop(desktop);
+        CloseWindowStation(station);
+    }
+};
+
+// A console of the test's own whose text can be read back; the test's output stays where it was.
+class OwnConsole {
+public:
+    OwnConsole()
+    {
+        for (DWORD id : kStandard)
+            saved_.push_back(GetStdHandle(id));
+        FreeConsole();
+        AllocConsole();
+        screen_ = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        COORD size = {240, 100};
+        SetConsoleScreenBufferSize(screen_, size);
+    }
+    ~OwnConsole()
+    {
+        CloseHandle(screen_);
+        FreeConsole();
+        for (size_t i = 0; i < saved_.size(); ++i)
+            SetStdHandle(kStandard[i], saved_[i]);
+    }
+    // The lines written so far, without the blanks that fill them.
+    std::vector<std::string> lines() const
+    {
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        std::vector<std::string> found;
+        if (!GetConsoleScreenBufferInfo(screen_, &info))
+            return found;
+        std::string row(info.dwSize.X, ' ');
+        for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+            DWORD read = 0;
+            ReadConsoleOutputCharacterA(screen_, &row[0], info.dwSize.X, {0, y}, &read);
+            found.push_back(row.substr(0, row.find_last_not_of(' ') + 1));
+        }
+        return found;
+    }
+
+private:
+    static constexpr DWORD kStandard[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    std::vector<HANDLE> saved_;
+    HANDLE screen_ = INVALID_HANDLE_VALUE;
+};
+
+} // namespace
+
+// Started where nobody sees it: no box (one would wait forever), the usage on the console of the
+// program that started it, no Dormity left running, and exit codes that say what happened.
+TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
+{
+    setSaverActive(true);
+    HiddenStation hidden;
+    ASSERT_TRUE(hidden.station && hidden.desktop);
+    OwnConsole console;
+    // The usage as the system reads it from the program's own string table.
+    UniqueModule image(LoadLibraryExA(dormityExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    char usage[1024] = "";
+    ASSERT_GT(LoadStringA(image.get(), IDS_USAGE, usage, sizeof usage), 0);
+    std::vector<std::string> usageLines(1, "");
+    for (const char* c = usage; *c; ++c)
+        *c == '\n' ? usageLines.push_back("") : (void)(usageLines.back() += *c);
+
+    const struct { const char* arguments; DWORD code; } runs[] = {
+        {"/bogus", 2}, {"", 5}, {"/disable-for 90", 5}};
+    for (const auto& run : runs) {
+        std::string command = "\"" + dormityExe() + "\" " + run.arguments;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.lpDesktop = const_cast<char*>("DormityHidden\\Default");
+        PROCESS_INFORMATION started;
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   directory_.c_str(), &startup, &started));
+        CloseHandle(started.hThread);
+        ChildProcess child;
+        child.handle.reset(started.hProcess);
+        EXPECT_EQ(child.waitExit(15000), run.code) << run.arguments;
+    }
+    EXPECT_TRUE(isSaverActive() && !storedEnableAt());
+    std::vector<std::string> written = console.lines();
+    auto at = std::search(written.begin(), written.end(), usageLines.begin(), usageLines.end());
+    EXPECT_TRUE(at != written.end()) << "the usage is not on the console:\n"
+                                     << testing::PrintToString(written);
 }

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "app/start_command.h"
@@ -154,8 +155,53 @@ TEST(SharedWindowHandle, RoundTripsThroughThirtyTwoBits) {
     EXPECT_EQ(windowFromShared(0), static_cast<HWND>(nullptr));
 }
 
+namespace {
+
+const char kOwnPath[] = "C:\\Program Files\\Dormity\\Dormity.exe";
+
+std::vector<std::string> splitArguments(const char* text, const BYTE* leadBytes, size_t size = 64)
+{
+    std::vector<std::string> arguments;
+    char argument[64];
+    bool whole = true;
+    while ((text = nextArgument(text, leadBytes, argument, size, &whole)) != nullptr)
+        arguments.push_back(std::string(argument) + (whole ? "" : "<cut>"));
+    return arguments;
+}
+
+}  // namespace
+
+// Microsoft's own examples of how C programs split their arguments, then tabs, cuts and the second
+// byte of a Japanese character (code page 932), which may be a backslash's.
+TEST(StartCommandLine, ArgumentsSplitAsWindowsProgramsSplitThem) {
+    typedef std::vector<std::string> Words;
+    const struct { const char* text; Words words; } rows[] = {
+        {R"("a b c" d e)", {"a b c", "d", "e"}},
+        {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}},
+        {R"(a\\\b d"e f"g h)", {"a\\\\\\b", "de fg", "h"}},
+        {R"(a\\\"b c d)", {"a\\\"b", "c", "d"}},
+        {R"(a\\\\"b c" d e)", {"a\\\\b c", "d", "e"}},
+        {R"(a"b"" c d)", {"ab\" c d"}},
+        {"\t\"/disable-for\"\t \"90\" ", {"/disable-for", "90"}},
+        {R"("" "unclosed \" quote)", {"", "unclosed \" quote"}},
+        {" \t ", {}},
+        {"0123456789 x", {"012345<cut>", "x"}},
+        {"\"C:\\\x83\x5C\" /x", {"C:\\\x83\x5C", "/x"}},
+    };
+    CPINFO japanese;
+    ASSERT_TRUE(GetCPInfo(932, &japanese));
+    for (const auto& row : rows) {
+        const size_t size = strncmp(row.text, "0123", 4) == 0 ? 7 : 64;
+        EXPECT_EQ(splitArguments(row.text, japanese.LeadByte, size), row.words) << row.text;
+    }
+    // A single-byte code page: the same bytes are a character and a backslash escaping the quote.
+    EXPECT_EQ(splitArguments("\"C:\\\x83\x5C\" /x", nullptr), Words{"C:\\\x83\" /x"});
+}
+
 TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
     const auto bad = START_INVALID, forMinutes = START_DISABLE_FOR, until = START_DISABLE_UNTIL;
+    const std::string digits(300, '9');
+    const std::string longValue = "d /disable-for " + digits;
     const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
         {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
@@ -163,15 +209,59 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
         {"d /disable-for 90", forMinutes, 90}, {"d -DISABLE-FOR\t1", forMinutes, 1},
         {"d /disable-for 1440", forMinutes, 1440}, {"d /disable-until 17:30", until, 1050},
         {"d /disable-until 0:05", until, 5}, {"d /disable-until 23:59", until, 1439},
-        {"d /bogus", bad, 0}, {"d enable", bad, 0}, {"d /", bad, 0}, {"d --enable", bad, 0},
+        {"d /bogus", bad, 0}, {"d /", bad, 0}, {"d --enable", bad, 0},
         {"d /enabled", bad, 0}, {"d /enable /exit", bad, 0}, {"d /disable-for", bad, 0},
         {"d /disable-for 0", bad, 0}, {"d /disable-for 1441", bad, 0}, {"d /disable-for 9x", bad, 0},
         {"d /disable-for 99999999999", bad, 0}, {"d /disable-until 24:00", bad, 0},
         {"d /disable-until 7:5", bad, 0}, {"d /disable-until 17:60", bad, 0},
-        {"d /disable-until 1730", bad, 0}, {"d /disable-until 17:30 x", bad, 0}};
+        {"d /disable-until 1730", bad, 0}, {"d /disable-until 17:30 x", bad, 0},
+        // Quoted arguments, and words with no switch: started as with none.
+        {"d \"/disable-for\" \"90\"", forMinutes, 90}, {"d -disable-until\t\"8:00\"", until, 480},
+        {"d \"/enable\" \"\"", bad, 0}, {"d /disable-for \"9 0\"", bad, 0},
+        {"d enable", START_NONE, 0}, {"d some words \"and more\"", START_NONE, 0},
+        {"d enable /disable", bad, 0}, {longValue.c_str(), bad, 0},
+        // The program's own path, unquoted, as a Run entry or a launcher may write it.
+        {"C:\\Program Files\\Dormity\\Dormity.exe", START_NONE, 0},
+        {"C:\\Program Files\\Dormity\\Dormity.exe /disable-for 90", forMinutes, 90},
+        {"c:\\program files\\dormity\\DORMITY\t/launch", START_LAUNCH, 0},
+        {"C:\\Program Files\\Dormity\\Dormity.exe.old /launch", bad, 0}};
     for (const auto& row : rows) {
-        StartCommand command = parseStartCommand(commandLineArguments(row.line));
+        StartCommand command = parseStartCommand(commandLineArguments(row.line, kOwnPath), nullptr);
         EXPECT_EQ(command.kind, row.kind) << row.line;
         EXPECT_EQ(command.value, row.value) << row.line;
+    }
+}
+
+// Only a visible window station shows a box or an icon; where the flags cannot be read (the 95
+// family) there is only the one the user sees.
+TEST(StartCommandLine, BoxesAndIconsOnlyInAStationTheUserSees) {
+    const struct { bool read; DWORD flags; bool interactive; } rows[] = {
+        {false, 0, true}, {true, WSF_VISIBLE, true}, {true, 0, false}, {true, 0x2, false},
+        {true, WSF_VISIBLE | 0x2, true}};
+    for (const auto& row : rows)
+        EXPECT_EQ(stationIsInteractive(row.read, row.flags), row.interactive)
+            << row.read << " " << row.flags;
+}
+
+// A switch handed over may come from any program: only a whole, valid record is run.
+TEST(StartCommandLine, AHandedOverSwitchIsReadOnlyWhenWholeAndValid) {
+    StartCommand sent = {START_DISABLE_FOR, 90, "program.exe"};
+    StartCommand unterminated = sent, outOfRange = sent, unknown = sent;
+    memset(unterminated.text, 'x', sizeof unterminated.text);
+    outOfRange.value = 1441;
+    unknown.kind = static_cast<StartCommandKind>(99);
+    const struct { ULONG_PTR tag; DWORD size; const StartCommand* data; StartCommandKind kind; }
+        rows[] = {{START_REQUEST_TAG, sizeof sent, &sent, START_DISABLE_FOR},
+                  {START_REQUEST_TAG + 1, sizeof sent, &sent, START_INVALID},
+                  {START_REQUEST_TAG, sizeof sent - 1, &sent, START_INVALID},
+                  {START_REQUEST_TAG, sizeof sent, nullptr, START_INVALID},
+                  {START_REQUEST_TAG, sizeof sent, &unterminated, START_INVALID},
+                  {START_REQUEST_TAG, sizeof sent, &outOfRange, START_INVALID},
+                  {START_REQUEST_TAG, sizeof sent, &unknown, START_INVALID}};
+    for (const auto& row : rows) {
+        StartCommand read = readStartRequest(row.tag, row.size, row.data);
+        EXPECT_EQ(read.kind, row.kind) << row.tag << " " << row.size;
+        if (read.kind == START_DISABLE_FOR)
+            EXPECT_TRUE(read.value == 90 && std::string(read.text) == "program.exe");
     }
 }

@@ -30,13 +30,20 @@ TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables
         for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
             const auto& r = rows[i];
             TimedCheck check =
-                timedDisableStep({r.present, r.type, r.size, r.time}, remembered, r.active, now);
+                timedDisableStep({r.present, r.type, r.size, r.time}, remembered, r.active, now, {});
             SCOPED_TRACE(testing::Message() << "row " << i << (remembered ? ", remembered" : ""));
             EXPECT_EQ(check.step, remembered ? withRemembered[i].step : r.step);
             EXPECT_EQ(check.waitMs, remembered ? withRemembered[i].wait : r.wait);
             EXPECT_EQ(timeLeftMs(check.endsAt, now), check.waitMs) << "not the time waited for";
         }
     }
+    // A write failed: the value stored then is older than the time remembered, until it changes.
+    const StoredEnableAt older = {true, REG_BINARY, 8, now + 60000 * ms};
+    const StoredEnableAt moved = {true, REG_BINARY, 8, now + 90000 * ms};
+    const ULONGLONG remembered = now + 4 * 3600000 * ms;
+    EXPECT_EQ(timedDisableStep(older, remembered, false, now, older).waitMs, 4 * 3600000u);
+    EXPECT_EQ(timedDisableStep(moved, remembered, false, now, older).waitMs, 90000u);
+    EXPECT_EQ(timedDisableStep(older, 0, false, now, older).waitMs, 60000u) << "nothing remembered";
     // The choice shown is the shortest that covers the time left; none beyond the longest.
     const ULONGLONG shown[][2] = {{15 * 60000, IDM_DISABLE_15}, {15 * 60000 + 1, IDM_DISABLE_30},
                                   {240 * 60000, IDM_DISABLE_240}, {240 * 60000 + 1, 0}};
@@ -88,8 +95,16 @@ TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange
         {3, 10, 6, 30, 0, 150, 3600},      // 2:30 never comes: 3:30 instead
         {11, 3, 5, 30, 0, 89, 24 * 3600}};  // 1:29 after the repeated hour: a day at most
     for (const auto& u : untils) {
-        ULONGLONG now = utc(u.month, u.day, u.hour, u.minute, u.second);
-        EXPECT_EQ(timeLeftMs(nextClockTime(now, &eastern, u.clock), now), u.seconds * 1000ULL)
+        ULONGLONG now = utc(u.month, u.day, u.hour, u.minute, u.second), at = 0;
+        EXPECT_TRUE(nextClockTime(now, &eastern, u.clock, &at));
+        EXPECT_EQ(timeLeftMs(at, now), u.seconds * 1000ULL)
             << u.month << "/" << u.day << " " << u.hour << ":" << u.minute << " until " << u.clock;
     }
+    // A zone whose rule the system refuses (a sixth week): no local time, so no guess either.
+    TIME_ZONE_INFORMATION refused = eastern;
+    refused.StandardDate.wDay = 9;
+    const ULONGLONG now = utc(7, 1, 12, 0, 0);
+    ULONGLONG at = 1;
+    EXPECT_FALSE(nextClockTime(now, &refused, 480, &at));
+    EXPECT_EQ(at, 1u);
 }
