@@ -169,7 +169,10 @@ void writeToParentConsole(const char* text)
     typedef BOOL(WINAPI * WriteFunction)(HANDLE, const void*, DWORD, LPDWORD, LPVOID);
     AttachFunction attach = findLoadedFunction<AttachFunction>("kernel32.dll", "AttachConsole");
     WriteFunction write = findLoadedFunction<WriteFunction>("kernel32.dll", "WriteConsoleW");
-    if (!attach || !write || !attach(ATTACH_PARENT_PROCESS))
+    // Denied where this process has a console already (Wine gives a GUI
+    // program its parent's): that one is written to.
+    if (!attach || !write
+        || (!attach(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED))
         return;
     UniqueFile console(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
