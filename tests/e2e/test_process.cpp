@@ -186,6 +186,8 @@ TEST_F(Process_, ASwitchThatCannotBeHandedOverEndsWithThreeAndChangesNothing)
 // one comes to the front and starts the screen saver there, not in the program in front.
 TEST_F(Process_, LaunchHandedOverBringsTheRunningOneToTheFront)
 {
+    SavedRegistryKey desktop(HKEY_CURRENT_USER, DESKTOP_KEY);
+    configureSaver(dormityExe());  // any name: with none, Launch offers the display settings
     ChildProcess first, later;
     HWND window = start(first);
     ASSERT_TRUE(window);
@@ -271,6 +273,8 @@ private:
 // program that started it, no Dormity left running, and exit codes that say what happened.
 TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
 {
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
     setSaverActive(true);
     HiddenStation hidden;
     ASSERT_TRUE(hidden.station && hidden.desktop);
