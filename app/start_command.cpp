@@ -59,20 +59,24 @@ bool sameIgnoringCase(const char* first, const char* second, size_t length)
     return true;
 }
 
+// Whether the line begins with the first length bytes of path, followed by
+// a blank or the end.
+bool beginsWith(const char* line, const char* path, size_t length)
+{
+    return length > 0 && sameIgnoringCase(line, path, length)
+        && (line[length] == '\0' || isBlank(line[length]));
+}
+
 // Where the line begins with the program's own path, whole or without
-// ".exe", followed by a blank or the end: the length taken; else 0.
+// ".exe": the length taken; else 0.
 size_t ownPathLength(const char* line, const char* programPath)
 {
     size_t length = programPath ? textLength(programPath) : 0;
-    size_t withoutExtension = length > 4 && sameIgnoringCase(programPath + length - 4, ".exe", 4)
-        ? length - 4
-        : 0;
-    const size_t tries[] = {length, withoutExtension};
-    for (size_t tried : tries) {
-        if (tried > 0 && sameIgnoringCase(line, programPath, tried)
-            && (line[tried] == '\0' || isBlank(line[tried])))
-            return tried;
-    }
+    if (beginsWith(line, programPath, length))
+        return length;
+    if (length > 4 && sameIgnoringCase(programPath + length - 4, ".exe", 4)
+        && beginsWith(line, programPath, length - 4))
+        return length - 4;
     return 0;
 }
 
