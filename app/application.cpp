@@ -93,7 +93,8 @@ const DWORD kHandOverTimeoutMs = 20000;
 void allowToTheFront(HWND window)
 {
     typedef BOOL(WINAPI * AllowFunction)(DWORD);
-    AllowFunction allow = findLoadedFunction<AllowFunction>("user32.dll", "AllowSetForegroundWindow");
+    AllowFunction allow =
+        findLoadedFunction<AllowFunction>("user32.dll", "AllowSetForegroundWindow");
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     if (allow && process)

@@ -134,8 +134,8 @@ void acceptFromLowerRights(HWND window)
 TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
-      timedChoice(0), unreplacedEnableAt(), menuPoint(primaryMonitorPoint()), saverMenuKey(0), darkMenusExist(false),
-      menuDark(false), menuBackground(), trayIconSize(16)
+      timedChoice(0), unreplacedEnableAt(), menuPoint(primaryMonitorPoint()), saverMenuKey(0),
+      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.

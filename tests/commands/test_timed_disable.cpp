@@ -1,9 +1,9 @@
 // Disabling for a while: the real registry value, clock and sounds, on each family.
-#include <aclapi.h>
-
 #include "commands/blink_preference.h"
 #include "support/program.h"
 #include "res/resource.h"
+
+#include <sddl.h>
 
 namespace {
 
@@ -23,55 +23,32 @@ protected:
 };
 class TimedDisable : public FamilyTimedDisable {};
 
-// While it lives, the key can be read and not written (the handle kept to put its access back).
-class ReadOnlyKey {
-public:
-    explicit ReadOnlyKey(const char* path)
-    {
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS | WRITE_DAC, &key_), 0);
-        EXPECT_EQ(GetSecurityInfo(key_, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
-                                  nullptr, &previous_, nullptr, &descriptor_), 0u);
-        EXPLICIT_ACCESSA readOnly{};
-        readOnly.grfAccessPermissions = KEY_READ;
-        readOnly.grfAccessMode = SET_ACCESS;
-        BuildTrusteeWithNameA(&readOnly.Trustee, const_cast<char*>("EVERYONE"));
-        PACL acl = nullptr;
-        EXPECT_EQ(SetEntriesInAclA(1, &readOnly, nullptr, &acl), 0u);
-        EXPECT_EQ(SetSecurityInfo(key_, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION
-                                  | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
-                                  nullptr), 0u);
-        LocalFree(acl);
-    }
-    ~ReadOnlyKey()
-    {
-        SetSecurityInfo(key_, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                        previous_, nullptr);
-        LocalFree(descriptor_);
-        RegCloseKey(key_);
-    }
-
-private:
-    HKEY key_ = nullptr;
-    PACL previous_ = nullptr;
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
-
 }  // namespace
 
-// The chosen time cannot be stored: the older time still stored must not end it.
+// The chosen time cannot be stored (the key may be read, not written): the older time still
+// stored must not end it.
 TEST_F(TimedDisable, AfterAFailedWriteTheChosenTimeWinsOverAnOlderStoredOne)
 {
     start(true);
     storeEnableAt(2);  // left by an earlier disable
-    {
-        ReadOnlyKey readOnly(BLINK_KEY);
-        command(IDM_DISABLE_240);
-        double ahead = 0;
-        ASSERT_TRUE(storedEnableAt(&ahead) && ahead < 3) << "the write did not fail: " << ahead;
-        PostMessageA(tray().window, WM_TIMECHANGE, 0, 0);
-        EXPECT_FALSE(pumpUntil([] { return isSaverActive(); }, 4000)) << "the older time ended it";
-        EXPECT_TRUE(timerArmed() && tipShowsTime());
-    }
+    HKEY key = nullptr;
+    char saved[4096];
+    DWORD size = sizeof saved;
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_ALL_ACCESS, &key), 0);
+    ASSERT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved, &size), 0);
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", 1,
+                                                                     &readOnly, nullptr));
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly);
+    command(IDM_DISABLE_240);
+    double ahead = 0;
+    EXPECT_TRUE(storedEnableAt(&ahead) && ahead < 3) << "the write did not fail: " << ahead;
+    PostMessageA(tray().window, WM_TIMECHANGE, 0, 0);
+    EXPECT_FALSE(pumpUntil([] { return isSaverActive(); }, 4000)) << "the older time ended it";
+    EXPECT_TRUE(timerArmed() && tipShowsTime());
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved);
+    RegCloseKey(key);
+    LocalFree(readOnly);
     EXPECT_EQ(heard_.settle(), Names{"Disable"});
 }
 

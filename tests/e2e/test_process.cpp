@@ -1,8 +1,6 @@
 // Dormity.exe started as a real process under Wine.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "app/application.h"
 #include "commands/blink_preference.h"
 #include "commands/timed_disable.h"
@@ -155,28 +153,47 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
     EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
 }
 
-// Another Dormity seems to run (its mutex exists), but the switch cannot reach it: its window is
-// not published within the wait, or the window published drops the message, as one with higher
-// rights does under Windows' integrity levels (which Wine lacks: here a window that answers 0).
+namespace {
+
+// Dormity with the arguments (on the desktop given) run to its end while this thread's messages
+// are handled: its exit code, STILL_ACTIVE when it runs on (ended by force), ~0 unstarted.
+DWORD runToEnd(const std::string& directory, const char* arguments, const char* desktop = nullptr)
+{
+    std::string command = "\"" + dormityExe() + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = const_cast<char*>(desktop);
+    PROCESS_INFORMATION started;
+    ChildProcess child;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.c_str(), &startup, &started))
+        return ~0u;
+    CloseHandle(started.hThread);
+    child.handle.reset(started.hProcess);
+    DWORD code = STILL_ACTIVE;
+    pumpUntil([&] { return (code = child.waitExit(0)) != STILL_ACTIVE; }, 15000);
+    return code;
+}
+
+} // namespace
+
+// A Dormity seems to run (its mutex exists), but the switch cannot reach it: no window published
+// within the wait, or one that drops the message as one with higher rights does under Windows'
+// integrity levels (Wine has none: here a window that answers 0, as one that does not know it).
 TEST_F(Process_, ASwitchThatCannotBeHandedOverEndsWithThreeAndChangesNothing)
 {
     SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
     deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
     setSaverActive(true);
     UniqueKernelObject mutex(CreateMutexA(nullptr, FALSE, "DORMITY"));
-    UniqueKernelObject mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                                  sizeof(DWORD), "DormityMem"));
+    UniqueKernelObject mapping(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, "DormityMem"));
     UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
     ASSERT_TRUE(view);
-    HWND refusing = CreateWindowA("STATIC", "refuses", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                                  nullptr);
-    for (HWND published : {static_cast<HWND>(nullptr), refusing}) {
+    HWND refusing = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    for (HWND published : {HWND(nullptr), refusing}) {
         *static_cast<volatile DWORD*>(const_cast<void*>(view.get())) = windowToShared(published);
-        ChildProcess later;
-        ASSERT_TRUE(later.start(dormityExe(), "/disable-for 90", directory_));
-        DWORD code = STILL_ACTIVE;
-        EXPECT_TRUE(pumpUntil([&] { return (code = later.waitExit(0)) != STILL_ACTIVE; }, 15000));
-        EXPECT_EQ(code, 3u) << (published ? "refused" : "not published");
+        EXPECT_EQ(runToEnd(directory_, "/disable-for 90"), 3u) << published;
         EXPECT_TRUE(isSaverActive() && !storedEnableAt());
     }
     DestroyWindow(refusing);
@@ -188,123 +205,62 @@ TEST_F(Process_, LaunchHandedOverBringsTheRunningOneToTheFront)
 {
     SavedRegistryKey desktop(HKEY_CURRENT_USER, DESKTOP_KEY);
     configureSaver(dormityExe());  // any name: with none, Launch offers the display settings
-    ChildProcess first, later;
+    ChildProcess first;
     HWND window = start(first);
-    ASSERT_TRUE(window);
     CommandSink& sink = CommandSink::instance();
     sink.takeForeground();
-    ASSERT_EQ(GetForegroundWindow(), sink.window);
-    ASSERT_TRUE(later.start(dormityExe(), "/launch", directory_));
-    DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(pumpUntil([&] { return (code = later.waitExit(0)) != STILL_ACTIVE; }, 15000));
-    EXPECT_EQ(code, 0u);
+    ASSERT_TRUE(window && GetForegroundWindow() == sink.window);
+    EXPECT_EQ(runToEnd(directory_, "/launch"), 0u);
     EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == window; }, 5000));
     pumpUntil([] { return false; }, 300);
     EXPECT_EQ(sink.screenSaves, 0) << "posted to the program in front";
     exitCleanly(first, window);
 }
 
-namespace {
-
-// A window station nobody sees (as a scheduled task run without the user gets), with a desktop.
-struct HiddenStation {
-    HWINSTA station = CreateWindowStationA("DormityHidden", 0, WINSTA_ALL_ACCESS, nullptr);
-    HDESK desktop = nullptr;
-    HiddenStation()
-    {
-        HWINSTA own = GetProcessWindowStation();
-        SetProcessWindowStation(station);
-        desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-        SetProcessWindowStation(own);
-    }
-    ~HiddenStation()
-    {
-        CloseDesktop(desktop);
-        CloseWindowStation(station);
-    }
-};
-
-// A console of the test's own whose text can be read back; the test's output stays where it was.
-class OwnConsole {
-public:
-    OwnConsole()
-    {
-        for (DWORD id : kStandard)
-            saved_.push_back(GetStdHandle(id));
-        FreeConsole();
-        AllocConsole();
-        screen_ = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        COORD size = {240, 100};
-        SetConsoleScreenBufferSize(screen_, size);
-    }
-    ~OwnConsole()
-    {
-        CloseHandle(screen_);
-        FreeConsole();
-        for (size_t i = 0; i < saved_.size(); ++i)
-            SetStdHandle(kStandard[i], saved_[i]);
-    }
-    // The lines written so far, without the blanks that fill them.
-    std::vector<std::string> lines() const
-    {
-        CONSOLE_SCREEN_BUFFER_INFO info;
-        std::vector<std::string> found;
-        if (!GetConsoleScreenBufferInfo(screen_, &info))
-            return found;
-        std::string row(info.dwSize.X, ' ');
-        for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
-            DWORD read = 0;
-            ReadConsoleOutputCharacterA(screen_, &row[0], info.dwSize.X, {0, y}, &read);
-            found.push_back(row.substr(0, row.find_last_not_of(' ') + 1));
-        }
-        return found;
-    }
-
-private:
-    static constexpr DWORD kStandard[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-    std::vector<HANDLE> saved_;
-    HANDLE screen_ = INVALID_HANDLE_VALUE;
-};
-
-} // namespace
-
-// Started where nobody sees it: no box (one would wait forever), the usage on the console of the
+// Started where nobody sees it: no box (it would wait for ever), the usage on the console of the
 // program that started it, no Dormity left running, and exit codes that say what happened.
 TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
 {
     SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
     deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
     setSaverActive(true);
-    HiddenStation hidden;
-    ASSERT_TRUE(hidden.station && hidden.desktop);
-    OwnConsole console;
     // The usage as the system reads it from the program's own string table.
     UniqueModule image(LoadLibraryExA(dormityExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    char usage[1024] = "";
+    char usage[1024] = "", row[241];
     ASSERT_GT(LoadStringA(image.get(), IDS_USAGE, usage, sizeof usage), 0);
-    std::vector<std::string> usageLines(1, "");
-    for (const char* c = usage; *c; ++c)
-        *c == '\n' ? usageLines.push_back("") : (void)(usageLines.back() += *c);
-
+    // A window station nobody sees, as a task run without the user gets, with its desktop.
+    HWINSTA own = GetProcessWindowStation();
+    HWINSTA hidden = CreateWindowStationA("DormityHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    SetProcessWindowStation(hidden);
+    HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    // A console of the test's own to read back; the test's output stays where it was.
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE), errors = GetStdHandle(STD_ERROR_HANDLE);
+    FreeConsole();
+    AllocConsole();
+    HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    SetConsoleScreenBufferSize(screen, {240, 100});
     const struct { const char* arguments; DWORD code; } runs[] = {
         {"/bogus", 2}, {"", 5}, {"/disable-for 90", 5}};
-    for (const auto& run : runs) {
-        std::string command = "\"" + dormityExe() + "\" " + run.arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.lpDesktop = const_cast<char*>("DormityHidden\\Default");
-        PROCESS_INFORMATION started;
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   directory_.c_str(), &startup, &started));
-        CloseHandle(started.hThread);
-        ChildProcess child;
-        child.handle.reset(started.hProcess);
-        EXPECT_EQ(child.waitExit(15000), run.code) << run.arguments;
+    for (const auto& run : runs)
+        EXPECT_EQ(runToEnd(directory_, run.arguments, "DormityHidden\\Default"), run.code)
+            << run.arguments;
+    std::string shown;
+    for (SHORT y = 0; y < 100; ++y) {
+        DWORD read = 0;
+        ReadConsoleOutputCharacterA(screen, row, 240, {0, y}, &read);
+        std::string line(row, read);
+        shown += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
     }
+    CloseHandle(screen);
+    FreeConsole();
+    SetStdHandle(STD_OUTPUT_HANDLE, output);
+    SetStdHandle(STD_ERROR_HANDLE, errors);
+    CloseDesktop(desktop);
+    CloseWindowStation(hidden);
+    EXPECT_TRUE(hidden && desktop);
     EXPECT_TRUE(isSaverActive() && !storedEnableAt());
-    std::vector<std::string> written = console.lines();
-    auto at = std::search(written.begin(), written.end(), usageLines.begin(), usageLines.end());
-    EXPECT_TRUE(at != written.end()) << "the usage is not on the console:\n"
-                                     << testing::PrintToString(written);
+    EXPECT_NE(shown.find(usage), std::string::npos) << "not on the console:\n" << shown;
 }

