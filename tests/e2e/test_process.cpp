@@ -1,5 +1,6 @@
 // Dormity.exe started as a real process under Wine.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "app/application.h"
 #include "commands/blink_preference.h"
@@ -159,20 +160,11 @@ namespace {
 // are handled: its exit code, STILL_ACTIVE when it runs on (ended by force), ~0 unstarted.
 DWORD runToEnd(const std::string& directory, const char* arguments, const char* desktop = nullptr)
 {
-    std::string command = "\"" + dormityExe() + "\" " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.lpDesktop = const_cast<char*>(desktop);
-    PROCESS_INFORMATION started;
     ChildProcess child;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.c_str(), &startup, &started))
+    if (!child.start(dormityExe(), arguments, directory, desktop))
         return ~0u;
-    CloseHandle(started.hThread);
-    child.handle.reset(started.hProcess);
-    DWORD code = STILL_ACTIVE;
-    pumpUntil([&] { return (code = child.waitExit(0)) != STILL_ACTIVE; }, 15000);
-    return code;
+    pumpUntil([&] { return !child.running(); }, 15000);
+    return child.waitExit(0);
 }
 
 } // namespace
@@ -226,7 +218,7 @@ TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
     setSaverActive(true);
     // The usage as the system reads it from the program's own string table.
     UniqueModule image(LoadLibraryExA(dormityExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    char usage[1024] = "", row[241];
+    char usage[1024] = "";
     ASSERT_GT(LoadStringA(image.get(), IDS_USAGE, usage, sizeof usage), 0);
     // A window station nobody sees, as a task run without the user gets, with its desktop.
     HWINSTA own = GetProcessWindowStation();
@@ -247,13 +239,9 @@ TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
     for (const auto& run : runs)
         EXPECT_EQ(runToEnd(directory_, run.arguments, "DormityHidden\\Default"), run.code)
             << run.arguments;
-    std::string shown;
-    for (SHORT y = 0; y < 100; ++y) {
-        DWORD read = 0;
-        ReadConsoleOutputCharacterA(screen, row, 240, {0, y}, &read);
-        std::string line(row, read);
-        shown += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
-    }
+    std::string shown(240 * 100, ' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterA(screen, &shown[0], 240 * 100, {0, 0}, &read);
     CloseHandle(screen);
     FreeConsole();
     SetStdHandle(STD_OUTPUT_HANDLE, output);
@@ -262,5 +250,10 @@ TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
     CloseWindowStation(hidden);
     EXPECT_TRUE(hidden && desktop);
     EXPECT_TRUE(isSaverActive() && !storedEnableAt());
-    EXPECT_NE(shown.find(usage), std::string::npos) << "not on the console:\n" << shown;
+    // Each of its lines, in order.
+    size_t at = 0;
+    for (char* line = strtok(usage, "\n"); line && at != std::string::npos;
+         line = strtok(nullptr, "\n"))
+        at = shown.find(std::string(line) + " ", at);
+    EXPECT_NE(at, std::string::npos) << "not on the console:\n" << shown;
 }

@@ -228,8 +228,6 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
 // Only a visible window station shows a box or an icon; the 95 family, whose flags cannot be
 // read, has only the one the user sees.
 TEST(StartCommandLine, BoxesAndIconsOnlyInAStationTheUserSees) {
-    const DWORD rows[][3] = {{false, 0, true}, {true, WSF_VISIBLE, true}, {true, 0, false},
-                             {true, 0x2, false}};
-    for (const auto& r : rows)
-        EXPECT_EQ(stationIsInteractive(r[0] != 0, r[1]), r[2] != 0) << r[0] << " " << r[1];
+    const DWORD rows[][3] = {{0, 0, 1}, {1, WSF_VISIBLE, 1}, {1, 0, 0}, {1, 0x2, 0}};
+    for (const auto& r : rows) EXPECT_EQ(stationIsInteractive(r[0], r[1]), r[2] != 0) << r[1];
 }

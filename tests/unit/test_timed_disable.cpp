@@ -37,13 +37,6 @@ TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables
             EXPECT_EQ(timeLeftMs(check.endsAt, now), check.waitMs) << "not the time waited for";
         }
     }
-    // A write failed: the value stored then is older than the time remembered, until it changes.
-    const StoredEnableAt older = {true, REG_BINARY, 8, now + 60000 * ms};
-    const StoredEnableAt moved = {true, REG_BINARY, 8, now + 90000 * ms};
-    const ULONGLONG remembered = now + 4 * 3600000 * ms;
-    EXPECT_EQ(timedDisableStep(older, remembered, false, now, older).waitMs, 4 * 3600000u);
-    EXPECT_EQ(timedDisableStep(moved, remembered, false, now, older).waitMs, 90000u);
-    EXPECT_EQ(timedDisableStep(older, 0, false, now, older).waitMs, 60000u) << "nothing remembered";
     // The choice shown is the shortest that covers the time left; none beyond the longest.
     const ULONGLONG shown[][2] = {{15 * 60000, IDM_DISABLE_15}, {15 * 60000 + 1, IDM_DISABLE_30},
                                   {240 * 60000, IDM_DISABLE_240}, {240 * 60000 + 1, 0}};
