@@ -155,23 +155,6 @@ TEST(SharedWindowHandle, RoundTripsThroughThirtyTwoBits) {
     EXPECT_EQ(windowFromShared(0), static_cast<HWND>(nullptr));
 }
 
-namespace {
-
-const char kOwnPath[] = "C:\\Program Files\\Dormity\\Dormity.exe";
-
-// The arguments as split into 16 bytes, "<cut>" marking one cut there.
-std::vector<std::string> splitArguments(const char* text, const BYTE* leadBytes)
-{
-    std::vector<std::string> arguments;
-    char argument[16];
-    bool whole = true;
-    while ((text = nextArgument(text, leadBytes, argument, sizeof argument, &whole)) != nullptr)
-        arguments.push_back(std::string(argument) + (whole ? "" : "<cut>"));
-    return arguments;
-}
-
-}  // namespace
-
 // Microsoft's own examples of how C programs split their arguments, then tabs, cuts and the second
 // byte of a Japanese character (code page 932), which may be a backslash's.
 TEST(StartCommandLine, ArgumentsSplitAsWindowsProgramsSplitThem) {
@@ -184,6 +167,15 @@ TEST(StartCommandLine, ArgumentsSplitAsWindowsProgramsSplitThem) {
         {R"("" "open \" quote)", {"", "open \" quote"}},
         {"0123456789abcdefgh x", {"0123456789abcde<cut>", "x"}},
         {"\"C:\\\x83\x5C\" /x", {"C:\\\x83\x5C", "/x"}}};
+    // The arguments as split into 16 bytes, "<cut>" marking one cut there.
+    auto splitArguments = [](const char* text, const BYTE* leadBytes) {
+        Words arguments;
+        char argument[16];
+        bool whole = true;
+        while ((text = nextArgument(text, leadBytes, argument, sizeof argument, &whole)))
+            arguments.push_back(std::string(argument) + (whole ? "" : "<cut>"));
+        return arguments;
+    };
     CPINFO japanese;
     ASSERT_TRUE(GetCPInfo(932, &japanese));
     for (const auto& row : rows)
@@ -195,6 +187,7 @@ TEST(StartCommandLine, ArgumentsSplitAsWindowsProgramsSplitThem) {
 TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
     const auto bad = START_INVALID, forMinutes = START_DISABLE_FOR, until = START_DISABLE_UNTIL;
     const std::string longValue = "d /disable-for " + std::string(300, '9');
+    const char* const kOwnPath = "C:\\Program Files\\Dormity\\Dormity.exe";
     const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
         {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
