@@ -31,6 +31,16 @@ protected:
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
         EXPECT_EQ(process.waitExit(15000), 0u);
     }
+    // Dormity with the arguments (on the desktop given) run to its end while this thread's
+    // messages are handled: its exit code, STILL_ACTIVE when it runs on (then ended), ~0 unstarted.
+    DWORD runToEnd(const char* arguments, const char* desktop = nullptr)
+    {
+        ChildProcess child;
+        if (!child.start(dormityExe(), arguments, directory_, desktop))
+            return ~0u;
+        pumpUntil([&] { return !child.running(); }, 15000);
+        return child.waitExit(0);
+    }
     std::string directory_ = freshTempDirectory("e2e");
 };
 
@@ -154,21 +164,6 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
     EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
 }
 
-namespace {
-
-// Dormity with the arguments (on the desktop given) run to its end while this thread's messages
-// are handled: its exit code, STILL_ACTIVE when it runs on (ended by force), ~0 unstarted.
-DWORD runToEnd(const std::string& directory, const char* arguments, const char* desktop = nullptr)
-{
-    ChildProcess child;
-    if (!child.start(dormityExe(), arguments, directory, desktop))
-        return ~0u;
-    pumpUntil([&] { return !child.running(); }, 15000);
-    return child.waitExit(0);
-}
-
-} // namespace
-
 // A Dormity seems to run (its mutex exists), but the switch cannot reach it: no window published
 // within the wait, or one that drops the message as one with higher rights does under Windows'
 // integrity levels (Wine has none: here a window that answers 0, as one that does not know it).
@@ -185,7 +180,7 @@ TEST_F(Process_, ASwitchThatCannotBeHandedOverEndsWithThreeAndChangesNothing)
     HWND refusing = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     for (HWND published : {HWND(nullptr), refusing}) {
         *static_cast<volatile DWORD*>(const_cast<void*>(view.get())) = windowToShared(published);
-        EXPECT_EQ(runToEnd(directory_, "/disable-for 90"), 3u) << published;
+        EXPECT_EQ(runToEnd("/disable-for 90"), 3u) << published;
         EXPECT_TRUE(isSaverActive() && !storedEnableAt());
     }
     DestroyWindow(refusing);
@@ -202,7 +197,7 @@ TEST_F(Process_, LaunchHandedOverBringsTheRunningOneToTheFront)
     CommandSink& sink = CommandSink::instance();
     sink.takeForeground();
     ASSERT_TRUE(window && GetForegroundWindow() == sink.window);
-    EXPECT_EQ(runToEnd(directory_, "/launch"), 0u);
+    EXPECT_EQ(runToEnd("/launch"), 0u);
     EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == window; }, 5000));
     pumpUntil([] { return false; }, 300);
     EXPECT_EQ(sink.screenSaves, 0) << "posted to the program in front";
@@ -237,8 +232,7 @@ TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
     const struct { const char* arguments; DWORD code; } runs[] = {
         {"/bogus", 2}, {"", 5}, {"/disable-for 90", 5}};
     for (const auto& run : runs)
-        EXPECT_EQ(runToEnd(directory_, run.arguments, "DormityHidden\\Default"), run.code)
-            << run.arguments;
+        EXPECT_EQ(runToEnd(run.arguments, "DormityHidden\\Default"), run.code) << run.arguments;
     std::string shown(240 * 100, ' ');
     DWORD read = 0;
     ReadConsoleOutputCharacterA(screen, &shown[0], 240 * 100, {0, 0}, &read);
