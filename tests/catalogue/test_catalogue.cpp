@@ -865,7 +865,7 @@ TEST(SaverFile, SatellitesFollowTheLoadersListThenTheFilesFallback)
     const struct {
         std::vector<LANGID> preferred, tables;
     } tables[] = {
-        {{0x0816, 0x0016, 0x0409}, {0x0000, 0x0816, 0x0016, 0x0409}},
+        {{0x0816, 0x0016, 0x0409}, {0x0000, 0x0816, 0x0016, 0x0409, 0x0009}},
         {{}, {0x0000, 0x0409}},
     };
     for (const auto& c : tables) {

@@ -115,6 +115,58 @@ TEST(BoundedText, CopyAppendLengthAndExactComparison) {
     EXPECT_FALSE(textContains("C:\\ab.scr", ' '));
 }
 
+// File names compare as the file system compares them: letter case aside by the system's table,
+// never by the locale. Every run sets a Turkish thread locale; the run in Turkish (code page
+// 1254) also holds the letters a Turkish locale cases otherwise.
+TEST(FileNames, CaseAsideAsTheFileSystemWhateverTheLocale) {
+    const struct {
+        const wchar_t* first;
+        const wchar_t* second;
+        bool same;
+    } cases[] = {
+        {L"C:\WINDOWS\SYSTEM\STARFI~1.SCR", L"c:\windows\system\starfi~1.scr", true},
+        {L"A", L"a", true},
+        {L"i.scr", L"I.SCR", true},
+        {L"\u0131", L"I", false},        // the dotless small i
+        {L"i", L"\u0130", false},        // the dotted capital I
+        {L"\u0131", L"i", false},
+        {L"\u0130", L"I", false},
+        {L"\u015F.scr", L"\u015E.SCR", true},  // s with cedilla
+        {L"\u011F", L"\u011E", true},          // g with breve
+        {L"\u00E9t\u00E9", L"\u00C9T\u00C9", true},
+        {L"a.scr", L"a.scr ", false},
+        {L"ab", L"a", false},
+        {L"", L"", true},
+    };
+    const bool turkish = reportedUiLanguage() == 0x041F;
+    if (turkish)
+        EXPECT_EQ(GetACP(), 1254u);
+    const LCID original = GetThreadLocale();
+    SetThreadLocale(MAKELCID(0x041F, SORT_DEFAULT));
+    int compared = 0;
+    for (const auto& c : cases) {
+        char first[64], second[64];
+        BOOL lostFirst = FALSE, lostSecond = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, c.first, -1, first, sizeof first,
+                            nullptr, &lostFirst);
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, c.second, -1, second, sizeof second,
+                            nullptr, &lostSecond);
+        if (lostFirst || lostSecond) {
+            EXPECT_FALSE(turkish) << "code page 1254 has every letter of the table";
+            continue;
+        }
+        ++compared;
+        EXPECT_EQ(sameFileName(first, second), c.same) << first << " / " << second;
+        EXPECT_EQ(sameFileName(second, first), c.same) << second << " / " << first;
+    }
+    SetThreadLocale(original);
+    EXPECT_GE(compared, 6);
+    // Longer than a path can be: only the same bytes match.
+    const std::string longName(300, 'a');
+    EXPECT_TRUE(sameFileName(longName.c_str(), longName.c_str()));
+    EXPECT_FALSE(sameFileName(longName.c_str(), std::string(300, 'A').c_str()));
+}
+
 TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory) {
     const std::string longName(250, 'w'),
         run = "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1";
