@@ -822,7 +822,8 @@ TEST_F(Catalogue, ASatelliteHeldOpenIsReadAgainAtTheNextRebuild)
 }
 
 // The satellites' folders: the loader's list as the system names it, then the file's ultimate
-// fallback, and nothing else; a multilingual file's table: neutral, that list, then English.
+// fallback, and nothing else; a multilingual file's table: neutral, that list (each language
+// followed by its neutral sublanguage), then English.
 TEST(SaverFile, SatellitesFollowTheLoadersListThenTheFilesFallback)
 {
     const struct {

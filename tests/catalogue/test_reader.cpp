@@ -48,8 +48,9 @@ TEST(ReaderLanguages, ATableForTheWholeLanguageIsChosenAsTheLoaderChoosesIt)
     std::string loaded;
     ASSERT_TRUE(loadedStringOne(path, &loaded));
     for (const auto& language : languages) {
-        if (language.ui == ui)
+        if (language.ui == ui) {
             EXPECT_EQ(loaded, language.shown) << "the loader's own choice in this language";
+        }
     }
     char description[260];
     EXPECT_EQ(readSaverFile(path.c_str(), description, sizeof description), SAVER_FILE_SOUND);
@@ -58,7 +59,7 @@ TEST(ReaderLanguages, ATableForTheWholeLanguageIsChosenAsTheLoaderChoosesIt)
 
 // Every file of Wine's Windows and system folders (and, in a 64-bit prefix, SysWOW64): each
 // image the loader opens is read whole by the reader, and both give the same string 1, or
-// neither has one; no file stops either of them.
+// neither has one; a file the loader refuses the reader refuses too; no file stops either.
 TEST(ReaderAgainstLoader, EveryImageWineShipsGivesTheLoadersStringOne)
 {
     std::vector<std::string> folders = {windowsDirectory(), systemDirectory()};
@@ -78,20 +79,21 @@ TEST(ReaderAgainstLoader, EveryImageWineShipsGivesTheLoadersStringOne)
             char description[260];
             SaverFileCheck check = readSaverFile(path.c_str(), languages, description,
                                                  sizeof description, nullptr);
-            if (!image)
+            if (!image) {
+                EXPECT_EQ(check, SAVER_FILE_REFUSED) << path << ": no image to the loader";
                 continue;
+            }
             ++images;
             withString += !loaded.empty();
-            EXPECT_EQ(check, SAVER_FILE_SOUND) << path;
             if (check != SAVER_FILE_SOUND || description != loaded) {
                 ++disagreements;
-                ADD_FAILURE() << path << ": the loader gives \"" << loaded
-                              << "\", the reader \"" << description << "\"";
+                ADD_FAILURE() << path << ": the loader gives \"" << loaded << "\", the reader \""
+                              << description << "\" (verdict " << check << ")";
             }
         }
     }
     printf("%d files, %d images, %d with a string 1, %d disagreements, %lu ms\n", files, images,
            withString, disagreements, static_cast<unsigned long>(GetTickCount() - start));
     EXPECT_GT(images, 300) << "Wine's own programs and libraries were read";
-    EXPECT_GT(withString, 20);
+    EXPECT_GT(withString, 10);
 }

@@ -124,7 +124,7 @@ TEST(FileNames, CaseAsideAsTheFileSystemWhateverTheLocale) {
         const wchar_t* second;
         bool same;
     } cases[] = {
-        {L"C:\WINDOWS\SYSTEM\STARFI~1.SCR", L"c:\windows\system\starfi~1.scr", true},
+        {L"C:\\WINDOWS\\SYSTEM\\STARFI~1.SCR", L"c:\\windows\\system\\starfi~1.scr", true},
         {L"A", L"a", true},
         {L"i.scr", L"I.SCR", true},
         {L"\u0131", L"I", false},        // the dotless small i
@@ -134,13 +134,18 @@ TEST(FileNames, CaseAsideAsTheFileSystemWhateverTheLocale) {
         {L"\u015F.scr", L"\u015E.SCR", true},  // s with cedilla
         {L"\u011F", L"\u011E", true},          // g with breve
         {L"\u00E9t\u00E9", L"\u00C9T\u00C9", true},
+        // Letters a linguistic comparison takes for others: the file system does not.
+        {L"\u00E6.scr", L"ae.scr", false},
+        {L"stra\u00DFe", L"strasse", false},
+        {L"co-op", L"coop", false},
         {L"a.scr", L"a.scr ", false},
         {L"ab", L"a", false},
         {L"", L"", true},
     };
     const bool turkish = reportedUiLanguage() == 0x041F;
-    if (turkish)
+    if (turkish) {
         EXPECT_EQ(GetACP(), 1254u);
+    }
     const LCID original = GetThreadLocale();
     SetThreadLocale(MAKELCID(0x041F, SORT_DEFAULT));
     int compared = 0;
