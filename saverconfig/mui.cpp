@@ -296,7 +296,7 @@ bool SatelliteListing::find(const char* language, const char* longName, FileStam
         searchFolders();
     size_t folder = folders.count;
     for (size_t i = 0; i < folders.count; ++i) {
-        if (listed[i] && textEquals(folders.names[i], language))
+        if (listed[i] && sameFileName(folders.names[i], language))
             folder = i;
     }
     if (folder == folders.count || !endsInScr(longName)) {
