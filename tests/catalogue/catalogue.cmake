@@ -75,15 +75,6 @@ dormity_family_runs(catalogue_tests catalogue ${CMAKE_BINARY_DIR} CATALOGUE_TEST
 add_test(NAME catalogue_satellites_german COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe
   --gtest_filter=*Satellite*)
 list(APPEND CATALOGUE_TESTS catalogue_satellites_german)
-# The file reader against the system's loader in other user interface languages.
-set(READER_LANGUAGES german:de_DE:0407 french:fr_FR:040C portuguese:pt_BR:0416)
-foreach(run ${READER_LANGUAGES})
-  string(REPLACE ":" ";" run ${run})
-  list(GET run 0 language)
-  add_test(NAME catalogue_reader_${language} COMMAND ${WINE_RUN}
-    ${CMAKE_BINARY_DIR}/catalogue_tests.exe --gtest_filter=Reader*)
-  list(APPEND CATALOGUE_TESTS catalogue_reader_${language})
-endforeach()
 add_test(NAME catalogue_screenshots COMMAND bash ${CATALOGUE_DIR}/menu_screenshots.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(catalogue_screenshots PROPERTIES SKIP_RETURN_CODE 77)
 list(APPEND CATALOGUE_TESTS catalogue_screenshots)
@@ -92,13 +83,17 @@ set_tests_properties(${CATALOGUE_TESTS} PROPERTIES TIMEOUT 300
   ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}")
 set_property(TEST catalogue_satellites_german APPEND PROPERTY ENVIRONMENT
   "LC_ALL=de_DE.UTF-8;DORMITY_UI_LANGUAGE=0407")
-foreach(run ${READER_LANGUAGES})
+# The file reader against the system's loader in other user interface languages.
+foreach(run german:de_DE:0407 french:fr_FR:040C portuguese:pt_BR:0416)
   string(REPLACE ":" ";" run ${run})
   list(GET run 0 language)
   list(GET run 1 locale)
   list(GET run 2 id)
-  set_property(TEST catalogue_reader_${language} APPEND PROPERTY ENVIRONMENT
-    "LC_ALL=${locale}.UTF-8;DORMITY_UI_LANGUAGE=${id}")
+  add_test(NAME catalogue_reader_${language}
+    COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe --gtest_filter=Reader*)
+  set_tests_properties(catalogue_reader_${language} PROPERTIES TIMEOUT 300
+    RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers" ENVIRONMENT
+    "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};LC_ALL=${locale}.UTF-8;DORMITY_UI_LANGUAGE=${id}")
 endforeach()
 
 # The items' layout at 120, 144 and 192 pixels per inch, in a prefix of its own.
