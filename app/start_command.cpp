@@ -43,8 +43,8 @@ size_t wordLength(const char* p)
 
 // The first length bytes of both alike, ASCII letters in any case: a
 // locale's own case rules (a Turkish dotless i) must not change what a
-// switch or a path means. Stops at the first difference, so neither text is
-// read past its terminator.
+// switch means. Stops at the first difference, so neither text is read past
+// its terminator.
 bool sameIgnoringCase(const char* first, const char* second, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
@@ -59,12 +59,18 @@ bool sameIgnoringCase(const char* first, const char* second, size_t length)
     return true;
 }
 
-// Whether the line begins with the first length bytes of path, followed by
-// a blank or the end.
+// Whether the line begins with the first length bytes of path, as the file
+// system compares names, followed by a blank or the end.
 bool beginsWith(const char* line, const char* path, size_t length)
 {
-    return length > 0 && sameIgnoringCase(line, path, length)
-        && (line[length] == '\0' || isBlank(line[length]));
+    char start[MAX_PATH];
+    char own[MAX_PATH];
+    if (length == 0 || length >= MAX_PATH || textLength(line) < length
+        || (line[length] != '\0' && !isBlank(line[length])))
+        return false;
+    copyText(start, length + 1, line);
+    copyText(own, length + 1, path);
+    return sameFileName(start, own);
 }
 
 // Where the line begins with the program's own path, whole or without
@@ -74,7 +80,7 @@ size_t ownPathLength(const char* line, const char* programPath)
     size_t length = programPath ? textLength(programPath) : 0;
     if (beginsWith(line, programPath, length))
         return length;
-    if (length > 4 && sameIgnoringCase(programPath + length - 4, ".exe", 4)
+    if (length > 4 && sameFileName(programPath + length - 4, ".exe")
         && beginsWith(line, programPath, length - 4))
         return length - 4;
     return 0;
