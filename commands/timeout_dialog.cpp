@@ -37,9 +37,10 @@ INT_PTR showTimeoutDialog(Application& app)
 
 namespace {
 
+// The colon keeps its own text, but is fitted to it in the language's font.
 const DialogText kTimeoutTexts[] = {
     {0, IDS_TIMEOUT_CAPTION}, {IDC_PROMPT, IDS_TIMEOUT_PROMPT}, {IDC_LABEL, IDS_TIMEOUT_LABEL},
-    {IDC_OK, IDS_OK},         {IDC_CANCEL, IDS_CANCEL},
+    {IDC_COLON, 0},           {IDC_OK, IDS_OK},                 {IDC_CANCEL, IDS_CANCEL},
 };
 
 void setTwoDigits(HWND dialog, int control, UINT value)
