@@ -1,0 +1,106 @@
+// Dormity.exe started as a process in the user's language as Wine sets it from LC_ALL (the
+// e2e_de, e2e_ja and e2e_ar runs; English in the plain one): its usage box and its About box
+// read as the system's own loader reads Dormity's tables for this user, mirrored for Arabic.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "base/handles.h"
+#include "res/resource.h"
+#include "res/string_ids.h"
+#include "support/processes.h"
+#include "support/system.h"
+
+namespace {
+
+std::wstring windowText(HWND window)
+{
+    WCHAR text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
+    return text;
+}
+
+// The system's answer: the text its loader finds in Dormity.exe for this user.
+std::wstring loaded(UINT id)
+{
+    static UniqueModule file(LoadLibraryExA(dormityExe().c_str(), nullptr,
+                                            LOAD_LIBRARY_AS_DATAFILE));
+    WCHAR text[2048] = L"";
+    LoadStringW(file.get(), id, text, 2048);
+    return text;
+}
+
+bool readsRightToLeft()
+{
+    WORD primary = PRIMARYLANGID(GetUserDefaultUILanguage());
+    return primary == LANG_ARABIC || primary == LANG_HEBREW;
+}
+
+HWND waitForBox(DWORD processId)
+{
+    std::vector<HWND> boxes;
+    pumpUntil([&] { return !(boxes = windowsOfClass("#32770", processId, true)).empty(); },
+              20000);
+    return boxes.empty() ? nullptr : boxes[0];
+}
+
+class Language_ : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dormityWindows().empty()) << "an earlier Dormity is still running";
+        // A run for another language must really be one: its texts are not English.
+        if (getenv("DORMITY_EXPECT_TRANSLATED")) {
+            ASSERT_NE(loaded(IDS_ABOUT_CAPTION), L"About") << "LC_ALL set no other language";
+        }
+    }
+    std::string directory_ = freshTempDirectory("language");
+};
+
+} // namespace
+
+TEST_F(Language_, TheUsageBoxReadsInTheUsersLanguageMirroredWhereItReadsRightToLeft)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.start(dormityExe(), "/no-such-switch", directory_));
+    HWND box = waitForBox(child.id);
+    ASSERT_TRUE(box) << "no usage box";
+    EXPECT_EQ(windowText(box), L"Dormity");
+    HWND message = nullptr;
+    for (HWND item = GetWindow(box, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT)) {
+        if (windowText(item) == loaded(IDS_USAGE))
+            message = item;
+    }
+    ASSERT_TRUE(message) << "the usage is not the language's";
+    // Wine lays a box of right-to-left reading out mirrored, as Windows does.
+    EXPECT_EQ((GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, readsRightToLeft());
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(child.waitExit(15000), 2u);
+}
+
+TEST_F(Language_, TheAboutBoxReadsInTheUsersLanguageMirroredWhereItReadsRightToLeft)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.start(dormityExe(), "", directory_));
+    HWND window = waitForWindow(child.id);
+    ASSERT_TRUE(window);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
+    HWND about = waitForBox(child.id);
+    ASSERT_TRUE(about) << "no About box";
+    EXPECT_EQ(windowText(about), loaded(IDS_ABOUT_CAPTION));
+    const struct { int control; UINT text; } texts[] = {
+        {IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_CREDIT, IDS_CREDIT}, {IDC_SYSINFO, IDS_SYSINFO},
+        {IDC_BLINK, IDS_BLINK}, {IDC_OK, IDS_OK}};
+    for (const auto& text : texts)
+        EXPECT_EQ(windowText(GetDlgItem(about, text.control)), loaded(text.text))
+            << "control " << text.control;
+    EXPECT_EQ((GetWindowLongA(about, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, readsRightToLeft());
+    PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+    pumpUntil([&] { return windowsOfClass("#32770", child.id, true).empty(); }, 10000);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    EXPECT_EQ(child.waitExit(15000), 0u);
+}
