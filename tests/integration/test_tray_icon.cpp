@@ -162,13 +162,13 @@ TEST_F(TrayIcon, ComesBackOnReinstallOrANewShellKeepingAStaleFlagAndLeavesWithTh
     SendMessageA(tray.window, WM_REINSTALL, 0, 0);
     EXPECT_TRUE(app_->flags & APP_SAVER_ACTIVE);
     EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF));
-    lstrcpyA(tray.trayIcon.szTip, "stale");
+    wcscpy(tray.tipText, L"stale");  // the tip as decided, which the shell gets
     SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
     expectShows(false, true);
     EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
     // An unrelated change leaves the icon and the timer.
     HICON before = tray.trayIcon.hIcon;
-    lstrcpyA(tray.trayIcon.szTip, "stale");
+    wcscpy(tray.tipText, L"stale");
     SendMessageA(tray.window, WM_SETTINGCHANGE, SPI_SETDOUBLECLICKTIME, 0);
     EXPECT_EQ(tray.trayIcon.hIcon, before) << "the icon was replaced";
     expectShows(false, true);
