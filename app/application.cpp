@@ -91,6 +91,16 @@ const char kUsage[] =
     "A switch may also begin with \"-\". Without one, Dormity starts, or the one "
     "already running shows its icon again.";
 
+void waitForWindowProcess(HWND window, DWORD patienceMs)
+{
+    DWORD processId = 0;
+    if (!window || !GetWindowThreadProcessId(window, &processId))
+        return;
+    UniqueKernelObject process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (process)
+        WaitForSingleObject(process.get(), patienceMs);
+}
+
 // A second instance: hands its switch to the first one's window (none: the
 // first puts its icon back) and leaves.
 void pokeFirstInstance(const StartCommand& command)
@@ -112,7 +122,12 @@ void pokeFirstInstance(const StartCommand& command)
     // (its handle not yet published); a few seconds at most.
     for (int tries = 0; *shared == 0 && tries < 50; ++tries)
         Sleep(100);
-    PostMessageA(windowFromShared(*shared), WM_STARTCOMMAND, command.kind, command.value);
+    HWND window = windowFromShared(*shared);
+    PostMessageA(window, WM_STARTCOMMAND, command.kind, command.value);
+    // Installers end Dormity so before they replace or remove its file:
+    // /exit returns once the running one has gone, or after ten seconds.
+    if (command.kind == START_EXIT)
+        waitForWindowProcess(window, 10000);
 }
 
 void publishWindow(Application& app)
