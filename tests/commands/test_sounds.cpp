@@ -153,3 +153,52 @@ TEST_F(Sounds, SilentWithoutASchemeAndPlayedAsStoredWithOne)
         DeleteFileA(name.c_str());
     RemoveDirectoryA("%TEMP%");
 }
+
+// However Dormity came onto the PC, its start registers the six events for the user: the
+// application's name, an empty sound where none is assigned, an assigned one kept, and labels
+// as the program's own string table has them. From Windows Vista on each label also names its
+// text in the program's resources, which the system resolves to the same text, also after the
+// program moved.
+TEST_F(FamilySounds, StartRegistersTheEventsKeepingAnAssignedSound)
+{
+    for (const char* event : kEvents)
+        deleteRegTree(HKEY_CURRENT_USER, (std::string(SOUND_LABELS_KEY "\\Dormity-") + event).c_str());
+    assignEventSound("Select", "C:\\mine.wav");
+    const bool named = runningAsVistaOrLater();
+    const std::string label = SOUND_LABELS_KEY "\\Dormity-";
+    if (named)
+        setRegString(HKEY_CURRENT_USER, (label + "Launch").c_str(), "DispFileName",
+                     "@C:\\moved\\Dormity.exe,-280");
+    start(true);
+    std::string value;
+    ASSERT_TRUE(readRegValue(HKEY_CURRENT_USER, SOUND_SCHEME_KEY, "", &value));
+    EXPECT_STREQ(value.c_str(), "Dormity");
+    typedef HRESULT(WINAPI * LoadIndirect)(LPCWSTR, LPWSTR, UINT, void**);
+    HMODULE shlwapi = LoadLibraryA("shlwapi.dll");
+    auto resolve = reinterpret_cast<LoadIndirect>(GetProcAddress(shlwapi, "SHLoadIndirectString"));
+    ASSERT_TRUE(resolve);
+    for (int event = 0; event < 6; ++event) {
+        SCOPED_TRACE(kEvents[event]);
+        const UINT id = 280 + event;
+        char text[256] = "";
+        ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text), 0);
+        std::string key = std::string(SOUND_SCHEME_KEY "\\Dormity-") + kEvents[event] + "\\.Current";
+        ASSERT_TRUE(readRegValue(HKEY_CURRENT_USER, key.c_str(), "", &value));
+        EXPECT_STREQ(value.c_str(), event == 3 ? "C:\\mine.wav" : "");
+        const std::string labelKey = label + kEvents[event];
+        ASSERT_TRUE(readRegValue(HKEY_CURRENT_USER, labelKey.c_str(), "", &value));
+        EXPECT_STREQ(value.c_str(), text);
+        bool hasSource = readRegValue(HKEY_CURRENT_USER, labelKey.c_str(), "DispFileName", &value);
+        EXPECT_EQ(hasSource, named);
+        if (!hasSource)
+            continue;
+        EXPECT_STREQ(value.c_str(), ("@" + moduleFileName() + ",-" + std::to_string(id)).c_str());
+        WCHAR source[MAX_PATH + 16], resolved[256] = L"";
+        MultiByteToWideChar(CP_ACP, 0, value.c_str(), -1, source, MAX_PATH + 16);
+        EXPECT_EQ(resolve(source, resolved, 256, nullptr), S_OK);
+        char shown[256] = "";
+        WideCharToMultiByte(CP_ACP, 0, resolved, -1, shown, sizeof shown, nullptr, nullptr);
+        EXPECT_STREQ(shown, text) << "as the Sounds control panel reads it";
+    }
+    FreeLibrary(shlwapi);
+}

@@ -76,3 +76,33 @@ TEST_F(FamilyTimedDisable, TheNextStartHonoursAStoredTimeAndEnablesForAnyOther)
     stop();  // as at a logoff or a crash: the time stays for the next start
     EXPECT_TRUE(storedEnableAt());
 }
+
+#ifndef ENDSESSION_CLOSEAPP
+#define ENDSESSION_CLOSEAPP 0x00000001
+#endif
+
+// The Restart Manager closes Dormity for an installer (WM_ENDSESSION with ENDSESSION_CLOSEAPP):
+// it ends as on Exit, the screen saver enabled. A sign-out or a shutdown, or a session end
+// called off, ends nothing here, and the time stays stored for the next start.
+TEST_F(FamilyTimedDisable, TheRestartManagersCloseEndsItAsExitASignOutKeepsTheTime)
+{
+    const struct { WPARAM ending; LPARAM reason; bool ends; } rows[] = {
+        {TRUE, ENDSESSION_CLOSEAPP, true}, {TRUE, LPARAM(ENDSESSION_CLOSEAPP | ENDSESSION_LOGOFF), true},
+        {FALSE, ENDSESSION_CLOSEAPP, false}, {TRUE, LPARAM(ENDSESSION_LOGOFF), false},
+        {TRUE, 0, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "ending " << row.ending << ", reason " << row.reason);
+        start(true);
+        command(IDM_DISABLE_15);
+        ASSERT_TRUE(storedEnableAt() && !isSaverActive());
+        EXPECT_TRUE(SendMessageA(tray().window, WM_QUERYENDSESSION, 0, row.reason))
+            << "it refused to close";
+        SendMessageA(tray().window, WM_ENDSESSION, row.ending, row.reason);
+        MSG quit;
+        bool quitPosted = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        EXPECT_EQ(quitPosted && (app().flags & APP_QUIT), row.ends);
+        EXPECT_EQ(isSaverActive(), row.ends);
+        EXPECT_EQ(storedEnableAt(), !row.ends);
+        heard_.settle();
+    }
+}

@@ -426,3 +426,131 @@ TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxOtherWaysOutChangeNothingARest
         EXPECT_TRUE(iconShows(again.trayIcon.hIcon, row.active ? IDI_SAVER_ON : IDI_SAVER_OFF));
     }
 }
+
+namespace {
+
+// A value as an organisation's tools (or a careless script) leave it; kAbsent: none.
+struct Stored {
+    DWORD type;
+    std::string bytes;
+};
+const Stored kAbsent = {~0u, ""};
+Stored dword(DWORD value) { return {REG_DWORD, std::string(reinterpret_cast<char*>(&value), 4)}; }
+Stored text(const std::string& value, DWORD type = REG_SZ) { return {type, value + '\0'}; }
+Stored raw(DWORD type, const std::string& bytes) { return {type, bytes}; }
+
+void store(HKEY root, const char* name, const Stored& value)
+{
+    if (value.type != kAbsent.type)
+        setRegValue(root, PREFERENCE_POLICY_KEY, name, value.type, value.bytes.data(),
+                    static_cast<DWORD>(value.bytes.size()));
+}
+
+// What the program reads: "-" not set, "?" a list held but unreadable, else the value (a
+// list's strings joined by "|").
+std::string policyRead(const char* name)
+{
+    if (!strcmp(name, POLICY_KEEP_OFF_WHILE)) {
+        ListPolicy list;
+        readListPolicy(name, &list);
+        std::string joined;
+        for (const char* s = nextPolicyString(list, nullptr); s; s = nextPolicyString(list, s))
+            joined += (joined.empty() ? "" : "|") + std::string(s);
+        return list.state == LIST_NOT_SET ? "-" : list.state == LIST_UNREADABLE ? "?" : joined;
+    }
+    if (!strcmp(name, POLICY_LANGUAGE)) {
+        TextPolicy language;
+        readTextPolicy(name, &language);
+        return language.set ? language.text : "-";
+    }
+    DwordPolicy number = readDwordPolicy(name);
+    return number.set ? std::to_string(number.value) : "-";
+}
+
+class PreferencePolicy : public DialogTest {
+protected:
+    void SetUp() override { DialogTest::SetUp(), clear(); }
+    void TearDown() override { clear(), DialogTest::TearDown(); }
+    static void clear()
+    {
+        deleteRegTree(HKEY_LOCAL_MACHINE, PREFERENCE_POLICY_KEY);
+        deleteRegTree(HKEY_CURRENT_USER, PREFERENCE_POLICY_KEY);
+    }
+};
+
+} // namespace
+
+// Each preference's policy: the computer's over the user's over the user's own choice; a value of
+// the wrong type or size sets nothing (a list's holds it empty). What a policy sets greys its
+// control, which then changes nothing, and the menu's managed line says so.
+TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheControl)
+{
+    const std::string longName(259, 'x');
+    struct { const char* name; Stored machine, user; int own; const char* read; } rows[] = {
+        {POLICY_BLINK, kAbsent, kAbsent, 0, "-"}, {POLICY_BLINK, kAbsent, dword(1), 0, "1"},
+        {POLICY_BLINK, dword(0), dword(1), 1, "0"}, {POLICY_BLINK, dword(1), kAbsent, 0, "1"},
+        {POLICY_BLINK, text("1"), dword(0), 1, "0"}, {POLICY_BLINK, dword(7), kAbsent, 0, "7"},
+        {POLICY_BLINK, raw(REG_DWORD, std::string(2, '\0')), kAbsent, 0, "-"},
+        {POLICY_BLINK, kAbsent, raw(REG_DWORD, std::string(8, '\0')), 1, "-"},
+        {POLICY_BLINK, kAbsent, raw(REG_BINARY, std::string(4, '\0')), 1, "-"},
+        {POLICY_BLINK, kAbsent, raw(REG_DWORD_BIG_ENDIAN, std::string(4, '\0')), 1, "-"},
+        {POLICY_KEEP_DISPLAY_ON, kAbsent, kAbsent, -1, "-"},
+        {POLICY_KEEP_DISPLAY_ON, dword(1), dword(0), -1, "1"},
+        {POLICY_KEEP_DISPLAY_ON, text("1"), dword(0), -1, "0"},
+        {POLICY_KEEP_OFF_WHILE, kAbsent, kAbsent, -1, "-"},
+        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string("vlc.exe\0C:\\T\\s.exe\0\0", 20)),
+         -1, "vlc.exe|C:\\T\\s.exe"},
+        {POLICY_KEEP_OFF_WHILE, raw(REG_MULTI_SZ, std::string("a.exe\0\0", 7)),
+         raw(REG_MULTI_SZ, std::string("b.exe\0\0", 7)), -1, "a.exe"},
+        {POLICY_KEEP_OFF_WHILE, text(""), raw(REG_MULTI_SZ, std::string("b.exe\0\0", 7)), -1, "?"},
+        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string("x.exe\0y.exe", 11)), -1,
+         "x.exe|y.exe"},
+        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string("a\0\0b\0\0", 6)), -1, "a"},
+        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, ""), -1, ""},
+        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string(POLICY_LIST_LIMIT + 1, 'a')),
+         -1, "?"},
+        {POLICY_KEEP_OFF_WHILE, kAbsent, dword(1), -1, "?"},
+        {POLICY_LANGUAGE, kAbsent, kAbsent, -1, "-"},
+        {POLICY_LANGUAGE, kAbsent, text("de-DE"), -1, "de-DE"},
+        {POLICY_LANGUAGE, text("fr-FR"), text("de-DE"), -1, "fr-FR"},
+        {POLICY_LANGUAGE, text("fr-FR", REG_EXPAND_SZ), text("de-DE"), -1, "de-DE"},
+        {POLICY_LANGUAGE, kAbsent, text(""), -1, "-"},
+        {POLICY_LANGUAGE, kAbsent, raw(REG_SZ, "ja-JP"), -1, "ja-JP"},
+        {POLICY_LANGUAGE, kAbsent, text(longName), -1, longName.c_str()},
+        {POLICY_LANGUAGE, kAbsent, raw(REG_SZ, longName + "x"), -1, "-"},
+        {POLICY_LANGUAGE, kAbsent, text(longName + "x"), -1, "-"},
+        {POLICY_LANGUAGE, kAbsent, raw(REG_MULTI_SZ, std::string("de-DE\0\0", 7)), -1, "-"}};
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const auto& row = rows[i];
+        SCOPED_TRACE(testing::Message() << "row " << i << ": " << row.name);
+        clear();
+        store(HKEY_LOCAL_MACHINE, row.name, row.machine);
+        store(HKEY_CURRENT_USER, row.name, row.user);
+        if (row.own >= 0)
+            setRegDword(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, row.own);
+        EXPECT_EQ(policyRead(row.name), row.read);
+        const bool held = strcmp(row.read, "-") != 0;
+        TrayWindow& tray = start(false);
+        SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu), 0);
+        const UINT line = GetMenuState(tray.popupMenu, IDM_MANAGED, MF_BYCOMMAND);
+        EXPECT_EQ(line != ~0u && (line & MF_GRAYED), held) << "the managed line";
+        if (strcmp(row.name, POLICY_BLINK) != 0)
+            continue;
+        // The blink in force from the start; the About box shows it, greyed while held, and
+        // its OK (the box set otherwise, as no click could) keeps the held value and the user's.
+        const bool blink = held ? strcmp(row.read, "0") != 0 : row.own != 0;
+        EXPECT_EQ(blinkFlag(), blink) << "at start";
+        bool ticked = !blink, enabled = held;
+        open({act([&](HWND dialog) {
+                  ticked = boxTicked(dialog);
+                  enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_BLINK));
+                  CheckDlgButton(dialog, IDC_BLINK, blink ? BST_UNCHECKED : BST_CHECKED);
+              }),
+              click(IDC_OK)});
+        EXPECT_EQ(ticked, blink);
+        EXPECT_EQ(enabled, !held);
+        EXPECT_EQ(blinkFlag(), held ? blink : !blink) << "after OK";
+        EXPECT_EQ(blinking(), held ? blink : !blink) << "after OK";
+        EXPECT_EQ(storedBlinkDword(), DWORD(held ? row.own : !blink)) << "the user's own choice";
+    }
+}
