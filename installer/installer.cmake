@@ -54,12 +54,15 @@ if(WIXL)
   # dormity_msi(OUTPUT VERSION): the package of the staged files.
   function(dormity_msi output version)
     get_filename_component(directory ${output} DIRECTORY)
+    file(RELATIVE_PATH package_dir ${CMAKE_BINARY_DIR} ${PACKAGE_DIR})
+    file(RELATIVE_PATH icon ${CMAKE_BINARY_DIR} ${ICON_DIR}/icon104.ico)
     add_custom_command(
       OUTPUT ${output}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${directory}
-      COMMAND ${WIXL} -D Version=${version} -D PackageDir=${PACKAGE_DIR}
-              -D Icon=${ICON_DIR}/icon104.ico -o ${output}
-              ${CMAKE_SOURCE_DIR}/installer/dormity.wxs
+      # wixl takes the files' names relative to where it runs, never whole.
+      COMMAND ${WIXL} -D Version=${version} -D PackageDir=${package_dir}
+              -D Icon=${icon} -o ${output} ${CMAKE_SOURCE_DIR}/installer/dormity.wxs
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
       DEPENDS ${CMAKE_SOURCE_DIR}/installer/dormity.wxs ${PACKAGE_DIR}/README.txt
               ${PACKAGE_DIR}/LICENSE.txt ${PACKAGE_DIR}/Dormity.exe ${ICON_FILES}
       COMMENT "Building ${output}")

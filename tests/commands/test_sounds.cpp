@@ -1,5 +1,6 @@
 // The event sounds as really played: each event's tone is named by its samples.
 #include "support/program.h"
+#include "base/handles.h"
 #include "commands/command_line.h"
 #include "res/resource.h"
 #include "support/system.h"
@@ -175,7 +176,7 @@ TEST_F(FamilySounds, StartRegistersTheEventsKeepingAnAssignedSound)
     EXPECT_STREQ(value.c_str(), "Dormity");
     typedef HRESULT(WINAPI * LoadIndirect)(LPCWSTR, LPWSTR, UINT, void**);
     HMODULE shlwapi = LoadLibraryA("shlwapi.dll");
-    auto resolve = reinterpret_cast<LoadIndirect>(GetProcAddress(shlwapi, "SHLoadIndirectString"));
+    auto resolve = findFunction<LoadIndirect>(shlwapi, "SHLoadIndirectString");
     ASSERT_TRUE(resolve);
     for (int event = 0; event < 6; ++event) {
         SCOPED_TRACE(kEvents[event]);

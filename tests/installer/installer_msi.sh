@@ -18,11 +18,12 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
 # The package's own registry values are the 32-bit program's: on a 64-bit
-# system they lie in its 32-bit view.
+# system they lie in its 32-bit view (view= reads the native one).
+view=/reg:32
 regval() {  # regval KEY [NAME]: the value (default: the key's own) as reg.exe prints it
   local out
-  if [ $# -gt 1 ]; then out=$(run reg query "$1" /v "$2" /reg:32 2>/dev/null) || return 1
-  else out=$(run reg query "$1" /ve /reg:32 2>/dev/null) || return 1; fi
+  if [ $# -gt 1 ]; then out=$(run reg query "$1" /v "$2" $view 2>/dev/null) || return 1
+  else out=$(run reg query "$1" /ve $view 2>/dev/null) || return 1; fi
   printf '%s\n' "$out" | tr -d '\r' | awk -F'    ' 'NF>=4 {print $4; found=1} END {exit !found}'
 }
 has_key() { run reg query "$1" /reg:32 >/dev/null 2>&1; }
@@ -69,7 +70,7 @@ check "listed publisher" equals "$(regval "$U\\$product" Publisher)" "The Dormit
 packed=$(echo "${product//[\{\}-]/}" | sed -E 's/^(.{8})(.{4})(.{4})(.{16})$/\1 \2 \3 \4/' \
   | awk '{ r=""; for (i = 1; i <= 3; i++) { s=""; for (j = length($i); j > 0; j--) s = s substr($i, j, 1); r = r s }
            for (j = 1; j <= 16; j += 2) r = r substr($4, j + 1, 1) substr($4, j, 1); print r }')
-icon=$(regval "HKLM\\Software\\Classes\\Installer\\Products\\$packed" ProductIcon || true)
+icon=$(view='' regval "HKLM\\Software\\Classes\\Installer\\Products\\$packed" ProductIcon || true)
 icon_file="$drive/${icon#C:\\}"
 check "listed with Dormity's icon" cmp -s "${icon_file//\\//}" "$build/icons/icon104.ico"
 
