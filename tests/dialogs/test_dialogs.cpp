@@ -487,8 +487,8 @@ TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheContr
 {
     const std::string longName(259, 'x');
     struct { const char* name; Stored machine, user; int own; const char* read; } rows[] = {
-        {POLICY_BLINK, kAbsent, kAbsent, 0, "-"}, {POLICY_BLINK, kAbsent, dword(1), 0, "1"},
-        {POLICY_BLINK, dword(0), dword(1), 1, "0"}, {POLICY_BLINK, dword(1), kAbsent, 0, "1"},
+        {POLICY_BLINK, kAbsent, kAbsent, 0, "-"}, {POLICY_BLINK, kAbsent, dword(1), 1, "1"},
+        {POLICY_BLINK, dword(0), dword(1), 0, "0"}, {POLICY_BLINK, dword(1), kAbsent, 0, "1"},
         {POLICY_BLINK, text("1"), dword(0), 1, "0"}, {POLICY_BLINK, dword(7), kAbsent, 0, "7"},
         {POLICY_BLINK, raw(REG_DWORD, std::string(2, '\0')), kAbsent, 0, "-"},
         {POLICY_BLINK, kAbsent, raw(REG_DWORD, std::string(8, '\0')), 1, "-"},
