@@ -86,10 +86,10 @@ TEST_F(FamilyTimedDisable, TheNextStartHonoursAStoredTimeAndEnablesForAnyOther)
 // called off, ends nothing here, and the time stays stored for the next start.
 TEST_F(FamilyTimedDisable, TheRestartManagersCloseEndsItAsExitASignOutKeepsTheTime)
 {
+    const LPARAM close = ENDSESSION_CLOSEAPP, logoff = LPARAM(ENDSESSION_LOGOFF);
     const struct { WPARAM ending; LPARAM reason; bool ends; } rows[] = {
-        {TRUE, ENDSESSION_CLOSEAPP, true}, {TRUE, LPARAM(ENDSESSION_CLOSEAPP | ENDSESSION_LOGOFF), true},
-        {FALSE, ENDSESSION_CLOSEAPP, false}, {TRUE, LPARAM(ENDSESSION_LOGOFF), false},
-        {TRUE, 0, false}};
+        {TRUE, close, true}, {TRUE, close | logoff, true}, {FALSE, close, false},
+        {TRUE, logoff, false}, {TRUE, 0, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "ending " << row.ending << ", reason " << row.reason);
         start(true);

@@ -429,52 +429,44 @@ TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxOtherWaysOutChangeNothingARest
 
 namespace {
 
-// A value as an organisation's tools (or a careless script) leave it; kAbsent: none.
-struct Stored {
-    DWORD type;
-    std::string bytes;
-};
+// A value as an organisation's tools (or a careless script) leave it, "|" standing for a zero
+// byte; type ~0: none.
+struct Stored { DWORD type; std::string bytes; };
 const Stored kAbsent = {~0u, ""};
-Stored dword(DWORD value) { return {REG_DWORD, std::string(reinterpret_cast<char*>(&value), 4)}; }
-Stored text(const std::string& value, DWORD type = REG_SZ) { return {type, value + '\0'}; }
-Stored raw(DWORD type, const std::string& bytes) { return {type, bytes}; }
-
-void store(HKEY root, const char* name, const Stored& value)
+Stored raw(DWORD type, std::string bytes)
 {
-    if (value.type != kAbsent.type)
-        setRegValue(root, PREFERENCE_POLICY_KEY, name, value.type, value.bytes.data(),
-                    static_cast<DWORD>(value.bytes.size()));
+    std::replace(bytes.begin(), bytes.end(), '|', '\0');
+    return {type, bytes};
 }
+Stored dword(DWORD value) { return {REG_DWORD, std::string(reinterpret_cast<char*>(&value), 4)}; }
+Stored text(const std::string& value, DWORD type = REG_SZ) { return raw(type, value + "|"); }
 
 // What the program reads: "-" not set, "?" a list held but unreadable, else the value (a
 // list's strings joined by "|").
 std::string policyRead(const char* name)
 {
+    ListPolicy list;
+    TextPolicy language;
     if (!strcmp(name, POLICY_KEEP_OFF_WHILE)) {
-        ListPolicy list;
         readListPolicy(name, &list);
         std::string joined;
         for (const char* s = nextPolicyString(list, nullptr); s; s = nextPolicyString(list, s))
             joined += (joined.empty() ? "" : "|") + std::string(s);
         return list.state == LIST_NOT_SET ? "-" : list.state == LIST_UNREADABLE ? "?" : joined;
     }
-    if (!strcmp(name, POLICY_LANGUAGE)) {
-        TextPolicy language;
-        readTextPolicy(name, &language);
-        return language.set ? language.text : "-";
-    }
+    if (!strcmp(name, POLICY_LANGUAGE))
+        return readTextPolicy(name, &language), language.set ? language.text : "-";
     DwordPolicy number = readDwordPolicy(name);
     return number.set ? std::to_string(number.value) : "-";
 }
 
-class PreferencePolicy : public DialogTest {
-protected:
+struct PreferencePolicy : DialogTest {
     void SetUp() override { DialogTest::SetUp(), clear(); }
     void TearDown() override { clear(), DialogTest::TearDown(); }
     static void clear()
     {
-        deleteRegTree(HKEY_LOCAL_MACHINE, PREFERENCE_POLICY_KEY);
-        deleteRegTree(HKEY_CURRENT_USER, PREFERENCE_POLICY_KEY);
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            deleteRegTree(root, PREFERENCE_POLICY_KEY);
     }
 };
 
@@ -485,47 +477,46 @@ protected:
 // control, which then changes nothing, and the menu's managed line says so.
 TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheControl)
 {
-    const std::string longName(259, 'x');
+    const std::string name259(259, 'x');
+    const char *blink = POLICY_BLINK, *display = POLICY_KEEP_DISPLAY_ON,
+               *list = POLICY_KEEP_OFF_WHILE, *language = POLICY_LANGUAGE;
     struct { const char* name; Stored machine, user; int own; const char* read; } rows[] = {
-        {POLICY_BLINK, kAbsent, kAbsent, 0, "-"}, {POLICY_BLINK, kAbsent, dword(1), 1, "1"},
-        {POLICY_BLINK, dword(0), dword(1), 0, "0"}, {POLICY_BLINK, dword(1), kAbsent, 0, "1"},
-        {POLICY_BLINK, text("1"), dword(0), 1, "0"}, {POLICY_BLINK, dword(7), kAbsent, 0, "7"},
-        {POLICY_BLINK, raw(REG_DWORD, std::string(2, '\0')), kAbsent, 0, "-"},
-        {POLICY_BLINK, kAbsent, raw(REG_DWORD, std::string(8, '\0')), 1, "-"},
-        {POLICY_BLINK, kAbsent, raw(REG_BINARY, std::string(4, '\0')), 1, "-"},
-        {POLICY_BLINK, kAbsent, raw(REG_DWORD_BIG_ENDIAN, std::string(4, '\0')), 1, "-"},
-        {POLICY_KEEP_DISPLAY_ON, kAbsent, kAbsent, -1, "-"},
-        {POLICY_KEEP_DISPLAY_ON, dword(1), dword(0), -1, "1"},
-        {POLICY_KEEP_DISPLAY_ON, text("1"), dword(0), -1, "0"},
-        {POLICY_KEEP_OFF_WHILE, kAbsent, kAbsent, -1, "-"},
-        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string("vlc.exe\0C:\\T\\s.exe\0\0", 20)),
-         -1, "vlc.exe|C:\\T\\s.exe"},
-        {POLICY_KEEP_OFF_WHILE, raw(REG_MULTI_SZ, std::string("a.exe\0\0", 7)),
-         raw(REG_MULTI_SZ, std::string("b.exe\0\0", 7)), -1, "a.exe"},
-        {POLICY_KEEP_OFF_WHILE, text(""), raw(REG_MULTI_SZ, std::string("b.exe\0\0", 7)), -1, "?"},
-        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string("x.exe\0y.exe", 11)), -1,
-         "x.exe|y.exe"},
-        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string("a\0\0b\0\0", 6)), -1, "a"},
-        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, ""), -1, ""},
-        {POLICY_KEEP_OFF_WHILE, kAbsent, raw(REG_MULTI_SZ, std::string(POLICY_LIST_LIMIT + 1, 'a')),
-         -1, "?"},
-        {POLICY_KEEP_OFF_WHILE, kAbsent, dword(1), -1, "?"},
-        {POLICY_LANGUAGE, kAbsent, kAbsent, -1, "-"},
-        {POLICY_LANGUAGE, kAbsent, text("de-DE"), -1, "de-DE"},
-        {POLICY_LANGUAGE, text("fr-FR"), text("de-DE"), -1, "fr-FR"},
-        {POLICY_LANGUAGE, text("fr-FR", REG_EXPAND_SZ), text("de-DE"), -1, "de-DE"},
-        {POLICY_LANGUAGE, kAbsent, text(""), -1, "-"},
-        {POLICY_LANGUAGE, kAbsent, raw(REG_SZ, "ja-JP"), -1, "ja-JP"},
-        {POLICY_LANGUAGE, kAbsent, text(longName), -1, longName.c_str()},
-        {POLICY_LANGUAGE, kAbsent, raw(REG_SZ, longName + "x"), -1, "-"},
-        {POLICY_LANGUAGE, kAbsent, text(longName + "x"), -1, "-"},
-        {POLICY_LANGUAGE, kAbsent, raw(REG_MULTI_SZ, std::string("de-DE\0\0", 7)), -1, "-"}};
+        {blink, kAbsent, kAbsent, 0, "-"}, {blink, kAbsent, dword(1), 1, "1"},
+        {blink, dword(0), dword(1), 0, "0"}, {blink, dword(1), kAbsent, 0, "1"},
+        {blink, text("1"), dword(0), 1, "0"}, {blink, dword(7), kAbsent, 0, "7"},
+        {blink, raw(REG_DWORD, "||"), kAbsent, 0, "-"},
+        {blink, kAbsent, raw(REG_DWORD, "||||||||"), 1, "-"},
+        {blink, kAbsent, raw(REG_BINARY, "||||"), 1, "-"},
+        {blink, kAbsent, raw(REG_DWORD_BIG_ENDIAN, "||||"), 1, "-"},
+        {display, kAbsent, kAbsent, -1, "-"}, {display, dword(1), dword(0), -1, "1"},
+        {display, text("1"), dword(0), -1, "0"},
+        {list, kAbsent, kAbsent, -1, "-"},
+        {list, kAbsent, raw(REG_MULTI_SZ, "vlc.exe|C:\\T\\s.exe||"), -1, "vlc.exe|C:\\T\\s.exe"},
+        {list, raw(REG_MULTI_SZ, "a.exe||"), raw(REG_MULTI_SZ, "b.exe||"), -1, "a.exe"},
+        {list, text(""), raw(REG_MULTI_SZ, "b.exe||"), -1, "?"},
+        {list, kAbsent, raw(REG_MULTI_SZ, "x.exe|y.exe"), -1, "x.exe|y.exe"},
+        {list, kAbsent, raw(REG_MULTI_SZ, "a||b||"), -1, "a"},
+        {list, kAbsent, raw(REG_MULTI_SZ, ""), -1, ""},
+        {list, kAbsent, raw(REG_MULTI_SZ, std::string(POLICY_LIST_LIMIT + 1, 'a')), -1, "?"},
+        {list, kAbsent, dword(1), -1, "?"},
+        {language, kAbsent, kAbsent, -1, "-"}, {language, kAbsent, text("de-DE"), -1, "de-DE"},
+        {language, text("fr-FR"), text("de-DE"), -1, "fr-FR"},
+        {language, text("fr-FR", REG_EXPAND_SZ), text("de-DE"), -1, "de-DE"},
+        {language, kAbsent, text(""), -1, "-"},
+        {language, kAbsent, raw(REG_SZ, "ja-JP"), -1, "ja-JP"},
+        {language, kAbsent, text(name259), -1, name259.c_str()},
+        {language, kAbsent, raw(REG_SZ, name259 + "x"), -1, "-"},
+        {language, kAbsent, text(name259 + "x"), -1, "-"},
+        {language, kAbsent, raw(REG_MULTI_SZ, "de-DE||"), -1, "-"}};
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         const auto& row = rows[i];
         SCOPED_TRACE(testing::Message() << "row " << i << ": " << row.name);
         clear();
-        store(HKEY_LOCAL_MACHINE, row.name, row.machine);
-        store(HKEY_CURRENT_USER, row.name, row.user);
+        for (auto place : {std::make_pair(HKEY_LOCAL_MACHINE, &row.machine),
+                           std::make_pair(HKEY_CURRENT_USER, &row.user)})
+            if (place.second->type != kAbsent.type)
+                setRegValue(place.first, PREFERENCE_POLICY_KEY, row.name, place.second->type,
+                            place.second->bytes.data(), DWORD(place.second->bytes.size()));
         if (row.own >= 0)
             setRegDword(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, row.own);
         EXPECT_EQ(policyRead(row.name), row.read);
@@ -534,23 +525,22 @@ TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheContr
         SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu), 0);
         const UINT line = GetMenuState(tray.popupMenu, IDM_MANAGED, MF_BYCOMMAND);
         EXPECT_EQ(line != ~0u && (line & MF_GRAYED), held) << "the managed line";
-        if (strcmp(row.name, POLICY_BLINK) != 0)
+        if (row.name != blink)
             continue;
         // The blink in force from the start; the About box shows it, greyed while held, and
         // its OK (the box set otherwise, as no click could) keeps the held value and the user's.
-        const bool blink = held ? strcmp(row.read, "0") != 0 : row.own != 0;
-        EXPECT_EQ(blinkFlag(), blink) << "at start";
-        bool ticked = !blink, enabled = held;
+        const bool blinks = held ? strcmp(row.read, "0") != 0 : row.own != 0;
+        EXPECT_EQ(blinkFlag(), blinks) << "at start";
+        bool ticked = !blinks, enabled = held;
         open({act([&](HWND dialog) {
                   ticked = boxTicked(dialog);
                   enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_BLINK));
-                  CheckDlgButton(dialog, IDC_BLINK, blink ? BST_UNCHECKED : BST_CHECKED);
+                  CheckDlgButton(dialog, IDC_BLINK, blinks ? BST_UNCHECKED : BST_CHECKED);
               }),
               click(IDC_OK)});
-        EXPECT_EQ(ticked, blink);
-        EXPECT_EQ(enabled, !held);
-        EXPECT_EQ(blinkFlag(), held ? blink : !blink) << "after OK";
-        EXPECT_EQ(blinking(), held ? blink : !blink) << "after OK";
-        EXPECT_EQ(storedBlinkDword(), DWORD(held ? row.own : !blink)) << "the user's own choice";
+        EXPECT_TRUE(ticked == blinks && enabled == !held);
+        EXPECT_TRUE(blinkFlag() == (held ? blinks : !blinks) && blinking() == blinkFlag())
+            << "after OK";
+        EXPECT_EQ(storedBlinkDword(), DWORD(held ? row.own : !blinks)) << "the user's own choice";
     }
 }

@@ -1,95 +1,53 @@
 #!/usr/bin/env python3
-"""The administrative templates against the program and their generator.
-
-    check_policy_templates.py SOURCE_DIR
-
-Fails when a committed Dormity.adml differs from what make_adml.py writes
-now (or a language folder has none to match), when the ADMX or an ADML is
-not well-formed XML, when the ADMX names a key or value that Dormity does
-not read (saverconfig/preference_policy.h) or leaves one of those values
-out, and when it refers to a text or presentation that an ADML lacks.
-"""
-
-import filecmp
-import os
-import re
-import subprocess
-import sys
-import tempfile
+"""check_policy_templates.py SOURCE_DIR: the administrative templates are what
+make_adml.py writes now, well-formed, and name the key and every value Dormity
+reads (saverconfig/preference_policy.h), no other; each ADML has every text."""
+import filecmp, os, re, subprocess, sys, tempfile
 import xml.etree.ElementTree as ET
 
-NS = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
 failures = []
 
 
 def check(ok, what):
     print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failures.append(what)
+    failures.append(what) if not ok else None
 
 
-def program_names(header):
-    """The key and the value names the program reads, from its own header."""
-    names = {}
-    for name, value in re.findall(r'#define\s+(PREFERENCE_POLICY_KEY|POLICY_\w+)\s+"([^"]*)"',
-                                  open(header, encoding="utf-8").read()):
-        names[name] = value.replace("\\\\", "\\")
-    return names.pop("PREFERENCE_POLICY_KEY", None), set(names.values())
-
-
-def main():
-    source = sys.argv[1]
-    policy_dir = os.path.join(source, "installer", "policy")
-    committed = sorted(d for d in os.listdir(policy_dir)
-                       if os.path.isfile(os.path.join(policy_dir, d, "Dormity.adml")))
-
-    with tempfile.TemporaryDirectory() as fresh:
-        subprocess.run([sys.executable, os.path.join(policy_dir, "make_adml.py"),
-                        os.path.join(source, "res", "lang"), fresh], check=True)
-        generated = sorted(os.listdir(fresh))
-        check(committed == generated, f"language folders {committed} are the generated {generated}")
-        for language in generated:
-            path = os.path.join(policy_dir, language, "Dormity.adml")
-            same = os.path.exists(path) and filecmp.cmp(
-                path, os.path.join(fresh, language, "Dormity.adml"), shallow=False)
-            check(same, f"{language}/Dormity.adml is the generator's output")
-
+def parsed(path):
     try:
-        admx = ET.parse(os.path.join(policy_dir, "Dormity.admx")).getroot()
-        check(True, "Dormity.admx is well-formed")
+        root = ET.parse(path).getroot()
     except ET.ParseError as error:
-        check(False, f"Dormity.admx is well-formed ({error})")
-        return
-    admls = {}
+        root = None
+        print(error)
+    check(root is not None, f"{path} is well-formed")
+    return root
+
+
+source = sys.argv[1]
+here = os.path.join(source, "installer", "policy")
+committed = sorted(d for d in os.listdir(here) if os.path.isfile(os.path.join(here, d, "Dormity.adml")))
+with tempfile.TemporaryDirectory() as fresh:
+    subprocess.run([sys.executable, os.path.join(here, "make_adml.py"),
+                    os.path.join(source, "res", "lang"), fresh], check=True)
+    check(sorted(os.listdir(fresh)) == committed, f"the generated languages are {committed}")
+    for language in os.listdir(fresh):
+        ours = os.path.join(here, language, "Dormity.adml")
+        check(os.path.exists(ours) and filecmp.cmp(ours, os.path.join(fresh, language, "Dormity.adml"),
+                                                   shallow=False), f"{language} is the generator's")
+
+admx = parsed(os.path.join(here, "Dormity.admx"))
+header = open(os.path.join(source, "saverconfig", "preference_policy.h"), encoding="utf-8").read()
+names = dict(re.findall(r'#define\s+(PREFERENCE_POLICY_KEY|POLICY_[A-Z_]+)\s+"([^"]*)"', header))
+key = names.pop("PREFERENCE_POLICY_KEY", "").replace("\\\\", "\\")
+if admx is not None:
+    keys = {e.get("key") for e in admx.iter() if e.get("key")}
+    check(keys == {key}, f"every key is {key!r}: {sorted(keys)}")
+    values = {e.get("valueName") for e in admx.iter() if e.get("valueName")}
+    check(values == set(names.values()), f"the values {sorted(values)} are Dormity's {sorted(names.values())}")
+    wanted = set(re.findall(r"\$\((?:string|presentation)\.(\w+)\)", ET.tostring(admx, encoding="unicode")))
     for language in committed:
-        try:
-            admls[language] = ET.parse(os.path.join(policy_dir, language, "Dormity.adml")).getroot()
-            check(True, f"{language}/Dormity.adml is well-formed")
-        except ET.ParseError as error:
-            check(False, f"{language}/Dormity.adml is well-formed ({error})")
-
-    key, values = program_names(os.path.join(source, "saverconfig", "preference_policy.h"))
-    check(key is not None and bool(values), f"the program's names: {key}, {sorted(values)}")
-    keys = {e.get("key") for e in admx.iter() if e.get("key") is not None}
-    check(keys == {key}, f"every key in the ADMX is {key!r}: {sorted(keys)}")
-    named = {e.get("valueName") for e in admx.iter() if e.get("valueName") is not None}
-    check(named <= values, f"every valueName is one Dormity reads: {sorted(named - values)} are not")
-    check(values <= named, f"every value Dormity reads has a policy: {sorted(values - named)} have none")
-
-    strings = set(re.findall(r"\$\(string\.(\w+)\)", ET.tostring(admx, encoding="unicode")))
-    for language, adml in admls.items():
-        table = {e.get("id") for e in adml.iter(NS + "string")}
-        check(strings <= table, f"{language} has every text: {sorted(strings - table)} missing")
-        shown = {e.get("id"): {c.get("refId") for c in e} for e in adml.iter(NS + "presentation")}
-        for policy in admx.iter(NS + "policy"):
-            ref = re.fullmatch(r"\$\(presentation\.(\w+)\)", policy.get("presentation") or "")
-            elements = {e.get("id") for e in policy.iter() if e.get("id")}
-            if ref:
-                check(shown.get(ref.group(1)) == elements,
-                      f"{language} shows {policy.get('name')}'s elements {sorted(elements)}")
-
-
-if __name__ == "__main__":
-    main()
-    print(f"policy templates: {len(failures)} failed")
-    sys.exit(1 if failures else 0)
+        adml = parsed(os.path.join(here, language, "Dormity.adml"))
+        held = {e.get("id") for e in adml.iter() if e.get("id")} if adml is not None else set()
+        check(wanted <= held, f"{language} lacks none of them: {sorted(wanted - held)}")
+print(f"policy templates: {len(failures)} failed")
+sys.exit(1 if failures else 0)
