@@ -190,6 +190,7 @@ TEST_F(FamilySounds, StartRegistersTheEventsKeepingAnAssignedSound)
         EXPECT_STREQ(value.c_str(), text);
         value.clear();
         EXPECT_EQ(readRegValue(HKEY_CURRENT_USER, label.c_str(), "DispFileName", &value), named);
+        value = value.c_str();  // up to its terminator
         EXPECT_EQ(value, named ? "@" + moduleFileName() + ",-" + std::to_string(280 + event) : "");
         // As the Sounds control panel reads it.
         WCHAR source[MAX_PATH + 16], resolved[256] = L"";
