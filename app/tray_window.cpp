@@ -12,10 +12,6 @@
 #include "application.h"
 #include "start_command.h"
 
-// Windows Vista and later (the Restart Manager); named only for builds aimed there.
-#ifndef ENDSESSION_CLOSEAPP
-#define ENDSESSION_CLOSEAPP 0x00000001
-#endif
 // Windows 8.1 and later; the headers name it only for builds aimed there.
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0

@@ -212,6 +212,10 @@ inline bool policyRefuses(WORD id)
     return policyLocks(readPolicyFlags(), id);
 }
 
+// Windows Vista and later (the Restart Manager); named only for builds aimed there.
+#ifndef ENDSESSION_CLOSEAPP
+#define ENDSESSION_CLOSEAPP 0x00000001
+#endif
 // Whether WM_ENDSESSION (wParam ending, lParam reason) asks Dormity itself
 // to close: the Restart Manager's ENDSESSION_CLOSEAPP. At a sign-out or a
 // shutdown the process is ended anyway, and a timed disable is kept for the

@@ -77,10 +77,6 @@ TEST_F(FamilyTimedDisable, TheNextStartHonoursAStoredTimeAndEnablesForAnyOther)
     EXPECT_TRUE(storedEnableAt());
 }
 
-#ifndef ENDSESSION_CLOSEAPP
-#define ENDSESSION_CLOSEAPP 0x00000001
-#endif
-
 // The Restart Manager closes Dormity for an installer (WM_ENDSESSION with ENDSESSION_CLOSEAPP):
 // it ends as on Exit, the screen saver enabled. A sign-out or a shutdown, or a session end
 // called off, ends nothing here, and the time stays stored for the next start.
