@@ -19,9 +19,12 @@ entries() {  # how many installed programs are named Dormity
   run reg query "$U" /s $view 2>/dev/null | tr -d '\r' | grep -c 'DisplayName    REG_SZ    Dormity$' || true
 }
 msiexec() { run msiexec "$1" "$2" /qn; }
-reversed() { local text=$1 out='' i; for ((i = ${#text} - 1; i >= 0; i--)); do out+=${text:i:1}; done; echo "$out"; }
 gone() { local key; for key; do ! has_key "$key" || return 1; done; }
 start_installed() { run start /unix "$shortcut" >/dev/null 2>&1; ctl wait 30000; }
+disable_for_a_while() { ctl command 420; retry 50 0.2 not ctl active; }  # Disable For 15 minutes
+ended() { not ctl wait 500 && ctl active; }  # and the screen saver enabled on the way out
+logon_start() { regval "$R" Dormity; }
+listed() { regval "$U\\$1" DisplayName; regval "$U\\$1" DisplayVersion; regval "$U\\$1" Publisher; }
 
 for file in "$package" "$next"; do [ -f "$file" ] || { echo "no package at $file"; exit 1; }; done
 run wineboot -i >/dev/null 2>&1 || true
@@ -43,13 +46,13 @@ check "readme and licence installed" test -f "$install_dir/README.txt" -a -f "$i
 # Wine's installer puts an all-users shortcut into the user's own menu.
 shortcut=$(find "$drive/users" "$drive/ProgramData" -path '*Start Menu/Programs/Dormity/Dormity.lnk' | head -n 1)
 check "Start menu shortcut to the installed program" grep -aqF "$program" "$shortcut"
-check "starts at logon for every user" equals "$(regval "$R" Dormity)" "\"$program\""
+check "starts at logon for every user" equals "$(logon_start)" "\"$program\""
 check "one installed entry" equals "$(entries)" 1
-check "listed name, version and publisher" equals "$(regval "$U\\$product" DisplayName)/$(regval "$U\\$product" DisplayVersion)/$(regval "$U\\$product" Publisher)" "Dormity/$(property "$package" ProductVersion)/The Dormity developers"
+check "listed name, version and publisher" equals "$(listed "$product")" \
+  "$(printf 'Dormity\n%s\nThe Dormity developers' "$(property "$package" ProductVersion)")"
 # Windows Installer keeps the entry's icon with the product's registration (native view).
-g=${product//[\{\}-]/}
-packed=$(reversed "${g:0:8}")$(reversed "${g:8:4}")$(reversed "${g:12:4}")$(sed -E 's/(.)(.)/\2\1/g' <<<"${g:16}")
-icon=$(view='' regval "HKLM\\Software\\Classes\\Installer\\Products\\$packed" ProductIcon || true)
+icon=$(run reg query 'HKLM\Software\Classes\Installer\Products' /s /v ProductIcon | tr -d '\r' \
+  | awk -F'    ' 'NF >= 4 {print $4; exit}')
 icon="$drive/${icon#C:\\}"
 check "listed with Dormity's icon" cmp -s "${icon//\\//}" "$build/icons/icon104.ico"
 
@@ -57,29 +60,27 @@ check "the shortcut starts it" start_installed
 check "its sound events registered" equals "$(regval "$L")" "Launch Screen Saver"
 run reg add "$S\\Dormity-Launch\\.Current" /ve /d 'C:\windows\media\ding.wav' /f >/dev/null
 ctl blink 0
-ctl command 420  # Disable For 15 minutes
-check "disabled for a while" retry 50 0.2 not ctl active
+check "disabled for a while" disable_for_a_while
 
 msiexec /i "Z:${next//\//\\}"
-check "upgrade ended the running program" not ctl wait 500
-check "screen saver enabled on the way out" ctl active
+check "upgrade ended the running program, the screen saver enabled" ended
 check "one installed entry after the upgrade" equals "$(entries)" 1
-check "the later version is the one listed" equals "$(regval "$U\\$(property "$next" ProductCode)" DisplayVersion)" "$(property "$next" ProductVersion)"
+check "the later version is the one listed" \
+  equals "$(regval "$U\\$(property "$next" ProductCode)" DisplayVersion)" "$(property "$next" ProductVersion)"
 check "program kept" cmp -s "$install_dir/Dormity.exe" "$build/Dormity.exe"
-check "shortcut kept" test -f "$shortcut"
-check "logon start kept" equals "$(regval "$R" Dormity)" "\"$program\""
+check "shortcut and logon start kept" equals "$(test -f "$shortcut" && logon_start)" "\"$program\""
 check "assigned sound survives the upgrade" equals "$(regval "$S\\Dormity-Launch\\.Current")" 'C:\windows\media\ding.wav'
 check "preference survives the upgrade" has_key "$P"
 
 start_installed || true
-ctl command 420
-check "disabled again" retry 50 0.2 not ctl active
+check "disabled again" disable_for_a_while
 msiexec /x "$(property "$next" ProductCode)"
-check "program no longer running" not ctl wait 500
-check "screen saver enabled on the way out" ctl active
+check "removal ended the running program, the screen saver enabled" ended
 check "files and shortcut removed" test ! -e "$install_dir" -a ! -e "$(dirname "$shortcut")"
-check "logon start removed" not regval "$R" Dormity
+check "logon start removed" not logon_start
 check "no installed entry" equals "$(entries)" 0
 check "sound events and preference removed" gone "$S" "$L" "$P"
-check "screen saver settings untouched" equals "$(regval 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE)/$(regval 'HKCU\Control Panel\Desktop' ScreenSaveTimeOut)" 'C:\windows\system32\mine.scr/420'
+D='HKCU\Control Panel\Desktop'
+check "screen saver settings untouched" equals "$(regval "$D" SCRNSAVE.EXE)/$(regval "$D" ScreenSaveTimeOut)" \
+  'C:\windows\system32\mine.scr/420'
 report "MSI round trip"
