@@ -172,9 +172,11 @@ TEST_F(FamilySounds, StartRegistersTheEventsKeepingAnAssignedSound)
         setRegString(HKEY_CURRENT_USER, (labels + "Launch").c_str(), "DispFileName",
                      "@C:\\moved\\Dormity.exe,-280");
     start(true);
-    std::string value;
-    EXPECT_TRUE(readRegValue(HKEY_CURRENT_USER, SOUND_SCHEME_KEY, "", &value));
-    EXPECT_STREQ(value.c_str(), "Dormity");
+    auto read = [](const std::string& key, const char* name) -> std::string {  // "-": none
+        std::string value;
+        return readRegValue(HKEY_CURRENT_USER, key.c_str(), name, &value) ? value.c_str() : "-";
+    };
+    EXPECT_EQ(read(SOUND_SCHEME_KEY, ""), "Dormity");
     typedef HRESULT(WINAPI * LoadIndirect)(LPCWSTR, LPWSTR, UINT, void**);
     UniqueModule shlwapi(LoadLibraryA("shlwapi.dll"));
     auto resolve = findFunction<LoadIndirect>(shlwapi.get(), "SHLoadIndirectString");
@@ -182,20 +184,16 @@ TEST_F(FamilySounds, StartRegistersTheEventsKeepingAnAssignedSound)
         SCOPED_TRACE(kEvents[event]);
         char text[256] = "", shown[256] = "";
         ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), 280 + event, text, sizeof text), 0);
-        const std::string current = scheme + kEvents[event] + "\\.Current";
-        EXPECT_TRUE(readRegValue(HKEY_CURRENT_USER, current.c_str(), "", &value));
-        EXPECT_STREQ(value.c_str(), event == 3 ? "C:\\mine.wav" : "");
-        const std::string label = labels + kEvents[event];
-        EXPECT_TRUE(readRegValue(HKEY_CURRENT_USER, label.c_str(), "", &value));
-        EXPECT_STREQ(value.c_str(), text);
-        value.clear();
-        EXPECT_EQ(readRegValue(HKEY_CURRENT_USER, label.c_str(), "DispFileName", &value), named);
-        value = value.c_str();  // up to its terminator
-        EXPECT_EQ(value, named ? "@" + moduleFileName() + ",-" + std::to_string(280 + event) : "");
+        const std::string sound = read(scheme + kEvents[event] + "\\.Current", "");
+        EXPECT_EQ(sound, event == 3 ? "C:\\mine.wav" : "");
+        EXPECT_EQ(read(labels + kEvents[event], ""), text);
+        const std::string source = read(labels + kEvents[event], "DispFileName");
+        const std::string id = std::to_string(280 + event);
+        EXPECT_EQ(source, named ? "@" + moduleFileName() + ",-" + id : "-");
         // As the Sounds control panel reads it.
-        WCHAR source[MAX_PATH + 16], resolved[256] = L"";
-        MultiByteToWideChar(CP_ACP, 0, value.c_str(), -1, source, MAX_PATH + 16);
-        if (named && resolve && resolve(source, resolved, 256, nullptr) == S_OK)
+        WCHAR wide[MAX_PATH + 16], resolved[256] = L"";
+        MultiByteToWideChar(CP_ACP, 0, source.c_str(), -1, wide, MAX_PATH + 16);
+        if (named && resolve && resolve(wide, resolved, 256, nullptr) == S_OK)
             WideCharToMultiByte(CP_ACP, 0, resolved, -1, shown, sizeof shown, nullptr, nullptr);
         EXPECT_STREQ(named ? shown : text, text);
     }
