@@ -20,7 +20,8 @@ import make_strings  # noqa: E402  (the .lang reader the string tables use)
 
 # The presentations: the element each one shows, and the key of its label.
 PRESENTATIONS = [
-    ("KeepOffWhile", '    <multiTextBox refId="KeepOffWhileList">{ADML_KEEP_OFF_WHILE_LIST}</multiTextBox>'),
+    ("KeepOffWhile",
+     '    <multiTextBox refId="KeepOffWhileList">{ADML_KEEP_OFF_WHILE_LIST}</multiTextBox>'),
     ("Language", '    <textBox refId="LanguageName">\n'
                  '      <label>{ADML_LANGUAGE_NAME}</label>\n'
                  '    </textBox>'),
@@ -35,7 +36,8 @@ def adml(texts):
         '<policyDefinitionResources xmlns:xsd="http://www.w3.org/2001/XMLSchema"',
         '                           xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance"',
         '                           revision="1.0" schemaVersion="1.0"',
-        '                           xmlns="http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions">',
+        '                           xmlns="http://schemas.microsoft.com/GroupPolicy/2006/07/'
+        'PolicyDefinitions">',
         f"  <displayName>{text['ADML_CATEGORY']}</displayName>",
         f"  <description>{text['ADML_CATEGORY']}</description>",
         "  <resources>",

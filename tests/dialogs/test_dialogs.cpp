@@ -480,31 +480,30 @@ TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheContr
     const std::string name259(259, 'x');
     const char *blink = POLICY_BLINK, *display = POLICY_KEEP_DISPLAY_ON,
                *list = POLICY_KEEP_OFF_WHILE, *language = POLICY_LANGUAGE;
+    const Stored& none = kAbsent;
+    const DWORD multi = REG_MULTI_SZ;
     struct { const char* name; Stored machine, user; int own; const char* read; } rows[] = {
-        {blink, kAbsent, kAbsent, 0, "-"}, {blink, kAbsent, dword(1), 1, "1"},
-        {blink, dword(0), dword(1), 0, "0"}, {blink, dword(1), kAbsent, 0, "1"},
-        {blink, text("1"), dword(0), 1, "0"}, {blink, dword(7), kAbsent, 0, "7"},
-        {blink, raw(REG_DWORD, "||"), kAbsent, 0, "-"},
-        {blink, kAbsent, raw(REG_DWORD, "||||||||"), 1, "-"},
-        {blink, kAbsent, raw(REG_BINARY, "||||"), 1, "-"},
-        {display, kAbsent, kAbsent, -1, "-"}, {display, dword(1), dword(0), -1, "1"},
-        {display, text("1"), dword(0), -1, "0"},
-        {list, kAbsent, kAbsent, -1, "-"},
-        {list, kAbsent, raw(REG_MULTI_SZ, "vlc.exe|C:\\T\\s.exe||"), -1, "vlc.exe|C:\\T\\s.exe"},
-        {list, raw(REG_MULTI_SZ, "a.exe||"), raw(REG_MULTI_SZ, "b.exe||"), -1, "a.exe"},
-        {list, text(""), raw(REG_MULTI_SZ, "b.exe||"), -1, "?"},
-        {list, kAbsent, raw(REG_MULTI_SZ, "x.exe|y.exe"), -1, "x.exe|y.exe"},
-        {list, kAbsent, raw(REG_MULTI_SZ, "a||b||"), -1, "a"},
-        {list, kAbsent, raw(REG_MULTI_SZ, ""), -1, ""},
-        {list, kAbsent, raw(REG_MULTI_SZ, std::string(POLICY_LIST_LIMIT + 1, 'a')), -1, "?"},
-        {language, kAbsent, kAbsent, -1, "-"}, {language, kAbsent, text("de-DE"), -1, "de-DE"},
+        {blink, none, none, 0, "-"}, {blink, none, dword(1), 1, "1"},
+        {blink, dword(0), dword(1), 0, "0"}, {blink, dword(1), none, 0, "1"},
+        {blink, text("1"), dword(0), 1, "0"}, {blink, dword(7), none, 0, "7"},
+        {blink, raw(REG_DWORD, "||"), none, 0, "-"},
+        {blink, none, raw(REG_DWORD, "||||||||"), 1, "-"},
+        {blink, none, raw(REG_BINARY, "||||"), 1, "-"}, {display, none, none, -1, "-"},
+        {display, dword(1), dword(0), -1, "1"}, {display, text("1"), dword(0), -1, "0"},
+        {list, none, none, -1, "-"},
+        {list, none, raw(multi, "vlc.exe|C:\\T\\s.exe||"), -1, "vlc.exe|C:\\T\\s.exe"},
+        {list, raw(multi, "a.exe||"), raw(multi, "b.exe||"), -1, "a.exe"},
+        {list, text(""), raw(multi, "b.exe||"), -1, "?"},
+        {list, none, raw(multi, "x.exe|y.exe"), -1, "x.exe|y.exe"},
+        {list, none, raw(multi, "a||b||"), -1, "a"}, {list, none, raw(multi, ""), -1, ""},
+        {list, none, raw(multi, std::string(POLICY_LIST_LIMIT + 1, 'a')), -1, "?"},
+        {language, none, none, -1, "-"}, {language, none, text("de-DE"), -1, "de-DE"},
         {language, text("fr-FR"), text("de-DE"), -1, "fr-FR"},
         {language, text("fr-FR", REG_EXPAND_SZ), text("de-DE"), -1, "de-DE"},
-        {language, kAbsent, text(""), -1, "-"},
-        {language, kAbsent, raw(REG_SZ, "ja-JP"), -1, "ja-JP"},
-        {language, kAbsent, text(name259), -1, name259.c_str()},
-        {language, kAbsent, text(name259 + "x"), -1, "-"},
-        {language, kAbsent, raw(REG_MULTI_SZ, "de-DE||"), -1, "-"}};
+        {language, none, text(""), -1, "-"}, {language, none, raw(REG_SZ, "ja-JP"), -1, "ja-JP"},
+        {language, none, text(name259), -1, name259.c_str()},
+        {language, none, text(name259 + "x"), -1, "-"},
+        {language, none, raw(multi, "de-DE||"), -1, "-"}};
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         const auto& row = rows[i];
         SCOPED_TRACE(testing::Message() << "row " << i << ": " << row.name);
