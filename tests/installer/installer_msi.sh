@@ -50,11 +50,6 @@ check "starts at logon for every user" equals "$(logon_start)" "\"$program\""
 check "one installed entry" equals "$(entries)" 1
 check "listed name, version and publisher" equals "$(listed "$product")" \
   "$(printf 'Dormity\n%s\nThe Dormity developers' "$(property "$package" ProductVersion)")"
-# Windows Installer keeps the entry's icon with the product's registration (native view).
-icon=$(run reg query 'HKLM\Software\Classes\Installer\Products' /s /v ProductIcon | tr -d '\r' \
-  | awk -F'    ' 'NF >= 4 {print $4; exit}')
-icon="$drive/${icon#C:\\}"
-check "listed with Dormity's icon" cmp -s "${icon//\\//}" "$build/icons/icon104.ico"
 
 check "the shortcut starts it" start_installed
 check "its sound events registered" equals "$(regval "$L")" "Launch Screen Saver"
