@@ -6,6 +6,7 @@
 #include "../base/text.h"
 #include "../commands/blink_preference.h"
 #include "../commands/dialogs.h"
+#include "../commands/sound_events.h"
 #include "../res/resource.h"
 #include "../tray/dpi.h"
 #include "../tray/menu_palette.h"
@@ -94,6 +95,11 @@ bool policyLocks(DWORD policy, WORD id)
     return (policy & held) != 0;
 }
 
+bool sessionEndClosesDormity(WPARAM ending, LPARAM reason)
+{
+    return ending != 0 && (static_cast<DWORD>(reason) & ENDSESSION_CLOSEAPP) != 0;
+}
+
 namespace {
 UINT taskbarCreated = 0;
 } // namespace
@@ -175,6 +181,8 @@ TrayWindow::TrayWindow(Application& app)
 
     if (readBlinkPreference())
         app.flags |= APP_BLINK;
+    // However Dormity was installed, the Sounds control panel lists it.
+    registerSoundEvents();
 
     highlightBrush = GetSysColorBrush(COLOR_HIGHLIGHT);
     menuBrush = GetSysColorBrush(COLOR_MENU);
@@ -223,6 +231,14 @@ UINT TrayWindow::pumpMessage()
     return message.message;
 }
 
+void TrayWindow::exitDormity()
+{
+    // Nobody is left to enable the screen saver later: it is enabled now.
+    endTimedDisable();
+    owner->flags |= APP_QUIT;
+    PostQuitMessage(0);
+}
+
 SaverFamily TrayWindow::family() const
 {
     return familyFromFlags(owner->flags);
@@ -243,11 +259,7 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_CONFIGURE: tray.runSaver(false); break;
     case ROUTE_PROPERTIES: tray.openDisplayProperties(); break;
     case ROUTE_ABOUT: showAboutDialog(app); break;
-    case ROUTE_EXIT:
-        tray.endTimedDisable();
-        app.flags |= APP_QUIT;
-        PostQuitMessage(0);
-        break;
+    case ROUTE_EXIT: tray.exitDormity(); break;
     case ROUTE_LAUNCH:
         tray.playEventSound(SOUND_LAUNCH);
         tray.runSaver(true);
@@ -383,6 +395,13 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         default:
             break;
         }
+        break;
+    case WM_ENDSESSION:
+        // The Restart Manager closes Dormity for an installer that replaces
+        // or removes its file; it ends as on Exit. (Answering the query
+        // before it is the default's TRUE.)
+        if (sessionEndClosesDormity(wParam, lParam))
+            tray->exitDormity();
         break;
     case WM_STARTCOMMAND: {
         // Posted by any program: what is out of range is ignored.

@@ -8,6 +8,7 @@
 #include "../base/ui_text.h"
 #include "../commands/blink_preference.h"
 #include "../saverconfig/mui.h"
+#include "../saverconfig/preference_policy.h"
 
 namespace {
 
@@ -50,7 +51,10 @@ void speakUserLanguage()
         = findLoadedFunction<UiLanguageFunction>("kernel32.dll", "GetUserDefaultUILanguage");
     inputs.uiLanguage = userUiLanguage ? userUiLanguage() : 0;
     inputs.userLanguage = GetUserDefaultLangID();
-    inputs.policy = "";
+    // An organisation's choice, the computer's before the user's.
+    TextPolicy policy;
+    readTextPolicy(POLICY_LANGUAGE, &policy);
+    inputs.policy = policy.set ? policy.text : "";
     char chosen[kLanguageNameSize];
     readChosenLanguage(chosen, sizeof chosen);
     inputs.chosen = chosen;

@@ -128,6 +128,20 @@ const WCHAR* uiText(UINT id)
     return spoken.pool + place - 1;
 }
 
+void englishText(UINT id, char* out, size_t size)
+{
+    const WCHAR* text = nullptr;
+    size_t length = 0;
+    WCHAR copy[1024];
+    copy[0] = L'\0';
+    if (readText(id, kUiLanguages[kEnglish].id, &text, &length)) {
+        length = length < 1023 ? length : 1023;
+        memcpy(copy, text, length * sizeof(WCHAR));
+        copy[length] = L'\0';
+    }
+    ansiFromWide(copy, out, size);
+}
+
 void ansiFromWide(const WCHAR* text, char* out, size_t size)
 {
     if (size == 0)

@@ -23,6 +23,11 @@ bool uiMirrored();
 // language next changes: callers copy what they keep.
 const WCHAR* uiText(UINT id);
 
+// The English text of string id, whatever language is spoken, for what
+// stays English (the 95 family's sound labels): in the ANSI code page,
+// always terminated, "" for an id that no table holds.
+void englishText(UINT id, char* out, size_t size);
+
 // String table blocks hold 16 texts each: the block of an id, and its place.
 inline UINT stringBlockOf(UINT id) { return id / 16 + 1; }
 inline UINT stringIndexOf(UINT id) { return id % 16; }
