@@ -329,9 +329,12 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
     switch (message) {
     case WM_SETTINGCHANGE:
-        // The user's language settings changed: the language is decided
-        // again, and the submenu's entries measured in it.
-        if (lParam && textEquals(reinterpret_cast<const char*>(lParam), "intl")) {
+        // The user's language settings changed, or Group Policy refreshed
+        // its own: the language is decided again, and the submenu's entries
+        // measured in it.
+        if (lParam
+            && (textEquals(reinterpret_cast<const char*>(lParam), "intl")
+                || textEquals(reinterpret_cast<const char*>(lParam), "Policy"))) {
             speakUserLanguage();
             tray->saverMenuKey = 0;
         }
