@@ -73,23 +73,30 @@ CommandRoute routeCommand(WORD id)
 
 bool policyLocks(DWORD policy, WORD id)
 {
-    DWORD held = 0;
+    // Every command that changes a setting of the screen saver is held by
+    // "Prevent changing screen saver" too.
+    DWORD held = POLICY_NO_CHANGES;
     switch (routeCommand(id)) {
     case ROUTE_SELECT_SAVER:
         // Only the catalogue's ids: the submenus' own ids route here too.
-        if (id > IDM_NONE)
-            held = POLICY_SAVER;
+        held = id > IDM_NONE ? held | POLICY_SAVER : 0;
         break;
-    case ROUTE_SELECT_NONE: held = POLICY_SAVER; break;
+    case ROUTE_SELECT_NONE: held |= POLICY_SAVER; break;
     case ROUTE_TOGGLE:
-    case ROUTE_DISABLE_FOR: held = POLICY_ACTIVE; break;
+    case ROUTE_DISABLE_FOR: held |= POLICY_ACTIVE; break;
     case ROUTE_PASSWORD:
-    case ROUTE_CHANGE_PASSWORD: held = POLICY_PASSWORD; break;
-    case ROUTE_TIMEOUT: held = POLICY_TIMEOUT; break;
-    case ROUTE_PROPERTIES: held = POLICY_NO_PROPERTIES; break;
-    default: break;
+    case ROUTE_CHANGE_PASSWORD: held |= POLICY_PASSWORD; break;
+    case ROUTE_TIMEOUT: held |= POLICY_TIMEOUT; break;
+    case ROUTE_PROPERTIES: held |= POLICY_NO_PROPERTIES; break;
+    case ROUTE_CONFIGURE: break;
+    default: held = 0; break;
     }
     return (policy & held) != 0;
+}
+
+bool TrayWindow::refuses(WORD id) const
+{
+    return policyLocks(policyFlags(policy), id);
 }
 
 namespace {
@@ -107,7 +114,7 @@ TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
       timedChoice(0), menuPoint(primaryMonitorPoint()), saverMenuKey(0), darkMenusExist(false),
-      menuDark(false), menuBackground(), trayIconSize(16)
+      menuDark(false), menuBackground(), trayIconSize(16), blinking(false)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -115,6 +122,7 @@ TrayWindow::TrayWindow(Application& app)
     memset(&trayIcon, 0, sizeof trayIcon);
     memset(currentDescription, 0, sizeof currentDescription);
     memset(fixedItems, 0, sizeof fixedItems);
+    memset(&policy, 0, sizeof policy);
 
     OSVERSIONINFOA version = reportedVersion();
     app.flags |= platformFlags(version.dwPlatformId, version.dwMajorVersion);
@@ -156,6 +164,7 @@ TrayWindow::TrayWindow(Application& app)
         DestroyMenu(menuBar);
     }
 
+    policy = readPolicyState();
     addTrayIcon();
     rebuildSaverMenu();
     // A time stored by an earlier run is honoured, or ended if it passed.
@@ -278,12 +287,15 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         tray->followTaskbarDpi();
         break;
     case WM_COMMAND:
-        if (HIWORD(wParam) == 0)
+        if (HIWORD(wParam) == 0) {
+            tray->readPolicy();
             runCommand(*app, *tray, LOWORD(wParam));
+        }
         break;
     case WM_TIMER:
         if (wParam == IDT_ENABLE) {
             KillTimer(window, IDT_ENABLE);
+            tray->readPolicy();
             tray->checkTimedDisable();
         } else {
             tray->onBlinkTimer();
@@ -292,6 +304,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TIMECHANGE:
     case WM_POWERBROADCAST:
         // The clock moved, or the machine slept through the timer.
+        tray->readPolicy();
         tray->checkTimedDisable();
         break;
     case WM_INITMENUPOPUP: {
@@ -305,6 +318,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TRAYNOTIFY:
         switch (lParam) {
         case WM_LBUTTONDBLCLK:
+            tray->readPolicy();
             tray->playEventSound(SOUND_LAUNCH);
             tray->runSaver(true);
             break;
@@ -320,9 +334,11 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         }
         break;
     case WM_STARTCOMMAND:
+        tray->readPolicy();
         runStartCommand(*app, *tray, wParam, lParam);
         break;
     case WM_REINSTALL:
+        tray->readPolicy();
         tray->removeTrayIcon();
         tray->addTrayIcon();
         tray->rebuildSaverMenu();

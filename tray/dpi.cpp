@@ -116,3 +116,13 @@ const DpiSource& systemDpiSource()
 {
     return kSystemSource;
 }
+
+POINT taskbarPoint()
+{
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT rect;
+    if (!taskbar || !GetWindowRect(taskbar, &rect))
+        return primaryMonitorPoint();
+    POINT middle = {rect.left + (rect.right - rect.left) / 2, rect.top + (rect.bottom - rect.top) / 2};
+    return middle;
+}

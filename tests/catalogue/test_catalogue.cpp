@@ -165,7 +165,9 @@ void rebuild(SaverCatalogue& catalogue)
     SaverWidthRule rule = {[](const void*, const char* description, bool none) {
                                return static_cast<WORD>(strlen(description) * 7 + (none ? 1 : 0));
                            }, nullptr, 7};
-    catalogue.beginRebuild(runningAsWin9x() ? FAMILY_95 : FAMILY_NT, rule);
+    char configured[SAVER_PATH_SIZE];
+    readCurrentSaver(runFamily(), configured);
+    catalogue.beginRebuild(runFamily(), rule, configured);
     for (SaverDirectory where : {WINDOWS_DIRECTORY, SYSTEM_DIRECTORY})
         catalogue.scanDirectory((saverDirectory(where) + "\\*.scr").c_str(),
                                 shortSaverDirectory(where).c_str());

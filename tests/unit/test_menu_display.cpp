@@ -79,11 +79,9 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
                 {144, 31, 14, 24, 9, 51, 5, 2, 45},  {192, 40, 19, 32, 12, 68, 6, 2, 60},
                 {240, 50, 24, 40, 15, 85, 8, 3, 75}};
     MenuContext context = {0, false, {1, 1, 1}, true, 0, 0};
-    PopupItemUpdate updates[POPUP_UPDATE_COUNT];
-    popupItemUpdates(context, updates);
-    ItemLook looks[POPUP_UPDATE_COUNT];
-    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i)
-        looks[i] = fixedItemLook(updates[i].id, context);
+    ItemLook looks[POPUP_ITEM_COUNT];
+    for (int i = 0; i < POPUP_ITEM_COUNT; ++i)
+        looks[i] = fixedItemLook(kPopupItems[i].id, context);
     double width96 = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.dpi) + " pixels per inch");
@@ -101,10 +99,10 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
         CaptionMeasure measure(nullptr, layout.font);
         MenuLayout noRule = layout;
         noRule.ruleWidth = 0;
-        const double width = fixedItemsWidth(noRule, measure, looks, POPUP_UPDATE_COUNT);
+        const double width = fixedItemsWidth(noRule, measure, looks, POPUP_ITEM_COUNT);
         width96 = row.dpi == 96 ? width : width96;
         EXPECT_NEAR(width, width96 * row.dpi / 96, width96 * row.dpi / 96 * 0.08);
-        EXPECT_EQ(fixedItemsWidth(layout, measure, looks, POPUP_UPDATE_COUNT),
+        EXPECT_EQ(fixedItemsWidth(layout, measure, looks, POPUP_ITEM_COUNT),
                   std::max<UINT>(188, static_cast<UINT>(width))) << "the rule's for 9 points";
         EXPECT_EQ(menuLayoutAt(source, POINT{100, 300}).itemHeight, 21) << "the primary monitor";
         EXPECT_EQ(trayIconSizeFrom(source), 16) << "the taskbar's icon";
