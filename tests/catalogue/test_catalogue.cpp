@@ -17,6 +17,9 @@
 #include "app/application.h"
 #include "base/handles.h"
 #include "base/item_name.h"
+#include "app/start_command.h"
+#include "commands/blink_preference.h"
+#include "commands/timed_disable.h"
 #include "app/tray_window.h"
 #include "support/savers.h"
 #include "support/pixels.h"
@@ -1122,13 +1125,16 @@ std::string heardName(const MenuItemView& item)
     return ansi;
 }
 
-// Every owner-drawn item, in each state its caption and check follow, is heard as it is
-// drawn: named by its caption, checked exactly when it draws the check, as the menu holds them
-// before the drawing (after it when the state changes with the menu open: a timed disable ends).
-TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCheck)
+// Every owner-drawn item, in each state its caption and check follow, is heard as it is drawn:
+// named by its caption, checked exactly when it draws the check, as the menu holds them before
+// the drawing (after it when the state changes with the menu open: a timed disable ends). The
+// "Disable For" choice checked is the one the disable that runs gives: the shortest that
+// covers the time left until the stored "EnableAt", with the timer armed.
+TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnTheRunningDisableForChoiceChecked)
 {
     Canvas canvas(kWidth, itemHeight());
-    auto expectHeardAsDrawn = [&](bool afterDrawing) {
+    // checked: the Disable For choices drawn with the check.
+    auto expectHeardAsDrawn = [&](bool afterDrawing, std::vector<UINT>* checked) {
         for (MenuItemView item : ownerDrawnItems(tray())) {
             std::string name = heardName(item);
             ASSERT_TRUE(recordDrawing());
@@ -1141,39 +1147,56 @@ TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCh
             ASSERT_FALSE(drawn.texts.empty()) << item.id;
             for (const DrawnText& text : drawn.texts)
                 EXPECT_EQ(text.text, name) << item.id;
-            EXPECT_EQ((item.state & MFS_CHECKED) != 0,
-                      std::any_of(drawn.icons.begin(), drawn.icons.end(),
-                                  [](const DrawnIcon& icon) { return icon.x != kIconX; }))
-                << name;
+            bool drawsCheck = std::any_of(drawn.icons.begin(), drawn.icons.end(),
+                                          [](const DrawnIcon& icon) { return icon.x != kIconX; });
+            EXPECT_EQ((item.state & MFS_CHECKED) != 0, drawsCheck) << name;
+            if (drawsCheck && item.id >= IDM_DISABLE_15 && item.id <= IDM_DISABLE_240)
+                checked->push_back(item.id);
         }
     };
-    const struct { const char* configured; bool active, passwordOn; UINT timed; } states[] = {
-        {"starfield.scr", true, true, 0}, {"starfield.scr", false, false, IDM_DISABLE_30},
-        {"starfield.scr", true, false, IDM_DISABLE_240}, {"starfield.scr", false, true, 0},
-        {nullptr, false, true, IDM_DISABLE_15}, {nullptr, true, false, 0}};
+    // minutes: a real "/disable-for" (0: none, the active flag as given).
+    const struct { const char* configured; bool active, passwordOn; DWORD minutes; } states[] = {
+        {"starfield.scr", true, true, 0}, {"starfield.scr", false, false, 30},
+        {"starfield.scr", false, false, 90}, {"starfield.scr", false, true, 241},
+        {nullptr, false, true, 15}, {nullptr, true, false, 0}, {nullptr, false, false, 60}};
+    const DWORD choices[] = {15, 30, 60, 120, 240};
     for (const auto& state : states) {
-        SCOPED_TRACE(std::string(state.configured ? "selected" : "none")
-                     + (state.active ? ", active" : ", inactive"));
+        SCOPED_TRACE(std::string(state.configured ? "selected" : "none") + ", "
+                     + std::to_string(state.minutes) + " minutes");
         passwordOn();
         setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure",
                      state.passwordOn ? "1" : "0");
         setPasswordValue("ScreenSaveUsePassword", state.passwordOn, false);
+        deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);  // the last state's
         start(state.configured);
         app_->flags = state.active ? app_->flags | APP_SAVER_ACTIVE
                                    : app_->flags & ~static_cast<DWORD>(APP_SAVER_ACTIVE);
-        tray().timedChoice = state.timed;
+        if (state.minutes)
+            SendMessageA(tray().window, WM_STARTCOMMAND, START_DISABLE_FOR, state.minutes);
         openPopup(tray());
         openSaverSubmenu(tray());
         EXPECT_EQ(ownerDrawnItems(tray()).size(), fixedLooks({}).size() + tray().saverCount + 1u);
-        expectHeardAsDrawn(false);
+        double ahead = 0;
+        const bool pending = storedEnableAt(&ahead);
+        ASSERT_EQ(pending, state.minutes != 0);
+        EXPECT_EQ(timerRuns(tray().window, IDT_ENABLE, 60000), pending) << "the timer";
+        std::vector<UINT> expected;
+        for (size_t i = 0; pending && expected.empty() && i < 5; ++i)
+            if (ahead <= choices[i] * 60.0)
+                expected.push_back(IDM_DISABLE_15 + static_cast<UINT>(i));
+        std::vector<UINT> checked;
+        expectHeardAsDrawn(false, &checked);
+        EXPECT_EQ(checked, expected) << ahead << " s ahead";
     }
     // The menu open, refreshed as disabled for 30 minutes, when the time comes.
-    tray().disableFor(IDM_DISABLE_30);
+    SendMessageA(tray().window, WM_COMMAND, IDM_DISABLE_30, 0);
     openPopup(tray());
     storeEnableAt(-60);
     SendMessageA(tray().window, WM_TIMER, IDT_ENABLE, 0);
     ASSERT_TRUE((app_->flags & APP_SAVER_ACTIVE) && !tray().timedChoice);
-    expectHeardAsDrawn(true);
+    std::vector<UINT> checked;
+    expectHeardAsDrawn(true, &checked);
+    EXPECT_EQ(checked, std::vector<UINT>());
 }
 
 // The layout at the display's pixels per inch: the catalogue_dpi entry runs this again in
@@ -1304,7 +1327,9 @@ TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
 }
 
 // A policy value in any form holds its setting: its items greyed (every screen saver entry
-// too, the check kept), the rest as without it; the line above Exit says why, and goes with it.
+// too, the check kept), the rest as without it; "Prevent changing screen saver" holds every
+// setting; "Password Enabled" shows a policy's value on the NT family. The line above Exit
+// says why, and goes with it.
 TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
 {
     enter({true, true, 1, 0x31323334});
@@ -1312,20 +1337,31 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
     for (const MenuItemView& item : ownerDrawnItems(tray()))
         before[item.id] = item.state;
     const DWORD off = POLICY_ACTIVE | POLICY_KEEPS_OFF, page = POLICY_NO_PROPERTIES;
-    const std::map<DWORD, std::vector<UINT>> greys = {{POLICY_SAVER, {IDM_NONE}},
-        {POLICY_ACTIVE, {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
-                         IDM_DISABLE_120, IDM_DISABLE_240}}, {POLICY_TIMEOUT, {IDM_TIMEOUT}},
-        {POLICY_PASSWORD, {IDM_PASSWORD, IDM_CHANGEPASSWORD}}, {page, {IDM_PROPERTIES}}};
+    const std::vector<UINT> disables = {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30,
+                                        IDM_DISABLE_60, IDM_DISABLE_120, IDM_DISABLE_240};
+    std::map<DWORD, std::vector<UINT>> greys = {{POLICY_SAVER, {IDM_NONE}},
+        {POLICY_ACTIVE, disables}, {POLICY_TIMEOUT, {IDM_TIMEOUT}},
+        {POLICY_PASSWORD, {IDM_PASSWORD, IDM_CHANGEPASSWORD}}, {page, {IDM_PROPERTIES}},
+        {POLICY_NO_CHANGES, disables}};
+    for (UINT id : {IDM_NONE, IDM_TIMEOUT, IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_PROPERTIES,
+                    IDM_CONFIGURE})
+        greys[POLICY_NO_CHANGES].push_back(id);
     const std::string one("\x01\0\0\0", 4), zero(4, '\0');
-    const struct { const char* name; DWORD type; std::string bytes; DWORD effect; } rows[] = {
-        {"", REG_NONE, "", 0}, {"ScreenSaveActive", REG_SZ, "1", POLICY_ACTIVE},
-        {"ScreenSaveActive", REG_SZ, " +0", off}, {"ScreenSaveActive", REG_DWORD, zero, off},
-        {"ScreenSaveActive", REG_DWORD, "1", POLICY_ACTIVE},  // one byte: text
-        {"ScreenSaverIsSecure", REG_BINARY, "0", POLICY_PASSWORD},  // no terminator
-        {"ScreenSaveTimeOut", REG_SZ, std::string(300, '9'), POLICY_TIMEOUT},  // too long to read
-        {"SCRNSAVE.EXE", REG_NONE, "", POLICY_SAVER}, {"NoDispScrSavPage", REG_DWORD, one, page},
-        {"NoDispCPL", REG_BINARY, one, page}, {"NoDispCPL", REG_SZ, "1", page},
-        {"NoDispScrSavPage", REG_DWORD, zero, 0}, {"NoDispCPL", REG_SZ, "0", 0}};
+    const std::string configured = catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr");
+    // check: "Password Enabled" checked (1) or not (0) on the NT family; -1: as before.
+    const struct { const char* name; DWORD type; std::string bytes; DWORD effect; int check; }
+    rows[] = {
+        {"", REG_NONE, "", 0, -1}, {"ScreenSaveActive", REG_SZ, "1", POLICY_ACTIVE, -1},
+        {"ScreenSaveActive", REG_SZ, " +0", off, -1}, {"ScreenSaveActive", REG_DWORD, zero, off, -1},
+        {"ScreenSaveActive", REG_DWORD, "1", POLICY_ACTIVE, -1},  // one byte: text
+        {"ScreenSaverIsSecure", REG_BINARY, "0", POLICY_PASSWORD, 0},  // no terminator
+        {"ScreenSaverIsSecure", REG_SZ, "1", POLICY_PASSWORD, 1},
+        {"ScreenSaveTimeOut", REG_SZ, std::string(300, '9'), POLICY_TIMEOUT, -1},  // too long
+        {"SCRNSAVE.EXE", REG_SZ, configured, POLICY_SAVER, -1},
+        {"NoDispScrSavPage", REG_DWORD, one, POLICY_NO_CHANGES, -1},
+        {"NoDispScrSavPage", REG_SZ, "1", POLICY_NO_CHANGES, -1},
+        {"NoDispCPL", REG_BINARY, one, page, -1}, {"NoDispCPL", REG_SZ, "1", page, -1},
+        {"NoDispScrSavPage", REG_DWORD, zero, 0, -1}, {"NoDispCPL", REG_SZ, "0", 0, -1}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.name) + ", type " + std::to_string(row.type));
         removePolicies();
@@ -1340,7 +1376,10 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
             for (const auto& held : greys)
                 greyed |= (row.effect & held.first) && std::count(held.second.begin(),
                               held.second.end(), std::min<UINT>(item.id, IDM_NONE));
-            EXPECT_EQ(item.state, before[item.id] | (greyed ? MFS_GRAYED : 0u)) << item.id;
+            UINT state = before[item.id] | (greyed ? MFS_GRAYED : 0u);
+            if (item.id == IDM_PASSWORD && row.check >= 0 && !runningAsWin9x())
+                state = row.check ? state | MFS_CHECKED : state & ~static_cast<UINT>(MFS_CHECKED);
+            EXPECT_EQ(item.state, state) << item.id;
         }
         EXPECT_FALSE(tray().noneEntry->flags & SAVER_CHECKED) << "the check moved";
         std::vector<MenuItemView> items = menuItems(tray().popupMenu);  // 0 to 13 stay
