@@ -1,5 +1,6 @@
 // The window procedure's handlers, by real WM_COMMAND on the run's family.
 #include "support/program.h"
+#include "app/start_command.h"
 #include "res/resource.h"
 #include "support/system.h"
 #include "support/processes.h"
@@ -208,4 +209,52 @@ TEST_F(FamilyHandlers, NoCommandChangesWhatAPolicyHolds)
     setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
     command(IDM_PROPERTIES);
     EXPECT_EQ(processesStarted(), 0u) << "started while the page is withheld";
+}
+
+// "Prevent changing screen saver" refuses every change of the screen saver, by the menu and by
+// the command line's switches, in either state of the flag: nothing stored, announced, started
+// or opened. A time pending as it comes still ends: that only puts back what was.
+TEST_F(FamilyHandlers, PreventChangingScreenSaverRefusesEveryChangeByEveryRoute)
+{
+    InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
+    storeCurrentSaver(runFamily(), quickSaverPath().c_str());
+    setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1");
+    start(true);
+    command(IDM_DISABLE_15);
+    setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    ASSERT_TRUE(storedEnableAt()) << "the time pending forgotten";
+    storeEnableAt(-60);
+    SendMessageA(tray().window, WM_TIMER, IDT_ENABLE, 0);
+    ASSERT_TRUE(isSaverActive() && !storedEnableAt()) << "the time pending did not end";
+    auto settings = [] {
+        std::string saver, secure;
+        DWORD use = 7;
+        storedCurrentSaver(runFamily(), &saver);
+        readDesktopRaw("ScreenSaverIsSecure", &secure, nullptr);
+        readDesktopDword("ScreenSaveUsePassword", &use);
+        return saver + "|" + secure + "|" + std::to_string(use) + "|"
+               + std::to_string(getSaverTimeout()) + (storedEnableAt() ? "|pending" : "");
+    };
+    const std::string before = settings();
+    BroadcastCounter broadcasts;
+    const WORD ids[] = {IDM_TOGGLE, IDM_DISABLE_60, IDM_NONE, tray().saverList->menuId,
+                        IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_CONFIGURE, IDM_PROPERTIES};
+    const WPARAM switches[][2] = {{START_ENABLE, 0}, {START_DISABLE, 0},
+                                  {START_DISABLE_FOR, 60}, {START_DISABLE_UNTIL, 600}};
+    for (bool active : {true, false}) {
+        setSaverActive(active);
+        SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        broadcasts.reset();
+        for (WORD id : ids)
+            command(id);
+        for (const auto& sw : switches)
+            SendMessageA(tray().window, WM_STARTCOMMAND, sw[0], static_cast<LPARAM>(sw[1]));
+        EXPECT_FALSE(runModal("Timeout", [this] { return command(IDM_TIMEOUT), INT_PTR(0); },
+                              {click(IDC_OK)}).opened);
+        EXPECT_EQ(isSaverActive(), active);
+        EXPECT_EQ(settings(), before);
+        EXPECT_EQ(broadcasts.count(), 0);
+        EXPECT_EQ(processesStarted(), 0u) << "a saver or the control panel started";
+    }
 }

@@ -156,3 +156,45 @@ TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
         EXPECT_EQ(run.commandLine, systemPanelPath(runFamily()) + panelArguments());
     }
 }
+
+// A screen saver a policy names is the one in force, written by hand as a bare name (in the
+// System directory) or a long path: its entry checked, the tooltip naming it, Configure
+// starting it, Launch posting the system's start with no word of none selected. The user's own
+// choice (none) stays as it was.
+TEST_F(FamilySaverPrograms, APolicysScreenSaverIsCheckedNamedConfiguredAndLaunched)
+{
+    const std::string bare = systemDirectory() + "\\dmpolicy.scr",
+                      spaced = windowsDirectory() + "\\Dormity Policy Saver.scr";
+    InstalledFiles files(quickSaverPath(), bare), more(quickSaverPath(), spaced);
+    TrayWindow& window = start(true);
+    CommandSink& sink = CommandSink::instance();
+    const struct { std::string policy, file; } rows[] = {{"dmpolicy.scr", bare}, {spaced, spaced}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.policy);
+        setPolicyValue("SCRNSAVE.EXE", REG_SZ, row.policy.c_str(),
+                       static_cast<DWORD>(row.policy.size() + 1));
+        SendMessageA(window.window, WM_SETTINGCHANGE, 0, 0);
+        std::vector<std::string> checked;
+        for (const SaverEntry* entry = window.saverList; entry; entry = entry->next)
+            if (entry->flags & SAVER_CHECKED)
+                checked.push_back(entry->fileName);
+        ASSERT_EQ(checked.size(), 1u);
+        EXPECT_EQ(lstrcmpiA(checked[0].c_str(), shortPath(row.file).c_str()), 0) << checked[0];
+        EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [Dormity Command Test]");
+        sink.takeForeground();
+        for (WORD id : {IDM_CONFIGURE, IDM_LAUNCH}) {
+            PromptAnswerer answerer(app(), IDNO);
+            command(id);
+            EXPECT_FALSE(answerer.finish().seen) << id << ": none said to be selected";
+        }
+        pumpMessages();
+        EXPECT_EQ(sink.screenSaves, 1);
+        ASSERT_TRUE(log_.waitForLines(1, 10000) && waitForStartedProcesses(10000));
+        ASSERT_EQ(log_.runs().size(), 1u);
+        EXPECT_EQ(shortPath(log_.runs()[0].module), shortPath(row.file));
+        EXPECT_EQ(log_.runs()[0].commandLine.substr(log_.runs()[0].commandLine.size() - 3), " /c");
+        log_.clear();
+    }
+    std::string stored;
+    EXPECT_FALSE(storedCurrentSaver(runFamily(), &stored)) << stored;
+}
