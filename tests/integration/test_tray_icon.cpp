@@ -179,6 +179,19 @@ TEST_F(TrayIcon, ComesBackOnReinstallOrANewShellKeepingAStaleFlagAndLeavesWithTh
     EXPECT_TRUE(iconDestroyed(record.hIcon));
 }
 
+// A policy that keeps the screen saver off stops the blink at the change that announces it;
+// when it goes, the next change lets the icon blink again at once.
+TEST_F(TrayIcon, APolicyKeepingItOffStopsTheBlinkUntilItGoes)
+{
+    TrayWindow& tray = start(false, true);
+    for (bool held : {true, false, true, false}) {
+        SCOPED_TRACE(held ? "held off" : "policy gone");
+        held ? setPolicyValue("ScreenSaveActive", REG_SZ, "0", 2) : removePolicies();
+        SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
+        expectShows(false, !held);
+    }
+}
+
 TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
 {
     // 11 + 51 + 1 = 63: the bracket just fits.
