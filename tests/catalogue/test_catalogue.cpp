@@ -1392,6 +1392,26 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
     }
 }
 
+// The open menu draws the policy as read when it opened or at the last settings change, not
+// read again for each item: one set without a word changes nothing drawn until the change is
+// announced; then its item is drawn grey and heard greyed, the menu still open.
+TEST_F(FamilyRefresh, TheOpenMenuDrawsThePolicyReadAtItsOpeningOrTheLastChange)
+{
+    enter({true, true, 1, 0x31323334});
+    Canvas canvas(kWidth, itemHeight());
+    auto drawnGrey = [&] {
+        EXPECT_TRUE(recordDrawing());
+        canvas.draw(tray().window, menuItemAt(tray().popupMenu, IDM_TIMEOUT, false), false);
+        return takeDrawing().texts.size() == 2;  // a grey caption's light shadow, then its grey
+    };
+    EXPECT_FALSE(drawnGrey());
+    setPolicyValue("ScreenSaveTimeOut", REG_SZ, "600", 4);
+    EXPECT_FALSE(drawnGrey()) << "read again for the drawing";
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_TRUE(drawnGrey());
+    EXPECT_EQ(menuItemAt(tray().popupMenu, IDM_TIMEOUT, false).state, static_cast<UINT>(MFS_GRAYED));
+}
+
 TEST(MenuMetrics, PointsEntryWidthsAndCommonWidth)
 {
     EXPECT_EQ(pointsFromFontHeight(-11, 96), 8);
