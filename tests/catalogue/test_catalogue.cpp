@@ -28,6 +28,8 @@
 #include "saverconfig/policy.h"
 #include "support/system.h"
 #include "support/processes.h"
+#include "saverconfig/native_system.h"
+#include "tray/dpi.h"
 #include "tray/menu_metrics.h"
 
 namespace {
@@ -1113,6 +1115,77 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_EQ(liveGdiObjects(), before) << "GDI objects left behind by 300 rounds";
     EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_FONT), font);
     EXPECT_TRUE(resourcesStillAvailable());
+}
+
+// The entry of a description in the tray's list.
+SaverEntry* entryNamed(TrayWindow& tray, const char* description)
+{
+    for (SaverEntry* entry = tray.saverList; entry; entry = entry->next)
+        if (strcmp(entry->description, description) == 0)
+            return entry;
+    return nullptr;
+}
+
+// A screen saver's own icon is read at the size the menu draws it on the monitor where it
+// opens (one of 144 or 192 pixels per inch beside the system's 96), not the shell's small
+// icon stretched: the same pixels as that size of the icon file it was built from.
+TEST_F(Drawing, ASaversOwnIconIsReadAtTheSizeOfTheMenusMonitor)
+{
+    savers_.install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr");
+    TrayWindow& window = start(nullptr);
+    const SaverEntry* entry = entryNamed(window, "TenChars10");
+    ASSERT_NE(entry, nullptr);
+    static UINT dpi;
+    const DpiSource monitor = {[](POINT) { return dpi; },
+                               [](UINT at) {
+                                   LOGFONTA font = menuLogFont();
+                                   font.lfHeight = MulDiv(font.lfHeight, at, 96);
+                                   return font;
+                               },
+                               [](int index, UINT at) { return MulDiv(GetSystemMetrics(index), at, 96); }};
+    for (UINT each : {96u, 144u, 192u}) {
+        dpi = each;
+        window.menuLayout = menuLayoutAt(monitor, POINT{0, 0});
+        const ItemGeometry& g = window.menuLayout.geometry;
+        const int height = window.menuLayout.itemHeight, x = g.iconX, y = iconTop(g, 0, height);
+        SCOPED_TRACE(std::to_string(g.iconSize) + " pixels square");
+        Canvas drawn(kWidth, height), expected(kWidth, height);
+        ASSERT_TRUE(drawItem(window, drawn, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false));
+        expected.fill(background(false));
+        UniqueIcon own(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+            MAKEINTRESOURCEA(IDI_SAVER_ON), IMAGE_ICON, g.iconSize, g.iconSize, LR_DEFAULTCOLOR)));
+        DrawIconEx(expected.dc(), x, y, own.get(), g.iconSize, g.iconSize, 0, nullptr, DI_NORMAL);
+        EXPECT_TRUE(drawn.sameAs(expected, x, y, x + g.iconSize, y + g.iconSize));
+    }
+}
+
+// Where the alias is missing (64-bit Windows XP without the update), a native saver's icon is
+// read with redirection off by each rebuild, at the menu's size, kept with its entry and
+// released by the next rebuild: never while drawing.
+TEST_F(Drawing, AnIconReadWithRedirectionOffIsReadByTheRebuildNotTheDrawing)
+{
+    savers_.install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr");
+    TrayWindow& window = start(nullptr);
+    SaverEntry* entry = entryNamed(window, "TenChars10");
+    ASSERT_NE(entry, nullptr);
+    // As the rebuild finds such a file; the list stays the same, so the entry stays.
+    entry->nativeAccess = NATIVE_REDIRECTION_OFF;
+    ASSERT_TRUE(countIconCalls());
+    Canvas canvas(kWidth, itemHeight());
+    for (int rebuild = 0; rebuild < 2; ++rebuild) {
+        const IconCalls before = iconCalls();
+        openSaverSubmenu(window);
+        ASSERT_EQ(entryNamed(window, "TenChars10"), entry);
+        const IconCalls rebuilt = iconCalls();
+        EXPECT_EQ(rebuilt.loaded - before.loaded, 1);
+        EXPECT_EQ(rebuilt.destroyed - before.destroyed, rebuild) << "the last one released";
+        for (int i = 0; i < 10; ++i)
+            drawItem(window, canvas, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), i & 1);
+        const IconCalls drawn = iconCalls();
+        EXPECT_EQ(drawn.loaded + drawn.shellIcons, rebuilt.loaded + rebuilt.shellIcons)
+            << "read while drawing";
+        EXPECT_TRUE(showsProgramIcon(canvas, kIconX, iconTop(), IDI_SAVER_ON, background(true)));
+    }
 }
 
 // What screen readers hear of an item: the name its data carries by the convention.
