@@ -119,7 +119,12 @@ const DpiSource& systemDpiSource()
 
 POINT taskbarPoint()
 {
-    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    // The shell's taskbar is shown also while it hides itself; a hidden
+    // window of its class holds none (Wine's desktop keeps one).
+    HWND taskbar = nullptr;
+    do
+        taskbar = FindWindowExA(nullptr, taskbar, "Shell_TrayWnd", nullptr);
+    while (taskbar && !IsWindowVisible(taskbar));
     RECT rect;
     if (!taskbar || !GetWindowRect(taskbar, &rect))
         return primaryMonitorPoint();

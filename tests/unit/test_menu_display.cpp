@@ -108,3 +108,28 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
         EXPECT_EQ(trayIconSizeFrom(source), 16) << "the taskbar's icon";
     }
 }
+
+// The tray icon is sized for the monitor that holds the taskbar, found by its window wherever
+// it is: here a monitor at 192 pixels per inch under the taskbar beside a primary one at 96.
+// Wine's desktop shows no taskbar: one of this process stands in, where a second monitor would
+// be, shown as the shell's is (a hidden one of the class holds no taskbar).
+TEST(TrayIconSize, FollowsTheMonitorThatHoldsTheTaskbar) {
+    static RECT taskbar;
+    const DpiSource source = {
+        [](POINT point) { return PtInRect(&taskbar, point) ? 192u : 96u; },
+        [](UINT) { return LOGFONTA(); },
+        [](int index, UINT dpi) { return MulDiv(index == SM_CXSMICON ? 16 : 19, dpi, 96); }};
+    WNDCLASSA standIn = {};
+    standIn.lpfnWndProc = DefWindowProcA;
+    standIn.hInstance = GetModuleHandleA(nullptr);
+    standIn.lpszClassName = "Shell_TrayWnd";
+    RegisterClassA(&standIn);
+    HWND shell = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "Shell_TrayWnd", "", WS_POPUP,
+                                 1920, 1040, 1920, 40, nullptr, nullptr, standIn.hInstance, nullptr);
+    ASSERT_TRUE(shell && GetWindowRect(shell, &taskbar));
+    EXPECT_EQ(trayIconSizeFrom(source), 16) << "a hidden taskbar taken";
+    ShowWindow(shell, SW_SHOWNOACTIVATE);
+    EXPECT_EQ(trayIconSizeFrom(source), 32);
+    DestroyWindow(shell);
+    UnregisterClassA("Shell_TrayWnd", standIn.hInstance);
+}
