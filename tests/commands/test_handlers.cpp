@@ -218,38 +218,30 @@ TEST_F(FamilyHandlers, PreventChangingScreenSaverRefusesEveryChangeByEveryRoute)
 {
     InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
     storeCurrentSaver(runFamily(), quickSaverPath().c_str());
-    setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure", "1");
     start(true);
     command(IDM_DISABLE_15);
     setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
     SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
-    ASSERT_TRUE(storedEnableAt()) << "the time pending forgotten";
     storeEnableAt(-60);
     SendMessageA(tray().window, WM_TIMER, IDT_ENABLE, 0);
     ASSERT_TRUE(isSaverActive() && !storedEnableAt()) << "the time pending did not end";
-    auto settings = [] {
-        std::string saver, secure;
-        DWORD use = 7;
+    auto settings = [this] {
+        std::string saver;
         storedCurrentSaver(runFamily(), &saver);
-        readDesktopRaw("ScreenSaverIsSecure", &secure, nullptr);
-        readDesktopDword("ScreenSaveUsePassword", &use);
-        return saver + "|" + secure + "|" + std::to_string(use) + "|"
-               + std::to_string(getSaverTimeout()) + (storedEnableAt() ? "|pending" : "");
+        return saver + isSecure() + std::to_string(usePassword()) + std::to_string(getSaverTimeout())
+               + std::to_string(storedEnableAt());
     };
     const std::string before = settings();
     BroadcastCounter broadcasts;
-    const WORD ids[] = {IDM_TOGGLE, IDM_DISABLE_60, IDM_NONE, tray().saverList->menuId,
-                        IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_CONFIGURE, IDM_PROPERTIES};
-    const WPARAM switches[][2] = {{START_ENABLE, 0}, {START_DISABLE, 0},
-                                  {START_DISABLE_FOR, 60}, {START_DISABLE_UNTIL, 600}};
     for (bool active : {true, false}) {
         setSaverActive(active);
         SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
         broadcasts.reset();
-        for (WORD id : ids)
-            command(id);
-        for (const auto& sw : switches)
-            SendMessageA(tray().window, WM_STARTCOMMAND, sw[0], static_cast<LPARAM>(sw[1]));
+        for (int id : {IDM_TOGGLE, IDM_DISABLE_60, IDM_NONE, int(tray().saverList->menuId),
+                       IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_CONFIGURE, IDM_PROPERTIES})
+            command(static_cast<WORD>(id));
+        for (WPARAM kind : {START_ENABLE, START_DISABLE, START_DISABLE_FOR, START_DISABLE_UNTIL})
+            SendMessageA(tray().window, WM_STARTCOMMAND, kind, 60);
         EXPECT_FALSE(runModal("Timeout", [this] { return command(IDM_TIMEOUT), INT_PTR(0); },
                               {click(IDC_OK)}).opened);
         EXPECT_EQ(isSaverActive(), active);
