@@ -1117,11 +1117,9 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_TRUE(resourcesStillAvailable());
 }
 
-// A screen saver's own icon is read at the size the menu draws it on the monitor where it
-// opens (144 or 192 pixels per inch beside the system's 96), not the shell's small one
-// stretched: the pixels of that size of the icon file it was built from. One read with
-// redirection off (a native saver without the alias) is read by each rebuild and kept with its
-// entry until the next, never by the drawing.
+// A saver's own icon is read at the size the menu draws it on its monitor (144 or 192 pixels per
+// inch beside the system's 96): that size of its icon file, not the shell's small one stretched.
+// Read with redirection off (no alias), it is read by each rebuild and kept, never while drawing.
 TEST_F(Drawing, ASaversOwnIconIsReadAtTheMenusSizeWithRedirectionOffByTheRebuildOnly)
 {
     savers_.install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr");
@@ -1364,7 +1362,8 @@ TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
 // A policy value in any form holds its setting: its items greyed (every screen saver entry
 // too, the check kept), the rest as without it; "Prevent changing screen saver" holds every
 // setting; "Password Enabled" shows a policy's value on the NT family. The line above Exit says
-// why, and goes with it.
+// why, and goes with it. The open menu draws the policy as read at its opening or at the last
+// settings change, not read again for each item: one set without a word is not drawn.
 TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
 {
     enter({true, true, 1, 0x31323334});
@@ -1391,6 +1390,14 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
          POLICY_SAVER}, {"NoDispScrSavPage", REG_DWORD, one, POLICY_NO_CHANGES},
         {"NoDispCPL", REG_BINARY, one, page}, {"NoDispCPL", REG_SZ, "1", page},
         {"NoDispScrSavPage", REG_DWORD, zero, 0}, {"NoDispCPL", REG_SZ, "0", 0}};
+    Canvas canvas(kWidth, itemHeight());
+    auto timeoutDrawnGrey = [&] {  // a grey caption's light shadow, then its grey
+        EXPECT_TRUE(recordDrawing());
+        canvas.draw(tray().window, menuItemAt(tray().popupMenu, IDM_TIMEOUT, false), false);
+        return takeDrawing().texts.size() == 2;
+    };
+    setPolicyValue("ScreenSaveTimeOut", REG_SZ, "600", 4);
+    EXPECT_FALSE(timeoutDrawnGrey()) << "read again for the drawing";
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.name) + ", type " + std::to_string(row.type));
         removePolicies();
@@ -1398,6 +1405,7 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
             setPolicyValue(row.name, row.type, row.bytes.c_str(),
                            static_cast<DWORD>(row.bytes.size() + (row.type == REG_SZ)));
         SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        EXPECT_EQ(timeoutDrawnGrey(), (row.effect & (POLICY_TIMEOUT | POLICY_NO_CHANGES)) != 0);
         openPopup(tray());
         EXPECT_EQ(readPolicyFlags(), row.effect);
         for (const MenuItemView& item : ownerDrawnItems(tray())) {  // the entries as "[none]"
@@ -1419,24 +1427,6 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
             && hasItemName(line->name)
             && lstrcmpW(line->name.text, L"Some settings are managed by your organization.") == 0));
     }
-}
-
-// The open menu draws the policy read at its opening or at the last settings change, not read
-// again for each item: one set without a word changes nothing drawn until it is announced.
-TEST_F(FamilyRefresh, TheOpenMenuDrawsThePolicyReadAtItsOpeningOrTheLastChange)
-{
-    Canvas canvas(kWidth, itemHeight());
-    openPopup(tray());
-    for (int step = 0; step < 3; ++step) {  // none, one set, one announced
-        if (step == 1)
-            setPolicyValue("ScreenSaveTimeOut", REG_SZ, "600", 4);
-        if (step == 2)
-            SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
-        ASSERT_TRUE(recordDrawing());
-        canvas.draw(tray().window, menuItemAt(tray().popupMenu, IDM_TIMEOUT, false), false);
-        EXPECT_EQ(takeDrawing().texts.size(), step < 2 ? 1u : 2u) << "a grey caption's shadow";
-    }
-    EXPECT_EQ(menuItemAt(tray().popupMenu, IDM_TIMEOUT, false).state, UINT(MFS_GRAYED));
 }
 
 TEST(MenuMetrics, PointsEntryWidthsAndCommonWidth)
