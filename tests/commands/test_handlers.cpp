@@ -228,8 +228,8 @@ TEST_F(FamilyHandlers, PreventChangingScreenSaverRefusesEveryChangeByEveryRoute)
     auto settings = [this] {
         std::string saver;
         storedCurrentSaver(runFamily(), &saver);
-        return saver + isSecure() + std::to_string(usePassword()) + std::to_string(getSaverTimeout())
-               + std::to_string(storedEnableAt());
+        return saver + isSecure() + "|" + std::to_string(usePassword()) + "|"
+               + std::to_string(getSaverTimeout()) + (storedEnableAt() ? "|pending" : "");
     };
     const std::string before = settings();
     BroadcastCounter broadcasts;
