@@ -18,8 +18,6 @@
 #include "base/handles.h"
 #include "base/item_name.h"
 #include "app/start_command.h"
-#include "commands/blink_preference.h"
-#include "commands/timed_disable.h"
 #include "app/tray_window.h"
 #include "support/savers.h"
 #include "support/pixels.h"
@@ -1204,7 +1202,7 @@ TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCh
         setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure",
                      state.passwordOn ? "1" : "0");
         setPasswordValue("ScreenSaveUsePassword", state.passwordOn, false);
-        deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);  // the last state's
+        storeEnableAt(-60);  // the last state's time, over: the start ends it
         start(state.configured);
         app_->flags = state.active ? app_->flags | APP_SAVER_ACTIVE
                                    : app_->flags & ~static_cast<DWORD>(APP_SAVER_ACTIVE);
@@ -1216,7 +1214,6 @@ TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCh
         expectHeardAsDrawn(false);
         double ahead = 0;
         ASSERT_EQ(storedEnableAt(&ahead), state.minutes != 0);
-        EXPECT_EQ(timerRuns(tray().window, IDT_ENABLE, 60000), state.minutes != 0);
         const double choices[] = {15, 30, 60, 120, 240};  // minutes, in menu order
         for (UINT id = IDM_DISABLE_15, shortest = 0; id <= IDM_DISABLE_240; ++id) {
             bool covers = state.minutes && ahead <= choices[id - IDM_DISABLE_15] * 60 && !shortest++;
@@ -1360,10 +1357,8 @@ TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
 }
 
 // A policy value in any form holds its setting: its items greyed (every screen saver entry
-// too, the check kept), the rest as without it; "Prevent changing screen saver" holds every
-// setting; "Password Enabled" shows a policy's value on the NT family. The line above Exit says
-// why, and goes with it. The open menu draws the policy as read at its opening or at the last
-// settings change, not read again for each item: one set without a word is not drawn.
+// too, the check kept), the rest as without it (on the NT family "Password Enabled" shows its
+// value); the line above Exit says why, and goes with it. The open menu draws it as last read.
 TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
 {
     enter({true, true, 1, 0x31323334});

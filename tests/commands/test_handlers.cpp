@@ -211,9 +211,8 @@ TEST_F(FamilyHandlers, NoCommandChangesWhatAPolicyHolds)
     EXPECT_EQ(processesStarted(), 0u) << "started while the page is withheld";
 }
 
-// "Prevent changing screen saver" refuses every change of the screen saver, by the menu and by
-// the command line's switches, in either state of the flag: nothing stored, announced, started
-// or opened. A time pending as it comes still ends: that only puts back what was.
+// "Prevent changing screen saver" refuses every change by the menu and the switches, in either
+// state: nothing stored, announced, started or opened. A time pending still ends (puts back).
 TEST_F(FamilyHandlers, PreventChangingScreenSaverRefusesEveryChangeByEveryRoute)
 {
     InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");

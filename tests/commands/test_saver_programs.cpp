@@ -157,9 +157,8 @@ TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
     }
 }
 
-// A screen saver a policy names (written by hand: a bare name in the System directory, or a long
-// path) is the one in force: checked, named in the tooltip, run by Configure and by Launch with
-// no word of none selected; the user's own choice (none) stays.
+// A screen saver a policy names (a bare name in the System directory, or a long path) is in force:
+// checked, in the tooltip, run by Configure and Launch (no word of none); the user's none stays.
 TEST_F(FamilySaverPrograms, APolicysScreenSaverIsCheckedNamedConfiguredAndLaunched)
 {
     const std::string bare = systemDirectory() + "\\dmpolicy.scr",

@@ -183,7 +183,7 @@ public:
 
 // What the program draws through this executable's imports, from
 // recordDrawing() to takeDrawing() (false: could not be patched): each text with where it ends in the font it was drawn in,
-// each icon with its place and size, each of its own icon resources asked for by size.
+// each icon with its place and size, each icon resource asked for by size.
 struct DrawnText {
     int x, y, right;
     std::string text;

@@ -59,7 +59,7 @@ TEST(MenuPalette, DarkForAFourByteZeroWithoutHighContrastWhereWindowsHasDarkMenu
 
 // The popup opened on a second monitor is laid out for that monitor's pixels per inch: the
 // menu font, icon size, item geometry, heights and the fixed items' width there; the primary
-// monitor stays at 96; the taskbar's icon follows the taskbar (Wine shows none: ours stands in).
+// monitor stays at 96, the taskbar's icon follows its monitor (Wine shows none: ours stands in).
 TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) {
     // A primary monitor at 96 pixels per inch left of a second one at secondaryDpi, and the
     // system's menu font and sizes on each as Windows 10 scales them from 96.
