@@ -193,7 +193,7 @@ TrayWindow::TrayWindow(Application& app)
         DestroyMenu(menuBar);
     }
 
-    policy = readPolicyState();
+    readPolicy();
     addTrayIcon();
     rebuildSaverMenu();
     // A time stored by an earlier run is honoured, or ended if it passed.

@@ -150,7 +150,7 @@ bool TrayWindow::refreshPopupMenu()
     menuLayout = menuLayoutAt(systemDpiSource(), menuPoint);
     // Read once for the menu now opening: every item drawn until it closes
     // follows it, unless a settings change reads it again.
-    policy = readPolicyState();
+    readPolicy();
     MenuContext context = menuContext(true);
     showManagedLine(popupMenu, context.policy != 0);
     // After the line's separator is in place: dark menus draw their own.
