@@ -1116,9 +1116,8 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_TRUE(resourcesStillAvailable());
 }
 
-// A saver's own icon is read at the size the menu draws it on its monitor (144 or 192 pixels per
-// inch beside the system's 96): that size of its icon file, not the shell's small one stretched.
-// Read with redirection off (no alias), it is read by each rebuild and kept, never while drawing.
+// A saver's own icon is read at the menu's size on its monitor (not the shell's, stretched); read
+// with redirection off (no alias), by each rebuild and kept, never while drawing.
 TEST_F(Drawing, ASaversOwnIconIsReadAtTheMenusSizeWithRedirectionOffByTheRebuildOnly)
 {
     savers_.install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr");
@@ -1168,8 +1167,7 @@ std::string heardName(const MenuItemView& item)
 // Every owner-drawn item, in each state its caption and check follow, is heard as it is
 // drawn: named by its caption, checked exactly when it draws the check, as the menu holds them
 // before the drawing (after it when the state changes with the menu open: a timed disable ends).
-// The Disable For choice checked is the one of the disable that runs (a real "/disable-for"):
-// the shortest that covers the time left until the stored "EnableAt".
+// Disable For checks the shortest choice covering the time to the stored "EnableAt" (a real run).
 TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCheck)
 {
     Canvas canvas(kWidth, itemHeight());
@@ -1358,8 +1356,7 @@ TEST_F(FamilyRefresh, AConfiguredFileOutsideTheCatalogueSelectsNothing)
 }
 
 // A policy value in any form holds its setting: its items greyed (every screen saver entry
-// too, the check kept), the rest as without it (on the NT family "Password Enabled" shows its
-// value); the line above Exit says why, and goes with it. The open menu draws it as last read.
+// too, the check kept), the rest as without it; the line above Exit says why, and goes with it.
 TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
 {
     enter({true, true, 1, 0x31323334});

@@ -82,9 +82,7 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
     ItemLook looks[POPUP_ITEM_COUNT];
     for (int i = 0; i < POPUP_ITEM_COUNT; ++i)
         looks[i] = fixedItemLook(kPopupItems[i].id, context);
-    WNDCLASSA taskbar = {};
-    taskbar.lpfnWndProc = DefWindowProcA;
-    taskbar.lpszClassName = "Shell_TrayWnd";
+    WNDCLASSA taskbar = {0, DefWindowProcA, 0, 0, 0, 0, 0, 0, 0, "Shell_TrayWnd"};
     RegisterClassA(&taskbar);
     HWND shell = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "Shell_TrayWnd", "",
                                  WS_POPUP | WS_VISIBLE, 1920, 1040, 1920, 40, 0, 0, 0, 0);
