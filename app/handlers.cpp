@@ -5,6 +5,7 @@
 // command line, a timer) changes nothing a policy holds.
 #include "application.h"
 #include "tray_window.h"
+#include "../commands/blink_preference.h"
 #include "../commands/timed_disable.h"
 #include "../res/resource.h"
 
@@ -222,6 +223,11 @@ void TrayWindow::onSettingsChange()
 {
     // Also while the menu is open: its items are drawn by the new one.
     readPolicy();
+    // A policy on the blink may have come or gone (Group Policy announces
+    // its refresh with this message).
+    bool blink = readBlinkPreference();
+    if (blink != ((owner->flags & APP_BLINK) != 0))
+        applyBlinkPreference(*owner, blink);
     bool active = isSaverActive();
     if ((owner->flags & APP_SAVER_ACTIVE) && !active)
         showSaverState(false);

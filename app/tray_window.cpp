@@ -5,6 +5,7 @@
 #include "../base/system_version.h"
 #include "../commands/blink_preference.h"
 #include "../commands/dialogs.h"
+#include "../commands/sound_events.h"
 #include "../res/resource.h"
 #include "../tray/dpi.h"
 #include "../tray/menu_palette.h"
@@ -99,6 +100,11 @@ bool TrayWindow::refuses(WORD id) const
     return policyLocks(policyFlags(policy), id);
 }
 
+bool sessionEndClosesDormity(WPARAM ending, LPARAM reason)
+{
+    return ending != 0 && (static_cast<DWORD>(reason) & ENDSESSION_CLOSEAPP) != 0;
+}
+
 namespace {
 UINT taskbarCreated = 0;
 } // namespace
@@ -180,6 +186,8 @@ TrayWindow::TrayWindow(Application& app)
 
     if (readBlinkPreference())
         app.flags |= APP_BLINK;
+    // However Dormity was installed, the Sounds control panel lists it.
+    registerSoundEvents();
 
     highlightBrush = GetSysColorBrush(COLOR_HIGHLIGHT);
     menuBrush = GetSysColorBrush(COLOR_MENU);
@@ -229,6 +237,14 @@ UINT TrayWindow::pumpMessage()
     return message.message;
 }
 
+void TrayWindow::exitDormity()
+{
+    // Nobody is left to enable the screen saver later: it is enabled now.
+    endTimedDisable();
+    owner->flags |= APP_QUIT;
+    PostQuitMessage(0);
+}
+
 SaverFamily TrayWindow::family() const
 {
     return familyFromFlags(owner->flags);
@@ -246,11 +262,7 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_CONFIGURE: tray.runSaver(false); break;
     case ROUTE_PROPERTIES: tray.openDisplayProperties(); break;
     case ROUTE_ABOUT: showAboutDialog(app); break;
-    case ROUTE_EXIT:
-        tray.endTimedDisable();
-        app.flags |= APP_QUIT;
-        PostQuitMessage(0);
-        break;
+    case ROUTE_EXIT: tray.exitDormity(); break;
     case ROUTE_LAUNCH:
         tray.playEventSound(SOUND_LAUNCH);
         tray.runSaver(true);
@@ -384,6 +396,13 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         default:
             break;
         }
+        break;
+    case WM_ENDSESSION:
+        // The Restart Manager closes Dormity for an installer that replaces
+        // or removes its file; it ends as on Exit. (Answering the query
+        // before it is the default's TRUE.)
+        if (sessionEndClosesDormity(wParam, lParam))
+            tray->exitDormity();
         break;
     case WM_STARTCOMMAND: {
         // Posted by any program: what is out of range is ignored.

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "memory.h"
+
 template <typename T, typename Traits>
 class UniqueHandle {
 public:
@@ -61,6 +63,11 @@ struct ModuleTraits {
     static void close(HMODULE module) { FreeLibrary(module); }
 };
 
+struct BlockTraits {
+    static void* invalid() { return nullptr; }
+    static void close(void* block) { freeBlock(block); }
+};
+
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using UniqueIcon = UniqueHandle<HICON, IconTraits>;
 using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiObjectTraits>;
@@ -69,6 +76,8 @@ using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
 using UniqueKernelObject = UniqueHandle<HANDLE, KernelObjectTraits>;
 using UniqueView = UniqueHandle<const void*, ViewTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
+// A block of the program's heap (base/memory.h).
+using UniqueBlock = UniqueHandle<void*, BlockTraits>;
 
 // A window's device context, released to the window it came from.
 class WindowDC {

@@ -70,23 +70,14 @@ Application* dialogApplication(HWND dialog)
     return reinterpret_cast<Application*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-void applyBlinkChoice(Application& app, bool blink)
+// OK applies the box; a policy that holds the preference wins over it and
+// keeps the user's stored choice as it is.
+void applyBlinkChoice(Application& app, bool boxTicked)
 {
-    TrayWindow* tray = app.trayWindow;
-    bool disabled = (app.flags & APP_SAVER_ACTIVE) == 0;
-    if (blink) {
-        if (disabled && tray)
-            tray->startBlink();
-        app.flags |= APP_BLINK;
-    } else {
-        if (disabled && tray) {
-            // Stops a blinking icon on the disabled image.
-            tray->stopBlink();
-            tray->setTrayIcon(IDI_SAVER_OFF);
-        }
-        app.flags &= ~APP_BLINK;
-    }
-    writeBlinkPreference(blink);
+    DwordPolicy policy = readDwordPolicy(POLICY_BLINK);
+    applyBlinkPreference(app, blinkInForce(policy, boxTicked));
+    if (!policy.set)
+        writeBlinkPreference(boxTicked);
 }
 
 } // namespace
@@ -110,7 +101,13 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         char path[kSysInfoCapacity + 1];
         if (readSysInfoPath(path))
             EnableWindow(GetDlgItem(dialog, IDC_SYSINFO), TRUE);
-        CheckDlgButton(dialog, IDC_BLINK, readBlinkPreference() ? BST_CHECKED : BST_UNCHECKED);
+        // Held by a policy: greyed, showing the policy's choice.
+        DwordPolicy policy = readDwordPolicy(POLICY_BLINK);
+        CheckDlgButton(dialog, IDC_BLINK,
+                       blinkInForce(policy, readStoredBlinkPreference()) ? BST_CHECKED
+                                                                         : BST_UNCHECKED);
+        if (policy.set)
+            EnableWindow(GetDlgItem(dialog, IDC_BLINK), FALSE);
         return TRUE;
     }
     case WM_COMMAND:

@@ -5,6 +5,8 @@
 #include "../base/handles.h"
 #include "../base/text.h"
 #include "native_system.h"
+#include "preference_policy.h"
+#include "saver_settings.h"
 
 namespace {
 
@@ -75,6 +77,7 @@ PolicyState readPolicyState()
     UniqueRegKey system(openPolicyKey(POLICY_SYSTEM_KEY));
     state.noSaverPage = readPolicyValue(system.get(), "NoDispScrSavPage");
     state.noDisplayPanel = readPolicyValue(system.get(), "NoDispCPL");
+    state.preferenceHeld = preferencePolicyHolds();
     return state;
 }
 
@@ -95,6 +98,8 @@ DWORD policyFlags(const PolicyState& state)
         flags |= POLICY_NO_CHANGES;
     if (state.noDisplayPanel.set && state.noDisplayPanel.number != 0)
         flags |= POLICY_NO_PROPERTIES;
+    if (state.preferenceHeld)
+        flags |= POLICY_PREFERENCE;
     return flags;
 }
 

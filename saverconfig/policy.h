@@ -42,6 +42,7 @@ struct PolicyState {
     PolicyValue noSaverPage;
     PolicyValue noDisplayPanel;
     char saverText[SAVER_PATH_SIZE];  // what "SCRNSAVE.EXE" holds as text ("": none)
+    bool preferenceHeld;  // one of Dormity's own (preference_policy.h)
 };
 
 PolicyState readPolicyState();
@@ -54,10 +55,11 @@ enum : DWORD {
     POLICY_TIMEOUT = 0x8,         // the idle timeout
     POLICY_NO_PROPERTIES = 0x10,  // the control panel's screen saver page is withheld
     POLICY_KEEPS_OFF = 0x20,      // the active flag, held off
+    POLICY_PREFERENCE = 0x40,     // one of Dormity's own preferences
     // "Prevent changing screen saver" (NoDispScrSavPage, its meaning from
     // Windows Vista on; on the 95 family it hides the page): no setting of
     // the screen saver changes, and its page is withheld.
-    POLICY_NO_CHANGES = 0x40,
+    POLICY_NO_CHANGES = 0x80,
 };
 
 // A desktop value sets its setting whatever it holds, even in an odd form:
