@@ -76,23 +76,30 @@ CommandRoute routeCommand(WORD id)
 
 bool policyLocks(DWORD policy, WORD id)
 {
-    DWORD held = 0;
+    // Every command that changes a setting of the screen saver is held by
+    // "Prevent changing screen saver" too.
+    DWORD held = POLICY_NO_CHANGES;
     switch (routeCommand(id)) {
     case ROUTE_SELECT_SAVER:
         // Only the catalogue's ids: the submenus' own ids route here too.
-        if (id > IDM_NONE)
-            held = POLICY_SAVER;
+        held = id > IDM_NONE ? held | POLICY_SAVER : 0;
         break;
-    case ROUTE_SELECT_NONE: held = POLICY_SAVER; break;
+    case ROUTE_SELECT_NONE: held |= POLICY_SAVER; break;
     case ROUTE_TOGGLE:
-    case ROUTE_DISABLE_FOR: held = POLICY_ACTIVE; break;
+    case ROUTE_DISABLE_FOR: held |= POLICY_ACTIVE; break;
     case ROUTE_PASSWORD:
-    case ROUTE_CHANGE_PASSWORD: held = POLICY_PASSWORD; break;
-    case ROUTE_TIMEOUT: held = POLICY_TIMEOUT; break;
-    case ROUTE_PROPERTIES: held = POLICY_NO_PROPERTIES; break;
-    default: break;
+    case ROUTE_CHANGE_PASSWORD: held |= POLICY_PASSWORD; break;
+    case ROUTE_TIMEOUT: held |= POLICY_TIMEOUT; break;
+    case ROUTE_PROPERTIES: held |= POLICY_NO_PROPERTIES; break;
+    case ROUTE_CONFIGURE: break;
+    default: held = 0; break;
     }
     return (policy & held) != 0;
+}
+
+bool TrayWindow::refuses(WORD id) const
+{
+    return policyLocks(policyFlags(policy), id);
 }
 
 bool sessionEndClosesDormity(WPARAM ending, LPARAM reason)
@@ -143,7 +150,7 @@ TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
       timedChoice(0), unreplacedEnableAt(), menuPoint(primaryMonitorPoint()), saverMenuKey(0),
-      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16)
+      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16), blinking(false)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -152,6 +159,7 @@ TrayWindow::TrayWindow(Application& app)
     memset(tipText, 0, sizeof tipText);
     memset(currentDescription, 0, sizeof currentDescription);
     memset(fixedItems, 0, sizeof fixedItems);
+    memset(&policy, 0, sizeof policy);
 
     OSVERSIONINFOA version = reportedVersion();
     app.flags |= platformFlags(version.dwPlatformId, version.dwMajorVersion);
@@ -196,6 +204,7 @@ TrayWindow::TrayWindow(Application& app)
         DestroyMenu(menuBar);
     }
 
+    readPolicy();
     addTrayIcon();
     rebuildSaverMenu();
     // A time stored by an earlier run is honoured, or ended if it passed.
@@ -253,6 +262,8 @@ namespace {
 
 void runCommand(Application& app, TrayWindow& tray, WORD id)
 {
+    // Once for the command: its handler and everything it calls decide by it.
+    tray.readPolicy();
     switch (routeCommand(id)) {
     case ROUTE_SELECT_SAVER: tray.selectSaver(id); break;
     case ROUTE_SELECT_NONE: tray.selectNoSaver(); break;
@@ -294,6 +305,7 @@ LRESULT answerHandedOver(Application& app, TrayWindow& tray, const COPYDATASTRUC
 
 StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartCommand& command)
 {
+    tray.readPolicy();
     switch (command.kind) {
     case START_ENABLE: tray.enableCommand(); break;
     case START_DISABLE: tray.disableCommand(); break;
@@ -343,6 +355,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         break;
     case WM_DRAWITEM:
         return tray->drawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_MENUCHAR:
+        return tray->menuChar(LOWORD(wParam), reinterpret_cast<HMENU>(lParam));
     case WM_MEASUREITEM:
         return measureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam), tray->menuLayout);
     case WM_DISPLAYCHANGE: {
@@ -364,6 +378,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TIMER:
         if (wParam == IDT_ENABLE) {
             KillTimer(window, IDT_ENABLE);
+            tray->readPolicy();
             tray->checkTimedDisable();
         } else {
             tray->onBlinkTimer();
@@ -372,6 +387,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TIMECHANGE:
     case WM_POWERBROADCAST:
         // The clock moved, or the machine slept through the timer.
+        tray->readPolicy();
         tray->checkTimedDisable();
         break;
     case WM_INITMENUPOPUP: {
@@ -385,6 +401,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TRAYNOTIFY:
         switch (lParam) {
         case WM_LBUTTONDBLCLK:
+            tray->readPolicy();
             tray->playEventSound(SOUND_LAUNCH);
             tray->runSaver(true);
             break;
@@ -417,6 +434,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COPYDATA:
         return answerHandedOver(*app, *tray, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_REINSTALL:
+        tray->readPolicy();
         tray->removeTrayIcon();
         tray->addTrayIcon();
         tray->rebuildSaverMenu();

@@ -290,3 +290,11 @@ void setItemName(ItemName& name, const char* caption)
     name.msaa.cchWText = static_cast<DWORD>(length - 1);
     name.msaa.pszWText = name.text;
 }
+
+void setItemName(ItemName& name, const wchar_t* caption)
+{
+    copyText(name.text, sizeof name.text / sizeof name.text[0], caption);
+    name.msaa.dwMSAASignature = static_cast<DWORD>(MSAA_MENU_SIG);
+    name.msaa.cchWText = static_cast<DWORD>(textLength(name.text));
+    name.msaa.pszWText = name.text;
+}

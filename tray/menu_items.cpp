@@ -4,6 +4,9 @@
 
 #include "../app/application.h"
 #include "../base/handles.h"
+#include "../base/text.h"
+#include "../base/ui_text.h"
+#include "../res/string_ids.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/native_system.h"
@@ -26,13 +29,48 @@ void drawResourceIcon(HDC dc, HINSTANCE instance, int iconId, int x, int y, int 
     drawIcon(dc, x, y, icon.get(), size);
 }
 
-void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPalette& palette,
-                 const char* caption, bool greyed, bool selected, int greyOffset)
+// One pass of a caption at x, y: its access key underlined where shown.
+// ExtTextOutW and GetTextExtentPoint32W are among the wide calls Windows 95
+// carries out; the reading order follows the language's.
+void drawCaptionText(HDC dc, int x, int y, const WCHAR* shown, int key, int thickness)
 {
-    int length = lstrlenA(caption);
+    int length = static_cast<int>(textLength(shown));
+    ExtTextOutW(dc, x, y, uiMirrored() ? ETO_RTLREADING : 0, nullptr, shown,
+                static_cast<UINT>(length), nullptr);
+    if (key < 0)
+        return;
+    SIZE before = {0, 0};
+    SIZE letter = {0, 0};
+    TEXTMETRICA metrics;
+    memset(&metrics, 0, sizeof metrics);
+    GetTextExtentPoint32W(dc, shown, key, &before);
+    GetTextExtentPoint32W(dc, shown + key, 1, &letter);
+    GetTextMetricsA(dc, &metrics);
+    RECT line = {x + before.cx, y + metrics.tmAscent + 1, x + before.cx + letter.cx,
+                 y + metrics.tmAscent + 1 + thickness};
+    UniqueGdiObject brush(CreateSolidBrush(GetTextColor(dc)));
+    if (brush)
+        FillRect(dc, &line, static_cast<HBRUSH>(brush.get()));
+}
+
+// A caption after the icon column. A menu caption's "&" marks are taken
+// out and its access key underlined, unless the menu hides the keyboard's
+// cues (ODS_NOACCEL, from Windows 2000 on, until the keyboard is used), as
+// the system's own menus do; a description is drawn as it stands.
+void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPalette& palette,
+                 const WCHAR* caption, bool marked, bool greyed, bool selected, int greyOffset,
+                 bool showKey)
+{
+    WCHAR shown[260];
+    int key = -1;
+    if (marked)
+        key = shownCaption(caption, shown, sizeof shown / sizeof shown[0]);
+    else
+        copyText(shown, sizeof shown / sizeof shown[0], caption);
+    key = showKey ? key : -1;
     int top = rect.top + g.captionDown;
     if (!greyed) {
-        TextOutA(dc, g.captionX, top, caption, length);
+        drawCaptionText(dc, g.captionX, top, shown, key, g.shadow);
         return;
     }
     // Embossed in the system's colours: a light shadow down and right,
@@ -41,10 +79,10 @@ void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPale
     SetBkMode(dc, TRANSPARENT);
     if (!selected && !palette.dark) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOW));
-        TextOutA(dc, g.captionX + g.shadow, top + g.shadow, caption, length);
+        drawCaptionText(dc, g.captionX + g.shadow, top + g.shadow, shown, key, g.shadow);
     }
     SetTextColor(dc, palette.greyText);
-    TextOutA(dc, g.captionX, top + greyOffset, caption, length);
+    drawCaptionText(dc, g.captionX, top + greyOffset, shown, key, g.shadow);
 }
 
 void fillWith(HDC dc, const RECT& rect, COLORREF colour)
@@ -89,11 +127,13 @@ bool opensSubmenu(UINT itemId)
     return itemId == IDM_SAVERMENU || itemId == IDM_PASSWORDMENU || itemId == IDM_DISABLEMENU;
 }
 
-// Keeps the item's checked state, which screen readers report, with the
-// check its drawing shows: the state can change while the menu is open.
-void keepCheckedState(HMENU menu, const DRAWITEMSTRUCT* item, bool check)
+// Keeps the item's state (the bits of mask), which screen readers report,
+// with what its drawing shows: the state can change while the menu is open.
+void keepItemState(HMENU menu, const DRAWITEMSTRUCT* item, UINT state, UINT mask)
 {
-    if (((item->itemState & ODS_CHECKED) != 0) == check)
+    UINT held = ((item->itemState & ODS_CHECKED) ? MFS_CHECKED : 0u)
+        | ((item->itemState & ODS_GRAYED) ? MFS_GRAYED : 0u);
+    if ((held & mask) == (state & mask))
         return;
     MENUITEMINFOA info;
     memset(&info, 0, sizeof info);
@@ -101,8 +141,26 @@ void keepCheckedState(HMENU menu, const DRAWITEMSTRUCT* item, bool check)
     info.fMask = MIIM_STATE;
     if (!menu || !GetMenuItemInfoA(menu, item->itemID, FALSE, &info))
         return;
-    info.fState = check ? info.fState | MFS_CHECKED : info.fState & ~static_cast<UINT>(MFS_CHECKED);
+    info.fState = (info.fState & ~mask) | (state & mask);
     SetMenuItemInfoA(menu, item->itemID, FALSE, &info);
+}
+
+// A screen saver file's own icon at the size drawn. One of the native
+// System32 on 64-bit Windows is reached through its alias, found by the
+// rebuild (one without the alias the rebuild has read). Only a file without
+// an icon of its own shows the shell's small one for its type, stretched.
+HICON readEntryIcon(const SaverEntry& entry, int size)
+{
+    bool alias = entry.nativeAccess == NATIVE_THROUGH_ALIAS;
+    HICON icon = fileIconAtSize(alias ? entry.nativeName : entry.fileName, size, false);
+    if (icon || alias)
+        return icon ? icon : nativeSystemFileIcon(entry.nativeName);
+    SHFILEINFOA info;
+    memset(&info, 0, sizeof info);
+    // Only a call that succeeded hands over an icon: a failed one can leave
+    // a stale handle in the record.
+    return SHGetFileInfoA(entry.fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
+        ? info.hIcon : nullptr;
 }
 
 } // namespace
@@ -163,49 +221,38 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
                                                      : GetCurrentObject(dc, OBJ_FONT));
 
     int y = iconTop(g, rect.top, rect.bottom);
+    bool showKey = (item->itemState & ODS_NOACCEL) == 0;
     if (item->itemID >= IDM_NONE) {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         if (entry) {
+            // "[none]" in the language spoken; a description as the file has it.
+            WCHAR description[260];
+            wideFromAnsi(entry->description, description, sizeof description / sizeof description[0]);
             // Greyed while a policy names the screen saver.
-            drawCaption(dc, rect, g, palette, entry->description,
-                        (item->itemState & ODS_GRAYED) != 0, selected, 0);
-            // The file's own icon. One of the native System32 on 64-bit
-            // Windows is reached through its alias, found by the rebuild: the
-            // shell may load DLLs, which fail while redirection is off.
-            // Without the alias it is read as data, redirection off around
-            // the opening alone.
-            HICON icon = nullptr;
-            if (entry->nativeAccess == NATIVE_THROUGH_ALIAS) {
-                icon = nativeSystemFileIcon(entry->nativeName);
-            } else if (entry->nativeAccess == NATIVE_REDIRECTION_OFF) {
-                icon = nativeFileIconWithoutAlias(entry->fileName);
-            } else {
-                SHFILEINFOA info;
-                memset(&info, 0, sizeof info);
-                // Only a call that succeeded hands over an icon: a failed one
-                // can leave a stale handle in the record (Wine does, for
-                // "[none]").
-                if (SHGetFileInfoA(entry->fileName, 0, &info, sizeof info,
-                                   SHGFI_ICON | SHGFI_SMALLICON))
-                    icon = info.hIcon;
+            drawCaption(dc, rect, g, palette,
+                        entry->menuId == IDM_NONE ? uiText(IDS_NONE_ENTRY) : description, false,
+                        (item->itemState & ODS_GRAYED) != 0, selected, 0, false);
+            // "[none]" names no file. Read with redirection off, an icon
+            // stays with its entry until the next rebuild.
+            if (entry->nativeAccess == NATIVE_REDIRECTION_OFF) {
+                drawIcon(dc, g.iconX, y, entry->icon, g.iconSize);
+            } else if (entry->menuId != IDM_NONE) {
+                UniqueIcon icon(readEntryIcon(*entry, g.iconSize));
+                drawIcon(dc, g.iconX, y, icon.get(), g.iconSize);
             }
-            UniqueIcon shellIcon(icon);
-            drawIcon(dc, g.iconX, y, shellIcon.get(), g.iconSize);
             bool checked = (entry->flags & SAVER_CHECKED) != 0;
             if (checked)
                 drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
                                  g.iconSize);
-            keepCheckedState(popupMenu, item, checked);
+            keepItemState(popupMenu, item, checked ? MFS_CHECKED : 0u, MFS_CHECKED);
         }
         RestoreDC(dc, savedState);
         return TRUE;
     }
 
+    // The policy as read for the open menu; the rest as it stands now.
     MenuContext context = menuContext(item->itemID == IDM_PASSWORD
                                       || item->itemID == IDM_CHANGEPASSWORD);
-    // Only the items a policy can grey, and the line that says so, ask it.
-    WORD id = static_cast<WORD>(item->itemID);
-    context.policy = id == IDM_MANAGED || policyLocks(~0u, id) ? readPolicyFlags() : 0;
     ItemLook look = decideFixedItem(item->itemID, context);
     UniqueGdiObject boldFont;
     if (look.bold)
@@ -215,13 +262,13 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         SelectedObject selectedFont(dc, boldFont ? boldFont.get() : GetCurrentObject(dc, OBJ_FONT));
         if (look.iconId)
             drawResourceIcon(dc, owner->instance, look.iconId, g.iconX, y, g.iconSize);
-        drawCaption(dc, rect, g, palette, look.caption, look.greyed, selected,
-                    look.bold ? g.shadow : 0);
+        drawCaption(dc, rect, g, palette, look.caption, true, look.greyed, selected,
+                    look.bold ? g.shadow : 0, showKey);
         if (look.check)
             drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
                              g.iconSize);
     }
-    keepCheckedState(popupMenu, item, look.check);
+    keepItemState(popupMenu, item, look.state, MFS_CHECKED | MFS_GRAYED);
     bool ownArrow = palette.dark && opensSubmenu(item->itemID);
     if (ownArrow)
         drawSubmenuArrow(dc, rect, g, selected ? palette.highlightText : palette.text);

@@ -46,7 +46,7 @@ unexpected=$(comm -23 <(echo "$actual") <(echo "$expected"))
 grep -q 'LockWorkStation' <<<"$actual" && fail "LockWorkStation must be looked up at run time"
 for later in IsWow64Process Wow64DisableWow64FsRedirection Wow64RevertWow64FsRedirection \
              GetUserDefaultUILanguage SetWindowTextW GetWindowTextW DrawTextW \
-             DialogBoxIndirectParamW Shell_NotifyIconW; do
+             DialogBoxIndirectParamW Shell_NotifyIconW CharUpperW; do
   grep -qw "$later" <<<"$actual" && fail "$later must be looked up at run time"
 done
 
