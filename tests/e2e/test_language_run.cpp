@@ -1,6 +1,7 @@
 // Dormity.exe started as a process in the user's language as Wine sets it from LC_ALL (the
 // e2e_de, e2e_ja and e2e_ar runs; English in the plain one): its usage box and its About box
-// read as the system's own loader reads Dormity's tables for this user, mirrored for Arabic.
+// read as the system's own loader reads Dormity's tables for this user, mirrored for Arabic;
+// its menu, which only its own process can read, built here as Dormity starts.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
+#include "app/tray_window.h"
+#include "app/user_language.h"
 #include "base/handles.h"
 #include "res/resource.h"
 #include "res/string_ids.h"
@@ -102,4 +106,24 @@ TEST_F(Language_, TheAboutBoxReadsInTheUsersLanguageMirroredWhereItReadsRightToL
     pumpUntil([&] { return windowsOfClass("#32770", child.id, true).empty(); }, 10000);
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(child.waitExit(15000), 0u);
+}
+
+TEST_F(Language_, TheMenuBuiltAsDormityStartsReadsInTheUsersLanguage)
+{
+    speakUserLanguage();
+    Application app(GetModuleHandleA(nullptr));
+    ASSERT_NE(app.trayWindow, nullptr);
+    TrayWindow& tray = *app.trayWindow;
+    tray.refreshPopupMenu();
+    const struct { UINT id, text; } items[] = {
+        {IDM_SAVERMENU, IDS_SET_SAVER}, {IDM_LAUNCH, IDS_LAUNCH}, {IDM_DISABLEMENU, IDS_DISABLE_FOR},
+        {IDM_DISABLE_15, IDS_15_MINUTES}, {IDM_ABOUT, IDS_ABOUT}, {IDM_EXIT, IDS_EXIT}};
+    for (const auto& item : items) {
+        bool found = false;
+        for (const FixedItemRecord& record : tray.fixedItems)
+            found |= record.id == item.id && loaded(item.text) == record.name.text;
+        EXPECT_TRUE(found) << "item " << item.id << " is not the language's";
+    }
+    ASSERT_TRUE(tray.noneEntry);
+    EXPECT_EQ(loaded(IDS_NONE_ENTRY), tray.noneEntry->name.text);
 }

@@ -83,9 +83,9 @@ TEST(TrayMenu, ItemsInOrderWithTheirIds) {
         "  Set Screen Saver>",
         "    temp=410",
         "  -",
-        "  &Launch Screen Saver=408",
-        "  &Configure Screen Saver=403",
-        "  Screen Saver &Properties=404",
+        "  Launch Screen Saver=408",
+        "  Configure Screen Saver=403",
+        "  Screen Saver Properties=404",
         "  -",
         "  Password>",
         "    Password Enabled=413",
@@ -101,9 +101,9 @@ TEST(TrayMenu, ItemsInOrderWithTheirIds) {
         "  -",
         "  Lock Computer=416",
         "  -",
-        "  &About=406",
+        "  About=406",
         "  -",
-        "  &Exit=407",
+        "  Exit=407",
     };
     EXPECT_EQ(got, want);
 }
