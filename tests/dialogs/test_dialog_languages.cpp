@@ -1,7 +1,7 @@
-// Both dialogs and the menu in every language Dormity speaks, from a real Application at the
-// display's pixels per inch (96 here; dialogs_dpi runs them again at 120 and 144): each text
-// shown whole in its control or item, no control over another or past the dialog's edge,
-// mirrored where the language reads right to left; the menu's access keys typed into it.
+// Both dialogs and the menu in every language, from a real Application at the display's pixels
+// per inch (96 here; dialogs_dpi runs them again at 120 and 144): each text whole in its control
+// or item, no control over another or past the dialog's edge, mirrored where the language reads
+// right to left; the menu's access keys typed into it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -16,7 +16,6 @@
 #include "base/ui_text.h"
 #include "commands/dialogs.h"
 #include "res/resource.h"
-#include "res/string_ids.h"
 #include "support/dialogs.h"
 #include "support/processes.h"
 
@@ -37,81 +36,66 @@ RECT childRect(HWND dialog, HWND child)
     return rect;
 }
 
-struct DialogCase {
-    UINT caption;
-    std::vector<std::pair<int, UINT>> texts;  // control, its text (0: formatted by the dialog)
-    INT_PTR (*show)(Application&);
+bool mirrored(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }
+
+struct Languages : testing::Test {
+    std::unique_ptr<Application> app{new Application(GetModuleHandleA(nullptr))};
+    OSVERSIONINFOA version = reportedVersion();
+    void speak(size_t language) { speakUiLanguage(language, version.dwPlatformId, version.dwMajorVersion); }
+    void TearDown() override { speak(kEnglish); }
 };
 
-// What each dialog must show, from the texts' source (res/lang/en-US.lang's keys).
-const DialogCase kDialogs[] = {
-    {IDS_TIMEOUT_CAPTION,
-     {{IDC_PROMPT, IDS_TIMEOUT_PROMPT}, {IDC_LABEL, IDS_TIMEOUT_LABEL}, {IDC_OK, IDS_OK},
-      {IDC_CANCEL, IDS_CANCEL}},
-     showTimeoutDialog},
-    {IDS_ABOUT_CAPTION,
-     {{IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_VERSION, 0}, {IDC_CREDIT, IDS_CREDIT},
-      {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK}, {IDC_OK, IDS_OK}},
-     showAboutDialog},
-};
+// What each dialog shows, by the texts' keys (a control's 0: the text the dialog formats).
+const struct { UINT caption; std::vector<std::pair<int, UINT>> texts; INT_PTR (*show)(Application&); }
+    kDialogs[] = {
+        {IDS_TIMEOUT_CAPTION, {{IDC_PROMPT, IDS_TIMEOUT_PROMPT}, {IDC_LABEL, IDS_TIMEOUT_LABEL},
+                               {IDC_OK, IDS_OK}, {IDC_CANCEL, IDS_CANCEL}}, showTimeoutDialog},
+        {IDS_ABOUT_CAPTION, {{IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_VERSION, 0}, {IDC_CREDIT, IDS_CREDIT},
+                             {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK}, {IDC_OK, IDS_OK}},
+         showAboutDialog}};
 
 } // namespace
 
-TEST(EveryLanguage, BothDialogsShowEveryTextWholeInsideTheDialogMirroredWhereItReadsSo)
+using EveryLanguage = Languages;
+
+TEST_F(EveryLanguage, BothDialogsShowEveryTextWholeInsideTheDialogMirroredWhereItReadsSo)
 {
-    std::unique_ptr<Application> app(new Application(GetModuleHandleA(nullptr)));
-    ASSERT_NE(app->trayWindow, nullptr);
-    OSVERSIONINFOA version = reportedVersion();
-    HDC screen = GetDC(nullptr);
-    std::cout << "at " << GetDeviceCaps(screen, LOGPIXELSY) << " pixels per inch\n";
-    ReleaseDC(nullptr, screen);
     for (size_t language = 0; language < kUiLanguageCount; ++language) {
-        SCOPED_TRACE(kUiLanguages[language].name);
-        speakUiLanguage(language, version.dwPlatformId, version.dwMajorVersion);
-        for (const DialogCase& dialogCase : kDialogs) {
-            SCOPED_TRACE(dialogCase.caption);
+        speak(language);
+        for (const auto& dialogCase : kDialogs) {
             std::vector<std::string> faults;
             auto look = [&](HWND dialog) {
-                if (windowText(dialog) != uiText(dialogCase.caption))
-                    faults.push_back("the caption is not the language's");
-                bool mirrored = (GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
-                if (mirrored != kUiLanguages[language].rightToLeft)
-                    faults.push_back(mirrored ? "mirrored" : "not mirrored");
-                for (const std::string& clipped : clippedTexts(dialog))
-                    faults.push_back("clipped: " + clipped);
-                RECT client;
+                faults = clippedTexts(dialog);
+                if (windowText(dialog) != uiText(dialogCase.caption)
+                    || mirrored(dialog) != kUiLanguages[language].rightToLeft)
+                    faults.push_back("the caption or the mirroring is not the language's");
+                RECT client, rect, common;
                 GetClientRect(dialog, &client);
                 for (const auto& text : dialogCase.texts) {
                     HWND control = GetDlgItem(dialog, text.first);
                     std::wstring shown = control ? windowText(control) : L"";
-                    std::wstring wanted = text.second ? uiText(text.second) : shown;
-                    if (!control || shown.empty() || shown != wanted) {
-                        faults.push_back("control " + std::to_string(text.first) + " missing");
-                        continue;
-                    }
-                    RECT rect = childRect(dialog, control), common;
-                    if (rect.left < 0 || rect.top < 0 || rect.right > client.right
-                        || rect.bottom > client.bottom)
-                        faults.push_back("control " + std::to_string(text.first) + " past the edge");
-                    for (HWND other = GetWindow(dialog, GW_CHILD); other;
+                    rect = control ? childRect(dialog, control) : RECT{};
+                    std::string id = "control " + std::to_string(text.first);
+                    if (shown.empty() || (text.second && shown != uiText(text.second)))
+                        faults.push_back(id + " missing");
+                    else if (rect.left < 0 || rect.top < 0 || rect.right > client.right
+                             || rect.bottom > client.bottom)
+                        faults.push_back(id + " past the edge");
+                    for (HWND other = GetWindow(dialog, GW_CHILD); control && other;
                          other = GetWindow(other, GW_HWNDNEXT)) {
                         RECT otherRect = childRect(dialog, other);
                         if (other != control && IntersectRect(&common, &rect, &otherRect))
-                            faults.push_back("control " + std::to_string(text.first) + " over "
-                                             + std::to_string(GetDlgCtrlID(other)));
+                            faults.push_back(id + " over " + std::to_string(GetDlgCtrlID(other)));
                     }
                 }
             };
             DialogRun run = runModal(nullptr, [&] { return dialogCase.show(*app); },
-                                     {act(look), act([](HWND dialog) {
-                                          PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                                      })});
+                {act(look), act([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); })});
             EXPECT_TRUE(run.opened && run.closedByItself);
             for (const std::string& fault : faults)
-                ADD_FAILURE() << fault;
+                ADD_FAILURE() << kUiLanguages[language].name << " " << dialogCase.caption << ": " << fault;
         }
     }
-    speakUiLanguage(kEnglish, version.dwPlatformId, version.dwMajorVersion);
 }
 
 namespace {
@@ -128,26 +112,24 @@ const struct { UINT id, text, other; } kMenuItems[] = {
     {IDM_DISABLE_240, IDS_4_HOURS, 0}, {IDM_LOCK, IDS_LOCK, 0}, {IDM_ABOUT, IDS_ABOUT, 0},
     {IDM_EXIT, IDS_EXIT, 0}};
 
-// The width an item's caption takes as the system draws a menu item's text ("&" marks and
-// all) in its menu font, after the icon column, and the check's room where it may show one.
-int neededWidth(const WCHAR* caption, bool bold, bool check, const MenuLayout& layout)
+// Whether an item is as wide as the system draws its text ("&" marks and all) in the menu
+// font, after the icon column, with the check's room where it may show one; WM_MEASUREITEM
+// as the system asks it.
+bool wideEnough(TrayWindow& tray, UINT id, const void* data, const WCHAR* caption, bool bold,
+                bool check)
 {
-    LOGFONTA font = layout.font.font;
+    MEASUREITEMSTRUCT item = {ODT_MENU, 0, id, 0, 0, reinterpret_cast<ULONG_PTR>(data)};
+    SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&item));
+    LOGFONTA font = tray.menuLayout.font.font;
     font.lfWeight = bold ? FW_BOLD : font.lfWeight;
     UniqueGdiObject made(CreateFontIndirectA(&font));
     WindowDC dc(nullptr);
     SelectedObject selected(dc.get(), made.get());
     RECT room = {0, 0, 0, 0};
     DrawTextW(dc.get(), caption, -1, &room, DT_CALCRECT | DT_SINGLELINE);
-    const ItemGeometry& g = layout.geometry;
-    return g.captionX + room.right + (check ? g.checkGap + g.checkFromRight : 0);
-}
-
-UINT measuredWidth(TrayWindow& tray, UINT id, ULONG_PTR data)
-{
-    MEASUREITEMSTRUCT item = {ODT_MENU, 0, id, 0, 0, data};
-    SendMessageA(tray.window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&item));
-    return item.itemWidth;
+    const ItemGeometry& g = tray.menuLayout.geometry;
+    return static_cast<int>(item.itemWidth)
+        >= g.captionX + room.right + (check ? g.checkGap + g.checkFromRight : 0);
 }
 
 // The menu window shown last (the system keeps hidden ones for later).
@@ -166,40 +148,33 @@ struct MenuDriver {
     static DWORD WINAPI drive(void* self)
     {
         MenuDriver& d = *static_cast<MenuDriver*>(self);
-        HWND menu = nullptr;
-        for (DWORD begin = GetTickCount(); !menu && GetTickCount() - begin < 5000; Sleep(10))
-            menu = shownMenu();
-        d.mirrored = menu && (GetWindowLongA(menu, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
-        for (WCHAR key : d.keys) {
-            Sleep(200);
-            PostMessageW(shownMenu(), WM_CHAR, key, 0);
-        }
+        for (DWORD begin = GetTickCount(); !shownMenu() && GetTickCount() - begin < 5000;)
+            Sleep(10);
+        d.mirrored = shownMenu() && ::mirrored(shownMenu());
+        for (WCHAR key : d.keys)
+            Sleep(200), PostMessageW(shownMenu(), WM_CHAR, key, 0);
         for (int i = 0; i < 3 && shownMenu(); ++i, Sleep(200))
             PostMessageA(shownMenu(), WM_KEYDOWN, VK_ESCAPE, 0);
         return 0;
     }
 };
 
-// The character a caption marks, read from the texts' source.
+// The character a caption marks, read from the texts' source; 0 where the window, an ANSI
+// one, could not be told it in this code page.
 WCHAR markedKey(const WCHAR* caption)
 {
-    for (const WCHAR* c = caption; *c; ++c)
-        if (*c == L'&' && c[1] && c[1] != L'&')
-            return c[1];
-    return 0;
+    const WCHAR* mark = wcschr(caption, L'&');
+    return mark && mark[1] < 0x80 && mark[1] != L'&' ? mark[1] : 0;
 }
 
 } // namespace
 
-TEST(EveryLanguage, EveryMenuItemShowsItsCaptionWholeMirroredWhereItReadsSoAndTakesItsAccessKeys)
+TEST_F(EveryLanguage, EveryMenuItemShowsItsCaptionWholeMirroredWhereItReadsSoAndTakesItsAccessKeys)
 {
-    std::unique_ptr<Application> app(new Application(GetModuleHandleA(nullptr)));
-    ASSERT_NE(app->trayWindow, nullptr);
     TrayWindow& tray = *app->trayWindow;
-    OSVERSIONINFOA version = reportedVersion();
     for (size_t language = 0; language < kUiLanguageCount; ++language) {
         SCOPED_TRACE(kUiLanguages[language].name);
-        speakUiLanguage(language, version.dwPlatformId, version.dwMajorVersion);
+        speak(language);
         tray.refreshPopupMenu();
         tray.saverMenuKey = 0;
         tray.rebuildSaverMenu();
@@ -212,19 +187,16 @@ TEST(EveryLanguage, EveryMenuItemShowsItsCaptionWholeMirroredWhereItReadsSoAndTa
             EXPECT_TRUE(name == uiText(row.text) || (row.other && name == uiText(row.other)))
                 << "item " << row.id << " is not the language's";
             bool check = row.id == IDM_PASSWORD || (row.id >= IDM_DISABLE_15 && row.id <= IDM_DISABLE_240);
-            EXPECT_GE(static_cast<int>(measuredWidth(tray, row.id, reinterpret_cast<ULONG_PTR>(record))),
-                      neededWidth(record->name.text, row.id == IDM_LAUNCH, check, tray.menuLayout))
+            EXPECT_TRUE(wideEnough(tray, row.id, record, record->name.text, row.id == IDM_LAUNCH, check))
                 << "item " << row.id << " cut";
         }
         ASSERT_TRUE(tray.noneEntry);
         EXPECT_TRUE(std::wstring(tray.noneEntry->name.text) == uiText(IDS_NONE_ENTRY));
-        EXPECT_GE(static_cast<int>(measuredWidth(tray, IDM_NONE, reinterpret_cast<ULONG_PTR>(tray.noneEntry))),
-                  neededWidth(uiText(IDS_NONE_ENTRY), false, true, tray.menuLayout));
+        EXPECT_TRUE(wideEnough(tray, IDM_NONE, tray.noneEntry, uiText(IDS_NONE_ENTRY), false, true));
         // Disable For, then 30 minutes, by their keys: a timed disable of 30 minutes runs.
         MenuDriver driver;
         WCHAR keys[] = {markedKey(uiText(IDS_DISABLE_FOR)), markedKey(uiText(IDS_30_MINUTES))};
-        bool keyed = keys[0] && keys[1] && keys[0] < 0x80 && keys[1] < 0x80;
-        if (keyed)
+        if (keys[0] && keys[1])
             driver.keys.assign(keys, keys + 2);
         tray.enableCommand();
         UniqueKernelObject thread(CreateThread(nullptr, 0, MenuDriver::drive, &driver, 0, nullptr));
@@ -232,8 +204,7 @@ TEST(EveryLanguage, EveryMenuItemShowsItsCaptionWholeMirroredWhereItReadsSoAndTa
         WaitForSingleObject(thread.get(), 10000);
         pumpMessages();
         EXPECT_EQ(driver.mirrored, kUiLanguages[language].rightToLeft);
-        EXPECT_EQ(tray.timedChoice, keyed ? UINT(IDM_DISABLE_30) : 0u) << "typed into the menu";
+        EXPECT_EQ(tray.timedChoice, driver.keys.empty() ? 0u : UINT(IDM_DISABLE_30)) << "typed";
         tray.enableCommand();
     }
-    speakUiLanguage(kEnglish, version.dwPlatformId, version.dwMajorVersion);
 }

@@ -31,19 +31,18 @@ std::wstring windowText(HWND window)
 // The system's answer: the text its loader finds in Dormity.exe for this user.
 std::wstring loaded(UINT id)
 {
-    static UniqueModule file(LoadLibraryExA(dormityExe().c_str(), nullptr,
-                                            LOAD_LIBRARY_AS_DATAFILE));
+    static UniqueModule file(LoadLibraryExA(dormityExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     WCHAR text[2048] = L"";
     LoadStringW(file.get(), id, text, 2048);
     return text;
 }
 
-bool mirrored(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }
-
-bool readsRightToLeft()
+// Whether a box is mirrored exactly where the user's language reads right to left.
+bool mirroredAsTheLanguage(HWND window)
 {
     WORD primary = PRIMARYLANGID(GetUserDefaultUILanguage());
-    return primary == LANG_ARABIC || primary == LANG_HEBREW;
+    bool rightToLeft = primary == LANG_ARABIC || primary == LANG_HEBREW;
+    return ((GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0) == rightToLeft;
 }
 
 HWND waitForBox(DWORD processId)
@@ -53,77 +52,60 @@ HWND waitForBox(DWORD processId)
     return boxes.empty() ? nullptr : boxes[0];
 }
 
-class Language_ : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dormityWindows().empty()) << "an earlier Dormity is still running";
-        // A run for another language must really be one: its texts are not English.
-        if (getenv("DORMITY_EXPECT_TRANSLATED")) {
-            ASSERT_NE(loaded(IDS_ABOUT_CAPTION), L"About") << "LC_ALL set no other language";
-        }
-    }
-    std::string directory_ = freshTempDirectory("language");
-};
-
 } // namespace
 
-TEST_F(Language_, TheUsageBoxReadsInTheUsersLanguageMirroredWhereItReadsRightToLeft)
+TEST(Language_, TheUsageAndAboutBoxesReadInTheUsersLanguageMirroredWhereItReadsRightToLeft)
 {
-    ChildProcess child;
-    ASSERT_TRUE(child.start(dormityExe(), "/no-such-switch", directory_));
-    HWND box = waitForBox(child.id);
+    ASSERT_TRUE(dormityWindows().empty()) << "an earlier Dormity is still running";
+    // A run for another language must really be one: its texts are not English.
+    ASSERT_TRUE(!getenv("DORMITY_EXPECT_TRANSLATED") || loaded(IDS_ABOUT_CAPTION) != L"About")
+        << "LC_ALL set no other language";
+    std::string directory = freshTempDirectory("language");
+    ChildProcess usage, about;
+    ASSERT_TRUE(usage.start(dormityExe(), "/no-such-switch", directory));
+    HWND box = waitForBox(usage.id);
     ASSERT_TRUE(box) << "no usage box";
-    EXPECT_EQ(windowText(box), L"Dormity");
-    bool usage = false;
+    bool shown = false;
     for (HWND item = GetWindow(box, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT))
-        usage |= windowText(item) == loaded(IDS_USAGE);
-    EXPECT_TRUE(usage) << "the usage is not the language's";
+        shown |= windowText(item) == loaded(IDS_USAGE);
+    EXPECT_TRUE(shown && windowText(box) == L"Dormity") << "the usage is not the language's";
     // Wine mirrors boxes in a right-to-left language of its own (e2e_rtl_box: the call's flags).
-    EXPECT_EQ(mirrored(box), readsRightToLeft());
+    EXPECT_TRUE(mirroredAsTheLanguage(box));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(child.waitExit(15000), 2u);
-}
+    EXPECT_EQ(usage.waitExit(15000), 2u);
 
-TEST_F(Language_, TheAboutBoxReadsInTheUsersLanguageMirroredWhereItReadsRightToLeft)
-{
-    ChildProcess child;
-    ASSERT_TRUE(child.start(dormityExe(), "", directory_));
-    HWND window = waitForWindow(child.id);
+    ASSERT_TRUE(about.start(dormityExe(), "", directory));
+    HWND window = waitForWindow(about.id);
     ASSERT_TRUE(window);
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
-    HWND about = waitForBox(child.id);
-    ASSERT_TRUE(about) << "no About box";
-    EXPECT_EQ(windowText(about), loaded(IDS_ABOUT_CAPTION));
-    const struct { int control; UINT text; } texts[] = {
-        {IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_CREDIT, IDS_CREDIT}, {IDC_SYSINFO, IDS_SYSINFO},
-        {IDC_BLINK, IDS_BLINK}, {IDC_OK, IDS_OK}};
+    ASSERT_TRUE(box = waitForBox(about.id)) << "no About box";
+    EXPECT_EQ(windowText(box), loaded(IDS_ABOUT_CAPTION));
+    const struct { int control; UINT text; } texts[] = {{IDC_TITLE, IDS_ABOUT_TITLE},
+        {IDC_CREDIT, IDS_CREDIT}, {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK}, {IDC_OK, IDS_OK}};
     for (const auto& text : texts)
-        EXPECT_EQ(windowText(GetDlgItem(about, text.control)), loaded(text.text))
-            << "control " << text.control;
-    EXPECT_EQ(mirrored(about), readsRightToLeft());
-    PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
-    pumpUntil([&] { return windowsOfClass("#32770", child.id, true).empty(); }, 10000);
+        EXPECT_EQ(windowText(GetDlgItem(box, text.control)), loaded(text.text)) << text.control;
+    EXPECT_TRUE(mirroredAsTheLanguage(box));
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    pumpUntil([&] { return windowsOfClass("#32770", about.id, true).empty(); }, 10000);
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-    EXPECT_EQ(child.waitExit(15000), 0u);
+    EXPECT_EQ(about.waitExit(15000), 0u);
 }
 
-TEST_F(Language_, TheMenuBuiltAsDormityStartsReadsInTheUsersLanguage)
+TEST(Language_, TheMenuBuiltAsDormityStartsReadsInTheUsersLanguage)
 {
     speakUserLanguage();
     Application app(GetModuleHandleA(nullptr));
     ASSERT_NE(app.trayWindow, nullptr);
-    TrayWindow& tray = *app.trayWindow;
-    tray.refreshPopupMenu();
-    const struct { UINT id, text; } items[] = {
-        {IDM_SAVERMENU, IDS_SET_SAVER}, {IDM_LAUNCH, IDS_LAUNCH}, {IDM_DISABLEMENU, IDS_DISABLE_FOR},
-        {IDM_DISABLE_15, IDS_15_MINUTES}, {IDM_ABOUT, IDS_ABOUT}, {IDM_EXIT, IDS_EXIT}};
+    app.trayWindow->refreshPopupMenu();
+    const struct { UINT id, text; } items[] = {{IDM_SAVERMENU, IDS_SET_SAVER},
+        {IDM_LAUNCH, IDS_LAUNCH}, {IDM_DISABLEMENU, IDS_DISABLE_FOR}, {IDM_DISABLE_15, IDS_15_MINUTES},
+        {IDM_ABOUT, IDS_ABOUT}, {IDM_EXIT, IDS_EXIT}};
     for (const auto& item : items) {
         bool found = false;
-        for (const FixedItemRecord& record : tray.fixedItems)
+        for (const FixedItemRecord& record : app.trayWindow->fixedItems)
             found |= record.id == item.id && loaded(item.text) == record.name.text;
         EXPECT_TRUE(found) << "item " << item.id << " is not the language's";
     }
-    ASSERT_TRUE(tray.noneEntry);
-    EXPECT_EQ(loaded(IDS_NONE_ENTRY), tray.noneEntry->name.text);
+    ASSERT_TRUE(app.trayWindow->noneEntry);
+    EXPECT_EQ(loaded(IDS_NONE_ENTRY), app.trayWindow->noneEntry->name.text);
 }

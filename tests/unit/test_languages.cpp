@@ -19,10 +19,11 @@ const DWORD k95 = VER_PLATFORM_WIN32_WINDOWS, kNt = VER_PLATFORM_WIN32_NT;
 const LANGID kGermanAustria = 0x0C07, kChineseHongKong = 0x0C04, kChineseSingapore = 0x1004;
 const LANGID kPortugal = 0x0816, kJapanese = 0x0411, kCzech = 0x0405, kArabic = 0x0401;
 
+// The loader's list (Vista on), the UI language (2000/XP), the user's (95/98/Me, NT 4.0).
 struct ChoiceRow {
     DWORD platform, major;
-    std::vector<const char*> preferred;  // Vista on: the loader's list
-    LANGID ui, user;                      // 2000/XP; 95/98/Me and NT 4.0
+    std::vector<const char*> preferred;
+    LANGID ui, user;
     const char *policy, *chosen;
     UINT codePage;
     const char* speaks;
@@ -76,26 +77,14 @@ TEST(UiLanguage, ChosenFromEachFamilysSourceByNeutralMatchUnlessPolicyOrUserName
     }
 }
 
-namespace {
-
 BOOL CALLBACK addLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found)
 {
-    reinterpret_cast<std::set<LANGID>*>(found)->insert(language);
-    return TRUE;
+    return reinterpret_cast<std::set<LANGID>*>(found)->insert(language), TRUE;
 }
-
-// The thread's locale picks a string table's language for the system's loader.
-struct ThreadLocale {
-    LCID saved = GetThreadLocale();
-    explicit ThreadLocale(LANGID language) { SetThreadLocale(MAKELCID(language, SORT_DEFAULT)); }
-    ~ThreadLocale() { SetThreadLocale(saved); }
-};
-
-} // namespace
 
 TEST(UiLanguage, TableIsTheCompiledTablesEachReadWholeInTheCodePageAndCharsetOfItsScript)
 {
-    // The languages the first block of texts is written in are the table's.
+    // The languages the first block of texts is written in are the table's, English first.
     std::set<LANGID> compiled, table;
     EnumResourceLanguagesA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(6),
                            MAKEINTRESOURCEA(stringBlockOf(IDS_SET_SAVER)), addLanguage,
@@ -104,35 +93,34 @@ TEST(UiLanguage, TableIsTheCompiledTablesEachReadWholeInTheCodePageAndCharsetOfI
         table.insert(kUiLanguages[i].id);
     EXPECT_EQ(compiled, table);
     EXPECT_EQ(kUiLanguages[kEnglish].id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-
     OSVERSIONINFOA version = reportedVersion();
+    LCID savedLocale = GetThreadLocale();
     for (size_t i = 0; i < kUiLanguageCount; ++i) {
         const UiLanguage& language = kUiLanguages[i];
         SCOPED_TRACE(language.name);
-        EXPECT_EQ(languageNamed(language.name), i);
-        EXPECT_EQ(languageWithId(language.id), i);
+        EXPECT_TRUE(languageNamed(language.name) == i && languageWithId(language.id) == i);
         // The system's character set for the code page.
         CHARSETINFO charset = {};
-        ASSERT_TRUE(TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(
-                                             language.codePage)),
-                                         &charset, TCI_SRCCODEPAGE));
+        TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(language.codePage)),
+                             &charset, TCI_SRCCODEPAGE);
         EXPECT_EQ(charset.ciCharset, language.charset);
         speakUiLanguage(i, version.dwPlatformId, version.dwMajorVersion);
-        ThreadLocale locale(language.id);
+        // The thread's locale picks a table's language for the system's loader.
+        SetThreadLocale(MAKELCID(language.id, SORT_DEFAULT));
         for (UINT id = IDS_SET_SAVER; id <= IDS_SOUND_PASS_DISABLE; ++id) {
-            // Each text as the system's loader reads it for that language, whole.
             WCHAR loaded[2048] = L"";
+            char spelt[4096];
+            BOOL defaulted = FALSE;
             if (LoadStringW(GetModuleHandleA(nullptr), id, loaded, 2048) == 0)
                 continue;
-            const WCHAR* text = uiText(id);
-            EXPECT_TRUE(std::wstring(text) == loaded) << "text " << id;
-            // Spelt in its code page: a 95-family system of that code page shows it.
-            BOOL defaulted = FALSE;
-            char spelt[4096];
-            WideCharToMultiByte(language.codePage, WC_NO_BEST_FIT_CHARS, text, -1, spelt,
+            // Each text whole as the loader reads it, and spelt in its code page: a system of
+            // the 95 family with that code page shows it.
+            EXPECT_TRUE(std::wstring(uiText(id)) == loaded) << "text " << id;
+            WideCharToMultiByte(language.codePage, WC_NO_BEST_FIT_CHARS, uiText(id), -1, spelt,
                                 sizeof spelt, nullptr, &defaulted);
             EXPECT_FALSE(defaulted) << "text " << id << " not in code page " << language.codePage;
         }
     }
+    SetThreadLocale(savedLocale);
     speakUiLanguage(kEnglish, version.dwPlatformId, version.dwMajorVersion);
 }
