@@ -14,6 +14,9 @@
 #include "app/tray_window.h"
 #include "app/user_language.h"
 #include "base/handles.h"
+#include "base/ui_language.h"
+#include "base/ui_text.h"
+#include "commands/blink_preference.h"
 #include "res/resource.h"
 #include "res/string_ids.h"
 #include "support/processes.h"
@@ -97,15 +100,26 @@ TEST(Language_, TheMenuBuiltAsDormityStartsReadsInTheUsersLanguage)
     Application app(GetModuleHandleA(nullptr));
     ASSERT_NE(app.trayWindow, nullptr);
     app.trayWindow->refreshPopupMenu();
-    const struct { UINT id, text; } items[] = {{IDM_SAVERMENU, IDS_SET_SAVER},
-        {IDM_LAUNCH, IDS_LAUNCH}, {IDM_DISABLEMENU, IDS_DISABLE_FOR}, {IDM_DISABLE_15, IDS_15_MINUTES},
-        {IDM_ABOUT, IDS_ABOUT}, {IDM_EXIT, IDS_EXIT}};
-    for (const auto& item : items) {
-        bool found = false;
+    const UINT items[][2] = {{IDM_SAVERMENU, IDS_SET_SAVER}, {IDM_LAUNCH, IDS_LAUNCH},
+        {IDM_DISABLE_15, IDS_15_MINUTES}, {IDM_ABOUT, IDS_ABOUT}, {IDM_EXIT, IDS_EXIT}};
+    for (const auto& item : items)
         for (const FixedItemRecord& record : app.trayWindow->fixedItems)
-            found |= record.id == item.id && loaded(item.text) == record.name.text;
-        EXPECT_TRUE(found) << "item " << item.id << " is not the language's";
-    }
+            EXPECT_TRUE(record.id != item[0] || loaded(item[1]) == record.name.text) << item[0];
     ASSERT_TRUE(app.trayWindow->noneEntry);
     EXPECT_EQ(loaded(IDS_NONE_ENTRY), app.trayWindow->noneEntry->name.text);
+    // The user's choice, a real value, taken at the next intl change only when it is a text
+    // (also one stored without its terminator); the tooltip follows.
+    const std::wstring systemsTip = app.trayWindow->tipText;
+    const struct { DWORD type; std::string bytes; bool english; } choices[] = {
+        {REG_EXPAND_SZ, std::string("en-US", 6), false}, {REG_SZ, "en-US", true}};
+    for (const auto& choice : choices) {
+        setRegValue(HKEY_CURRENT_USER, BLINK_KEY, LANGUAGE_VALUE, choice.type, choice.bytes.data(), 5);
+        SendMessageA(app.trayWindow->window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("intl"));
+        bool translated = getenv("DORMITY_EXPECT_TRANSLATED") != nullptr;
+        EXPECT_EQ(app.trayWindow->tipText == systemsTip, !(choice.english && translated));
+        EXPECT_EQ(uiLanguage() == kEnglish, choice.english || !translated) << choice.type;
+    }
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, LANGUAGE_VALUE);
+    SendMessageA(app.trayWindow->window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("intl"));
+    EXPECT_EQ(std::wstring(app.trayWindow->tipText), systemsTip);
 }
