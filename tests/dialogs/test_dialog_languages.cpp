@@ -24,16 +24,14 @@ namespace {
 std::wstring windowText(HWND window)
 {
     WCHAR text[1024] = L"";
-    GetWindowTextW(window, text, 1024);
-    return text;
+    return GetWindowTextW(window, text, 1024), text;
 }
 
 RECT childRect(HWND dialog, HWND child)
 {
     RECT rect;
     GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
+    return MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2), rect;
 }
 
 bool mirrored(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }

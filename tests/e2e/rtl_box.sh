@@ -19,5 +19,5 @@ for case in "ar_SA.UTF-8 1" "de_DE.UTF-8 0"; do
   echo "$language: MessageBoxW type ${type:-none}"
   [ -n "$type" ] && [ $(((16#$type & 0x180000) == 0x180000)) = "$rtl" ] || status=1
 done
-[ $status -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+echo "$((1 - status)) passed, $status failed"
 exit $status

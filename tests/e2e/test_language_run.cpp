@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <stdlib.h>
-
 #include <string>
 #include <vector>
 
@@ -27,8 +26,7 @@ namespace {
 std::wstring windowText(HWND window)
 {
     WCHAR text[2048] = L"";
-    GetWindowTextW(window, text, 2048);
-    return text;
+    return GetWindowTextW(window, text, 2048), text;
 }
 
 // The system's answer: the text its loader finds in Dormity.exe for this user.
@@ -36,8 +34,7 @@ std::wstring loaded(UINT id)
 {
     static UniqueModule file(LoadLibraryExA(dormityExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     WCHAR text[2048] = L"";
-    LoadStringW(file.get(), id, text, 2048);
-    return text;
+    return LoadStringW(file.get(), id, text, 2048), text;
 }
 
 // Whether a box is mirrored exactly where the user's language reads right to left.

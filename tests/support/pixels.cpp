@@ -345,14 +345,12 @@ HANDLE WINAPI countingLoadImage(HINSTANCE instance, LPCSTR name, UINT type, int 
 BOOL WINAPI recordingTextOut(HDC dc, int x, int y, UINT options, const RECT* clip, LPCWSTR text,
                              UINT length, const INT* widths)
 {
-    if (recording) {
-        SIZE extent = {0, 0};
-        GetTextExtentPoint32W(dc, text, static_cast<int>(length), &extent);
-        char ansi[1024] = "";
-        int spelt = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), ansi,
-                                        sizeof ansi, nullptr, nullptr);
-        recorded.texts.push_back({x, y, x + extent.cx, std::string(ansi, spelt > 0 ? spelt : 0)});
-    }
+    SIZE extent = {0, 0};
+    char ansi[1024] = "";
+    if (recording && GetTextExtentPoint32W(dc, text, static_cast<int>(length), &extent)
+        && WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), ansi, sizeof ansi - 1,
+                               nullptr, nullptr) >= 0)
+        recorded.texts.push_back({x, y, x + extent.cx, ansi});
     return realTextOut(dc, x, y, options, clip, text, length, widths);
 }
 

@@ -20,15 +20,8 @@ const LANGID kGermanAustria = 0x0C07, kChineseHongKong = 0x0C04, kChineseSingapo
 const LANGID kPortugal = 0x0816, kJapanese = 0x0411, kCzech = 0x0405, kArabic = 0x0401;
 
 // The loader's list (Vista on), the UI language (2000/XP), the user's (95/98/Me, NT 4.0).
-struct ChoiceRow {
-    DWORD platform, major;
-    std::vector<const char*> preferred;
-    LANGID ui, user;
-    const char *policy, *chosen;
-    UINT codePage;
-    const char* speaks;
-    bool mirrored;
-};
+struct ChoiceRow { DWORD platform, major; std::vector<const char*> preferred; LANGID ui, user;
+                   const char *policy, *chosen; UINT codePage; const char* speaks; bool mirrored; };
 
 } // namespace
 
@@ -66,12 +59,12 @@ TEST(UiLanguage, ChosenFromEachFamilysSourceByNeutralMatchUnlessPolicyOrUserName
     for (const ChoiceRow& row : rows) {
         LanguageInputs in = {row.platform, row.major, row.preferred.data(), row.preferred.size(),
                              row.ui, row.user, row.policy, row.chosen, row.codePage};
-        std::string trace = std::to_string(row.major) + (row.preferred.empty() ? "" : row.preferred[0])
-            + " " + row.policy + " " + row.chosen;
+        SCOPED_TRACE(std::to_string(row.major) + (row.preferred.empty() ? "" : row.preferred[0])
+                     + " " + row.policy + " " + row.chosen);
         size_t chosen = chooseUiLanguage(in);
-        ASSERT_LT(chosen, kUiLanguageCount) << trace;
-        EXPECT_STREQ(kUiLanguages[chosen].name, row.speaks) << trace;
-        EXPECT_EQ(mirrorsLayout(chosen, row.platform, row.major), row.mirrored) << trace;
+        ASSERT_LT(chosen, kUiLanguageCount);
+        EXPECT_STREQ(kUiLanguages[chosen].name, row.speaks);
+        EXPECT_EQ(mirrorsLayout(chosen, row.platform, row.major), row.mirrored);
     }
 }
 
