@@ -16,8 +16,3 @@ list(APPEND DIALOG_TESTS dialogs_screenshots)
 set_tests_properties(${DIALOG_TESTS}
   PROPERTIES TIMEOUT 300 ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}"
              RESOURCE_LOCK dormity_wineprefix)
-
-# Every language's dialogs again at 144 pixels per inch, in the prefix kept for such runs.
-add_test(NAME dialogs_dpi COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/dialogs/languages_dpi.sh
-         ${CMAKE_BINARY_DIR})
-set_tests_properties(dialogs_dpi PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix_dpi)

@@ -1,5 +1,5 @@
 // Both dialogs and the menu in every language, from a real Application at the display's pixels
-// per inch (96 here; dialogs_dpi runs them again at 120 and 144): each text whole in its control
+// per inch (96 here; catalogue_dpi runs them again at 120, 144 and 192): each text whole in its control
 // or item, no control over another or past the dialog's edge, mirrored where the language reads
 // right to left; the menu's access keys typed into it.
 #include <gtest/gtest.h>
