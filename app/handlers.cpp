@@ -15,6 +15,7 @@ void TrayWindow::enableSaver()
     playEventSound(SOUND_ENABLE);
     setSaverActive(true);
     showSaverState(true);
+    updateDisplayRequest();
 }
 
 void TrayWindow::disableSaver()
@@ -22,12 +23,16 @@ void TrayWindow::disableSaver()
     if (policyEndsTimedDisable())
         return;
     playEventSound(SOUND_DISABLE);
+    // Before the flag's broadcast comes back here: it is Dormity's doing.
+    dormityHoldsOff = true;
     setSaverActive(false);
     showSaverState(false);
+    updateDisplayRequest();
 }
 
 void TrayWindow::toggleSaverActive()
 {
+    keepOffUserChose();
     if (isSaverActive()) {
         disableSaver();
     } else {
@@ -39,6 +44,7 @@ void TrayWindow::toggleSaverActive()
 
 void TrayWindow::enableCommand()
 {
+    keepOffUserChose();
     if (!isSaverActive())
         enableSaver();
     forgetTimedDisable();
@@ -46,6 +52,7 @@ void TrayWindow::enableCommand()
 
 void TrayWindow::disableCommand()
 {
+    keepOffUserChose();
     if (isSaverActive())
         disableSaver();
     // Off for good: a pending time no longer ends it.
@@ -75,6 +82,7 @@ void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)
 {
     if (policyEndsTimedDisable())
         return;
+    keepOffUserChose();
     disableSaver();
     writeEnableAt(endsAt);
     // Remembered here too: a failed write, or the value deleted by another
@@ -212,5 +220,10 @@ void TrayWindow::onSettingsChange()
     // Enabled by anyone at all, or held by a policy: no time is pending.
     if (!policyEndsTimedDisable() && active)
         forgetTimedDisable();
+    // Where no change of the list is announced, it may have changed too.
+    if (!keepOff.keyChanged)
+        readKeepOffRules(keepOff.rules);
+    checkKeepOff(!keepOff.keyChanged);
+    updateDisplayRequest();
     rebuildSaverMenu();
 }

@@ -4,6 +4,7 @@
 
 #include "../base/system_version.h"
 #include "../commands/blink_preference.h"
+#include "../commands/display_request.h"
 #include "../commands/dialogs.h"
 #include "../res/resource.h"
 #include "../tray/dpi.h"
@@ -107,7 +108,8 @@ TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
       timedChoice(0), menuPoint(primaryMonitorPoint()), saverMenuKey(0), darkMenusExist(false),
-      menuDark(false), menuBackground(), trayIconSize(16)
+      menuDark(false), menuBackground(), trayIconSize(16), keepOff(), dormityHoldsOff(false),
+      displayRequested(false)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -160,10 +162,16 @@ TrayWindow::TrayWindow(Application& app)
     rebuildSaverMenu();
     // A time stored by an earlier run is honoured, or ended if it passed.
     checkTimedDisable();
+    startKeepOff();
+    // Off for a time or for a program: Dormity's own doing, from an earlier run.
+    dormityHoldsOff = enableAt != 0 || keepOff.state == KEEP_OFF_HOLDING;
+    updateDisplayRequest();
 }
 
 TrayWindow::~TrayWindow()
 {
+    if (displayRequested)
+        requestDisplayOn(executionStateFunction(), false);
     freeSaverList();
     removeTrayIcon();
     if (popupMenu) {
@@ -184,8 +192,24 @@ TrayWindow::~TrayWindow()
 UINT TrayWindow::pumpMessage()
 {
     MSG message;
-    if (GetMessageA(&message, nullptr, 0, 0) <= 0)
-        return 0;
+    for (;;) {
+        HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+        DWORD count = keepOffWaitHandles(handles);
+        DWORD woken = WAIT_FAILED;
+        // Only a queue that is empty is waited on: a wait does not wake for
+        // messages that a look at the queue has already seen.
+        if (count > 0 && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+            woken = MsgWaitForMultipleObjects(count, handles, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken < WAIT_OBJECT_0 + count) {
+            onKeepOffSignal(handles[woken - WAIT_OBJECT_0]);
+            continue;
+        }
+        if (woken == WAIT_OBJECT_0 + count && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+            continue;  // what woke it was a message sent to a window here, handled by the look
+        if (GetMessageA(&message, nullptr, 0, 0) <= 0)
+            return 0;
+        break;
+    }
     TranslateMessage(&message);
     DispatchMessageA(&message);
     return message.message;
@@ -208,6 +232,7 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_ABOUT: showAboutDialog(app); break;
     case ROUTE_EXIT:
         tray.endTimedDisable();
+        tray.endKeepOff();
         app.flags |= APP_QUIT;
         PostQuitMessage(0);
         break;
@@ -285,6 +310,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (wParam == IDT_ENABLE) {
             KillTimer(window, IDT_ENABLE);
             tray->checkTimedDisable();
+        } else if (wParam == IDT_KEEPOFF) {
+            tray->checkKeepOff(true);
         } else {
             tray->onBlinkTimer();
         }

@@ -8,6 +8,7 @@
 #include "../saverconfig/policy.h"
 #include "../saverconfig/saver_settings.h"
 #include "../base/handles.h"
+#include "../commands/keep_off_watch.h"
 #include "../tray/menu_metrics.h"
 #include "../tray/menu_rules.h"
 
@@ -25,6 +26,8 @@ struct Application;
 #define IDT_BLINK 1
 // One-shot: the end of a timed disable, armed only while one is pending.
 #define IDT_ENABLE 2
+// While a listed program may start (or one that runs cannot be waited for).
+#define IDT_KEEPOFF 3
 #define BLINK_PERIOD_MS 500
 #define TRAY_ICON_ID 1
 
@@ -90,6 +93,12 @@ struct TrayWindow {
     UniqueGdiObject menuBackground;
     // The tray icon's image size, for the taskbar's pixels per inch.
     int trayIconSize;
+    // Keeping it off while listed programs run.
+    KeepOffWatch keepOff;
+    // Whether Dormity's own command has the screen saver off (until it is
+    // on again), and whether the display is asked to stay on for it.
+    bool dormityHoldsOff;
+    bool displayRequested;
 
     explicit TrayWindow(Application& owner);
     ~TrayWindow();
@@ -172,6 +181,25 @@ struct TrayWindow {
     // True while a policy holds the active flag; a time still pending is
     // then forgotten, since nobody may enable the screen saver at its end.
     bool policyEndsTimedDisable();
+
+    // Off while listed programs run (app/keep_off.cpp). The list is read
+    // at start and at each change of Dormity's key.
+    void startKeepOff();
+    void watchKeepOffList();
+    // Looks at the processes again (when scan), then does what the decision
+    // says; asking is the switch whose program is to hold it off (or -1).
+    void checkKeepOff(bool scan, bool userChose = false, int asking = -1);
+    // The user enabled or disabled it by a command: that choice stands.
+    void keepOffUserChose();
+    // The switch: true when Dormity now holds it off while the program runs.
+    bool disableWhile(const char* program);
+    // Exit and sign-out: what Dormity holds off for a program comes back.
+    void endKeepOff();
+    // What the message loop waits on besides messages, and what one set.
+    DWORD keepOffWaitHandles(HANDLE (&handles)[MAXIMUM_WAIT_OBJECTS]);
+    void onKeepOffSignal(HANDLE signalled);
+    // Asks for the display to stay on, or no longer, as the preference says.
+    void updateDisplayRequest();
 };
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "memory.h"
+
 template <typename T, typename Traits>
 class UniqueHandle {
 public:
@@ -56,6 +58,10 @@ struct ViewTraits {
     static const void* invalid() { return nullptr; }
     static void close(const void* view) { UnmapViewOfFile(view); }
 };
+struct BlockTraits {
+    static void* invalid() { return nullptr; }
+    static void close(void* block) { freeBlock(block); }
+};
 struct ModuleTraits {
     static HMODULE invalid() { return nullptr; }
     static void close(HMODULE module) { FreeLibrary(module); }
@@ -69,6 +75,8 @@ using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
 using UniqueKernelObject = UniqueHandle<HANDLE, KernelObjectTraits>;
 using UniqueView = UniqueHandle<const void*, ViewTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
+// A block of the program's heap (base/memory.h).
+using UniqueBlock = UniqueHandle<void*, BlockTraits>;
 
 // A window's device context, released to the window it came from.
 class WindowDC {

@@ -1,0 +1,259 @@
+#include "keep_off.h"
+
+#include <string.h>
+
+#include "../base/hash.h"
+#include "../base/text.h"
+#include "blink_preference.h"
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The text widened, its ASCII letters in upper case; the count of units.
+int foldProgramName(const char* text, WCHAR (&out)[SAVER_PATH_SIZE])
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, out, SAVER_PATH_SIZE);
+    if (length <= 0) {
+        out[0] = L'\0';
+        return 0;
+    }
+    for (int i = 0; i < length; ++i) {
+        if (out[i] >= L'a' && out[i] <= L'z')
+            out[i] = static_cast<WCHAR>(out[i] - L'a' + L'A');
+    }
+    return length - 1;
+}
+
+} // namespace
+
+bool sameProgramName(const char* first, const char* second)
+{
+    WCHAR a[SAVER_PATH_SIZE], b[SAVER_PATH_SIZE];
+    int length = foldProgramName(first, a);
+    return length == foldProgramName(second, b)
+        && memcmp(a, b, static_cast<size_t>(length) * sizeof(WCHAR)) == 0;
+}
+
+DWORD programNameKey(const char* text)
+{
+    WCHAR folded[SAVER_PATH_SIZE];
+    int length = foldProgramName(text, folded);
+    return hashBytes(HASH_START, folded, static_cast<size_t>(length) * sizeof(WCHAR));
+}
+
+bool readProgramText(const char* text, size_t length, KeepOffRule* rule)
+{
+    size_t start = 0;
+    size_t end = length;
+    while (start < end && isBlank(text[start]))
+        ++start;
+    while (end > start && isBlank(text[end - 1]))
+        --end;
+    if (end - start >= 2 && text[start] == '"' && text[end - 1] == '"') {
+        ++start;
+        --end;
+    }
+    size_t size = end - start;
+    if (size == 0 || size >= sizeof rule->text)
+        return false;
+    char* out = rule->text;
+    size_t nameAt = 0;
+    for (size_t i = 0; i < size; ++i) {
+        char c = text[start + i];
+        // A double-byte character's second byte may look like a separator
+        // or a forbidden character: the pair is taken as it is.
+        if (IsDBCSLeadByte(static_cast<BYTE>(c))) {
+            if (i + 1 >= size)
+                return false;
+            out[i] = c;
+            ++i;
+            out[i] = text[start + i];
+            continue;
+        }
+        if (c == '/')
+            c = '\\';
+        if (static_cast<unsigned char>(c) < 32 || textContains("\"*<>?|", c) || (c == ':' && i != 1))
+            return false;
+        if (c == '\\')
+            nameAt = i + 1;
+        out[i] = c;
+    }
+    out[size] = '\0';
+    bool drive = size > 2 && isLetter(out[0]) && out[1] == ':' && out[2] == '\\';
+    bool server = size > 2 && out[0] == '\\' && out[1] == '\\' && out[2] != '\\';
+    // "C:vlc.exe" names a file relative to that drive's current directory.
+    if (nameAt == 0 ? size > 1 && out[1] == ':' : !(drive || server))
+        return false;
+    if (nameAt >= size)
+        return false;
+    rule->nameAt = static_cast<WORD>(nameAt);
+    rule->nameKey = programNameKey(out + nameAt);
+    rule->textKey = nameAt == 0 ? rule->nameKey : programNameKey(out);
+    return true;
+}
+
+SwitchProgram readSwitchProgram(const char* text, KeepOffRule* rule, DWORD* processId)
+{
+    size_t length = textLength(text);
+    size_t digits = 0;
+    while (digits < length && text[digits] >= '0' && text[digits] <= '9')
+        ++digits;
+    if (length == 0 || digits < length)
+        return readProgramText(text, length, rule) ? SWITCH_PROGRAM_NAMED : SWITCH_PROGRAM_BAD;
+    // Counted on no further than a DWORD can hold.
+    ULONGLONG id = 0;
+    for (size_t i = 0; i < length && id <= 0xFFFFFFFFULL; ++i)
+        id = id * 10 + static_cast<ULONGLONG>(text[i] - '0');
+    if (id == 0 || id > 0xFFFFFFFFULL)
+        return SWITCH_PROGRAM_BAD;
+    *processId = static_cast<DWORD>(id);
+    return SWITCH_PROGRAM_ID;
+}
+
+UINT countStrings(const char* data, size_t size)
+{
+    UINT count = 0;
+    for (size_t at = 0; at < size; ++at) {
+        if (data[at] && (at + 1 == size || !data[at + 1]))
+            ++count;
+    }
+    return count;
+}
+
+UINT parseKeepOffRules(const char* data, size_t size, KeepOffRule* out, UINT capacity)
+{
+    UINT count = 0;
+    size_t at = 0;
+    // An empty string does not end the list: what follows it is read too.
+    while (at < size && count < capacity) {
+        size_t end = at;
+        while (end < size && data[end])
+            ++end;
+        KeepOffRule& rule = out[count];
+        if (end > at && readProgramText(data + at, end - at, &rule)) {
+            bool known = false;
+            for (UINT i = 0; i < count && !known; ++i)
+                known = out[i].textKey == rule.textKey && sameProgramName(out[i].text, rule.text);
+            if (!known)
+                ++count;
+        }
+        at = end + 1;
+    }
+    return count;
+}
+
+RuleMatch matchRule(const KeepOffRule& rule, const SeenProcess& process)
+{
+    if (rule.nameKey != process.nameKey || !sameProgramName(ruleFileName(rule), process.fileName))
+        return RULE_OTHER;
+    if (!ruleIsPath(rule))
+        return RULE_MATCHES;
+    if (!process.fullPath)
+        return RULE_NEEDS_PATH;
+    return sameProgramName(rule.text, process.fullPath) ? RULE_MATCHES : RULE_OTHER;
+}
+
+void readKeepOffRules(KeepOffRules& rules)
+{
+    rules.block.reset();
+    rules.count = 0;
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), KEEP_OFF_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+        || type != REG_MULTI_SZ || size == 0 || size > KEEP_OFF_MAX_BYTES)
+        return;
+    UniqueBlock data(allocateBlock(size));
+    if (!data)
+        return;
+    // It may have grown since: then it is read at its next change.
+    if (RegQueryValueExA(key.get(), KEEP_OFF_VALUE, nullptr, &type, static_cast<BYTE*>(data.get()),
+                         &size) != ERROR_SUCCESS || type != REG_MULTI_SZ)
+        return;
+    const char* text = static_cast<const char*>(data.get());
+    UINT capacity = countStrings(text, size);
+    if (capacity > KEEP_OFF_MAX_RULES)
+        capacity = KEEP_OFF_MAX_RULES;
+    if (capacity == 0)
+        return;
+    rules.block.reset(allocateBlock(capacity * sizeof(KeepOffRule)));
+    if (rules.block)
+        rules.count = parseKeepOffRules(text, size, static_cast<KeepOffRule*>(rules.block.get()),
+                                        capacity);
+}
+
+bool readKeptOffFor(char (&program)[SAVER_PATH_SIZE])
+{
+    memset(program, 0, sizeof program);
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof program - 1;
+    LONG result = RegQueryValueExA(key.get(), KEPT_OFF_FOR_VALUE, nullptr, &type,
+                                   reinterpret_cast<BYTE*>(program), &size);
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
+        return false;
+    if (result != ERROR_SUCCESS || type != REG_SZ)
+        memset(program, 0, sizeof program);
+    return true;
+}
+
+void writeKeptOffFor(const char* program)
+{
+    UniqueRegKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key.get(), KEPT_OFF_FOR_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(program),
+                   static_cast<DWORD>(textLength(program) + 1));
+}
+
+void deleteKeptOffFor()
+{
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
+        RegDeleteValueA(key.get(), KEPT_OFF_FOR_VALUE);
+}
+
+KeepOffStep keepOffStep(const KeepOffInputs& in)
+{
+    const bool holding = in.state == KEEP_OFF_HOLDING;
+    // Nothing here may change the flag: what Dormity held is the policy's now.
+    if (in.policyHolds)
+        return {holding ? KEEP_OFF_FORGET : KEEP_OFF_LEAVE, KEEP_OFF_IDLE};
+    if (in.switchAsks && in.running)
+        return {KEEP_OFF_HOLD, KEEP_OFF_HOLDING};
+    const KeepOffState aside = in.running ? KEEP_OFF_ASIDE : KEEP_OFF_IDLE;
+    if (in.userChose)
+        return {holding ? KEEP_OFF_FORGET : KEEP_OFF_LEAVE, aside};
+    if (!in.running) {
+        // Enabled meanwhile by someone else: there is nothing to bring back.
+        if (holding)
+            return {in.saverActive ? KEEP_OFF_FORGET : KEEP_OFF_RELEASE, KEEP_OFF_IDLE};
+        return {KEEP_OFF_LEAVE, KEEP_OFF_IDLE};
+    }
+    switch (in.state) {
+    case KEEP_OFF_IDLE:
+        if (in.saverActive)
+            return {KEEP_OFF_HOLD, KEEP_OFF_HOLDING};
+        return {KEEP_OFF_LEAVE, KEEP_OFF_ASIDE};
+    case KEEP_OFF_HOLDING:
+        if (in.saverActive)
+            return {KEEP_OFF_FORGET, KEEP_OFF_ASIDE};
+        return {KEEP_OFF_LEAVE, KEEP_OFF_HOLDING};
+    default:
+        return {KEEP_OFF_LEAVE, KEEP_OFF_ASIDE};
+    }
+}
