@@ -7,6 +7,7 @@
 #include "../res/resource.h"
 #include "blink_preference.h"
 #include "dialogs.h"
+#include "display_request.h"
 
 const char kChangeLog[] =
     "What's New -- 12/26/01\r\n"
@@ -89,6 +90,17 @@ void applyBlinkChoice(Application& app, bool blink)
     writeBlinkPreference(blink);
 }
 
+// Stored only from a box that could be changed, and not while a policy
+// holds the flag (it may have come while the box was open).
+void applyKeepDisplayChoice(HWND dialog, Application* app)
+{
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON)) || policyRefuses(IDM_TOGGLE))
+        return;
+    writeKeepDisplayOn(IsDlgButtonChecked(dialog, IDC_KEEP_DISPLAY_ON) == BST_CHECKED);
+    if (app && app->trayWindow)
+        app->trayWindow->updateDisplayRequest();
+}
+
 } // namespace
 
 INT_PTR showAboutDialog(Application& app)
@@ -111,6 +123,12 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         if (readSysInfoPath(path))
             EnableWindow(GetDlgItem(dialog, IDC_SYSINFO), TRUE);
         CheckDlgButton(dialog, IDC_BLINK, readBlinkPreference() ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(dialog, IDC_KEEP_DISPLAY_ON,
+                       readKeepDisplayOn() ? BST_CHECKED : BST_UNCHECKED);
+        // Greyed where the system cannot keep the display on (before Windows
+        // 98 and 2000), and while a policy holds the screen saver's flag.
+        EnableWindow(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON),
+                     executionStateFunction() && !policyRefuses(IDM_TOGGLE));
         return TRUE;
     }
     case WM_COMMAND:
@@ -128,6 +146,7 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             bool blink = SendDlgItemMessageA(dialog, IDC_BLINK, BM_GETCHECK, 0, 0) == BST_CHECKED;
             if (app)
                 applyBlinkChoice(*app, blink);
+            applyKeepDisplayChoice(dialog, app);
             EndDialog(dialog, 1);
             return TRUE;
         }

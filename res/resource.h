@@ -58,6 +58,7 @@
 #define IDC_VERSION         1012
 #define IDC_TIMEBOX         1013
 #define IDC_COLON           1014
+#define IDC_KEEP_DISPLAY_ON 1015
 
 // Version
 #define DORMITY_VERSION_TEXT "2.06.00"
