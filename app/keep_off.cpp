@@ -14,9 +14,6 @@ namespace {
 typedef LONG(WINAPI* NotifyChangeFunction)(HKEY key, BOOL subtree, DWORD filter, HANDLE event,
                                             BOOL asynchronous);
 
-// Where Dormity's key is made: watched while the key does not exist yet.
-const char kAppletsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Applets";
-
 } // namespace
 
 void TrayWindow::startKeepOff()
@@ -48,10 +45,10 @@ void TrayWindow::watchKeepOffList()
         return;
     if (!w.keyChanged)
         w.keyChanged.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    w.watchingParent = RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_NOTIFY,
-                                     w.watchedKey.put()) != ERROR_SUCCESS;
-    if (w.watchingParent)
-        RegOpenKeyExA(HKEY_CURRENT_USER, kAppletsKey, 0, KEY_NOTIFY, w.watchedKey.put());
+    // Made when missing (also after someone deleted it), so that there is a
+    // key whose changes can be watched.
+    RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_NOTIFY,
+                    nullptr, w.watchedKey.put(), nullptr);
     if (!w.keyChanged || !w.watchedKey
         || notify(w.watchedKey.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
                   w.keyChanged.get(), TRUE) != ERROR_SUCCESS) {

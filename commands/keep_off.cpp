@@ -162,6 +162,129 @@ RuleMatch matchRule(const KeepOffRule& rule, const SeenProcess& process)
     return sameProgramName(rule.text, process.fullPath) ? RULE_MATCHES : RULE_OTHER;
 }
 
+namespace {
+
+// Whether the string at data (length bytes) names the same program.
+bool namesProgram(const char* data, size_t length, const char* program)
+{
+    KeepOffRule rule;
+    return readProgramText(data, length, &rule) && sameProgramName(rule.text, program);
+}
+
+// Copies the list's strings that pass keep, each with its terminator;
+// false when out is too small for them and the list's final terminator.
+bool copyStrings(const char* data, size_t size, const char* program, bool keepNaming, char* out,
+                 size_t capacity, size_t* used, bool* named)
+{
+    *used = 0;
+    *named = false;
+    for (size_t at = 0; at < size;) {
+        size_t end = at;
+        while (end < size && data[end])
+            ++end;
+        bool naming = end > at && namesProgram(data + at, end - at, program);
+        *named = *named || naming;
+        if (end > at && (keepNaming || !naming)) {
+            if (*used + (end - at) + 2 > capacity)
+                return false;
+            memcpy(out + *used, data + at, end - at);
+            *used += end - at;
+            out[(*used)++] = '\0';
+        }
+        at = end + 1;
+    }
+    return true;
+}
+
+// The list's final terminator; a list of no string is one more.
+size_t endList(char* out, size_t used, size_t capacity)
+{
+    if (used + (used == 0 ? 2 : 1) > capacity)
+        return 0;
+    out[used++] = '\0';
+    if (used == 1)
+        out[used++] = '\0';
+    return used;
+}
+
+} // namespace
+
+size_t listWithProgram(const char* data, size_t size, const char* program, char* out,
+                       size_t capacity)
+{
+    size_t used = 0;
+    bool named = false;
+    if (!copyStrings(data, size, program, true, out, capacity, &used, &named))
+        return 0;
+    if (!named) {
+        size_t length = textLength(program);
+        if (used + length + 2 > capacity)
+            return 0;
+        memcpy(out + used, program, length + 1);
+        used += length + 1;
+    }
+    return endList(out, used, capacity);
+}
+
+size_t listWithoutProgram(const char* data, size_t size, const char* program, char* out,
+                          size_t capacity)
+{
+    size_t used = 0;
+    bool named = false;
+    if (!copyStrings(data, size, program, false, out, capacity, &used, &named))
+        return 0;
+    return endList(out, used, capacity);
+}
+
+namespace {
+
+// The user's list rewritten by change; false where it could not be.
+bool changeKeepOffList(const char* program, bool add)
+{
+    UniqueRegKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), KEEP_OFF_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+        || type != REG_MULTI_SZ)
+        size = 0;
+    if (size > KEEP_OFF_MAX_BYTES)
+        return false;
+    UniqueBlock data(allocateBlock(size + 1));
+    size_t capacity = size + SAVER_PATH_SIZE + 2;
+    UniqueBlock out(allocateBlock(capacity));
+    if (!data || !out)
+        return false;
+    if (size > 0
+        && (RegQueryValueExA(key.get(), KEEP_OFF_VALUE, nullptr, &type,
+                             static_cast<BYTE*>(data.get()), &size) != ERROR_SUCCESS
+            || type != REG_MULTI_SZ))
+        return false;
+    const char* text = static_cast<const char*>(data.get());
+    char* list = static_cast<char*>(out.get());
+    size_t length = add ? listWithProgram(text, size, program, list, capacity)
+                        : listWithoutProgram(text, size, program, list, capacity);
+    return length > 0 && length <= KEEP_OFF_MAX_BYTES
+        && RegSetValueExA(key.get(), KEEP_OFF_VALUE, 0, REG_MULTI_SZ,
+                          reinterpret_cast<const BYTE*>(list), static_cast<DWORD>(length))
+            == ERROR_SUCCESS;
+}
+
+} // namespace
+
+bool addKeepOffProgram(const char* program)
+{
+    return changeKeepOffList(program, true);
+}
+
+bool removeKeepOffProgram(const char* program)
+{
+    return changeKeepOffList(program, false);
+}
+
 void readKeepOffRules(KeepOffRules& rules)
 {
     rules.block.reset();

@@ -85,6 +85,16 @@ enum RuleMatch {
 // path, asked for only where the file name already agrees.
 RuleMatch matchRule(const KeepOffRule& rule, const SeenProcess& process);
 
+// A list's size bytes with program added at its end (unless a string there
+// already names it) or with every string that names it left out; the
+// other strings stay as they are, sound or not. The result, ending in its
+// two terminators, goes to out (capacity bytes); its size, 0 when it does
+// not fit.
+size_t listWithProgram(const char* data, size_t size, const char* program, char* out,
+                       size_t capacity);
+size_t listWithoutProgram(const char* data, size_t size, const char* program, char* out,
+                          size_t capacity);
+
 // The list as read, in a block of the program's heap.
 struct KeepOffRules {
     UniqueBlock block;  // KeepOffRule[count]
@@ -99,6 +109,12 @@ struct KeepOffRules {
 // KEEP_OFF_MAX_BYTES; any other type, a longer value or no value is no
 // rule at all.
 void readKeepOffRules(KeepOffRules& rules);
+
+// The user's list in Dormity's key with a program added or removed (a
+// value of another type counts as an empty list). False when it could not
+// be stored, or would grow beyond KEEP_OFF_MAX_BYTES.
+bool addKeepOffProgram(const char* program);
+bool removeKeepOffProgram(const char* program);
 
 // The marker: read (false when absent; a value of another type or length is
 // present, with an empty name), written, deleted.

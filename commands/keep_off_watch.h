@@ -53,11 +53,9 @@ struct KeepOffWatch {
     KeepOffTarget targets[KEEP_OFF_MAX_TARGETS];
     KeepOffState state = KEEP_OFF_IDLE;
     RunningScan scan;
-    // Dormity's key (or, while it is missing, the key it would be made in)
-    // and the event its next change sets; both null where the system
-    // cannot tell (the 95 family).
+    // Dormity's key and the event its next change sets; both null where
+    // the system cannot tell (the 95 family).
     UniqueRegKey watchedKey;
     UniqueKernelObject keyChanged;
-    bool watchingParent = false;
     bool timerArmed = false;
 };

@@ -1,0 +1,160 @@
+// Off while listed programs run, in process: the list and the marker as the registry holds them,
+// both ways of listing processes, the display request, the tooltip and the policy.
+#include "support/program.h"
+#include "commands/display_request.h"
+#include "commands/keep_off.h"
+#include "commands/process_list.h"
+#include "res/resource.h"
+
+#include <map>
+
+namespace {
+
+void listPrograms(const std::string& programs, DWORD type = REG_MULTI_SZ)
+{
+    setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, type, programs.data(),
+                static_cast<DWORD>(programs.size()));
+}
+
+// What Wine keeps of the process's last request (it has no effect there): asked with no flags,
+// which leaves a continuous request as it is.
+bool displayRequested()
+{
+    const DWORD asked = ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED;
+    return (SetThreadExecutionState(0) & asked) == asked;
+}
+
+std::string lower(std::string text)
+{
+    CharLowerA(&text[0]);
+    return text;
+}
+
+struct Listed {
+    std::string name, path;
+};
+
+bool collect(const SeenProcess& process, void* context)
+{
+    (*static_cast<std::map<DWORD, Listed>*>(context))[process.id]
+        = {process.fileName, process.fullPath ? process.fullPath : ""};
+    return true;
+}
+
+class FamilyKeepOff : public CommandTest {
+protected:
+    const std::string notepad_ = systemDirectory() + "\\notepad.exe";
+};
+
+}  // namespace
+
+TEST_F(FamilyKeepOff, TheListAndTheMarkerAreReadWhateverTheRegistryHolds)
+{
+    KeepOffRules rules;
+    const std::string huge(KEEP_OFF_MAX_BYTES + 2, 'a');
+    const struct { std::string bytes; DWORD type; UINT count; } lists[] = {
+        {std::string("a.exe\0b.exe\0\0", 13), REG_MULTI_SZ, 2}, {"a.exe", REG_SZ, 0},
+        {std::string("a.exe\0\0", 7), REG_BINARY, 0}, {huge, REG_MULTI_SZ, 0},
+        {std::string(5000, 'n') + std::string("\0c.exe", 6), REG_MULTI_SZ, 1}};
+    for (const auto& list : lists) {
+        listPrograms(list.bytes, list.type);
+        readKeepOffRules(rules);
+        EXPECT_EQ(rules.count, list.count) << list.type << ", " << list.bytes.size() << " bytes";
+    }
+    // A marker of any form says Dormity held it: with nothing running, it comes back at the start.
+    const struct { DWORD type; std::string bytes; } markers[] = {
+        {REG_SZ, std::string("notepad.exe\0", 12)}, {REG_DWORD, "\1\0\0\0"},
+        {REG_SZ, std::string(600, 'x')}};
+    for (const auto& marker : markers) {
+        setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, marker.type,
+                    marker.bytes.data(), static_cast<DWORD>(marker.bytes.size()));
+        start(false);
+        EXPECT_TRUE(isSaverActive()) << marker.type << ", " << marker.bytes.size() << " bytes";
+        EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, nullptr));
+    }
+}
+
+TEST_F(FamilyKeepOff, TheDisplayStaysOnWhileDormityHoldsItOffUnlessAPolicySaysOtherwise)
+{
+    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
+    start(true);
+    EXPECT_FALSE(displayRequested());
+    command(IDM_TOGGLE);
+    EXPECT_TRUE(!isSaverActive() && displayRequested()) << "Disable";
+    command(IDM_TOGGLE);
+    EXPECT_FALSE(displayRequested()) << "Enable";
+    command(IDM_DISABLE_15);
+    EXPECT_TRUE(displayRequested()) << "Disable For";
+    ASSERT_TRUE(announceFromAnotherProgram(true));
+    EXPECT_FALSE(displayRequested()) << "enabled by another program";
+    ASSERT_TRUE(announceFromAnotherProgram(false));
+    EXPECT_FALSE(displayRequested()) << "disabled by another program";
+
+    // A listed program runs as Dormity starts: off for it, and the tooltip says so.
+    ChildProcess player;
+    ASSERT_TRUE(player.start(notepad_));
+    listPrograms(std::string("Notepad.exe\0", 12));
+    start(true);
+    EXPECT_FALSE(isSaverActive());
+    EXPECT_STREQ(tray().trayIcon.szTip, "Dormity - off while notepad.exe runs");
+    EXPECT_TRUE(displayRequested()) << "a listed program";
+    // The organisation sets when the display goes off; or the preference is off.
+    setRegDword(HKEY_LOCAL_MACHINE, DISPLAY_OFF_POLICY_KEY, "DCSettingIndex", 300);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_FALSE(displayRequested()) << "the display-off time set by policy";
+    deleteRegTree(HKEY_LOCAL_MACHINE, DISPLAY_OFF_POLICY_KEY);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_TRUE(displayRequested());
+    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 0);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_FALSE(displayRequested()) << "the preference off";
+    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    // Exit while it holds: on again at once, and the request with it.
+    command(IDM_EXIT);
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EXPECT_TRUE(isSaverActive());
+    EXPECT_FALSE(displayRequested()) << "Exit";
+}
+
+TEST_F(FamilyKeepOff, WhereAPolicyHoldsTheFlagNeitherAListedProgramNorTheSwitchChangesIt)
+{
+    ChildProcess player;
+    ASSERT_TRUE(player.start(notepad_));
+    listPrograms(std::string("notepad.exe\0", 12));
+    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
+    setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
+    start(true);
+    EXPECT_FALSE(tray().disableWhile("notepad.exe"));
+    EXPECT_FALSE(tray().disableWhile(std::to_string(player.id).c_str()));
+    pumpUntil([] { return false; }, 1500);  // a look or two of the clock
+    EXPECT_TRUE(isSaverActive());
+    EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, nullptr));
+    EXPECT_FALSE(displayRequested());
+}
+
+TEST(KeepOffProcesses, ToolhelpAndPsapiBothFindAProgramAndItsFullPath)
+{
+    restartProcessCount();
+    ChildProcess player;
+    const std::string notepad = systemDirectory() + "\\notepad.exe";
+    ASSERT_TRUE(player.start(notepad));
+    ProcessLister lister;
+    prepareProcessLister(lister);
+    ASSERT_TRUE(canListProcesses(lister));
+    std::map<DWORD, Listed> toolhelp, psapi;
+    ASSERT_TRUE(listProcessesByToolhelp(lister, collect, &toolhelp));
+    ASSERT_TRUE(listProcessesByPsapi(lister, collect, &psapi));
+    EXPECT_EQ(lower(toolhelp[player.id].name), "notepad.exe");
+    EXPECT_EQ(lower(psapi[player.id].name), "notepad.exe");
+    EXPECT_EQ(lower(psapi[player.id].path), lower(notepad)) << "NT 4.0's way gives the path";
+    EXPECT_EQ(toolhelp[GetCurrentProcessId()].name, fileNameOfPath(moduleFileName().c_str()));
+    char path[MAX_PATH];
+    ASSERT_TRUE(processFullPath(lister, player.id, path, sizeof path));
+    EXPECT_EQ(lower(path), lower(notepad));
+    EXPECT_TRUE(inOwnSession(lister, player.id));
+    TerminateProcess(player.handle.get(), 0);
+    player.waitExit(5000);
+    EXPECT_FALSE(processFullPath(lister, player.id, path, sizeof path)) << "an ended process";
+}
