@@ -121,7 +121,7 @@ TEST(KeepOff, TheListKeepsEachSoundProgramOnceAndIgnoresTheRest)
     }
     // Empty strings skipped, not ending the list; a name twice in two cases kept once; the last
     // string's terminators missing.
-    const std::string list("vlc.exe\0\0VLC.EXE\0bad?\0mpv.exe\0C:\\x\\vlc.exe", 41);
+    const std::string list("vlc.exe\0\0VLC.EXE\0bad?\0mpv.exe\0C:\\x\\vlc.exe", 42);
     EXPECT_EQ(countStrings(list.data(), list.size()), 5u);
     EXPECT_EQ(kept(list), (std::vector<std::string>{"vlc.exe", "mpv.exe", "C:\\x\\vlc.exe"}));
     EXPECT_EQ(kept(list.substr(0, 3)), std::vector<std::string>{"vlc"});
@@ -132,6 +132,29 @@ TEST(KeepOff, TheListKeepsEachSoundProgramOnceAndIgnoresTheRest)
     std::vector<std::string> first = kept(many, KEEP_OFF_MAX_RULES);
     ASSERT_EQ(first.size(), KEEP_OFF_MAX_RULES);
     EXPECT_EQ(first.back(), "p999.exe");
+}
+
+TEST(KeepOff, AddingOrRemovingAProgramLeavesEveryOtherStringAsItWas)
+{
+    using S = std::string;
+    const struct { S list; const char* program; bool add; S result; } rows[] = {
+        {S("a.exe\0b.exe\0\0", 13), "B.EXE", true, S("a.exe\0b.exe\0\0", 13)},
+        {S("a.exe\0bad?\0\0", 12), "c.exe", true, S("a.exe\0bad?\0c.exe\0\0", 18)},
+        {S("a.exe", 5), "c.exe", true, S("a.exe\0c.exe\0\0", 13)},
+        {S(), "c.exe", true, S("c.exe\0\0", 7)},
+        {S("A.exe\0\0bad?\0a.EXE\0\0", 19), "a.exe", false, S("bad?\0\0", 6)},
+        {S("a.exe\0\0", 7), "a.exe", false, S("\0\0", 2)},
+        {S("a.exe\0\0", 7), "b.exe", false, S("a.exe\0\0", 7)},
+    };
+    for (const auto& row : rows) {
+        char out[64];
+        size_t size = row.add
+            ? listWithProgram(row.list.data(), row.list.size(), row.program, out, sizeof out)
+            : listWithoutProgram(row.list.data(), row.list.size(), row.program, out, sizeof out);
+        EXPECT_EQ(S(out, size), row.result) << row.program << (row.add ? " added" : " removed");
+    }
+    char tight[13];
+    EXPECT_EQ(listWithProgram("a.exe\0\0", 7, "c.exe", tight, 12), 0u) << "written past its room";
 }
 
 TEST(KeepOff, TheSwitchTakesAProcessIdThatFitsOrAProgramsName)
