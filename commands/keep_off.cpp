@@ -52,31 +52,35 @@ DWORD programNameKey(const char* text)
 
 bool readProgramText(const char* text, size_t length, KeepOffRule* rule)
 {
-    size_t start = 0;
-    size_t end = length;
-    while (start < end && isBlank(text[start]))
-        ++start;
-    while (end > start && isBlank(text[end - 1]))
-        --end;
-    if (end - start >= 2 && text[start] == '"' && text[end - 1] == '"') {
-        ++start;
-        --end;
+    // Blanks around it, then one pair of quotes.
+    const char* first = text;
+    size_t size = length;
+    for (int pass = 0; pass < 2; ++pass) {
+        while (size > 0 && isBlank(first[0])) {
+            ++first;
+            --size;
+        }
+        while (size > 0 && isBlank(first[size - 1]))
+            --size;
+        if (pass == 0 && size >= 2 && first[0] == '"' && first[size - 1] == '"') {
+            ++first;
+            size -= 2;
+        } else {
+            break;
+        }
     }
-    size_t size = end - start;
     if (size == 0 || size >= sizeof rule->text)
         return false;
     char* out = rule->text;
     size_t nameAt = 0;
     for (size_t i = 0; i < size; ++i) {
-        char c = text[start + i];
+        char c = first[i];
         // A double-byte character's second byte may look like a separator
         // or a forbidden character: the pair is taken as it is.
-        if (IsDBCSLeadByte(static_cast<BYTE>(c))) {
-            if (i + 1 >= size)
-                return false;
+        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < size) {
             out[i] = c;
             ++i;
-            out[i] = text[start + i];
+            out[i] = first[i];
             continue;
         }
         if (c == '/')

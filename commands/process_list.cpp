@@ -53,7 +53,7 @@ void prepareProcessLister(ProcessLister& lister)
         loadPsapi(lister);
 }
 
-bool canListProcesses(ProcessLister& lister)
+bool canListProcesses(const ProcessLister& lister)
 {
     return (lister.snapshot && lister.first && lister.next)
         || (lister.enumerate && lister.moduleFileName);

@@ -36,7 +36,7 @@ struct ProcessLister {
 // Looks the functions up; psapi.dll is loaded only where Toolhelp is missing.
 void prepareProcessLister(ProcessLister& lister);
 // Whether this system has a way to list its processes at all.
-bool canListProcesses(ProcessLister& lister);
+bool canListProcesses(const ProcessLister& lister);
 
 typedef bool (*ProcessVisitor)(const SeenProcess& process, void* context);
 

@@ -49,10 +49,14 @@ TEST(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity
     ChildProcess dormity;
     ASSERT_TRUE(dormity.start(dormityExe(), "", directory));
     ASSERT_TRUE(waitForWindow(dormity.id));
-    listPrograms(std::string("NOTEPAD.EXE\0", 12));
     {
+        // Listed while it runs: the change of the list is seen, with no other news.
         ChildProcess player;
         ASSERT_TRUE(player.start(notepad));
+        ASSERT_TRUE(pumpUntil([&] { return !windowsOfClass(nullptr, player.id, true).empty(); },
+                              10000));
+        Sleep(1000);
+        listPrograms(std::string("NOTEPAD.EXE\0", 12));
         EXPECT_TRUE(becomes(false, 10000)) << "not off while a listed program runs";
         std::string held;
         EXPECT_TRUE(marker(&held) && held == "notepad.exe") << held;
