@@ -32,7 +32,7 @@ if(MAKENSIS)
             -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DOUTFILE=${SETUP_EXE}
             ${CMAKE_SOURCE_DIR}/installer/dormity.nsi
     DEPENDS ${CMAKE_SOURCE_DIR}/installer/dormity.nsi ${PACKAGE_DIR}/README.txt
-            ${PACKAGE_DIR}/LICENSE.txt ${PACKAGE_DIR}/Dormity.exe ${ICON_FILES}
+            ${PACKAGE_DIR}/LICENSE.txt ${PACKAGE_DIR}/Dormity.exe ${ICON_FILES} ${STRINGS_NSH}
     COMMENT "Building Dormity-${DORMITY_VERSION_TEXT}-setup.exe")
   add_custom_target(installer ALL DEPENDS ${SETUP_EXE})
 else()
