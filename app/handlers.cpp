@@ -211,6 +211,9 @@ void TrayWindow::selectSaver(WORD id)
 void TrayWindow::onSettingsChange()
 {
     bool active = isSaverActive();
+    // On again by anyone: a listed program running now is the user's to
+    // keep the screen saver on for.
+    bool turnedOn = active && !(owner->flags & APP_SAVER_ACTIVE);
     if ((owner->flags & APP_SAVER_ACTIVE) && !active)
         showSaverState(false);
     else if (!(owner->flags & APP_SAVER_ACTIVE) && active)
@@ -223,7 +226,7 @@ void TrayWindow::onSettingsChange()
     // Where no change of the list is announced, it may have changed too.
     if (!keepOff.keyChanged)
         readKeepOffRules(keepOff.rules);
-    checkKeepOff(!keepOff.keyChanged);
+    checkKeepOff(turnedOn || !keepOff.keyChanged, turnedOn);
     updateDisplayRequest();
     rebuildSaverMenu();
 }

@@ -109,10 +109,13 @@ void TrayWindow::checkKeepOff(bool scan, bool userChose, int asking)
     case KEEP_OFF_LEAVE:
         break;
     }
-    // The clock looks for a start while nothing listed runs, and for the end
-    // of what cannot be waited for.
+    // The clock looks for a start while nothing listed runs and the screen
+    // saver is on (while it is off a start changes nothing, and a look as it
+    // comes on tells what runs then), and for the end of what cannot be
+    // waited for.
     bool poll = w.canList
-        && (w.state == KEEP_OFF_IDLE ? w.rules.count > 0 : w.scan.unwaited);
+        && (w.state == KEEP_OFF_IDLE ? w.rules.count > 0 && (owner->flags & APP_SAVER_ACTIVE)
+                                     : w.scan.unwaited);
     if (poll != w.timerArmed) {
         if (poll)
             SetTimer(window, IDT_KEEPOFF, KEEP_OFF_POLL_MS, nullptr);

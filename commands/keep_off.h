@@ -74,6 +74,8 @@ struct SeenProcess {
     const char* fileName;
     DWORD nameKey;         // programNameKey(fileName)
     const char* fullPath;  // null where the system gives it only to whoever may open the process
+    bool sessionKnown;     // the list told its session
+    DWORD session;
 };
 
 enum RuleMatch {

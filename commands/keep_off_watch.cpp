@@ -54,7 +54,7 @@ bool visitProcess(const SeenProcess& seen, void* context)
     bool listed = false;
     for (UINT i = 0; i < c.rules->count && target < 0 && !listed; ++i)
         listed = ruleNames(c, *c.rules->at(i), process, path);
-    if ((target < 0 && !listed) || !inOwnSession(*c.lister, process.id))
+    if ((target < 0 && !listed) || !inOwnSession(*c.lister, process))
         return true;
     if (target >= 0)
         scan.targetRunning[target] = true;

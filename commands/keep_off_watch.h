@@ -10,7 +10,7 @@
 
 // Looked for again this often while no listed program runs (a start is
 // seen within this and a look's own time).
-#define KEEP_OFF_POLL_MS 1000
+#define KEEP_OFF_POLL_MS 1500
 // The switch's programs held for at once; a switch beyond is refused.
 #define KEEP_OFF_MAX_TARGETS 8
 // The message loop waits on at most MAXIMUM_WAIT_OBJECTS handles: the

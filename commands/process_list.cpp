@@ -1,6 +1,7 @@
 #include "process_list.h"
 
 #include <tlhelp32.h>
+#include <winternl.h>
 #include <string.h>
 
 #include "../base/text.h"
@@ -13,6 +14,11 @@ namespace {
 const DWORD kQueryLimited = 0x1000;
 // A bound on the ids psapi is asked for.
 const DWORD kMostProcesses = 16384;
+// ntdll's list: its class, the answer for a block too small, and bounds on the block.
+const int kProcessList = 5;  // SystemProcessInformation
+const LONG kTooSmall = static_cast<LONG>(0xC0000004);
+const ULONG kFirstListSize = 64 * 1024;
+const ULONG kMostListSize = 16 * 1024 * 1024;
 
 void loadPsapi(ProcessLister& lister)
 {
@@ -41,6 +47,8 @@ const char* fileNameOfPath(const char* path)
 
 void prepareProcessLister(ProcessLister& lister)
 {
+    lister.systemInformation
+        = findLoadedFunction<SystemInformationFunction>("ntdll.dll", "NtQuerySystemInformation");
     lister.snapshot = findLoadedFunction<SnapshotFunction>("kernel32.dll", "CreateToolhelp32Snapshot");
     lister.first = findLoadedFunction<ProcessWalkFunction>("kernel32.dll", "Process32First");
     lister.next = findLoadedFunction<ProcessWalkFunction>("kernel32.dll", "Process32Next");
@@ -55,15 +63,67 @@ void prepareProcessLister(ProcessLister& lister)
 
 bool canListProcesses(const ProcessLister& lister)
 {
-    return (lister.snapshot && lister.first && lister.next)
+    return lister.systemInformation || (lister.snapshot && lister.first && lister.next)
         || (lister.enumerate && lister.moduleFileName);
 }
 
 bool listProcesses(ProcessLister& lister, ProcessVisitor visit, void* context)
 {
+    if (lister.systemInformation && listProcessesByNtdll(lister, visit, context))
+        return true;
     if (lister.snapshot && lister.first && lister.next)
         return listProcessesByToolhelp(lister, visit, context);
     return listProcessesByPsapi(lister, visit, context);
+}
+
+bool listProcessesByNtdll(ProcessLister& lister, ProcessVisitor visit, void* context)
+{
+    if (!lister.systemInformation)
+        return false;
+    // Read into the block of the last look, grown while the list does not fit.
+    for (ULONG needed = 0;;) {
+        if (!lister.listBlock) {
+            lister.listSize = lister.listSize ? lister.listSize : kFirstListSize;
+            lister.listBlock.reset(allocateBlock(lister.listSize));
+            if (!lister.listBlock)
+                return false;
+        }
+        LONG status = lister.systemInformation(kProcessList, lister.listBlock.get(),
+                                               lister.listSize, &needed);
+        if (status == 0)
+            break;
+        if (status != kTooSmall || lister.listSize >= kMostListSize)
+            return false;
+        lister.listBlock.reset();
+        lister.listSize *= 2;
+    }
+    const BYTE* at = static_cast<const BYTE*>(lister.listBlock.get());
+    const BYTE* end = at + lister.listSize;
+    // The session is told from Windows 2000 on, where the system has sessions.
+    bool sessions = lister.sessionOf != nullptr;
+    for (;;) {
+        if (end - at < static_cast<ptrdiff_t>(sizeof(SYSTEM_PROCESS_INFORMATION)))
+            return true;
+        const SYSTEM_PROCESS_INFORMATION& entry = *reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(at);
+        char name[SAVER_PATH_SIZE];
+        int length = entry.ImageName.Buffer
+            ? WideCharToMultiByte(CP_ACP, 0, entry.ImageName.Buffer, entry.ImageName.Length / 2,
+                                  name, sizeof name - 1, nullptr, nullptr)
+            : 0;
+        // The idle process has no name, and a name beyond 259 bytes no rule.
+        if (length > 0) {
+            name[length] = '\0';
+            const char* fileName = fileNameOfPath(name);
+            SeenProcess process = {static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId)),
+                                   fileName, programNameKey(fileName), nullptr, sessions,
+                                   entry.SessionId};
+            if (!visit(process, context))
+                return true;
+        }
+        if (entry.NextEntryOffset == 0)
+            return true;
+        at += entry.NextEntryOffset;
+    }
 }
 
 bool listProcessesByToolhelp(const ProcessLister& lister, ProcessVisitor visit, void* context)
@@ -82,7 +142,7 @@ bool listProcessesByToolhelp(const ProcessLister& lister, ProcessVisitor visit, 
         // The 95 family gives the full path; the NT family the file name.
         const char* name = fileNameOfPath(entry.szExeFile);
         SeenProcess process = {entry.th32ProcessID, name, programNameKey(name),
-                               name != entry.szExeFile ? entry.szExeFile : nullptr};
+                               name != entry.szExeFile ? entry.szExeFile : nullptr, false, 0};
         if (!visit(process, context))
             break;
     }
@@ -117,7 +177,7 @@ bool listProcessesByPsapi(ProcessLister& lister, ProcessVisitor visit, void* con
             continue;
         path[sizeof path - 1] = '\0';
         const char* name = fileNameOfPath(path);
-        SeenProcess seen = {ids[i], name, programNameKey(name), path};
+        SeenProcess seen = {ids[i], name, programNameKey(name), path, false, 0};
         if (!visit(seen, context))
             break;
     }
@@ -150,10 +210,12 @@ bool processFullPath(ProcessLister& lister, DWORD processId, char* out, DWORD si
     return true;
 }
 
-bool inOwnSession(const ProcessLister& lister, DWORD processId)
+bool inOwnSession(const ProcessLister& lister, const SeenProcess& process)
 {
     if (!lister.sessionOf)
         return true;
+    if (process.sessionKnown)
+        return process.session == lister.ownSession;
     DWORD session = 0;
-    return lister.sessionOf(processId, &session) && session == lister.ownSession;
+    return lister.sessionOf(process.id, &session) && session == lister.ownSession;
 }

@@ -33,12 +33,13 @@ std::string lower(std::string text)
 
 struct Listed {
     std::string name, path;
+    SeenProcess seen;
 };
 
 bool collect(const SeenProcess& process, void* context)
 {
     (*static_cast<std::map<DWORD, Listed>*>(context))[process.id]
-        = {process.fileName, process.fullPath ? process.fullPath : ""};
+        = {process.fileName, process.fullPath ? process.fullPath : "", process};
     return true;
 }
 
@@ -135,7 +136,7 @@ TEST_F(FamilyKeepOff, WhereAPolicyHoldsTheFlagNeitherAListedProgramNorTheSwitchC
     EXPECT_FALSE(displayRequested());
 }
 
-TEST(KeepOffProcesses, ToolhelpAndPsapiBothFindAProgramAndItsFullPath)
+TEST(KeepOffProcesses, EveryWayOfListingFindsAProgramAndPsapiAndTheProcessItsFullPath)
 {
     restartProcessCount();
     ChildProcess player;
@@ -144,15 +145,18 @@ TEST(KeepOffProcesses, ToolhelpAndPsapiBothFindAProgramAndItsFullPath)
     ProcessLister lister;
     prepareProcessLister(lister);
     ASSERT_TRUE(canListProcesses(lister));
-    std::map<DWORD, Listed> toolhelp, psapi;
+    std::map<DWORD, Listed> ntdll, toolhelp, psapi;
+    ASSERT_TRUE(listProcessesByNtdll(lister, collect, &ntdll));
     ASSERT_TRUE(listProcessesByToolhelp(lister, collect, &toolhelp));
     ASSERT_TRUE(listProcessesByPsapi(lister, collect, &psapi));
+    EXPECT_EQ(lower(ntdll[player.id].name), "notepad.exe");
+    EXPECT_TRUE(ntdll[player.id].seen.sessionKnown && inOwnSession(lister, ntdll[player.id].seen));
     EXPECT_EQ(lower(toolhelp[player.id].name), "notepad.exe");
     EXPECT_EQ(lower(psapi[player.id].name), "notepad.exe");
     EXPECT_EQ(lower(psapi[player.id].path), lower(notepad)) << "NT 4.0's way gives the path";
-    EXPECT_EQ(toolhelp[GetCurrentProcessId()].name, fileNameOfPath(moduleFileName().c_str()));
+    for (auto* list : {&ntdll, &toolhelp})
+        EXPECT_EQ((*list)[GetCurrentProcessId()].name, fileNameOfPath(moduleFileName().c_str()));
     char path[MAX_PATH];
     ASSERT_TRUE(processFullPath(lister, player.id, path, sizeof path));
     EXPECT_EQ(lower(path), lower(notepad));
-    EXPECT_TRUE(inOwnSession(lister, player.id));
 }

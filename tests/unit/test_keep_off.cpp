@@ -81,7 +81,8 @@ TEST(KeepOff, ACheckHoldsOnlyWhatItTurnedOffAndTheUsersLatestChoiceStands)
         SCOPED_TRACE(testing::Message() << "row " << i << ": " << row.running.name);
         KeepOffRule rules[4];
         UINT count = parseKeepOffRules(row.rules.data(), row.rules.size(), rules, 4);
-        SeenProcess process = {42, row.running.name, programNameKey(row.running.name), nullptr};
+        SeenProcess process = {42, row.running.name, programNameKey(row.running.name), nullptr,
+                               false, 0};
         bool running = false;
         for (UINT r = 0; r < count; ++r) {
             process.fullPath = nullptr;
