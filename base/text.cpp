@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <stdarg.h>
 
+#include "handles.h"
 #include "item_name.h"
 
 namespace {
@@ -177,6 +178,60 @@ bool textContains(const char* text, char character)
             return true;
     }
     return false;
+}
+
+namespace {
+
+typedef int(WINAPI* MapStringFunction)(LCID locale, DWORD flags, LPCWSTR source, int length,
+                                       LPWSTR out, int size);
+
+// A name in UTF-16 (through the ANSI code page, so that no trail byte of a
+// double-byte character is taken for a letter), upper-cased as the file
+// system compares names; its length with the terminator, 0 when it does
+// not fit.
+int fileNameKey(const char* name, WCHAR (&out)[MAX_PATH])
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, name, -1, out, MAX_PATH);
+    if (length <= 0)
+        return 0;
+    // LCMapStringW upper-cases by "file system rules" unless asked for
+    // LCMAP_LINGUISTIC_CASING. English is named rather than the user's
+    // locale: NT 4.0 and 2000 kept a Turkish casing table (i to the dotted
+    // capital) for the Turkish locale. The 95 family has only a stub that
+    // fails, looked up rather than imported; ASCII letters fold there alone.
+    // A letter never folds across ASCII and the rest (the dotless i, the long
+    // s): the file system's table has no such pair.
+    WCHAR upper[MAX_PATH];
+    MapStringFunction map = findLoadedFunction<MapStringFunction>("kernel32.dll", "LCMapStringW");
+    bool mapped = map
+        && map(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT),
+               LCMAP_UPPERCASE, out, length, upper, length)
+            == length;
+    for (int i = 0; i < length; ++i) {
+        if (out[i] < 0x80)
+            out[i] = out[i] >= L'a' && out[i] <= L'z' ? static_cast<WCHAR>(out[i] - 0x20) : out[i];
+        else if (mapped && upper[i] >= 0x80)
+            out[i] = upper[i];
+    }
+    return length;
+}
+
+} // namespace
+
+bool sameFileName(const char* first, const char* second)
+{
+    if (textEquals(first, second))
+        return true;
+    WCHAR a[MAX_PATH];
+    WCHAR b[MAX_PATH];
+    int length = fileNameKey(first, a);
+    if (length == 0 || fileNameKey(second, b) != length)
+        return false;
+    for (int i = 0; i < length; ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
 }
 
 void setItemName(ItemName& name, const char* caption)

@@ -24,5 +24,13 @@ size_t textLength(const char* text);
 // Byte for byte, letter case included.
 bool textEquals(const char* first, const char* second);
 
+// Whether two file names or paths (ANSI) name the same file as the file
+// system compares names: ordinal, letter case aside by the system's own
+// upper-case table, never by the user's locale ("i" and "I" match; the
+// dotted capital I and "i", the dotless small i and "I" do not, in a
+// Turkish locale too). A name longer than MAX_PATH characters matches only
+// itself, byte for byte.
+bool sameFileName(const char* first, const char* second);
+
 // Whether the character occurs in the text before its terminator.
 bool textContains(const char* text, char character);

@@ -26,7 +26,7 @@ bool buildSaverPath(const char* shortDirectory, const char* fileName, char* out,
 
 bool isConfiguredSaver(const char* configured, const char* path)
 {
-    return lstrcmpiA(configured, NO_SAVER_TEXT) != 0 && lstrcmpiA(configured, path) == 0;
+    return !sameFileName(configured, NO_SAVER_TEXT) && sameFileName(configured, path);
 }
 
 bool sameSaverItems(const SaverEntry* a, const SaverEntry* b)

@@ -40,7 +40,7 @@ void addLanguageName(const char* name, LanguageNames* out)
         return;
     // Folder names, so letter case aside.
     for (size_t i = 0; i < out->count; ++i) {
-        if (lstrcmpiA(out->names[i], name) == 0)
+        if (sameFileName(out->names[i], name))
             return;
     }
     if (out->count < kMaxUiLanguages)
@@ -128,22 +128,21 @@ size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* 
                              size_t capacity)
 {
     const LANGID preferred[] = {thread, user, system};
-    size_t written = 0;
-    addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &written);
-    for (LANGID language : preferred) {
-        addLanguage(language, out, capacity, &written);
-        addLanguage(MAKELANGID(PRIMARYLANGID(language), SUBLANG_NEUTRAL), out, capacity, &written);
-    }
-    addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &written);
-    return written;
+    return loaderLanguageOrder(preferred, 3, out, capacity);
 }
 
 size_t loaderLanguageOrder(const LANGID* languages, size_t count, LANGID* out, size_t capacity)
 {
     size_t written = 0;
     addLanguage(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), out, capacity, &written);
-    for (size_t i = 0; i < count; ++i)
+    // Each language is followed by its neutral sublanguage, as the loader
+    // tries them: the list need not hold it ("de-DE" alone), and a table
+    // written "LANGUAGE LANG_GERMAN, SUBLANG_NEUTRAL" is the common form.
+    for (size_t i = 0; i < count; ++i) {
         addLanguage(languages[i], out, capacity, &written);
+        addLanguage(MAKELANGID(PRIMARYLANGID(languages[i]), SUBLANG_NEUTRAL), out, capacity,
+                    &written);
+    }
     addLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), out, capacity, &written);
     return written;
 }
@@ -220,16 +219,7 @@ bool searchSatellite(const char* path, FileStamp* stamp)
 bool endsInScr(const char* name)
 {
     size_t length = textLength(name);
-    const char* end = name + (length >= 4 ? length - 4 : 0);
-    return length >= 4 && end[0] == '.' && (end[1] | 0x20) == 's' && (end[2] | 0x20) == 'c'
-        && (end[3] | 0x20) == 'r';
-}
-
-// File names compare without regard to case; the same spelling, the usual
-// case, is settled without the system's comparison.
-bool sameName(const char* a, const char* b)
-{
-    return textEquals(a, b) || lstrcmpiA(a, b) == 0;
+    return length >= 4 && sameFileName(name + length - 4, ".scr");
 }
 
 } // namespace
@@ -306,7 +296,7 @@ bool SatelliteListing::find(const char* language, const char* longName, FileStam
         searchFolders();
     size_t folder = folders.count;
     for (size_t i = 0; i < folders.count; ++i) {
-        if (listed[i] && textEquals(folders.names[i], language))
+        if (listed[i] && sameFileName(folders.names[i], language))
             folder = i;
     }
     if (folder == folders.count || !endsInScr(longName)) {
@@ -321,7 +311,7 @@ bool SatelliteListing::find(const char* language, const char* longName, FileStam
     // does, so the search goes on from the last match.
     for (size_t step = 0; step < count; ++step) {
         size_t i = (cursor + step) % count;
-        if (files[i].folder == folder && sameName(files[i].stamp.name, name)) {
+        if (files[i].folder == folder && sameFileName(files[i].stamp.name, name)) {
             *found = files[i].stamp;
             cursor = i + 1;
             return true;

@@ -48,9 +48,9 @@ void parseLanguageNames(const WCHAR* list, size_t length, LanguageNames* out);
 size_t resourceLanguageOrder(LANGID thread, LANGID user, LANGID system, LANGID* out,
                              size_t capacity);
 
-// The same from Windows Vista on, where the system's list of user
-// interface languages already holds their fallback and neutral languages:
-// neutral, that list, then English.
+// The same from Windows Vista on, for the system's list of user interface
+// languages with their fallbacks: neutral, each language of the list
+// followed by its neutral sublanguage, then English.
 size_t loaderLanguageOrder(const LANGID* languages, size_t count, LANGID* out, size_t capacity);
 
 // The languages for a file's tables on the system as it reports itself.

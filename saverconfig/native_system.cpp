@@ -95,7 +95,7 @@ bool sysnativePath(const char* path, const char* systemDirectory,
     // A file of a folder below the system directory is not the catalogue's.
     if (textContains(name, '\\'))
         return false;
-    if (lstrcmpiA(directory, systemDirectory) != 0
+    if (!sameFileName(directory, systemDirectory)
         || !formatText(out, size, "%s\\Sysnative\\%s", windowsDirectory, name)) {
         if (size > 0)
             out[0] = '\0';

@@ -7,7 +7,7 @@ set(CATALOGUE_FIXTURE_DIR ${CMAKE_BINARY_DIR}/catalogue_fixtures)
 # the program's toolchain, and one DLL whose code would leave a marker if it
 # ever ran.
 set(CATALOGUE_FIXTURE_FILES)
-foreach(variant starfield nostring emptystr long300 tenchars marker twolang otherlang)
+foreach(variant starfield nostring emptystr long300 tenchars marker twolang otherlang neutrallang)
   set(res ${CMAKE_BINARY_DIR}/catalogue_fixture_${variant}_res.o)
   dormity_rc_object(${res} ${CATALOGUE_DIR}/fixtures/saver.rc -DFIXTURE_${variant})
   if(variant STREQUAL marker)
@@ -60,7 +60,7 @@ add_custom_command(OUTPUT ${derived} WORKING_DIRECTORY ${CATALOGUE_FIXTURE_DIR}
   DEPENDS catalogue_fixture_starfield ${CATALOGUE_DIR}/fixtures/derive.py)
 add_custom_target(catalogue_fixtures ALL DEPENDS ${CATALOGUE_FIXTURE_FILES} ${derived})
 
-dormity_test_executable(catalogue_tests ${CATALOGUE_DIR}/test_catalogue.cpp)
+dormity_test_executable(catalogue_tests ${CATALOGUE_DIR}/test_catalogue.cpp ${CATALOGUE_DIR}/test_reader.cpp)
 target_compile_options(catalogue_tests PRIVATE ${DORMITY_WARNINGS})
 add_dependencies(catalogue_tests catalogue_fixtures)
 
@@ -83,6 +83,18 @@ set_tests_properties(${CATALOGUE_TESTS} PROPERTIES TIMEOUT 300
   ENVIRONMENT "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR}")
 set_property(TEST catalogue_satellites_german APPEND PROPERTY ENVIRONMENT
   "LC_ALL=de_DE.UTF-8;DORMITY_UI_LANGUAGE=0407")
+# The file reader against the system's loader in other user interface languages.
+foreach(run german:de_DE:0407 french:fr_FR:040C portuguese:pt_BR:0416)
+  string(REPLACE ":" ";" run ${run})
+  list(GET run 0 language)
+  list(GET run 1 locale)
+  list(GET run 2 id)
+  add_test(NAME catalogue_reader_${language}
+    COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/catalogue_tests.exe --gtest_filter=Reader*)
+  set_tests_properties(catalogue_reader_${language} PROPERTIES TIMEOUT 300
+    RESOURCE_LOCK "dormity_wineprefix;wineprefix_screen_savers" ENVIRONMENT
+    "DORMITY_BUILD_DIR=${CMAKE_BINARY_DIR};LC_ALL=${locale}.UTF-8;DORMITY_UI_LANGUAGE=${id}")
+endforeach()
 
 # The items' layout at 120, 144 and 192 pixels per inch, in a prefix of its own.
 add_test(NAME catalogue_dpi COMMAND bash ${CATALOGUE_DIR}/dpi_runs.sh ${CMAKE_BINARY_DIR})

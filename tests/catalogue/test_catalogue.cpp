@@ -822,7 +822,8 @@ TEST_F(Catalogue, ASatelliteHeldOpenIsReadAgainAtTheNextRebuild)
 }
 
 // The satellites' folders: the loader's list as the system names it, then the file's ultimate
-// fallback, and nothing else; a multilingual file's table: neutral, that list, then English.
+// fallback, and nothing else; a multilingual file's table: neutral, that list (each language
+// followed by its neutral sublanguage), then English.
 TEST(SaverFile, SatellitesFollowTheLoadersListThenTheFilesFallback)
 {
     const struct {
@@ -865,7 +866,7 @@ TEST(SaverFile, SatellitesFollowTheLoadersListThenTheFilesFallback)
     const struct {
         std::vector<LANGID> preferred, tables;
     } tables[] = {
-        {{0x0816, 0x0016, 0x0409}, {0x0000, 0x0816, 0x0016, 0x0409}},
+        {{0x0816, 0x0016, 0x0409}, {0x0000, 0x0816, 0x0016, 0x0409, 0x0009}},
         {{}, {0x0000, 0x0409}},
     };
     for (const auto& c : tables) {

@@ -115,6 +115,38 @@ TEST(BoundedText, CopyAppendLengthAndExactComparison) {
     EXPECT_FALSE(textContains("C:\\ab.scr", ' '));
 }
 
+// File names compare as the file system compares them, never by a locale's rules: every run sets
+// a Turkish thread locale, and unit_turkish runs in Turkish (code page 1254, the Turkish letters).
+TEST(FileNames, CaseAsideAsTheFileSystemWhateverTheLocale) {
+    const struct {
+        const wchar_t *first, *second;
+        bool same;
+    } cases[] = {
+        {L"C:\\WINDOWS\\STARFI~1.SCR", L"c:\\windows\\starfi~1.scr", true}, {L"i", L"I", true},
+        {L"\u0131", L"I", false}, {L"i", L"\u0130", false},  // dotless small, dotted capital i
+        {L"\u015F\u011F\u00E9", L"\u015E\u011E\u00C9", true}, {L"\u00E6", L"ae", false},
+        {L"\u00DF", L"ss", false}, {L"a.scr", L"a.scr ", false},
+    };
+    const bool turkish = reportedUiLanguage() == 0x041F;
+    const LCID original = GetThreadLocale();
+    SetThreadLocale(MAKELCID(0x041F, SORT_DEFAULT));
+    for (const auto& c : cases) {
+        char first[64], second[64];
+        BOOL lost = FALSE, lostSecond = FALSE;
+        const DWORD exact = WC_NO_BEST_FIT_CHARS;
+        WideCharToMultiByte(CP_ACP, exact, c.first, -1, first, sizeof first, nullptr, &lost);
+        WideCharToMultiByte(CP_ACP, exact, c.second, -1, second, sizeof second, nullptr, &lostSecond);
+        EXPECT_TRUE(!turkish || !(lost || lostSecond)) << "code page 1254 has every letter";
+        if (!lost && !lostSecond) {
+            EXPECT_EQ(sameFileName(first, second), c.same) << first << " / " << second;
+        }
+    }
+    SetThreadLocale(original);
+    const std::string longName(300, 'a');  // longer than a path: only the same bytes match
+    EXPECT_TRUE(sameFileName(longName.c_str(), longName.c_str()));
+    EXPECT_FALSE(sameFileName(longName.c_str(), std::string(300, 'A').c_str()));
+}
+
 TEST(SystemPrograms, Rundll32ByFullPathInTheFamilysDirectory) {
     const std::string longName(250, 'w'),
         run = "rundll32.exe shell32.dll,Control_RunDLL DESK.CPL,,1";
