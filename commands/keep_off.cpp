@@ -18,35 +18,14 @@ bool isLetter(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// The text widened, its ASCII letters in upper case; the count of units.
-int foldProgramName(const char* text, WCHAR (&out)[SAVER_PATH_SIZE])
-{
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, out, SAVER_PATH_SIZE);
-    if (length <= 0) {
-        out[0] = L'\0';
-        return 0;
-    }
-    for (int i = 0; i < length; ++i) {
-        if (out[i] >= L'a' && out[i] <= L'z')
-            out[i] = static_cast<WCHAR>(out[i] - L'a' + L'A');
-    }
-    return length - 1;
-}
-
 } // namespace
-
-bool sameProgramName(const char* first, const char* second)
-{
-    WCHAR a[SAVER_PATH_SIZE], b[SAVER_PATH_SIZE];
-    int length = foldProgramName(first, a);
-    return length == foldProgramName(second, b)
-        && memcmp(a, b, static_cast<size_t>(length) * sizeof(WCHAR)) == 0;
-}
 
 DWORD programNameKey(const char* text)
 {
-    WCHAR folded[SAVER_PATH_SIZE];
-    int length = foldProgramName(text, folded);
+    WCHAR folded[MAX_PATH];
+    int length = fileNameKey(text, folded);
+    if (length == 0)
+        return hashBytes(HASH_START, text, textLength(text));
     return hashBytes(HASH_START, folded, static_cast<size_t>(length) * sizeof(WCHAR));
 }
 
@@ -146,7 +125,7 @@ UINT parseKeepOffRules(const char* data, size_t size, KeepOffRule* out, UINT cap
         if (end > at && readProgramText(data + at, end - at, &rule)) {
             bool known = false;
             for (UINT i = 0; i < count && !known; ++i)
-                known = out[i].textKey == rule.textKey && sameProgramName(out[i].text, rule.text);
+                known = out[i].textKey == rule.textKey && sameFileName(out[i].text, rule.text);
             if (!known)
                 ++count;
         }
@@ -157,13 +136,13 @@ UINT parseKeepOffRules(const char* data, size_t size, KeepOffRule* out, UINT cap
 
 RuleMatch matchRule(const KeepOffRule& rule, const SeenProcess& process)
 {
-    if (rule.nameKey != process.nameKey || !sameProgramName(ruleFileName(rule), process.fileName))
+    if (rule.nameKey != process.nameKey || !sameFileName(ruleFileName(rule), process.fileName))
         return RULE_OTHER;
     if (!ruleIsPath(rule))
         return RULE_MATCHES;
     if (!process.fullPath)
         return RULE_NEEDS_PATH;
-    return sameProgramName(rule.text, process.fullPath) ? RULE_MATCHES : RULE_OTHER;
+    return sameFileName(rule.text, process.fullPath) ? RULE_MATCHES : RULE_OTHER;
 }
 
 namespace {
@@ -172,7 +151,7 @@ namespace {
 bool namesProgram(const char* data, size_t length, const char* program)
 {
     KeepOffRule rule;
-    return readProgramText(data, length, &rule) && sameProgramName(rule.text, program);
+    return readProgramText(data, length, &rule) && sameFileName(rule.text, program);
 }
 
 // Copies the list's strings that pass keep, each with its terminator;

@@ -53,13 +53,8 @@ enum SwitchProgram {
 };
 SwitchProgram readSwitchProgram(const char* text, KeepOffRule* rule, DWORD* processId);
 
-// File names and paths compared as the file system compares them: letter
-// case aside, character for character otherwise. The ANSI text is widened
-// first, so that a double-byte character's second byte is never taken for
-// a letter; only the ASCII letters are folded, whatever the user's locale.
-bool sameProgramName(const char* first, const char* second);
-// A number that is the same for any two texts sameProgramName finds equal:
-// most names are told apart by it alone.
+// A number that is the same for any two texts sameFileName (base/text.h)
+// finds equal: most names are told apart by it alone.
 DWORD programNameKey(const char* text);
 
 // The strings of a REG_MULTI_SZ's size bytes (terminators may be missing at
@@ -84,7 +79,8 @@ enum RuleMatch {
     RULE_NEEDS_PATH,  // the same file name: the full path, once known, decides
 };
 // A file name rule matches the process's file name; a path rule the full
-// path, asked for only where the file name already agrees.
+// path, asked for only where the file name already agrees; both compared as
+// the file system compares names (sameFileName).
 RuleMatch matchRule(const KeepOffRule& rule, const SeenProcess& process);
 
 // A list's size bytes with program added at its end (unless a string there
