@@ -1,9 +1,12 @@
 #include "application.h"
 
 #include <new>
+#include <string.h>
 
 #include "error_log.h"
 #include "../base/handles.h"
+#include "../base/ui_text.h"
+#include "../res/string_ids.h"
 #include "start_command.h"
 #include "tray_window.h"
 
@@ -80,39 +83,133 @@ Application::~Application()
 
 namespace {
 
-const char kUsage[] =
-    "Usage: Dormity.exe [switch]\n\n"
-    "/enable: enable the screen saver\n"
-    "/disable: disable it\n"
-    "/disable-for MINUTES: for 1 to 1440 minutes\n"
-    "/disable-until HH:MM: until then (24-hour clock)\n"
-    "/launch: start the screen saver now\n"
-    "/exit: end Dormity\n\n"
-    "A switch may also begin with \"-\". Without one, Dormity starts, or the one "
-    "already running shows its icon again.";
+// A later start waits this long for the running Dormity's answer; a
+// settings broadcast to a slow window can take it a while.
+const DWORD kHandOverTimeoutMs = 20000;
 
-// A second instance: hands its switch to the first one's window (none: the
-// first puts its icon back) and leaves.
-void pokeFirstInstance(const StartCommand& command)
+// Launch brings the running Dormity's window to the front first, as the
+// menu does; Windows lets it only where this start, just started by the
+// user, allows it. Windows 98 and 2000 on, looked up at run time.
+void allowToTheFront(HWND window)
 {
+    typedef BOOL(WINAPI * AllowFunction)(DWORD);
+    AllowFunction allow =
+        findLoadedFunction<AllowFunction>("user32.dll", "AllowSetForegroundWindow");
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (allow && process)
+        allow(process);
+}
+
+// A later start: hands its switch to the running Dormity's window and says
+// how it went. Without a switch the running one puts its icon back.
+ExitCode handOver(const StartCommand& command)
+{
+    ExitCode notReached = command.kind == START_NONE ? EXIT_DONE : EXIT_NOT_HANDED_OVER;
     UniqueKernelObject mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr,
                                                   PAGE_READWRITE | SEC_COMMIT, 0, sizeof(DWORD),
                                                   DORMITY_MAPPING_NAME));
     if (!mapping)
-        return;
+        return notReached;
     UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
     if (!view)
-        return;
+        return notReached;
     const volatile DWORD* shared = static_cast<const volatile DWORD*>(view.get());
     if (command.kind == START_NONE) {
         PostMessageA(windowFromShared(*shared), WM_REINSTALL, 0, 0);
-        return;
+        return EXIT_DONE;
     }
     // A switch is not to be lost while the first one is still starting up
     // (its handle not yet published); a few seconds at most.
     for (int tries = 0; *shared == 0 && tries < 50; ++tries)
         Sleep(100);
-    PostMessageA(windowFromShared(*shared), WM_STARTCOMMAND, command.kind, command.value);
+    HWND window = windowFromShared(*shared);
+    if (!window)
+        return EXIT_NOT_HANDED_OVER;
+    if (command.kind == START_LAUNCH)
+        allowToTheFront(window);
+    COPYDATASTRUCT data;
+    data.dwData = START_REQUEST_TAG;
+    data.cbData = sizeof command;
+    data.lpData = const_cast<StartCommand*>(&command);
+    // Sent, not posted, to hear the answer. Fails where the message is
+    // dropped: a running Dormity with higher rights that does not let it in.
+    DWORD_PTR answer = START_UNANSWERED;
+    if (!SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                             SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &answer))
+        return EXIT_NOT_HANDED_OVER;
+    return exitCodeOfAnswer(static_cast<LRESULT>(answer));
+}
+
+// Whether this process's window station is one the user sees; NT only
+// (Windows 95 has one station), looked up at run time. The handle is the
+// process's own and is not closed.
+bool stationSeen()
+{
+    typedef HWINSTA(WINAPI * StationFunction)(void);
+    typedef BOOL(WINAPI * InformationFunction)(HANDLE, int, PVOID, DWORD, LPDWORD);
+    StationFunction station =
+        findLoadedFunction<StationFunction>("user32.dll", "GetProcessWindowStation");
+    InformationFunction information =
+        findLoadedFunction<InformationFunction>("user32.dll", "GetUserObjectInformationA");
+    HWINSTA handle = station ? station() : nullptr;
+    USEROBJECTFLAGS flags;
+    memset(&flags, 0, sizeof flags);
+    DWORD needed = 0;
+    bool read = handle && information
+        && information(handle, UOI_FLAGS, &flags, sizeof flags, &needed);
+    return stationIsInteractive(read, flags.dwFlags);
+}
+
+// Where nobody would see a box: the text on the console of the program that
+// started this one, when it has one (AttachConsole: Windows XP on, looked up
+// at run time), as the box would read it.
+void writeToParentConsole(const char* text)
+{
+    typedef BOOL(WINAPI * AttachFunction)(DWORD);
+    typedef BOOL(WINAPI * WriteFunction)(HANDLE, const void*, DWORD, LPDWORD, LPVOID);
+    AttachFunction attach = findLoadedFunction<AttachFunction>("kernel32.dll", "AttachConsole");
+    WriteFunction write = findLoadedFunction<WriteFunction>("kernel32.dll", "WriteConsoleW");
+    // Denied where this process has a console already (Wine gives a GUI
+    // program its parent's): that one is written to.
+    if (!attach || !write
+        || (!attach(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED))
+        return;
+    UniqueFile console(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr));
+    // Wide, so that the console's own code page cannot change a letter.
+    const int room = 1024;  // a text of uiText's, and the line's end
+    WCHAR wide[room + 1];
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, room);
+    if (!console || length <= 0)
+        return;
+    // The terminator's place takes the line's end.
+    wide[length - 1] = L'\r';
+    wide[length] = L'\n';
+    DWORD written = 0;
+    write(console.get(), L"\r\n", 2, &written, nullptr);
+    write(console.get(), wide, static_cast<DWORD>(length + 1), &written, nullptr);
+}
+
+// The switches, in a box, or on the console where a box would not be seen.
+void showUsage(bool seen)
+{
+    const char* usage = uiText(IDS_USAGE);
+    if (seen)
+        MessageBoxA(nullptr, usage, "Dormity", MB_OK | MB_ICONWARNING);
+    else
+        writeToParentConsole(usage);
+}
+
+// The lead bytes of the ANSI code page's double-byte characters, for the
+// command line's split.
+void systemLeadBytes(BYTE (&leadBytes)[MAX_LEADBYTES])
+{
+    CPINFO info;
+    memset(leadBytes, 0, sizeof leadBytes);
+    if (GetCPInfo(CP_ACP, &info))
+        memcpy(leadBytes, info.LeadByte, sizeof leadBytes);
 }
 
 void publishWindow(Application& app)
@@ -145,33 +242,46 @@ void showPendingError(const Application& app)
 
 int runDormity(HINSTANCE instance, const char* commandLine)
 {
+    char program[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    if (length == 0 || length >= sizeof program)
+        program[0] = '\0';
+    BYTE leadBytes[MAX_LEADBYTES];
+    systemLeadBytes(leadBytes);
+    StartCommand command =
+        parseStartCommand(commandLineArguments(commandLine, program), leadBytes);
+    bool seen = stationSeen();
     // A switch not understood changes nothing, whether or not one runs.
-    StartCommand command = parseStartCommand(commandLineArguments(commandLine));
     if (command.kind == START_INVALID) {
-        MessageBoxA(nullptr, kUsage, "Dormity", MB_OK | MB_ICONWARNING);
-        return USAGE_EXIT_CODE;
+        showUsage(seen);
+        return EXIT_USAGE;
     }
 
     // The handle stays open, unstored, until the process ends: its existence
     // is what tells a later instance that this one runs.
     CreateMutexA(nullptr, FALSE, DORMITY_MUTEX_NAME);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        pokeFirstInstance(command);
-        return 0;
-    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS)
+        return handOver(command);
     // Nothing runs that could be ended.
     if (command.kind == START_EXIT)
-        return 0;
+        return EXIT_DONE;
+    // Nobody would see its icon or its boxes, nor end it.
+    if (!seen)
+        return EXIT_NOT_INTERACTIVE;
 
     Application* app = static_cast<Application*>(allocateBlock(sizeof(Application)));
     if (!app)
-        return 0;
+        return EXIT_DONE;
     new (app) Application(instance);
 
     publishWindow(*app);
-    // Run by the loop, as a switch handed over by a later start is.
-    if (command.kind != START_NONE && app->trayWindow)
-        PostMessageA(app->trayWindow->window, WM_STARTCOMMAND, command.kind, command.value);
+    ExitCode code = EXIT_DONE;
+    if (command.kind != START_NONE && app->trayWindow) {
+        code = exitCodeOfAnswer(runStartCommand(*app, *app->trayWindow, command));
+        // Refused: this start changes nothing, and ends.
+        if (code != EXIT_DONE)
+            app->flags |= APP_QUIT;
+    }
 
     while (!(app->flags & APP_QUIT)) {
         if (app->trayWindow)
@@ -183,5 +293,5 @@ int runDormity(HINSTANCE instance, const char* commandLine)
     showPendingError(*app);
     app->~Application();
     freeBlock(app);
-    return 0;
+    return code;
 }

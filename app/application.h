@@ -53,5 +53,5 @@ HWND windowFromShared(DWORD value);
 
 // The whole program: its command line, the single-instance test (a later
 // start hands its switch to the running one), start-up, message loop,
-// shutdown. Returns 0, or USAGE_EXIT_CODE for a command line not understood.
+// shutdown. Returns an ExitCode (start_command.h).
 int runDormity(HINSTANCE instance, const char* commandLine);

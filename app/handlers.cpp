@@ -65,11 +65,14 @@ void TrayWindow::disableForMinutes(DWORD minutes)
                       choiceForTimeLeft(minutes * 60000ULL));
 }
 
-void TrayWindow::disableUntilClock(DWORD clockMinutes)
+bool TrayWindow::disableUntilClock(DWORD clockMinutes)
 {
     ULONGLONG now = currentFileTime();
-    ULONGLONG endsAt = nextClockTime(now, nullptr, clockMinutes);
+    ULONGLONG endsAt = 0;
+    if (!nextClockTime(now, nullptr, clockMinutes, &endsAt))
+        return false;
     startTimedDisable(endsAt, choiceForTimeLeft(timeLeftMs(endsAt, now)));
+    return true;
 }
 
 void TrayWindow::disableFor(UINT choice)
@@ -84,10 +87,10 @@ void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)
         return;
     keepOffUserChose();
     disableSaver();
-    writeEnableAt(endsAt);
     // Remembered here too: a failed write, or the value deleted by another
     // program, must not keep the screen saver off for good. Only a crash
-    // loses this copy.
+    // loses this copy. What a failed write left stored is older, and loses.
+    unreplacedEnableAt = writeEnableAt(endsAt) ? StoredEnableAt() : readEnableAt();
     enableAt = endsAt;
     timedChoice = choice;
     checkTimedDisable();
@@ -98,7 +101,8 @@ void TrayWindow::checkTimedDisable()
     if (policyEndsTimedDisable())
         return;
     TimedCheck check =
-        timedDisableStep(readEnableAt(), enableAt, isSaverActive(), currentFileTime());
+        timedDisableStep(readEnableAt(), enableAt, isSaverActive(), currentFileTime(),
+                         unreplacedEnableAt);
     switch (check.step) {
     case TIMED_FORGET:
         forgetTimedDisable();
@@ -124,6 +128,7 @@ void TrayWindow::forgetTimedDisable()
     KillTimer(window, IDT_ENABLE);
     bool shown = enableAt != 0;
     enableAt = 0;
+    unreplacedEnableAt = StoredEnableAt();
     timedChoice = 0;
     if (shown)
         updateTrayTip();

@@ -104,12 +104,40 @@ UINT taskbarCreatedMessage()
     return taskbarCreated;
 }
 
+namespace {
+
+// From Windows Vista on, a program with fewer rights than this one (this
+// one started by an elevated installer, or a later start from a scheduled
+// task) cannot send or post to its window unless it lets each message in:
+// the switches, the icon's return, and the shell's word that the taskbar
+// is back. Windows 7 lets them in for this window alone; Vista for the
+// process. Both looked up at run time: earlier systems have no such filter.
+void acceptFromLowerRights(HWND window)
+{
+    typedef BOOL(WINAPI * WindowFilter)(HWND, UINT, DWORD, void*);
+    typedef BOOL(WINAPI * ProcessFilter)(UINT, DWORD);
+    const DWORD allow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD for the process
+    WindowFilter windowFilter =
+        findLoadedFunction<WindowFilter>("user32.dll", "ChangeWindowMessageFilterEx");
+    ProcessFilter processFilter =
+        findLoadedFunction<ProcessFilter>("user32.dll", "ChangeWindowMessageFilter");
+    const UINT messages[] = {WM_COPYDATA, WM_STARTCOMMAND, WM_REINSTALL, taskbarCreatedMessage()};
+    for (UINT message : messages) {
+        if (windowFilter)
+            windowFilter(window, message, allow, nullptr);
+        else if (processFilter)
+            processFilter(message, allow);
+    }
+}
+
+} // namespace
+
 TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
-      timedChoice(0), menuPoint(primaryMonitorPoint()), saverMenuKey(0), darkMenusExist(false),
-      menuDark(false), menuBackground(), trayIconSize(16), keepOff(), dormityHoldsOff(false),
-      displayRequested(false)
+      timedChoice(0), unreplacedEnableAt(), menuPoint(primaryMonitorPoint()), saverMenuKey(0),
+      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16), keepOff(),
+      dormityHoldsOff(false), displayRequested(false)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -141,6 +169,7 @@ TrayWindow::TrayWindow(Application& app)
     if (window) {
         UpdateWindow(window);
         ShowWindow(window, SW_HIDE);
+        acceptFromLowerRights(window);
     }
 
     if (readBlinkPreference())
@@ -249,25 +278,47 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     }
 }
 
-// A command-line switch, run as the menu runs its commands. The message may
-// come from any program: what is out of range is ignored.
-void runStartCommand(Application& app, TrayWindow& tray, WPARAM kind, LPARAM value)
+// A switch handed over by a later start, which waits for the answer. Launch
+// is only begun: the box it may show (no screen saver selected) must not
+// hold that start up. The data may come from any program.
+LRESULT answerHandedOver(Application& app, TrayWindow& tray, const COPYDATASTRUCT* data)
 {
-    DWORD argument = static_cast<DWORD>(value);
-    if (kind >= START_INVALID || !startCommandValid(static_cast<StartCommandKind>(kind), argument))
-        return;
-    switch (kind) {
-    case START_ENABLE: tray.enableCommand(); break;
-    case START_DISABLE: tray.disableCommand(); break;
-    case START_DISABLE_FOR: tray.disableForMinutes(argument); break;
-    case START_DISABLE_UNTIL: tray.disableUntilClock(argument); break;
-    case START_LAUNCH: runCommand(app, tray, IDM_LAUNCH); break;
-    case START_EXIT: runCommand(app, tray, IDM_EXIT); break;
-    default: break;
+    if (!data)
+        return START_UNANSWERED;
+    StartCommand command = readStartRequest(data->dwData, data->cbData, data->lpData);
+    if (command.kind == START_INVALID)
+        return START_UNANSWERED;
+    if (command.kind == START_LAUNCH) {
+        PostMessageA(tray.window, WM_STARTCOMMAND, START_LAUNCH, 0);
+        return START_DONE;
     }
+    return runStartCommand(app, tray, command);
 }
 
 } // namespace
+
+StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartCommand& command)
+{
+    switch (command.kind) {
+    case START_ENABLE: tray.enableCommand(); break;
+    case START_DISABLE: tray.disableCommand(); break;
+    case START_DISABLE_FOR: tray.disableForMinutes(command.value); break;
+    case START_DISABLE_UNTIL:
+        if (!tray.disableUntilClock(command.value))
+            return START_REFUSED;
+        break;
+    case START_LAUNCH:
+        // As from the menu, which the right click brought to the front: the
+        // system starts the screen saver for the window in front, and another
+        // program's may ignore it.
+        SetForegroundWindow(tray.window);
+        runCommand(app, tray, IDM_LAUNCH);
+        break;
+    case START_EXIT: runCommand(app, tray, IDM_EXIT); break;
+    default: break;
+    }
+    return START_DONE;
+}
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -346,9 +397,16 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             break;
         }
         break;
-    case WM_STARTCOMMAND:
-        runStartCommand(*app, *tray, wParam, lParam);
+    case WM_STARTCOMMAND: {
+        // Posted by any program: what is out of range is ignored.
+        StartCommand command = {static_cast<StartCommandKind>(wParam),
+                                static_cast<DWORD>(lParam), ""};
+        if (static_cast<DWORD>(wParam) == wParam && startCommandValid(command.kind, command.value))
+            runStartCommand(*app, *tray, command);
         break;
+    }
+    case WM_COPYDATA:
+        return answerHandedOver(*app, *tray, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_REINSTALL:
         tray->removeTrayIcon();
         tray->addTrayIcon();

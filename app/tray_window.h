@@ -9,6 +9,8 @@
 #include "../saverconfig/saver_settings.h"
 #include "../base/handles.h"
 #include "../commands/keep_off_watch.h"
+#include "../commands/timed_disable.h"
+#include "start_command.h"
 #include "../tray/menu_metrics.h"
 #include "../tray/menu_rules.h"
 
@@ -18,7 +20,8 @@ struct Application;
 #define WM_TRAYNOTIFY (WM_APP + 100)
 #define WM_REINSTALL (WM_APP + 101)
 #define TRAY_SHOWMENU (WM_APP + 102)
-// A command-line switch for the running Dormity, posted by a later start:
+// A command-line switch for the running Dormity, posted by another program
+// (a later start hands its switch over in WM_COPYDATA, to hear the answer):
 // wParam the StartCommandKind, lParam its value (minutes, or the clock time
 // in minutes after midnight).
 #define WM_STARTCOMMAND (WM_APP + 103)
@@ -79,6 +82,8 @@ struct TrayWindow {
     // be written; and the choice that shows its check.
     ULONGLONG enableAt;
     UINT timedChoice;
+    // The stored value a failed write of enableAt left (present false: none).
+    StoredEnableAt unreplacedEnableAt;
     // Where the popup last opened, and the layout of the monitor there that
     // the popup and its submenus are measured and drawn with.
     POINT menuPoint;
@@ -167,7 +172,8 @@ struct TrayWindow {
     void enableCommand();
     void disableCommand();
     void disableForMinutes(DWORD minutes);
-    void disableUntilClock(DWORD clockMinutes);
+    // False, and nothing changed, when the local time cannot be had.
+    bool disableUntilClock(DWORD clockMinutes);
 
     // Disabling for a while: a menu choice, and what every timed disable does.
     void disableFor(UINT choice);
@@ -203,6 +209,10 @@ struct TrayWindow {
 };
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A valid command-line switch, run as the menu runs its command: this
+// start's own, or one a later start handed over.
+StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartCommand& command);
 BOOL measureMenuItem(MEASUREITEMSTRUCT* item, const MenuLayout& layout);
 
 // The message the shell broadcasts when its taskbar is (re)created.

@@ -24,13 +24,15 @@ bool buildSystemFilePath(const char* directory, const char* fileName, char* out,
 
 bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
                                    const char* systemDirectory, char* out, size_t size,
-                                   DWORD majorVersion)
+                                   DWORD majorVersion, char* program)
 {
     const char* directory = family == FAMILY_95 ? windowsDirectory : systemDirectory;
     bool byName = family == FAMILY_NT && majorVersion >= 6;
-    char program[SAVER_PATH_SIZE];
+    char ownProgram[SAVER_PATH_SIZE];
+    if (!program)
+        program = ownProgram;
     if (!buildSystemFilePath(directory, byName ? "control.exe" : "rundll32.exe", program,
-                             sizeof program)
+                             SAVER_PATH_SIZE)
         || !buildSaverCommand(program,
                               byName ? " " SCREEN_SAVER_PAGE_ARGUMENTS
                                      : " " DISPLAY_PROPERTIES_ARGUMENTS,

@@ -38,10 +38,11 @@ HMODULE loadSystemLibrary(const char* fileName);
 // (searched first for a bare name) can stand in for it: in the Windows
 // directory on the 95 family, in the system directory on the NT family;
 // quoted when the path holds a blank. False, with out empty, when that
-// directory is unknown (empty) or the command does not fit.
+// directory is unknown (empty) or the command does not fit. program, when
+// given (SAVER_PATH_SIZE bytes), gets the program's path alone.
 bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirectory,
                                    const char* systemDirectory, char* out, size_t size,
-                                   DWORD majorVersion = 0);
+                                   DWORD majorVersion = 0, char* program = nullptr);
 
 // Registry key (under HKEY_CURRENT_USER) holding the sound of an event, or
 // null for an index outside 0 to 5.

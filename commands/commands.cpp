@@ -32,18 +32,21 @@ PlaySoundFunction soundPlayer(HMODULE library)
 }
 
 // The display control panel on its screen saver page, through the system's
-// own rundll32.exe; WinExec's result, or 0 when no command could be built.
+// own rundll32.exe or control.exe: on 64-bit Windows the native one, as
+// WoW64 would start the 32-bit one from SysWOW64. WinExec's result, or 0
+// when no command could be built.
 UINT startDisplayProperties(SaverFamily family)
 {
     char windowsDirectory[SAVER_PATH_SIZE];
     char systemDirectory[SAVER_PATH_SIZE];
     readDirectory(GetWindowsDirectoryA, windowsDirectory);
     readDirectory(GetSystemDirectoryA, systemDirectory);
+    char program[SAVER_PATH_SIZE];
     char command[SAVER_PATH_SIZE + 64];
     if (!buildDisplayPropertiesCommand(family, windowsDirectory, systemDirectory, command,
-                                       sizeof command, reportedVersion().dwMajorVersion))
+                                       sizeof command, reportedVersion().dwMajorVersion, program))
         return 0;
-    return WinExec(command, SW_SHOWNORMAL);
+    return winExecNative(program, command, SW_SHOWNORMAL);
 }
 
 } // namespace

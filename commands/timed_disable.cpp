@@ -47,15 +47,18 @@ ULONGLONG timeLeftMs(ULONGLONG time, ULONGLONG now)
 }
 
 TimedCheck timedDisableStep(const StoredEnableAt& stored, ULONGLONG remembered, bool saverActive,
-                            ULONGLONG now)
+                            ULONGLONG now, const StoredEnableAt& unreplaced)
 {
     TimedCheck check = {TIMED_FORGET, 0, 0};
     // Enabled by anyone at all, or no time at all: nothing is pending.
     if (saverActive || (!stored.present && !remembered))
         return check;
     check.step = TIMED_ENABLE;
-    bool sound = stored.present && stored.type == REG_BINARY && stored.size == sizeof(ULONGLONG)
-        && timeLeftMs(stored.time, now) <= ENABLE_AT_LIMIT_MS;
+    bool older = remembered && unreplaced.present && stored.present
+        && stored.type == unreplaced.type && stored.size == unreplaced.size
+        && stored.time == unreplaced.time;
+    bool sound = stored.present && !older && stored.type == REG_BINARY
+        && stored.size == sizeof(ULONGLONG) && timeLeftMs(stored.time, now) <= ENABLE_AT_LIMIT_MS;
     if (!sound && !remembered)
         return check;
     ULONGLONG endsAt = sound ? stored.time : remembered;
@@ -95,7 +98,8 @@ StoredEnableAt readEnableAt()
 {
     StoredEnableAt stored = {false, REG_NONE, 0, 0};
     UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
+    // Reading asks for no more: a key this user may not write is still read.
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return stored;
     // Room for more than the 8 bytes, so that a longer value is told apart.
     BYTE data[16];
@@ -113,15 +117,16 @@ StoredEnableAt readEnableAt()
     return stored;
 }
 
-void writeEnableAt(ULONGLONG time)
+bool writeEnableAt(ULONGLONG time)
 {
     UniqueRegKey key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
-        return;
+        return false;
     FILETIME stored = toFileTime(time);
-    RegSetValueExA(key.get(), ENABLE_AT_VALUE, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
-                   sizeof stored);
+    return RegSetValueExA(key.get(), ENABLE_AT_VALUE, 0, REG_BINARY,
+                          reinterpret_cast<const BYTE*>(&stored), sizeof stored)
+        == ERROR_SUCCESS;
 }
 
 void deleteEnableAt()
@@ -178,24 +183,29 @@ void formatLocalTime(ULONGLONG time, char* out, size_t size)
     formatTimeInZone(time, nullptr, known ? format : nullptr, out, size);
 }
 
-ULONGLONG nextClockTime(ULONGLONG now, const TIME_ZONE_INFORMATION* zone, DWORD clockMinutes)
+bool nextClockTime(ULONGLONG now, const TIME_ZONE_INFORMATION* zone, DWORD clockMinutes,
+                   ULONGLONG* at)
 {
     const ULONGLONG day = 24 * 60 * FILETIME_TICKS_PER_MINUTE;
-    ULONGLONG local = now;
-    localTimeOf(now, zone, &local);
+    ULONGLONG local = 0;
+    if (!localTimeOf(now, zone, &local))
+        return false;
     ULONGLONG target = local - local % day + clockMinutes * FILETIME_TICKS_PER_MINUTE;
     if (target <= local)
         target += day;
-    ULONGLONG at = now + (target - local);
+    ULONGLONG next = now + (target - local);
     // A change to or from daylight saving time on the way moves the clock:
     // the time is moved by the difference, unless the clock never shows the
     // target that day (the hour skipped in spring).
     ULONGLONG shown = target;
-    if (localTimeOf(at, zone, &shown) && shown != target) {
-        ULONGLONG moved = at + (target - shown);
+    if (!localTimeOf(next, zone, &shown))
+        return false;
+    if (shown != target) {
+        ULONGLONG moved = next + (target - shown);
         if (localTimeOf(moved, zone, &shown) && shown == target && moved > now)
-            at = moved;
+            next = moved;
     }
     // The hour repeated in autumn could take it past a day.
-    return at - now > day ? now + day : at;
+    *at = next - now > day ? now + day : next;
+    return true;
 }

@@ -45,9 +45,12 @@ ULONGLONG timeLeftMs(ULONGLONG time, ULONGLONG now);
 // remembers (0: none). A sound stored value wins, as another Dormity of the
 // same user may have moved it; without one the remembered time still ends
 // the disable, so a failed write or a value deleted by someone else cannot
-// leave the screen saver off for good.
+// leave the screen saver off for good. unreplaced is the value that was
+// stored when the remembered time could not be written (present false: the
+// write succeeded): while that older value is still the one stored, the
+// remembered time wins over it.
 TimedCheck timedDisableStep(const StoredEnableAt& stored, ULONGLONG remembered, bool saverActive,
-                            ULONGLONG now);
+                            ULONGLONG now, const StoredEnableAt& unreplaced);
 
 // The minutes of a "Disable For" command; 0 for any other id.
 DWORD disableMinutes(UINT commandId);
@@ -59,7 +62,8 @@ UINT choiceForTimeLeft(ULONGLONG msLeft);
 // The clock and the stored value.
 ULONGLONG currentFileTime();
 StoredEnableAt readEnableAt();
-void writeEnableAt(ULONGLONG time);
+// False when the time could not be stored.
+bool writeEnableAt(ULONGLONG time);
 void deleteEnableAt();
 
 // The local time of a UTC time in zone (null: the computer's own), by the
@@ -73,5 +77,8 @@ void formatTimeInZone(ULONGLONG time, const TIME_ZONE_INFORMATION* zone, const c
 // The tooltip's time: the computer's zone, the user's short time format.
 void formatLocalTime(ULONGLONG time, char* out, size_t size);
 // The next time, within a day, that the local clock of zone (null: the
-// computer's) shows clockMinutes after midnight, as a UTC time after now.
-ULONGLONG nextClockTime(ULONGLONG now, const TIME_ZONE_INFORMATION* zone, DWORD clockMinutes);
+// computer's) shows clockMinutes after midnight, as a UTC time after now, in
+// *at. False, and *at untouched, when the local time cannot be had: the time
+// is not guessed.
+bool nextClockTime(ULONGLONG now, const TIME_ZONE_INFORMATION* zone, DWORD clockMinutes,
+                   ULONGLONG* at);

@@ -33,12 +33,14 @@ VIAddVersionKey "CompanyName" "${PUBLISHER}"
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
+!include "WinVer.nsh"
 
 !define MUI_ICON "${BUILD_DIR}\icons\icon104.ico"
 !define MUI_UNICON "${BUILD_DIR}\icons\icon122.ico"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Dormity.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "$(NSIS_START_NOW)"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartWithUserRights
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${SOURCE_DIR}\LICENSE"
@@ -69,6 +71,19 @@ VIAddVersionKey "CompanyName" "${PUBLISHER}"
     ${Loop}
   ${EndIf}
 !macroend
+
+; "Start Dormity now". The installer runs elevated, and so would a program
+; it started itself: the user's own programs could not reach that Dormity, and
+; it would run with rights it has no need of. From Windows Vista on the shell,
+; which runs with the user's own rights, starts it: explorer.exe given a
+; program hands it to the running shell. Before Vista there is no elevation.
+Function StartWithUserRights
+  ${If} ${AtLeastWinVista}
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\Dormity.exe"'
+  ${Else}
+    Exec '"$INSTDIR\Dormity.exe"'
+  ${EndIf}
+FunctionEnd
 
 ; One sound event: its label, and an empty sound unless the user assigned one.
 !macro RegisterSoundEvent EVENT LABEL

@@ -1,6 +1,9 @@
 // Disabling for a while: the real registry value, clock and sounds, on each family.
+#include "commands/blink_preference.h"
 #include "support/program.h"
 #include "res/resource.h"
+
+#include <sddl.h>
 
 namespace {
 
@@ -18,8 +21,35 @@ protected:
     bool tipShowsTime() { return strstr(tray().trayIcon.szTip, " - on at ") != nullptr; }
     SoundRecorder heard_;
 };
+class TimedDisable : public FamilyTimedDisable {};
 
 }  // namespace
+
+// The chosen time cannot be stored (the key may be read, not written): the older time still
+// stored must not end it.
+TEST_F(TimedDisable, AfterAFailedWriteTheChosenTimeWinsOverAnOlderStoredOne)
+{
+    start(true);
+    storeEnableAt(2);  // left by an earlier disable
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    char saved[4096];
+    DWORD size = sizeof saved;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_ALL_ACCESS, &key), 0);
+    ASSERT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved, &size), 0);
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", 1,
+                                                                     &readOnly, nullptr));
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly);
+    command(IDM_DISABLE_240);
+    double ahead = 0;
+    EXPECT_TRUE(storedEnableAt(&ahead) && ahead < 3) << "the write did not fail: " << ahead;
+    PostMessageA(tray().window, WM_TIMECHANGE, 0, 0);
+    EXPECT_FALSE(pumpUntil([] { return isSaverActive(); }, 4000)) << "the older time ended it";
+    EXPECT_TRUE(timerArmed() && tipShowsTime());
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved);
+    RegCloseKey(key);
+    LocalFree(readOnly);
+}
 
 TEST_F(FamilyTimedDisable, AChosenTimeEndsByTheClockAnotherProgramOrExit)
 {

@@ -1,10 +1,12 @@
 // Dormity.exe started as a real process under Wine.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "app/application.h"
 #include "commands/blink_preference.h"
 #include "commands/timed_disable.h"
 #include "res/resource.h"
+#include "res/string_ids.h"
 #include "support/processes.h"
 #include "support/system.h"
 
@@ -28,6 +30,16 @@ protected:
     {
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
         EXPECT_EQ(process.waitExit(15000), 0u);
+    }
+    // Dormity with the arguments (on the desktop given) run to its end while this thread's
+    // messages are handled: its exit code, STILL_ACTIVE when it runs on (then ended), ~0 unstarted.
+    DWORD runToEnd(const char* arguments, const char* desktop = nullptr)
+    {
+        ChildProcess child;
+        if (!child.start(dormityExe(), arguments, directory_, desktop))
+            return ~0u;
+        pumpUntil([&] { return !child.running(); }, 15000);
+        return child.waitExit(0);
     }
     std::string directory_ = freshTempDirectory("e2e");
 };
@@ -150,4 +162,91 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
     EXPECT_EQ(run("/Exit"), 0u);
     EXPECT_EQ(first.waitExit(15000), 0u);
     EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
+}
+
+// A Dormity seems to run (its mutex exists), but the switch cannot reach it: no window published
+// within the wait, or one that drops the message as one with higher rights does under Windows'
+// integrity levels (Wine has none: here a window that answers 0, as one that does not know it).
+TEST_F(Process_, ASwitchThatCannotBeHandedOverEndsWithThreeAndChangesNothing)
+{
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    setSaverActive(true);
+    UniqueKernelObject mutex(CreateMutexA(nullptr, FALSE, "DORMITY"));
+    UniqueKernelObject mapping(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, "DormityMem"));
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    ASSERT_TRUE(view);
+    HWND refusing = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    for (HWND published : {HWND(nullptr), refusing}) {
+        *static_cast<volatile DWORD*>(const_cast<void*>(view.get())) = windowToShared(published);
+        EXPECT_EQ(runToEnd("/disable-for 90"), 3u) << published;
+        EXPECT_TRUE(isSaverActive() && !storedEnableAt());
+    }
+    DestroyWindow(refusing);
+}
+
+// "/launch" works as the menu's command, which the right click brought to the front: the running
+// one comes to the front and starts the screen saver there, not in the program in front.
+TEST_F(Process_, LaunchHandedOverBringsTheRunningOneToTheFront)
+{
+    SavedRegistryKey desktop(HKEY_CURRENT_USER, DESKTOP_KEY);
+    configureSaver(dormityExe());  // any name: with none, Launch offers the display settings
+    ChildProcess first;
+    HWND window = start(first);
+    CommandSink& sink = CommandSink::instance();
+    sink.takeForeground();
+    ASSERT_TRUE(window && GetForegroundWindow() == sink.window);
+    EXPECT_EQ(runToEnd("/launch"), 0u);
+    EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == window; }, 5000));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(sink.screenSaves, 0) << "posted to the program in front";
+    exitCleanly(first, window);
+}
+
+// Started where nobody sees it: no box (it would wait for ever), the usage on the console of the
+// program that started it, no Dormity left running, and exit codes that say what happened.
+TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
+{
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
+    setSaverActive(true);
+    // The usage as the system reads it from the program's own string table.
+    UniqueModule image(LoadLibraryExA(dormityExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    char usage[1024] = "";
+    ASSERT_GT(LoadStringA(image.get(), IDS_USAGE, usage, sizeof usage), 0);
+    // A window station nobody sees, as a task run without the user gets, with its desktop.
+    HWINSTA own = GetProcessWindowStation();
+    HWINSTA hidden = CreateWindowStationA("DormityHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    SetProcessWindowStation(hidden);
+    HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    // A console of the test's own to read back; the test's output stays where it was.
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE), errors = GetStdHandle(STD_ERROR_HANDLE);
+    FreeConsole();
+    AllocConsole();
+    HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    SetConsoleScreenBufferSize(screen, {240, 100});
+    const struct { const char* arguments; DWORD code; } runs[] = {
+        {"/bogus", 2}, {"", 5}, {"/disable-for 90", 5}};
+    for (const auto& run : runs)
+        EXPECT_EQ(runToEnd(run.arguments, "DormityHidden\\Default"), run.code) << run.arguments;
+    std::string shown(240 * 100, ' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterA(screen, &shown[0], 240 * 100, {0, 0}, &read);
+    CloseHandle(screen);
+    FreeConsole();
+    SetStdHandle(STD_OUTPUT_HANDLE, output);
+    SetStdHandle(STD_ERROR_HANDLE, errors);
+    CloseDesktop(desktop);
+    CloseWindowStation(hidden);
+    EXPECT_TRUE(isSaverActive() && !storedEnableAt());
+    // Each of its lines, in order.
+    size_t at = 0;
+    for (char* line = strtok(usage, "\n"); line && at != std::string::npos;
+         line = strtok(nullptr, "\n"))
+        at = shown.find(std::string(line) + " ", at);
+    EXPECT_NE(at, std::string::npos) << "not on the console:\n" << shown;
 }

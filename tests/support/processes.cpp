@@ -23,11 +23,12 @@ ChildProcess::~ChildProcess()
 }
 
 bool ChildProcess::start(const std::string& program, const std::string& arguments,
-                         const std::string& directory)
+                         const std::string& directory, const char* desktop)
 {
     std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    startup.lpDesktop = const_cast<char*>(desktop);
     PROCESS_INFORMATION info;
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &info))

@@ -31,9 +31,9 @@ struct ChildProcess {
     ChildProcess() = default;
     ChildProcess(ChildProcess&& other) noexcept : handle(other.handle.release()), id(other.id) {}
     ~ChildProcess();
-    // "program" arguments, in directory (the test's own for "").
+    // "program" arguments, in directory (the test's own for ""), on desktop (null: this one's).
     bool start(const std::string& program, const std::string& arguments = "",
-               const std::string& directory = "");
+               const std::string& directory = "", const char* desktop = nullptr);
     bool running() const { return handle && WaitForSingleObject(handle.get(), 0) == WAIT_TIMEOUT; }
     // The exit code once ended within timeoutMs, else STILL_ACTIVE.
     DWORD waitExit(DWORD timeoutMs) const;

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "app/start_command.h"
@@ -186,8 +187,39 @@ TEST(SharedWindowHandle, RoundTripsThroughThirtyTwoBits) {
     EXPECT_EQ(windowFromShared(0), static_cast<HWND>(nullptr));
 }
 
+// Microsoft's own examples of how C programs split their arguments, then tabs, cuts and the second
+// byte of a Japanese character (code page 932), which may be a backslash's.
+TEST(StartCommandLine, ArgumentsSplitAsWindowsProgramsSplitThem) {
+    typedef std::vector<std::string> Words;
+    const struct { const char* text; Words words; } rows[] = {
+        {R"("a b c" d e)", {"a b c", "d", "e"}}, {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}},
+        {R"(a\\\b d"e f"g h)", {"a\\\\\\b", "de fg", "h"}}, {R"(a\\\"b c d)", {"a\\\"b", "c", "d"}},
+        {R"(a\\\\"b c" d e)", {"a\\\\b c", "d", "e"}}, {R"(a"b"" c d)", {"ab\" c d"}},
+        {"\t\"/disable-for\"\t \"90\" ", {"/disable-for", "90"}}, {" \t ", {}},
+        {R"("" "open \" quote)", {"", "open \" quote"}},
+        {"0123456789abcdefgh x", {"0123456789abcde<cut>", "x"}},
+        {"\"C:\\\x83\x5C\" /x", {"C:\\\x83\x5C", "/x"}}};
+    // The arguments as split into 16 bytes, "<cut>" marking one cut there.
+    auto splitArguments = [](const char* text, const BYTE* leadBytes) {
+        Words arguments;
+        char argument[16];
+        bool whole = true;
+        while ((text = nextArgument(text, leadBytes, argument, sizeof argument, &whole)))
+            arguments.push_back(std::string(argument) + (whole ? "" : "<cut>"));
+        return arguments;
+    };
+    CPINFO japanese;
+    ASSERT_TRUE(GetCPInfo(932, &japanese));
+    for (const auto& row : rows)
+        EXPECT_EQ(splitArguments(row.text, japanese.LeadByte), row.words) << row.text;
+    // A single-byte code page: the same bytes are a character and a backslash escaping the quote.
+    EXPECT_EQ(splitArguments("\"C:\\\x83\x5C\" /x", nullptr), Words{"C:\\\x83\" /x"});
+}
+
 TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
     const auto bad = START_INVALID, forMinutes = START_DISABLE_FOR, until = START_DISABLE_UNTIL;
+    const std::string longValue = "d /disable-for " + std::string(300, '9');
+    const char* const kOwnPath = "C:\\Program Files\\Dormity\\Dormity.exe";
     const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
         {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
@@ -195,15 +227,32 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
         {"d /disable-for 90", forMinutes, 90}, {"d -DISABLE-FOR\t1", forMinutes, 1},
         {"d /disable-for 1440", forMinutes, 1440}, {"d /disable-until 17:30", until, 1050},
         {"d /disable-until 0:05", until, 5}, {"d /disable-until 23:59", until, 1439},
-        {"d /bogus", bad, 0}, {"d enable", bad, 0}, {"d /", bad, 0}, {"d --enable", bad, 0},
+        {"d /bogus", bad, 0}, {"d /", bad, 0}, {"d --enable", bad, 0},
         {"d /enabled", bad, 0}, {"d /enable /exit", bad, 0}, {"d /disable-for", bad, 0},
         {"d /disable-for 0", bad, 0}, {"d /disable-for 1441", bad, 0}, {"d /disable-for 9x", bad, 0},
         {"d /disable-for 99999999999", bad, 0}, {"d /disable-until 24:00", bad, 0},
         {"d /disable-until 7:5", bad, 0}, {"d /disable-until 17:60", bad, 0},
-        {"d /disable-until 1730", bad, 0}, {"d /disable-until 17:30 x", bad, 0}};
+        {"d /disable-until 1730", bad, 0}, {"d /disable-until 17:30 x", bad, 0},
+        // Quoted arguments, and words with no switch: started as with none.
+        {"d \"/disable-for\" \"90\"", forMinutes, 90}, {"d -disable-until\t\"8:00\"", until, 480},
+        {"d \"/enable\" \"\"", bad, 0}, {"d /disable-for \"9 0\"", bad, 0},
+        {"d enable", START_NONE, 0}, {"d some words \"and more\"", START_NONE, 0},
+        {"d enable /disable", bad, 0}, {longValue.c_str(), bad, 0},
+        // The program's own path, unquoted, as a Run entry or a launcher may write it.
+        {kOwnPath, START_NONE, 0},
+        {"C:\\Program Files\\Dormity\\Dormity.exe /disable-for 90", forMinutes, 90},
+        {"c:\\program files\\dormity\\DORMITY\t/launch", START_LAUNCH, 0},
+        {"C:\\Program Files\\Dormity\\Dormity.exe.old /launch", bad, 0}};
     for (const auto& row : rows) {
-        StartCommand command = parseStartCommand(commandLineArguments(row.line));
+        StartCommand command = parseStartCommand(commandLineArguments(row.line, kOwnPath), nullptr);
         EXPECT_EQ(command.kind, row.kind) << row.line;
         EXPECT_EQ(command.value, row.value) << row.line;
     }
+}
+
+// Only a visible window station shows a box or an icon; the 95 family, whose flags cannot be
+// read, has only the one the user sees.
+TEST(StartCommandLine, BoxesAndIconsOnlyInAStationTheUserSees) {
+    const DWORD rows[][3] = {{0, 0, 1}, {1, WSF_VISIBLE, 1}, {1, 0, 0}, {1, 0x2, 0}};
+    for (const auto& r : rows) EXPECT_EQ(stationIsInteractive(r[0], r[1]), r[2] != 0) << r[1];
 }

@@ -29,8 +29,8 @@ TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables
     for (ULONGLONG remembered : {0ULL, now + 5 * ms}) {
         for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
             const auto& r = rows[i];
-            TimedCheck check =
-                timedDisableStep({r.present, r.type, r.size, r.time}, remembered, r.active, now);
+            TimedCheck check = timedDisableStep({r.present, r.type, r.size, r.time}, remembered,
+                                                r.active, now, {});
             SCOPED_TRACE(testing::Message() << "row " << i << (remembered ? ", remembered" : ""));
             EXPECT_EQ(check.step, remembered ? withRemembered[i].step : r.step);
             EXPECT_EQ(check.waitMs, remembered ? withRemembered[i].wait : r.wait);
@@ -88,8 +88,14 @@ TEST(TimedDisable, LocalTimesFollowTheRuleInForceThenAcrossADaylightSavingChange
         {3, 10, 6, 30, 0, 150, 3600},      // 2:30 never comes: 3:30 instead
         {11, 3, 5, 30, 0, 89, 24 * 3600}};  // 1:29 after the repeated hour: a day at most
     for (const auto& u : untils) {
-        ULONGLONG now = utc(u.month, u.day, u.hour, u.minute, u.second);
-        EXPECT_EQ(timeLeftMs(nextClockTime(now, &eastern, u.clock), now), u.seconds * 1000ULL)
+        ULONGLONG now = utc(u.month, u.day, u.hour, u.minute, u.second), at = 0;
+        EXPECT_TRUE(nextClockTime(now, &eastern, u.clock, &at));
+        EXPECT_EQ(timeLeftMs(at, now), u.seconds * 1000ULL)
             << u.month << "/" << u.day << " " << u.hour << ":" << u.minute << " until " << u.clock;
     }
+    // A zone whose rule the system refuses (a sixth week): no local time, so no guess either.
+    TIME_ZONE_INFORMATION refused = eastern;
+    refused.StandardDate.wDay = 9;
+    ULONGLONG at = 1;
+    EXPECT_TRUE(!nextClockTime(utc(7, 1, 12, 0, 0), &refused, 480, &at) && at == 1) << at;
 }

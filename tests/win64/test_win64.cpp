@@ -22,10 +22,12 @@ bool sameFile(const std::string& a, const std::string& b)
 }
 
 // A 64-bit fixture in the native system directory (reached only with redirection off), by
-// default the command fixture as DORM64.SCR; a folder it needs is made and removed with it.
+// default the command fixture as DORM64.SCR; a folder it needs is made and removed with it, a
+// file of that name is put aside and back.
 struct NativeSystemSaver {
     const std::string path;
     std::string createdDirectory;
+    bool setAside = false;
     explicit NativeSystemSaver(const char* fixture = "fixture_saver64.scr",
                                const char* name = "DORM64.SCR")
         : path(windowsDirectory() + "\\system32\\" + name)
@@ -35,6 +37,7 @@ struct NativeSystemSaver {
         std::string directory = path.substr(0, path.find_last_of('\\'));
         if (CreateDirectoryA(directory.c_str(), nullptr))
             createdDirectory = directory;
+        setAside = MoveFileA(path.c_str(), (path + ".aside").c_str()) != FALSE;
         replace(fixture);
     }
     void replace(const char* fixture) const
@@ -48,6 +51,8 @@ struct NativeSystemSaver {
         waitForStartedProcesses(10000);  // one started from there may be ending
         NativeFileSystemView native;
         DeleteFileA(path.c_str());
+        if (setAside)
+            MoveFileA((path + ".aside").c_str(), path.c_str());
         if (!createdDirectory.empty())
             RemoveDirectoryA(createdDirectory.c_str());
     }
@@ -117,6 +122,21 @@ TEST_F(Win64Commands, ConfigureAndChangePasswordStartTheNativeSaver)
             found = found || (run.commandLine == line && sameFile(run.module, saver.path));
         EXPECT_TRUE(found) << "no start of " << line;
     }
+}
+
+// The display control panel is the native one, not the 32-bit one WoW64 starts by default.
+TEST_F(Win64Commands, ScreenSaverPropertiesOpensTheNativeDisplayPanel)
+{
+    NativeSystemSaver native("fixture_saver64.scr", panelProgram().c_str());
+    SystemPanelStandIns redirected;
+    start(true);
+    command(IDM_PROPERTIES);
+    ASSERT_TRUE(log_.waitForLines(1, 10000)) << "no panel started";
+    ASSERT_TRUE(waitForStartedProcesses(10000));
+    std::vector<LoggedRun> runs = log_.runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(sameFile(runs[0].module, native.path)) << "started " << runs[0].module;
+    EXPECT_EQ(runs[0].commandLine, systemDirectory() + "\\" + panelProgram() + panelArguments());
 }
 
 TEST_F(Win64Catalogue, A64BitSaverOnlyInTheNativeSystemDirectoryIsListedChosenAndChecked)
