@@ -315,6 +315,9 @@ StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartComma
         runCommand(app, tray, IDM_LAUNCH);
         break;
     case START_EXIT: runCommand(app, tray, IDM_EXIT); break;
+    case START_DISABLE_WHILE:
+        // Its program not running, or held by a policy: nothing changed.
+        return tray.disableWhile(command.text) ? START_DONE : START_REFUSED;
     default: break;
     }
     return START_DONE;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/start_command.h"
 #include "commands/blink_preference.h"
 #include "commands/keep_off.h"
 #include "res/resource.h"
@@ -97,4 +98,57 @@ TEST(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity
     EXPECT_EQ(dormity.waitExit(10000), 0u);
     EXPECT_TRUE(isSaverActive()) << "Exit left it off";
     EXPECT_FALSE(marker());
+}
+
+// "/disable-while": starting Dormity or handed to the running one, by process id or by name;
+// a program that does not run, and values that name none.
+TEST(KeepOffProcess, TheSwitchHoldsItOffOnceUntilItsProgramEnds)
+{
+    BroadcastCounter window;
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    preferences.removeFromRegistry();
+    setSaverActive(true);
+    const std::string notepad = systemDirectory() + "\\notepad.exe";
+    const std::string directory = freshTempDirectory("keepoff");
+    // Exit code of a later start; a usage box it shows is closed.
+    auto run = [&](const std::string& arguments) {
+        ChildProcess start;
+        EXPECT_TRUE(start.start(dormityExe(), arguments, directory));
+        HWND box = nullptr;
+        pumpUntil([&] { return (box = ownDialog("Dormity", false, start.id)) || !start.running(); },
+                  9000);
+        if (box)
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+        return start.waitExit(15000);
+    };
+
+    ChildProcess player;
+    ASSERT_TRUE(player.start(notepad));
+    ChildProcess dormity;
+    ASSERT_TRUE(dormity.start(dormityExe(), "/disable-while " + std::to_string(player.id),
+                              directory));
+    HWND tray = waitForWindow(dormity.id);
+    ASSERT_TRUE(tray);
+    EXPECT_TRUE(becomes(false, 10000)) << "the start's switch by process id";
+    TerminateProcess(player.handle.get(), 0);
+    EXPECT_TRUE(becomes(true, 10000)) << "not back when its process ended";
+
+    ASSERT_TRUE(player.start(notepad));
+    EXPECT_EQ(run("-Disable-While NOTEPAD.EXE"), static_cast<DWORD>(EXIT_DONE));
+    EXPECT_TRUE(becomes(false, 10000)) << "handed over by name";
+    EXPECT_TRUE(marker());
+    TerminateProcess(player.handle.get(), 0);
+    EXPECT_TRUE(becomes(true, 10000));
+    EXPECT_FALSE(marker());
+
+    // Nothing runs by that name: refused, nothing changed; no such process: the usage.
+    const DWORD ended = player.id;
+    for (const std::string& program : {std::string("notepad.exe"), std::string("\"C:\\x y\\z.exe\"")})
+        EXPECT_EQ(run("/disable-while " + program), static_cast<DWORD>(EXIT_REFUSED)) << program;
+    for (const std::string& id : {std::string("0"), std::string("4294967296"), std::to_string(ended)})
+        EXPECT_EQ(run("/disable-while " + id), static_cast<DWORD>(EXIT_USAGE)) << id;
+    EXPECT_TRUE(isSaverActive());
+    EXPECT_FALSE(marker());
+    PostMessageA(tray, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    EXPECT_EQ(dormity.waitExit(10000), 0u);
 }

@@ -248,6 +248,18 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
         EXPECT_EQ(command.kind, row.kind) << row.line;
         EXPECT_EQ(command.value, row.value) << row.line;
     }
+    // A program's name, its path quoted with its blanks, or a process id, kept as written.
+    const struct { const char* line; const char* text; } programs[] = {
+        {"d /disable-while vlc.exe", "vlc.exe"}, {"d /disable-while 4294967295", "4294967295"},
+        {"d -Disable-While \"C:\\Program Files\\VLC\\vlc.exe\"", "C:\\Program Files\\VLC\\vlc.exe"},
+        {"d /disable-while 0", nullptr}, {"d /disable-while 4294967296", nullptr},
+        {"d /disable-while", nullptr}, {"d /disable-while a?.exe", nullptr},
+        {"d /disable-while vlc.exe mpv.exe", nullptr}, {"d /disable-while \"\"", nullptr}};
+    for (const auto& row : programs) {
+        StartCommand command = parseStartCommand(commandLineArguments(row.line, kOwnPath), nullptr);
+        EXPECT_EQ(command.kind, row.text ? START_DISABLE_WHILE : START_INVALID) << row.line;
+        EXPECT_STREQ(command.text, row.text ? row.text : "") << row.line;
+    }
 }
 
 // Only a visible window station shows a box or an icon; the 95 family, whose flags cannot be
