@@ -14,6 +14,8 @@
 #include "app/tray_window.h"
 #include "commands/blink_preference.h"
 #include "commands/dialogs.h"
+#include "commands/display_request.h"
+#include "commands/keep_off.h"
 #include "res/resource.h"
 #include "support/system.h"
 #include "support/processes.h"
@@ -425,4 +427,66 @@ TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxOtherWaysOutChangeNothingARest
         EXPECT_EQ(blinking(), blink && !row.active) << "after a restart";
         EXPECT_TRUE(iconShows(again.trayIcon.hIcon, row.active ? IDI_SAVER_ON : IDI_SAVER_OFF));
     }
+}
+
+// The display check box: stored by OK; greyed, and storing nothing, while a policy holds the flag.
+TEST_F(FamilyAboutDialog, KeepTheDisplayOnIsStoredByOkAndGreyedWhileAPolicyHoldsTheFlag)
+{
+    for (bool policy : {false, true}) {
+        SCOPED_TRACE(policy ? "policy" : "no policy");
+        removePolicies();
+        if (policy)
+            setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
+        deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
+        start();
+        bool enabled = false;
+        lookAndLeave([&](HWND dialog) {
+            enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON)) != FALSE;
+            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_KEEP_DISPLAY_ON), BST_UNCHECKED);
+            SendMessageA(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON), BM_SETCHECK, BST_CHECKED, 0);
+        });
+        EXPECT_EQ(enabled, !policy);
+        std::string stored;
+        EXPECT_EQ(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, &stored),
+                  !policy);
+        EXPECT_TRUE(policy || stored == std::string("\1\0\0\0", 4));
+    }
+    removePolicies();
+}
+
+// "Add Running Program...": a program with a window is offered under its title and file name,
+// and the one chosen is added to the list.
+TEST_F(FamilyAboutDialog, ThePickerOffersProgramsWithAWindowAndAddsTheOneChosen)
+{
+    ChildProcess player;
+    ASSERT_TRUE(player.start(systemDirectory() + "\\notepad.exe"));
+    ASSERT_TRUE(pumpUntil([&] { return !windowsOfClass(nullptr, player.id, true).empty(); }, 10000));
+    start();
+    Application& app = *app_;
+    std::vector<std::string> offered;
+    DialogRun run = runModal(
+        "Add Running Program", [&] { return showPickerDialog(app); },
+        {act([&](HWND dialog) {
+             HWND list = GetDlgItem(dialog, IDC_PICKER_LIST);
+             EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK))) << "Add before a choice";
+             for (LRESULT i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
+                 char text[600] = {};
+                 SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+                 offered.push_back(text);
+                 if (strstr(text, "(notepad.exe)"))
+                     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+             }
+             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PICKER_LIST, LBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(list));
+         }),
+         click(IDOK)});
+    EXPECT_TRUE(run.opened && run.closedByItself);
+    EXPECT_EQ(run.result, 1);
+    char title[256] = {};
+    GetWindowTextA(windowsOfClass(nullptr, player.id, true).front(), title, sizeof title);
+    EXPECT_NE(std::find(offered.begin(), offered.end(), std::string(title) + " (notepad.exe)"),
+              offered.end());
+    std::string list;
+    EXPECT_TRUE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list));
+    EXPECT_EQ(list, std::string("notepad.exe\0\0", 13));
 }
