@@ -410,6 +410,13 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_COPYDATA:
         return answerHandedOver(*app, *tray, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_ENDSESSION:
+        // Signing out, or Windows ending: what Dormity holds off for a
+        // program comes back now, while the user's settings can still be
+        // written.
+        if (wParam)
+            tray->endKeepOff();
+        break;
     case WM_REINSTALL:
         tray->removeTrayIcon();
         tray->addTrayIcon();

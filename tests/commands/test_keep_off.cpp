@@ -112,12 +112,11 @@ TEST_F(FamilyKeepOff, TheDisplayStaysOnWhileDormityHoldsItOffUnlessAPolicySaysOt
     EXPECT_FALSE(displayRequested()) << "the preference off";
     setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
     SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
-    // Exit while it holds: on again at once, and the request with it.
-    command(IDM_EXIT);
-    MSG quit;
-    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    // Signing out while it holds: on again at once, and the request with it.
+    SendMessageA(tray().window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_TRUE(isSaverActive());
-    EXPECT_FALSE(displayRequested()) << "Exit";
+    EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, nullptr));
+    EXPECT_FALSE(displayRequested()) << "sign-out";
 }
 
 TEST_F(FamilyKeepOff, WhereAPolicyHoldsTheFlagNeitherAListedProgramNorTheSwitchChangesIt)
