@@ -62,19 +62,24 @@ void TrayWindow::checkKeepOff(bool scan, bool userChose, int asking)
     KeepOffWatch& w = keepOff;
     if (scan) {
         bool wasRunning = w.scan.running;
+        char name[SAVER_PATH_SIZE];
+        copyText(name, sizeof name, w.scan.name);
         scanRunningPrograms(w.lister, w.rules, w.targets, w.scan);
         // A look that failed tells nothing: the last one stands, and the
         // next is soon.
         if (!w.scan.listed && w.canList) {
             w.scan.running = wasRunning;
+            copyText(w.scan.name, sizeof w.scan.name, name);
             w.scan.unwaited = true;
         }
     }
     bool switchAsks = asking >= 0 && w.scan.targetRunning[asking];
     KeepOffInputs inputs = {w.state, w.scan.running, isSaverActive(), userChose, switchAsks, false};
     KeepOffStep step = keepOffStep(inputs);
-    // The policy is read only where something would change.
-    if (step.action != KEEP_OFF_LEAVE && policyRefuses(IDM_TOGGLE)) {
+    // The policy is read only where something would change, or what
+    // Dormity holds would become the policy's.
+    if ((step.action != KEEP_OFF_LEAVE || w.state == KEEP_OFF_HOLDING)
+        && policyRefuses(IDM_TOGGLE)) {
         inputs.policyHolds = true;
         step = keepOffStep(inputs);
     }
@@ -181,8 +186,8 @@ DWORD TrayWindow::keepOffWaitHandles(HANDLE (&handles)[MAXIMUM_WAIT_OBJECTS])
         if (target.set && target.byId)
             handles[count++] = target.process.get();
     }
-    for (DWORD i = 0; i < keepOff.scan.waitCount; ++i)
-        handles[count++] = keepOff.scan.waits[i].get();
+    if (keepOff.scan.wait)
+        handles[count++] = keepOff.scan.wait.get();
     return count;
 }
 

@@ -59,12 +59,13 @@ bool visitProcess(const SeenProcess& seen, void* context)
     if (target >= 0)
         scan.targetRunning[target] = true;
     noteRunning(c, process.fileName, target >= 0);
-    HANDLE handle = scan.waitCount < KEEP_OFF_MAX_WAITS
-        ? OpenProcess(SYNCHRONIZE, FALSE, process.id) : nullptr;
-    if (handle)
-        scan.waits[scan.waitCount++].reset(handle);
-    else
-        scan.unwaited = true;
+    if (!scan.wait || (target >= 0 && !scan.waitIsTarget)) {
+        HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process.id);
+        if (handle) {
+            scan.wait.reset(handle);
+            scan.waitIsTarget = target >= 0;
+        }
+    }
     return true;
 }
 
@@ -73,11 +74,9 @@ bool visitProcess(const SeenProcess& seen, void* context)
 void scanRunningPrograms(ProcessLister& lister, const KeepOffRules& rules,
                          const KeepOffTarget (&targets)[KEEP_OFF_MAX_TARGETS], RunningScan& scan)
 {
-    for (DWORD i = 0; i < scan.waitCount; ++i)
-        scan.waits[i].reset();
-    scan.waitCount = 0;
+    scan.wait.reset();
+    scan.waitIsTarget = false;
     scan.running = false;
-    scan.unwaited = false;
     scan.name[0] = '\0';
     bool byName = rules.count > 0;
     for (int i = 0; i < KEEP_OFF_MAX_TARGETS; ++i) {
@@ -95,4 +94,9 @@ void scanRunningPrograms(ProcessLister& lister, const KeepOffRules& rules,
             noteRunning(context, t.rule.text, true);
         }
     }
+    // A switch's process is waited on by its own handle.
+    bool waitedById = false;
+    for (int i = 0; i < KEEP_OFF_MAX_TARGETS; ++i)
+        waitedById = waitedById || (scan.targetRunning[i] && targets[i].byId);
+    scan.unwaited = scan.running && !scan.wait && !waitedById;
 }

@@ -13,9 +13,6 @@
 #define KEEP_OFF_POLL_MS 1500
 // The switch's programs held for at once; a switch beyond is refused.
 #define KEEP_OFF_MAX_TARGETS 8
-// The message loop waits on at most MAXIMUM_WAIT_OBJECTS handles: the
-// list's change, the switch's processes and the processes found.
-#define KEEP_OFF_MAX_WAITS (MAXIMUM_WAIT_OBJECTS - 1 - KEEP_OFF_MAX_TARGETS)
 
 // A switch's program: a file name or path as a rule, or one process, by the
 // handle opened as the switch came (so that a reused id cannot stand in for
@@ -34,15 +31,18 @@ struct RunningScan {
     bool targetRunning[KEEP_OFF_MAX_TARGETS] = {};
     // The file name of the first one found, the switch's program first.
     char name[SAVER_PATH_SIZE];
-    UniqueKernelObject waits[KEEP_OFF_MAX_WAITS];
-    DWORD waitCount = 0;
-    // One runs that cannot be waited for (more than the handles, or one it
-    // may not open): its end is looked for again by the clock.
+    // One of them to wait on, a switch's program's first. Waiting on one is
+    // enough: when it ends, a look finds the others, and when the last one
+    // ends, it is the one waited on (each earlier end of the one waited on
+    // brought a look that chose another that still ran).
+    UniqueKernelObject wait;
+    bool waitIsTarget = false;
+    // None of them may be waited on (not opened): the clock looks again.
     bool unwaited = false;
 };
 
 // Looks at every process of the system once: the listed ones and the
-// switches' that run in this session, a handle to wait on for each.
+// switches' that run in this session, and one of them to wait on.
 void scanRunningPrograms(ProcessLister& lister, const KeepOffRules& rules,
                          const KeepOffTarget (&targets)[KEEP_OFF_MAX_TARGETS], RunningScan& scan);
 
