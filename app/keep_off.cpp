@@ -136,6 +136,19 @@ void TrayWindow::keepOffUserChose()
     checkKeepOff(false, true);
 }
 
+void TrayWindow::removeListedProgram(WORD id)
+{
+    UINT index = static_cast<UINT>(id - IDM_KEEPOFF_FIRST);
+    if (policyRefuses(id) || id < IDM_KEEPOFF_FIRST || index >= keepOff.rules.count)
+        return;
+    // The list's change, seen by the watch, reads it again.
+    removeKeepOffProgram(keepOff.rules.at(index)->text);
+    if (!keepOff.keyChanged) {
+        readKeepOffRules(keepOff.rules);
+        checkKeepOff(true);
+    }
+}
+
 bool TrayWindow::disableWhile(const char* program)
 {
     if (policyRefuses(IDM_TOGGLE))

@@ -52,6 +52,8 @@ CommandRoute routeCommand(WORD id)
         return ROUTE_SELECT_SAVER;
     if (id == IDM_NONE)
         return ROUTE_SELECT_NONE;
+    if (id >= IDM_KEEPOFF_FIRST && id <= IDM_KEEPOFF_LAST)
+        return ROUTE_REMOVE_PROGRAM;
     switch (id) {
     case IDM_CONFIGURE: return ROUTE_CONFIGURE;
     case IDM_PROPERTIES: return ROUTE_PROPERTIES;
@@ -68,6 +70,7 @@ CommandRoute routeCommand(WORD id)
     case IDM_DISABLE_60:
     case IDM_DISABLE_120:
     case IDM_DISABLE_240: return ROUTE_DISABLE_FOR;
+    case IDM_ADD_RUNNING: return ROUTE_ADD_RUNNING;
     default: return ROUTE_SELECT_SAVER;
     }
 }
@@ -83,7 +86,9 @@ bool policyLocks(DWORD policy, WORD id)
         break;
     case ROUTE_SELECT_NONE: held = POLICY_SAVER; break;
     case ROUTE_TOGGLE:
-    case ROUTE_DISABLE_FOR: held = POLICY_ACTIVE; break;
+    case ROUTE_DISABLE_FOR:
+    case ROUTE_ADD_RUNNING:
+    case ROUTE_REMOVE_PROGRAM: held = POLICY_ACTIVE; break;
     case ROUTE_PASSWORD:
     case ROUTE_CHANGE_PASSWORD: held = POLICY_PASSWORD; break;
     case ROUTE_TIMEOUT: held = POLICY_TIMEOUT; break;
@@ -275,6 +280,8 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_CHANGE_PASSWORD: tray.changePasswordCommand(); break;
     case ROUTE_LOCK: tray.lockWorkstation(); break;
     case ROUTE_DISABLE_FOR: tray.disableFor(id); break;
+    case ROUTE_ADD_RUNNING: showPickerDialog(app); break;
+    case ROUTE_REMOVE_PROGRAM: tray.removeListedProgram(id); break;
     }
 }
 

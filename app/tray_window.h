@@ -197,6 +197,8 @@ struct TrayWindow {
     void checkKeepOff(bool scan, bool userChose = false, int asking = -1);
     // The user enabled or disabled it by a command: that choice stands.
     void keepOffUserChose();
+    // A listed program's entry chosen: it leaves the user's list.
+    void removeListedProgram(WORD id);
     // The switch: true when Dormity now holds it off while the program runs.
     bool disableWhile(const char* program);
     // Exit and sign-out: what Dormity holds off for a program comes back.
@@ -233,6 +235,8 @@ enum CommandRoute {
     ROUTE_CHANGE_PASSWORD,
     ROUTE_LOCK,
     ROUTE_DISABLE_FOR,
+    ROUTE_ADD_RUNNING,     // "Add Running Program..."
+    ROUTE_REMOVE_PROGRAM,  // a listed program, chosen to take it off the list
 };
 CommandRoute routeCommand(WORD id);
 

@@ -1,6 +1,8 @@
 // "Add Running Program...": the programs that show a window, each with its
 // icon, window title and file name, in an owner-drawn list box; the one
 // chosen is added to the user's list.
+#include <windows.h>
+#include <shellapi.h>
 #include <string.h>
 
 #include "../app/application.h"
@@ -26,7 +28,8 @@ const UINT kIconWaitMs = 100;
 struct PickerItem {
     HWND window;
     DWORD processId;
-    HICON icon;  // the window's or its class's: shared, never destroyed
+    HICON icon;      // the window's or its class's: shared, never destroyed
+    HICON fileIcon;  // the program file's own, owned: destroyed as the dialog ends
     char title[SAVER_PATH_SIZE];
     char fileName[SAVER_PATH_SIZE];
 };
@@ -100,6 +103,17 @@ void fillList(HWND dialog, PickerState& state)
         ProcessLister lister;
         prepareProcessLister(lister);
         listProcesses(lister, nameWindows, &state);
+        // The program's own icon where its file is known: a window's may be
+        // none, or (under Wine) a handle only its own process can draw.
+        for (UINT i = 0; i < state.count; ++i) {
+            char path[SAVER_PATH_SIZE];
+            SHFILEINFOA info;
+            memset(&info, 0, sizeof info);
+            PickerItem& item = state.items()[i];
+            if (processFullPath(lister, item.processId, path, sizeof path)
+                && SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON))
+                item.fileIcon = info.hIcon;
+        }
     }
     HWND list = GetDlgItem(dialog, IDC_PICKER_LIST);
     for (UINT i = 0; i < state.count; ++i) {
@@ -142,8 +156,9 @@ void drawItem(const DRAWITEMSTRUCT& draw, PickerState& state)
     FillRect(dc, &rect, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     int iconSize = GetSystemMetrics(SM_CXSMICON);
     int gap = iconSize / 4;
-    DrawIconEx(dc, rect.left + gap, rect.top + (rect.bottom - rect.top - iconSize) / 2, item.icon,
-               iconSize, iconSize, 0, nullptr, DI_NORMAL);
+    DrawIconEx(dc, rect.left + gap, rect.top + (rect.bottom - rect.top - iconSize) / 2,
+               item.fileIcon ? item.fileIcon : item.icon, iconSize, iconSize, 0, nullptr,
+               DI_NORMAL);
     SetBkMode(dc, TRANSPARENT);
     // The file name at the right, in full; the title before it, cut with an ellipsis.
     RECT name = rect;
@@ -180,8 +195,11 @@ INT_PTR showPickerDialog(Application& app)
         return 0;
     PickerState state = {&app, UniqueBlock(), 0};
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
-    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_PICKER), owner, pickerDialogProc,
-                           reinterpret_cast<LPARAM>(&state));
+    INT_PTR result = DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_PICKER), owner,
+                                     pickerDialogProc, reinterpret_cast<LPARAM>(&state));
+    for (UINT i = 0; i < state.count; ++i)
+        UniqueIcon owned(state.items()[i].fileIcon);
+    return result;
 }
 
 INT_PTR CALLBACK pickerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

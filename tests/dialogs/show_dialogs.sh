@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Opens the running Dormity's Timeout and About dialogs by their commands,
-# keeps OUTPUT_DIR/timeout-dialog.png and about-dialog.png and closes each
-# with Escape; fails if one does not appear, is of an unlikely size or stays.
+# Opens the running Dormity's Timeout, About and Add Running Program dialogs
+# by their commands, keeps OUTPUT_DIR/timeout-dialog.png, about-dialog.png
+# and picker-dialog.png (three programs of Wine's with windows running) and
+# closes each with Escape; fails if one does not appear, is of an unlikely
+# size or stays.
 #   show_dialogs.sh BUILD_DIR OUTPUT_DIR
 set -euo pipefail
 source "$(dirname "$0")/../support/tray_menu.sh" "$1"
 out=$2
-trap 'end_dormity || true' EXIT
+programs=(notepad.exe winemine.exe regedit.exe)
+ended() { for program in "${programs[@]}"; do run taskkill /f /im "$program" >/dev/null 2>&1 || true; done; }
+trap 'end_dormity || true; ended' EXIT
 start_dormity
 dialog() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true; }
 found() { window=$(dialog "$1"); [ -n "$window" ]; }
@@ -28,7 +32,10 @@ shoot() {
   retry 50 0.1 gone "$2" || fail "Escape left the $2 dialog open"
 }
 
-# Dialog units of 177x93 and 213x151 in an 8-point face: well over these.
+# Dialog units of 177x93, 213x164 and 260x178 in an 8-point face: well over these.
 shoot 412 Timeout timeout-dialog.png 200 100
-shoot 406 About about-dialog.png 250 170
+shoot 406 About about-dialog.png 250 190
+for program in "${programs[@]}"; do run "$program" >/dev/null 2>&1 & done
+sleep 3
+shoot 425 "Add Running Program" picker-dialog.png 300 200
 echo "pictures in $out"

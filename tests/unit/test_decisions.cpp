@@ -39,12 +39,15 @@ TEST(CommandRouting, NamedIdsReachTheirHandlersAndEveryOtherSelectsAScreenSaver)
         {IDM_NONE, ROUTE_SELECT_NONE},
         {IDM_DISABLE_15, ROUTE_DISABLE_FOR},  {IDM_DISABLE_30, ROUTE_DISABLE_FOR},
         {IDM_DISABLE_60, ROUTE_DISABLE_FOR},  {IDM_DISABLE_120, ROUTE_DISABLE_FOR},
-        {IDM_DISABLE_240, ROUTE_DISABLE_FOR},
+        {IDM_DISABLE_240, ROUTE_DISABLE_FOR},  {IDM_ADD_RUNNING, ROUTE_ADD_RUNNING},
     };
     // Every id: catalogue ids such as 4000 + 411 must not be taken for a command.
     for (DWORD id = 0; id <= 0xFFFF; ++id) {
         const auto found = named.find(static_cast<WORD>(id));
-        const CommandRoute want = found == named.end() ? ROUTE_SELECT_SAVER : found->second;
+        const bool listed = id >= IDM_KEEPOFF_FIRST && id <= IDM_KEEPOFF_LAST;
+        const CommandRoute want = listed ? ROUTE_REMOVE_PROGRAM
+            : found == named.end()       ? ROUTE_SELECT_SAVER
+                                         : found->second;
         ASSERT_EQ(routeCommand(static_cast<WORD>(id)), want) << "id " << id;
     }
 }
