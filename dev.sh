@@ -11,12 +11,13 @@ ROOT=$PWD
 BUILD=$ROOT/build
 
 # wine64 and the x86-64 compiler are for the 64-bit Windows prefix and its
-# 64-bit fixture screen saver.
+# 64-bit fixture screen saver; wixl builds the MSI package, msiinfo reads it.
 PACKAGES=(cmake ninja-build python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   googletest wine wine32:i386 wine64 xvfb xauth
-  xdotool imagemagick x11-utils fonts-wine nsis cppcheck file clang libclang-rt-14-dev)
+  xdotool imagemagick x11-utils fonts-wine nsis cppcheck file clang libclang-rt-14-dev
+  msitools wixl)
 
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi

@@ -88,6 +88,16 @@ namespace {
 // settings broadcast to a slow window can take it a while.
 const DWORD kHandOverTimeoutMs = 20000;
 
+void waitForWindowProcess(HWND window, DWORD patienceMs)
+{
+    DWORD processId = 0;
+    if (!window || !GetWindowThreadProcessId(window, &processId))
+        return;
+    UniqueKernelObject process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (process)
+        WaitForSingleObject(process.get(), patienceMs);
+}
+
 // Launch brings the running Dormity's window to the front first, as the
 // menu does; Windows lets it only where this start, just started by the
 // user, allows it. Windows 98 and 2000 on, looked up at run time.
@@ -139,6 +149,10 @@ ExitCode handOver(const StartCommand& command)
     if (!SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                              SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &answer))
         return EXIT_NOT_HANDED_OVER;
+    // Installers end Dormity so before they replace or remove its file:
+    // /exit returns once the running one has gone, or after ten seconds.
+    if (command.kind == START_EXIT)
+        waitForWindowProcess(window, 10000);
     return exitCodeOfAnswer(static_cast<LRESULT>(answer));
 }
 

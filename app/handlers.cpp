@@ -5,6 +5,7 @@
 // holds.
 #include "application.h"
 #include "tray_window.h"
+#include "../commands/blink_preference.h"
 #include "../commands/timed_disable.h"
 #include "../res/resource.h"
 
@@ -215,6 +216,11 @@ void TrayWindow::selectSaver(WORD id)
 
 void TrayWindow::onSettingsChange()
 {
+    // A policy on the blink may have come or gone (Group Policy announces
+    // its refresh with this message).
+    bool blink = readBlinkPreference();
+    if (blink != ((owner->flags & APP_BLINK) != 0))
+        applyBlinkPreference(*owner, blink);
     bool active = isSaverActive();
     // On again by anyone: a listed program running now is the user's to
     // keep the screen saver on for.
@@ -228,10 +234,12 @@ void TrayWindow::onSettingsChange()
     // Enabled by anyone at all, or held by a policy: no time is pending.
     if (!policyEndsTimedDisable() && active)
         forgetTimedDisable();
-    // Where no change of the list is announced, it may have changed too.
-    if (!keepOff.keyChanged)
-        readKeepOffRules(keepOff.rules);
-    checkKeepOff(turnedOn || !keepOff.keyChanged, turnedOn);
+    // The list may have changed where nothing announces it: a policy's
+    // (Group Policy announces its refresh with this message), or the user's
+    // on the 95 family.
+    DWORD listed = keepOff.rules.key;
+    readKeepOffRules(keepOff.rules);
+    checkKeepOff(turnedOn || keepOff.rules.key != listed, turnedOn);
     updateDisplayRequest();
     rebuildSaverMenu();
 }

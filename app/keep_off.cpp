@@ -139,7 +139,9 @@ void TrayWindow::keepOffUserChose()
 void TrayWindow::removeListedProgram(WORD id)
 {
     UINT index = static_cast<UINT>(id - IDM_KEEPOFF_FIRST);
-    if (policyRefuses(id) || id < IDM_KEEPOFF_FIRST || index >= keepOff.rules.count)
+    // The organisation's list is not the user's to change.
+    if (policyRefuses(id) || id < IDM_KEEPOFF_FIRST || index >= keepOff.rules.count
+        || listHeldByPolicy())
         return;
     // The list's change, seen by the watch, reads it again.
     removeKeepOffProgram(keepOff.rules.at(index)->text);

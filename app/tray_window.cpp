@@ -6,6 +6,7 @@
 #include "../commands/blink_preference.h"
 #include "../commands/display_request.h"
 #include "../commands/dialogs.h"
+#include "../commands/sound_events.h"
 #include "../res/resource.h"
 #include "../tray/dpi.h"
 #include "../tray/menu_palette.h"
@@ -98,6 +99,11 @@ bool policyLocks(DWORD policy, WORD id)
     return (policy & held) != 0;
 }
 
+bool sessionEndClosesDormity(WPARAM ending, LPARAM reason)
+{
+    return ending != 0 && (static_cast<DWORD>(reason) & ENDSESSION_CLOSEAPP) != 0;
+}
+
 namespace {
 UINT taskbarCreated = 0;
 } // namespace
@@ -179,6 +185,8 @@ TrayWindow::TrayWindow(Application& app)
 
     if (readBlinkPreference())
         app.flags |= APP_BLINK;
+    // However Dormity was installed, the Sounds control panel lists it.
+    registerSoundEvents();
 
     highlightBrush = GetSysColorBrush(COLOR_HIGHLIGHT);
     menuBrush = GetSysColorBrush(COLOR_MENU);
@@ -249,6 +257,15 @@ UINT TrayWindow::pumpMessage()
     return message.message;
 }
 
+void TrayWindow::exitDormity()
+{
+    // Nobody is left to enable the screen saver later: it is enabled now.
+    endTimedDisable();
+    endKeepOff();
+    owner->flags |= APP_QUIT;
+    PostQuitMessage(0);
+}
+
 SaverFamily TrayWindow::family() const
 {
     return familyFromFlags(owner->flags);
@@ -264,12 +281,7 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_CONFIGURE: tray.runSaver(false); break;
     case ROUTE_PROPERTIES: tray.openDisplayProperties(); break;
     case ROUTE_ABOUT: showAboutDialog(app); break;
-    case ROUTE_EXIT:
-        tray.endTimedDisable();
-        tray.endKeepOff();
-        app.flags |= APP_QUIT;
-        PostQuitMessage(0);
-        break;
+    case ROUTE_EXIT: tray.exitDormity(); break;
     case ROUTE_LAUNCH:
         tray.playEventSound(SOUND_LAUNCH);
         tray.runSaver(true);
@@ -407,6 +419,18 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             break;
         }
         break;
+    case WM_ENDSESSION:
+        // The Restart Manager closes Dormity for an installer that replaces
+        // or removes its file; it ends as on Exit. (Answering the query
+        // before it is the default's TRUE.)
+        if (sessionEndClosesDormity(wParam, lParam))
+            tray->exitDormity();
+        // Signing out, or Windows ending: what Dormity holds off for a
+        // program comes back now, while the user's settings can still be
+        // written (a timed disable waits for the next start).
+        else if (wParam)
+            tray->endKeepOff();
+        break;
     case WM_STARTCOMMAND: {
         // Posted by any program: what is out of range is ignored.
         StartCommand command = {static_cast<StartCommandKind>(wParam),
@@ -417,13 +441,6 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_COPYDATA:
         return answerHandedOver(*app, *tray, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-    case WM_ENDSESSION:
-        // Signing out, or Windows ending: what Dormity holds off for a
-        // program comes back now, while the user's settings can still be
-        // written.
-        if (wParam)
-            tray->endKeepOff();
-        break;
     case WM_REINSTALL:
         tray->removeTrayIcon();
         tray->addTrayIcon();

@@ -184,6 +184,10 @@ struct TrayWindow {
     void forgetTimedDisable();
     // Exit: nobody is left to enable it later, so it is enabled now.
     void endTimedDisable();
+    // Ends Dormity as Exit does: what it holds is released (a timed disable
+    // ended), then the message loop ends. Exit and the Restart Manager's
+    // request to close both come here.
+    void exitDormity();
     // True while a policy holds the active flag; a time still pending is
     // then forgotten, since nobody may enable the screen saver at its end.
     bool policyEndsTimedDisable();
@@ -249,6 +253,16 @@ inline bool policyRefuses(WORD id)
 {
     return policyLocks(readPolicyFlags(), id);
 }
+
+// Windows Vista and later (the Restart Manager); named only for builds aimed there.
+#ifndef ENDSESSION_CLOSEAPP
+#define ENDSESSION_CLOSEAPP 0x00000001
+#endif
+// Whether WM_ENDSESSION (wParam ending, lParam reason) asks Dormity itself
+// to close: the Restart Manager's ENDSESSION_CLOSEAPP. At a sign-out or a
+// shutdown the process is ended anyway, and a timed disable is kept for the
+// next start.
+bool sessionEndClosesDormity(WPARAM ending, LPARAM reason);
 
 // Centre of the screen for the hidden window (integer division toward zero).
 POINT hiddenWindowPosition(int screenWidth, int screenHeight);

@@ -58,13 +58,14 @@ struct ViewTraits {
     static const void* invalid() { return nullptr; }
     static void close(const void* view) { UnmapViewOfFile(view); }
 };
-struct BlockTraits {
-    static void* invalid() { return nullptr; }
-    static void close(void* block) { freeBlock(block); }
-};
 struct ModuleTraits {
     static HMODULE invalid() { return nullptr; }
     static void close(HMODULE module) { FreeLibrary(module); }
+};
+
+struct BlockTraits {
+    static void* invalid() { return nullptr; }
+    static void close(void* block) { freeBlock(block); }
 };
 
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;

@@ -71,30 +71,22 @@ Application* dialogApplication(HWND dialog)
     return reinterpret_cast<Application*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-void applyBlinkChoice(Application& app, bool blink)
+// OK applies the box; a policy that holds the preference wins over it and
+// keeps the user's stored choice as it is.
+void applyBlinkChoice(Application& app, bool boxTicked)
 {
-    TrayWindow* tray = app.trayWindow;
-    bool disabled = (app.flags & APP_SAVER_ACTIVE) == 0;
-    if (blink) {
-        if (disabled && tray)
-            tray->startBlink();
-        app.flags |= APP_BLINK;
-    } else {
-        if (disabled && tray) {
-            // Stops a blinking icon on the disabled image.
-            tray->stopBlink();
-            tray->setTrayIcon(IDI_SAVER_OFF);
-        }
-        app.flags &= ~APP_BLINK;
-    }
-    writeBlinkPreference(blink);
+    DwordPolicy policy = readDwordPolicy(POLICY_BLINK);
+    applyBlinkPreference(app, blinkInForce(policy, boxTicked));
+    if (!policy.set)
+        writeBlinkPreference(boxTicked);
 }
 
 // Stored only from a box that could be changed, and not while a policy
-// holds the flag (it may have come while the box was open).
+// holds the preference or the flag (one may have come while the box was open).
 void applyKeepDisplayChoice(HWND dialog, Application* app)
 {
-    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON)) || policyRefuses(IDM_TOGGLE))
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON))
+        || readDwordPolicy(POLICY_KEEP_DISPLAY_ON).set || policyRefuses(IDM_TOGGLE))
         return;
     writeKeepDisplayOn(IsDlgButtonChecked(dialog, IDC_KEEP_DISPLAY_ON) == BST_CHECKED);
     if (app && app->trayWindow)
@@ -122,13 +114,22 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         char path[kSysInfoCapacity + 1];
         if (readSysInfoPath(path))
             EnableWindow(GetDlgItem(dialog, IDC_SYSINFO), TRUE);
-        CheckDlgButton(dialog, IDC_BLINK, readBlinkPreference() ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(dialog, IDC_KEEP_DISPLAY_ON,
-                       readKeepDisplayOn() ? BST_CHECKED : BST_UNCHECKED);
+        // Held by a policy: greyed, showing the policy's choice.
+        DwordPolicy policy = readDwordPolicy(POLICY_BLINK);
+        CheckDlgButton(dialog, IDC_BLINK,
+                       blinkInForce(policy, readStoredBlinkPreference()) ? BST_CHECKED
+                                                                         : BST_UNCHECKED);
+        if (policy.set)
+            EnableWindow(GetDlgItem(dialog, IDC_BLINK), FALSE);
         // Greyed where the system cannot keep the display on (before Windows
-        // 98 and 2000), and while a policy holds the screen saver's flag.
+        // 98 and 2000), where a policy sets the preference (showing its
+        // choice) and while a policy holds the screen saver's flag.
+        DwordPolicy display = readDwordPolicy(POLICY_KEEP_DISPLAY_ON);
+        CheckDlgButton(dialog, IDC_KEEP_DISPLAY_ON,
+                       keepDisplayOnInForce(display, readStoredKeepDisplayOn()) ? BST_CHECKED
+                                                                                : BST_UNCHECKED);
         EnableWindow(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON),
-                     executionStateFunction() && !policyRefuses(IDM_TOGGLE));
+                     executionStateFunction() && !display.set && !policyRefuses(IDM_TOGGLE));
         return TRUE;
     }
     case WM_COMMAND:

@@ -1,13 +1,21 @@
 #include "blink_preference.h"
 
+#include "../app/application.h"
+#include "../app/tray_window.h"
 #include "../base/handles.h"
+#include "../res/resource.h"
 
 bool blinkFromStoredValue(bool readSucceeded, DWORD size, DWORD value)
 {
     return !(readSucceeded && size == sizeof(DWORD) && value == 0);
 }
 
-bool readBlinkPreference()
+bool blinkInForce(const DwordPolicy& policy, bool userBlinks)
+{
+    return policy.set ? policy.value != 0 : userBlinks;
+}
+
+bool readStoredBlinkPreference()
 {
     UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
@@ -28,4 +36,22 @@ void writeBlinkPreference(bool blink)
     DWORD value = blink ? 1 : 0;
     RegSetValueExA(key.get(), BLINK_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                    sizeof value);
+}
+
+void applyBlinkPreference(Application& app, bool blink)
+{
+    TrayWindow* tray = app.trayWindow;
+    bool disabled = (app.flags & APP_SAVER_ACTIVE) == 0;
+    if (blink) {
+        if (disabled && tray)
+            tray->startBlink();
+        app.flags |= APP_BLINK;
+    } else {
+        if (disabled && tray) {
+            // Stops a blinking icon on the disabled image.
+            tray->stopBlink();
+            tray->setTrayIcon(IDI_SAVER_OFF);
+        }
+        app.flags &= ~APP_BLINK;
+    }
 }

@@ -44,16 +44,25 @@ bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirect
     return true;
 }
 
+// The six events' key names, in SoundEvent order: the scheme's keys and
+// the labels' keys are both named after them.
+#define DORMITY_SOUND_EVENTS(X) \
+    X("Dormity-Launch") X("Dormity-Enable") X("Dormity-Disable") X("Dormity-Select") \
+    X("Dormity-Pass_Enable") X("Dormity-Pass_Disable")
+#define AS_EVENT_NAME(name) name,
+#define AS_EVENT_KEY(name) SOUND_APPLICATION_KEY "\\" name "\\.Current",
+
+const char* soundEventName(int event)
+{
+    static const char* const names[] = {DORMITY_SOUND_EVENTS(AS_EVENT_NAME)};
+    if (event < 0 || event > 5)
+        return nullptr;
+    return names[event];
+}
+
 const char* soundKeyForEvent(int event)
 {
-    static const char* const keys[] = {
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Launch\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Enable\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Disable\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Select\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Pass_Enable\\.Current",
-        "AppEvents\\Schemes\\Apps\\Dormity\\Dormity-Pass_Disable\\.Current",
-    };
+    static const char* const keys[] = {DORMITY_SOUND_EVENTS(AS_EVENT_KEY)};
     if (event < 0 || event > 5)
         return nullptr;
     return keys[event];

@@ -44,6 +44,13 @@ bool buildDisplayPropertiesCommand(SaverFamily family, const char* windowsDirect
                                    const char* systemDirectory, char* out, size_t size,
                                    DWORD majorVersion = 0, char* program = nullptr);
 
+// The program's application in the sound scheme, and the events' labels,
+// under HKEY_CURRENT_USER.
+#define SOUND_APPLICATION_KEY "AppEvents\\Schemes\\Apps\\Dormity"
+#define SOUND_LABELS_KEY "AppEvents\\EventLabels"
+
 // Registry key (under HKEY_CURRENT_USER) holding the sound of an event, or
 // null for an index outside 0 to 5.
 const char* soundKeyForEvent(int event);
+// The name of an event's keys ("Dormity-Launch"), or null outside 0 to 5.
+const char* soundEventName(int event);

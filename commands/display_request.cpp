@@ -15,7 +15,12 @@ bool keepDisplayOnFromStoredValue(bool readSucceeded, DWORD size, DWORD value)
     return readSucceeded && size == sizeof(DWORD) && value != 0;
 }
 
-bool readKeepDisplayOn()
+bool keepDisplayOnInForce(const DwordPolicy& policy, bool userKeepsOn)
+{
+    return policy.set ? policy.value != 0 : userKeepsOn;
+}
+
+bool readStoredKeepDisplayOn()
 {
     UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include "../saverconfig/preference_policy.h"
+
 #define KEEP_DISPLAY_ON_VALUE "KeepDisplayOn"
 // Where Group Policy sets the time after which the display turns off, on
 // mains (ACSettingIndex) and on battery (DCSettingIndex).
@@ -12,7 +14,15 @@
 
 // On only for a four-byte value that is not 0.
 bool keepDisplayOnFromStoredValue(bool readSucceeded, DWORD size, DWORD value);
-bool readKeepDisplayOn();
+// A policy that sets the preference wins over the user's choice: any number
+// but 0 keeps the display on.
+bool keepDisplayOnInForce(const DwordPolicy& policy, bool userKeepsOn);
+// The user's own choice as stored, and the preference in force now.
+bool readStoredKeepDisplayOn();
+inline bool readKeepDisplayOn()
+{
+    return keepDisplayOnInForce(readDwordPolicy(POLICY_KEEP_DISPLAY_ON), readStoredKeepDisplayOn());
+}
 // Creates the key when it is missing.
 void writeKeepDisplayOn(bool on);
 

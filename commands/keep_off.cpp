@@ -4,6 +4,7 @@
 
 #include "../base/hash.h"
 #include "../base/text.h"
+#include "../saverconfig/preference_policy.h"
 #include "blink_preference.h"
 
 namespace {
@@ -258,6 +259,13 @@ bool changeKeepOffList(const char* program, bool add)
 
 } // namespace
 
+bool listHeldByPolicy()
+{
+    ListPolicy policy;
+    readListPolicy(POLICY_KEEP_OFF_WHILE, &policy);
+    return policy.state != LIST_NOT_SET;
+}
+
 bool addKeepOffProgram(const char* program)
 {
     return changeKeepOffList(program, true);
@@ -268,10 +276,43 @@ bool removeKeepOffProgram(const char* program)
     return changeKeepOffList(program, false);
 }
 
-void readKeepOffRules(KeepOffRules& rules)
+namespace {
+
+// The sound programs of size bytes into rules.
+void keepRules(const char* text, size_t size, KeepOffRules& rules)
 {
-    rules.block.reset();
-    rules.count = 0;
+    UINT capacity = countStrings(text, size);
+    if (capacity > KEEP_OFF_MAX_RULES)
+        capacity = KEEP_OFF_MAX_RULES;
+    if (capacity == 0)
+        return;
+    rules.block.reset(allocateBlock(capacity * sizeof(KeepOffRule)));
+    if (rules.block)
+        rules.count = parseKeepOffRules(text, size, static_cast<KeepOffRule*>(rules.block.get()),
+                                        capacity);
+}
+
+// The list of the policy in force, where one is set.
+bool readPolicyRules(KeepOffRules& rules)
+{
+    ListPolicy policy;
+    readListPolicy(POLICY_KEEP_OFF_WHILE, &policy);
+    if (policy.state == LIST_NOT_SET)
+        return false;
+    rules.byPolicy = true;
+    // Its strings lie one after the other, as in the value.
+    const char* first = nextPolicyString(policy, nullptr);
+    const char* last = first;
+    for (const char* next = first; next; next = nextPolicyString(policy, next))
+        last = next;
+    if (first)
+        keepRules(first, static_cast<size_t>(last + textLength(last) + 1 - first), rules);
+    return true;
+}
+
+// The user's own list.
+void readUserRules(KeepOffRules& rules)
+{
     UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return;
@@ -287,16 +328,21 @@ void readKeepOffRules(KeepOffRules& rules)
     if (RegQueryValueExA(key.get(), KEEP_OFF_VALUE, nullptr, &type, static_cast<BYTE*>(data.get()),
                          &size) != ERROR_SUCCESS || type != REG_MULTI_SZ)
         return;
-    const char* text = static_cast<const char*>(data.get());
-    UINT capacity = countStrings(text, size);
-    if (capacity > KEEP_OFF_MAX_RULES)
-        capacity = KEEP_OFF_MAX_RULES;
-    if (capacity == 0)
-        return;
-    rules.block.reset(allocateBlock(capacity * sizeof(KeepOffRule)));
-    if (rules.block)
-        rules.count = parseKeepOffRules(text, size, static_cast<KeepOffRule*>(rules.block.get()),
-                                        capacity);
+    keepRules(static_cast<const char*>(data.get()), size, rules);
+}
+
+} // namespace
+
+void readKeepOffRules(KeepOffRules& rules)
+{
+    rules.block.reset();
+    rules.count = 0;
+    rules.byPolicy = false;
+    if (!readPolicyRules(rules))
+        readUserRules(rules);
+    rules.key = hashBytes(HASH_START, &rules.byPolicy, sizeof rules.byPolicy);
+    for (UINT i = 0; i < rules.count; ++i)
+        rules.key = hashBytes(rules.key, rules.at(i)->text, textLength(rules.at(i)->text) + 1);
 }
 
 bool readKeptOffFor(char (&program)[SAVER_PATH_SIZE])

@@ -97,16 +97,24 @@ size_t listWithoutProgram(const char* data, size_t size, const char* program, ch
 struct KeepOffRules {
     UniqueBlock block;  // KeepOffRule[count]
     UINT count = 0;
+    bool byPolicy = false;  // the organisation's list: the user may not change it
+    DWORD key = 0;          // changes when the programs do
     const KeepOffRule* at(UINT index) const
     {
         return static_cast<const KeepOffRule*>(block.get()) + index;
     }
 };
 
-// Reads the value from Dormity's key: a REG_MULTI_SZ of at most
-// KEEP_OFF_MAX_BYTES; any other type, a longer value or no value is no
-// rule at all.
+// Reads the list in force: a policy's (Software\Policies\Dormity,
+// KeepOffWhile) where one is set, which replaces the user's, and none at all
+// where it is set but cannot be read; else the user's value in Dormity's
+// key, a REG_MULTI_SZ of at most KEEP_OFF_MAX_BYTES (any other type, a
+// longer value or no value is no rule at all).
 void readKeepOffRules(KeepOffRules& rules);
+
+// Whether a policy sets the list (readable or not): the user's own is then
+// not to be changed.
+bool listHeldByPolicy();
 
 // The user's list in Dormity's key with a program added or removed (a
 // value of another type counts as an empty list). False when it could not

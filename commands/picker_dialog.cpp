@@ -190,8 +190,8 @@ void setTexts(HWND dialog)
 
 INT_PTR showPickerDialog(Application& app)
 {
-    // A policy holds the flag: nothing added could change it.
-    if (policyRefuses(IDM_ADD_RUNNING))
+    // A policy holds the flag, or sets the list: nothing added could count.
+    if (policyRefuses(IDM_ADD_RUNNING) || listHeldByPolicy())
         return 0;
     PickerState state = {&app, UniqueBlock(), 0};
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
@@ -241,8 +241,9 @@ INT_PTR CALLBACK pickerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             const PickerItem* item = state ? selectedItem(dialog, *state) : nullptr;
             if (!item)
                 return TRUE;
-            // The policy may have come while the box was open.
-            bool added = !policyRefuses(IDM_ADD_RUNNING) && addKeepOffProgram(item->fileName);
+            // A policy may have come while the box was open.
+            bool added = !policyRefuses(IDM_ADD_RUNNING) && !listHeldByPolicy()
+                && addKeepOffProgram(item->fileName);
             EndDialog(dialog, added ? 1 : 0);
             return TRUE;
         }

@@ -38,3 +38,37 @@ if(MAKENSIS)
 else()
   message(STATUS "makensis not found: the installer is not built")
 endif()
+
+# The Windows Installer package, when wixl (msitools) is present. Its
+# version is the release's in the MSI form: "2.06.00" gives 2.6.0.
+find_program(WIXL wixl)
+if(WIXL)
+  string(REPLACE "." ";" version_parts ${DORMITY_VERSION_TEXT})
+  set(MSI_VERSION)
+  foreach(part ${version_parts})
+    math(EXPR part "${part}")
+    list(APPEND MSI_VERSION ${part})
+  endforeach()
+  list(JOIN MSI_VERSION "." MSI_VERSION)
+  set(PACKAGE_MSI ${CMAKE_BINARY_DIR}/Dormity-${DORMITY_VERSION_TEXT}.msi)
+  # dormity_msi(OUTPUT VERSION): the package of the staged files.
+  function(dormity_msi output version)
+    get_filename_component(directory ${output} DIRECTORY)
+    file(RELATIVE_PATH package_dir ${CMAKE_BINARY_DIR} ${PACKAGE_DIR})
+    file(RELATIVE_PATH icon ${CMAKE_BINARY_DIR} ${ICON_DIR}/icon104.ico)
+    add_custom_command(
+      OUTPUT ${output}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${directory}
+      # wixl takes the files' names relative to where it runs, never whole.
+      COMMAND ${WIXL} -D Version=${version} -D PackageDir=${package_dir}
+              -D Icon=${icon} -o ${output} ${CMAKE_SOURCE_DIR}/installer/dormity.wxs
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      DEPENDS ${CMAKE_SOURCE_DIR}/installer/dormity.wxs ${PACKAGE_DIR}/README.txt
+              ${PACKAGE_DIR}/LICENSE.txt ${PACKAGE_DIR}/Dormity.exe ${ICON_FILES}
+      COMMENT "Building ${output}")
+  endfunction()
+  dormity_msi(${PACKAGE_MSI} ${MSI_VERSION})
+  add_custom_target(package_msi ALL DEPENDS ${PACKAGE_MSI})
+else()
+  message(STATUS "wixl not found: the MSI package is not built")
+endif()

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "../base/handles.h"
+#include "preference_policy.h"
 #include "saver_settings.h"
 
 namespace {
@@ -61,6 +62,7 @@ PolicyState readPolicyState()
     UniqueRegKey system(openPolicyKey(POLICY_SYSTEM_KEY));
     state.noSaverPage = readPolicyValue(system.get(), "NoDispScrSavPage");
     state.noDisplayPanel = readPolicyValue(system.get(), "NoDispCPL");
+    state.preferenceHeld = preferencePolicyHolds();
     return state;
 }
 
@@ -80,5 +82,7 @@ DWORD policyFlags(const PolicyState& state)
     if ((state.noSaverPage.set && state.noSaverPage.number != 0)
         || (state.noDisplayPanel.set && state.noDisplayPanel.number != 0))
         flags |= POLICY_NO_PROPERTIES;
+    if (state.preferenceHeld)
+        flags |= POLICY_PREFERENCE;
     return flags;
 }

@@ -34,6 +34,7 @@ struct PolicyState {
     PolicyValue saverFile;
     PolicyValue noSaverPage;
     PolicyValue noDisplayPanel;
+    bool preferenceHeld;  // one of Dormity's own (preference_policy.h)
 };
 
 PolicyState readPolicyState();
@@ -46,6 +47,7 @@ enum : DWORD {
     POLICY_TIMEOUT = 0x8,         // the idle timeout
     POLICY_NO_PROPERTIES = 0x10,  // the control panel's screen saver page is withheld
     POLICY_KEEPS_OFF = 0x20,      // the active flag, held off
+    POLICY_PREFERENCE = 0x40,     // one of Dormity's own preferences
 };
 
 // A desktop value sets its setting whatever it holds, even in an odd form:

@@ -153,3 +153,37 @@ TEST_F(Sounds, SilentWithoutASchemeAndPlayedAsStoredWithOne)
         DeleteFileA(name.c_str());
     RemoveDirectoryA("%TEMP%");
 }
+
+// However Dormity came onto the PC, its start registers the six events for the user: the
+// application's name, an empty sound where none is assigned, an assigned one kept, and labels
+// as the program's own string table has them. From Windows Vista on each label also names its
+// text in the program's resources, also after the program moved.
+TEST_F(FamilySounds, StartRegistersTheEventsKeepingAnAssignedSound)
+{
+    const std::string labels = SOUND_LABELS_KEY "\\Dormity-";
+    const std::string scheme = SOUND_SCHEME_KEY "\\Dormity-";
+    for (const char* event : kEvents)
+        deleteRegTree(HKEY_CURRENT_USER, (labels + event).c_str());
+    assignEventSound("Select", "C:\\mine.wav");
+    const bool named = runningAsVistaOrLater();
+    if (named)
+        setRegString(HKEY_CURRENT_USER, (labels + "Launch").c_str(), "DispFileName",
+                     "@C:\\moved\\Dormity.exe,-280");
+    start(true);
+    auto read = [](const std::string& key, const char* name) -> std::string {  // "-": none
+        std::string value;
+        return readRegValue(HKEY_CURRENT_USER, key.c_str(), name, &value) ? value.c_str() : "-";
+    };
+    EXPECT_EQ(read(SOUND_SCHEME_KEY, ""), "Dormity");
+    for (int event = 0; event < 6; ++event) {
+        SCOPED_TRACE(kEvents[event]);
+        char text[256] = "";
+        ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), 280 + event, text, sizeof text), 0);
+        const std::string sound = read(scheme + kEvents[event] + "\\.Current", "");
+        EXPECT_EQ(sound, event == 3 ? "C:\\mine.wav" : "");
+        EXPECT_EQ(read(labels + kEvents[event], ""), text);
+        const std::string source = read(labels + kEvents[event], "DispFileName");
+        const std::string id = std::to_string(280 + event);
+        EXPECT_EQ(source, named ? "@" + moduleFileName() + ",-" + id : "-");
+    }
+}

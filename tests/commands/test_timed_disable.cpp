@@ -106,3 +106,29 @@ TEST_F(FamilyTimedDisable, TheNextStartHonoursAStoredTimeAndEnablesForAnyOther)
     stop();  // as at a logoff or a crash: the time stays for the next start
     EXPECT_TRUE(storedEnableAt());
 }
+
+// The Restart Manager closes Dormity for an installer (WM_ENDSESSION with ENDSESSION_CLOSEAPP):
+// it ends as on Exit, the screen saver enabled. A sign-out or a shutdown, or a session end
+// called off, ends nothing here, and the time stays stored for the next start.
+TEST_F(FamilyTimedDisable, TheRestartManagersCloseEndsItAsExitASignOutKeepsTheTime)
+{
+    const LPARAM close = ENDSESSION_CLOSEAPP, logoff = LPARAM(ENDSESSION_LOGOFF);
+    const struct { WPARAM ending; LPARAM reason; bool ends; } rows[] = {
+        {TRUE, close, true}, {TRUE, close | logoff, true}, {FALSE, close, false},
+        {TRUE, logoff, false}, {TRUE, 0, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "ending " << row.ending << ", reason " << row.reason);
+        start(true);
+        command(IDM_DISABLE_15);
+        ASSERT_TRUE(storedEnableAt() && !isSaverActive());
+        EXPECT_TRUE(SendMessageA(tray().window, WM_QUERYENDSESSION, 0, row.reason))
+            << "it refused to close";
+        SendMessageA(tray().window, WM_ENDSESSION, row.ending, row.reason);
+        MSG quit;
+        bool quitPosted = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        EXPECT_EQ(quitPosted && (app().flags & APP_QUIT), row.ends);
+        EXPECT_EQ(isSaverActive(), row.ends);
+        EXPECT_EQ(storedEnableAt(), !row.ends);
+        heard_.settle();
+    }
+}

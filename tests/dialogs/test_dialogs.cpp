@@ -490,3 +490,137 @@ TEST_F(FamilyAboutDialog, ThePickerOffersProgramsWithAWindowAndAddsTheOneChosen)
     EXPECT_TRUE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list));
     EXPECT_EQ(list, std::string("notepad.exe\0\0", 13));
 }
+
+namespace {
+
+// A value as an organisation's tools (or a careless script) leave it, "|" standing for a zero
+// byte; type ~0: none.
+struct Stored { DWORD type; std::string bytes; };
+const Stored kAbsent = {~0u, ""};
+Stored raw(DWORD type, std::string bytes)
+{
+    std::replace(bytes.begin(), bytes.end(), '|', '\0');
+    return {type, bytes};
+}
+Stored dword(DWORD value) { return {REG_DWORD, std::string(reinterpret_cast<char*>(&value), 4)}; }
+Stored text(const std::string& value, DWORD type = REG_SZ) { return raw(type, value + "|"); }
+
+// What the program reads: "-" not set, "?" a list held but unreadable, else the value (a
+// list's strings joined by "|").
+std::string policyRead(const char* name)
+{
+    ListPolicy list;
+    TextPolicy language;
+    if (!strcmp(name, POLICY_KEEP_OFF_WHILE)) {
+        readListPolicy(name, &list);
+        std::string joined;
+        for (const char* s = nextPolicyString(list, nullptr); s; s = nextPolicyString(list, s))
+            joined += (joined.empty() ? "" : "|") + std::string(s);
+        return list.state == LIST_NOT_SET ? "-" : list.state == LIST_UNREADABLE ? "?" : joined;
+    }
+    if (!strcmp(name, POLICY_LANGUAGE))
+        return readTextPolicy(name, &language), language.set ? language.text : "-";
+    DwordPolicy number = readDwordPolicy(name);
+    return number.set ? std::to_string(number.value) : "-";
+}
+
+struct PreferencePolicy : DialogTest {
+    void SetUp() override { DialogTest::SetUp(), clear(); }
+    void TearDown() override { clear(), DialogTest::TearDown(); }
+    static void clear()
+    {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            deleteRegTree(root, PREFERENCE_POLICY_KEY);
+    }
+};
+
+} // namespace
+
+// Each preference's policy: the computer's over the user's over the user's own choice; a value of
+// the wrong type or size sets nothing (a list's holds it empty). What a policy sets greys its
+// control, which then changes nothing, and the menu's managed line says so.
+TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheControl)
+{
+    const std::string name259(259, 'x');
+    const char *blink = POLICY_BLINK, *display = POLICY_KEEP_DISPLAY_ON,
+               *list = POLICY_KEEP_OFF_WHILE, *language = POLICY_LANGUAGE;
+    const Stored& none = kAbsent;
+    const DWORD multi = REG_MULTI_SZ;
+    struct { const char* name; Stored machine, user; int own; const char* read; } rows[] = {
+        {blink, none, none, 0, "-"}, {blink, none, dword(1), 1, "1"},
+        {blink, dword(0), dword(1), 0, "0"}, {blink, dword(1), none, 0, "1"},
+        {blink, text("1"), dword(0), 1, "0"}, {blink, dword(7), none, 0, "7"},
+        {blink, raw(REG_DWORD, "||"), none, 0, "-"},
+        {blink, none, raw(REG_DWORD, "||||||||"), 1, "-"},
+        {blink, none, raw(REG_BINARY, "||||"), 1, "-"}, {display, none, none, -1, "-"},
+        {display, dword(1), dword(0), -1, "1"}, {display, text("1"), dword(0), -1, "0"},
+        {list, none, none, -1, "-"},
+        {list, none, raw(multi, "vlc.exe|C:\\T\\s.exe||"), -1, "vlc.exe|C:\\T\\s.exe"},
+        {list, raw(multi, "a.exe||"), raw(multi, "b.exe||"), -1, "a.exe"},
+        {list, text(""), raw(multi, "b.exe||"), -1, "?"},
+        {list, none, raw(multi, "x.exe|y.exe"), -1, "x.exe|y.exe"},
+        {list, none, raw(multi, "a||b||"), -1, "a"}, {list, none, raw(multi, ""), -1, ""},
+        {list, none, raw(multi, std::string(POLICY_LIST_LIMIT + 1, 'a')), -1, "?"},
+        {language, none, none, -1, "-"}, {language, none, text("de-DE"), -1, "de-DE"},
+        {language, text("fr-FR"), text("de-DE"), -1, "fr-FR"},
+        {language, text("fr-FR", REG_EXPAND_SZ), text("de-DE"), -1, "de-DE"},
+        {language, none, text(""), -1, "-"}, {language, none, raw(REG_SZ, "ja-JP"), -1, "ja-JP"},
+        {language, none, text(name259), -1, name259.c_str()},
+        {language, none, text(name259 + "x"), -1, "-"},
+        {language, none, raw(multi, "de-DE||"), -1, "-"}};
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const auto& row = rows[i];
+        SCOPED_TRACE(testing::Message() << "row " << i << ": " << row.name);
+        clear();
+        for (auto place : {std::make_pair(HKEY_LOCAL_MACHINE, &row.machine),
+                           std::make_pair(HKEY_CURRENT_USER, &row.user)})
+            if (place.second->type != kAbsent.type)
+                setRegValue(place.first, PREFERENCE_POLICY_KEY, row.name, place.second->type,
+                            place.second->bytes.data(), DWORD(place.second->bytes.size()));
+        if (row.own >= 0)
+            setRegDword(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, row.own);
+        if (row.name == list)
+            setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, multi, "own.exe\0", 9);
+        EXPECT_EQ(policyRead(row.name), row.read);
+        const bool held = strcmp(row.read, "-") != 0;
+        TrayWindow& tray = start(false);
+        SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu), 0);
+        const UINT line = GetMenuState(tray.popupMenu, IDM_MANAGED, MF_BYCOMMAND);
+        EXPECT_EQ(line != ~0u && (line & MF_GRAYED), held) << "the managed line";
+        if (row.name == list) {
+            // The policy's programs replace the user's own; one held but unreadable lists none.
+            std::string rules;
+            for (UINT r = 0; r < tray.keepOff.rules.count; ++r)
+                rules += (r ? "|" : "") + std::string(tray.keepOff.rules.at(r)->text);
+            EXPECT_EQ(rules, !held ? "own.exe" : strcmp(row.read, "?") ? row.read : "");
+        }
+        if (row.name == display) {
+            // The display box shows the policy's choice, greyed, and OK stores nothing.
+            bool ticked = false, enabled = false;
+            lookAndLeave([&](HWND dialog) {
+                ticked = IsDlgButtonChecked(dialog, IDC_KEEP_DISPLAY_ON) == BST_CHECKED;
+                enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON)) != FALSE;
+            });
+            EXPECT_TRUE(ticked == (held && strcmp(row.read, "0") != 0) && enabled == !held);
+            EXPECT_EQ(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, nullptr),
+                      !held);
+        }
+        if (row.name != blink)
+            continue;
+        // The blink in force from the start; the About box shows it, greyed while held, and
+        // its OK (the box set otherwise, as no click could) keeps the held value and the user's.
+        const bool blinks = held ? strcmp(row.read, "0") != 0 : row.own != 0;
+        EXPECT_EQ(blinkFlag(), blinks) << "at start";
+        bool ticked = !blinks, enabled = held;
+        open({act([&](HWND dialog) {
+                  ticked = boxTicked(dialog);
+                  enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_BLINK));
+                  CheckDlgButton(dialog, IDC_BLINK, blinks ? BST_UNCHECKED : BST_CHECKED);
+              }),
+              click(IDC_OK)});
+        EXPECT_TRUE(ticked == blinks && enabled == !held);
+        EXPECT_TRUE(blinkFlag() == (held ? blinks : !blinks) && blinking() == blinkFlag())
+            << "after OK";
+        EXPECT_EQ(storedBlinkDword(), DWORD(held ? row.own : !blinks)) << "the user's own choice";
+    }
+}

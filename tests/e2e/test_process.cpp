@@ -160,7 +160,8 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
                           5000));
     deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
     EXPECT_EQ(run("/Exit"), 0u);
-    EXPECT_EQ(first.waitExit(15000), 0u);
+    // An installer replaces the file once /exit returns: the running one has ended by then.
+    EXPECT_EQ(first.waitExit(0), 0u);
     EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
 }
 

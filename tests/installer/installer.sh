@@ -9,20 +9,7 @@ prefix="$1/wineprefix-installer"
 source "$(dirname "$0")/../support/tray_menu.sh" "$1"
 setup="$build/Dormity-2.06.00-setup.exe"
 rm -rf "$prefix" "$prefix.lock"
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-regval() {  # regval KEY [NAME]: the value (default: the key's own) as reg.exe prints it
-  local out
-  if [ $# -gt 1 ]; then out=$(run reg query "$1" /v "$2" 2>/dev/null) || return 1
-  else out=$(run reg query "$1" /ve 2>/dev/null) || return 1; fi
-  printf '%s\n' "$out" | tr -d '\r' | awk -F'    ' 'NF>=4 {print $4; found=1} END {exit !found}'
-}
-has_key() { run reg query "$1" >/dev/null 2>&1; }
-not() { ! "$@" >/dev/null; }
-equals() { [ "$1" = "$2" ]; }
+source "$(dirname "$0")/../support/install_checks.sh"
 
 [ -f "$setup" ] || { echo "no installer at $setup"; exit 1; }
 run wineboot -i >/dev/null 2>&1 || true
@@ -82,6 +69,4 @@ check "preference removed" not has_key 'HKCU\Software\Microsoft\Windows\CurrentV
 check "screen saver setting untouched" equals "$(regval 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE)" 'C:\windows\system32\mine.scr'
 check "screen saver timeout untouched" equals "$(regval 'HKCU\Control Panel\Desktop' ScreenSaveTimeOut)" '420'
 
-run wineserver -k >/dev/null 2>&1 || true
-if [ "$failures" -eq 0 ]; then echo "installer round trip: 1 passed, 0 failed"; exit 0; fi
-echo "installer round trip: 0 passed, 1 failed ($failures checks)"; exit 1
+report "installer round trip"
