@@ -577,6 +577,7 @@ TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheContr
             if (place.second->type != kAbsent.type)
                 setRegValue(place.first, PREFERENCE_POLICY_KEY, row.name, place.second->type,
                             place.second->bytes.data(), DWORD(place.second->bytes.size()));
+        deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
         if (row.own >= 0)
             setRegDword(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, row.own);
         if (row.name == list)
