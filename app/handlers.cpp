@@ -1,8 +1,8 @@
 // The command handlers the window procedure runs itself. Each one reads the
 // system afresh: the broadcasts re-enter the window procedure, so nothing is
-// kept across them. Each first asks the policy, so that whatever calls it
-// (the menu, a WM_COMMAND from elsewhere, a timer) changes nothing a policy
-// holds.
+// kept across them. Each first asks the policy (read as its command came),
+// so that whatever calls it (the menu, a WM_COMMAND from elsewhere, the
+// command line, a timer) changes nothing a policy holds.
 #include "application.h"
 #include "tray_window.h"
 #include "../commands/blink_preference.h"
@@ -33,6 +33,8 @@ void TrayWindow::disableSaver()
 
 void TrayWindow::toggleSaverActive()
 {
+    if (policyEndsTimedDisable() || refuses(IDM_TOGGLE))
+        return;
     keepOffUserChose();
     if (isSaverActive()) {
         disableSaver();
@@ -45,6 +47,8 @@ void TrayWindow::toggleSaverActive()
 
 void TrayWindow::enableCommand()
 {
+    if (policyEndsTimedDisable() || refuses(IDM_TOGGLE))
+        return;
     keepOffUserChose();
     if (!isSaverActive())
         enableSaver();
@@ -53,6 +57,8 @@ void TrayWindow::enableCommand()
 
 void TrayWindow::disableCommand()
 {
+    if (policyEndsTimedDisable() || refuses(IDM_TOGGLE))
+        return;
     keepOffUserChose();
     if (isSaverActive())
         disableSaver();
@@ -84,7 +90,9 @@ void TrayWindow::disableFor(UINT choice)
 
 void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)
 {
-    if (policyEndsTimedDisable())
+    // A time already pending stays while nothing may change: its end only
+    // puts back what was there before.
+    if (policyEndsTimedDisable() || refuses(IDM_DISABLE_15))
         return;
     keepOffUserChose();
     disableSaver();
@@ -137,7 +145,7 @@ void TrayWindow::forgetTimedDisable()
 
 bool TrayWindow::policyEndsTimedDisable()
 {
-    if (!policyRefuses(IDM_TOGGLE))
+    if (!(policyFlags(policy) & POLICY_ACTIVE))
         return false;
     forgetTimedDisable();
     return true;
@@ -154,7 +162,7 @@ void TrayWindow::endTimedDisable()
 
 void TrayWindow::togglePassword()
 {
-    if (policyRefuses(IDM_PASSWORD))
+    if (refuses(IDM_PASSWORD))
         return;
     SaverFamily current = family();
     PasswordValues values = readPasswordValues(current);
@@ -183,7 +191,7 @@ void TrayWindow::togglePassword()
 
 void TrayWindow::changePasswordCommand()
 {
-    if (policyRefuses(IDM_CHANGEPASSWORD))
+    if (refuses(IDM_CHANGEPASSWORD))
         return;
     changePassword();
     // The password dialog is still open here; with nothing stored so far,
@@ -194,7 +202,7 @@ void TrayWindow::changePasswordCommand()
 
 void TrayWindow::selectNoSaver()
 {
-    if (policyRefuses(IDM_NONE))
+    if (refuses(IDM_NONE))
         return;
     clearCurrentSaver(family());
     broadcastSettingsChange();
@@ -202,7 +210,7 @@ void TrayWindow::selectNoSaver()
 
 void TrayWindow::selectSaver(WORD id)
 {
-    if (policyRefuses(id))
+    if (refuses(id))
         return;
     playEventSound(SOUND_SELECT);
     for (const SaverEntry* entry = saverList; entry; entry = entry->next) {
@@ -214,8 +222,15 @@ void TrayWindow::selectSaver(WORD id)
     broadcastSettingsChange();
 }
 
+void TrayWindow::readPolicy()
+{
+    policy = readPolicyState();
+}
+
 void TrayWindow::onSettingsChange()
 {
+    // Also while the menu is open: its items are drawn by the new one.
+    readPolicy();
     // A policy on the blink may have come or gone (Group Policy announces
     // its refresh with this message).
     bool blink = readBlinkPreference();
@@ -229,8 +244,8 @@ void TrayWindow::onSettingsChange()
         showSaverState(false);
     else if (!(owner->flags & APP_SAVER_ACTIVE) && active)
         showSaverState(true);
-    else if (!active && (owner->flags & APP_BLINK) && (readPolicyFlags() & POLICY_KEEPS_OFF))
-        showSaverState(false);  // a policy came to keep it off: the blink stops
+    else if (!active && blinking != blinksWhileOff())
+        showSaverState(false);  // a policy came to keep it off, or went: the blink follows
     // Enabled by anyone at all, or held by a policy: no time is pending.
     if (!policyEndsTimedDisable() && active)
         forgetTimedDisable();

@@ -78,25 +78,32 @@ CommandRoute routeCommand(WORD id)
 
 bool policyLocks(DWORD policy, WORD id)
 {
-    DWORD held = 0;
+    // Every command that changes a setting of the screen saver is held by
+    // "Prevent changing screen saver" too.
+    DWORD held = POLICY_NO_CHANGES;
     switch (routeCommand(id)) {
     case ROUTE_SELECT_SAVER:
         // Only the catalogue's ids: the submenus' own ids route here too.
-        if (id > IDM_NONE)
-            held = POLICY_SAVER;
+        held = id > IDM_NONE ? held | POLICY_SAVER : 0;
         break;
-    case ROUTE_SELECT_NONE: held = POLICY_SAVER; break;
+    case ROUTE_SELECT_NONE: held |= POLICY_SAVER; break;
     case ROUTE_TOGGLE:
     case ROUTE_DISABLE_FOR:
     case ROUTE_ADD_RUNNING:
-    case ROUTE_REMOVE_PROGRAM: held = POLICY_ACTIVE; break;
+    case ROUTE_REMOVE_PROGRAM: held |= POLICY_ACTIVE; break;
     case ROUTE_PASSWORD:
-    case ROUTE_CHANGE_PASSWORD: held = POLICY_PASSWORD; break;
-    case ROUTE_TIMEOUT: held = POLICY_TIMEOUT; break;
-    case ROUTE_PROPERTIES: held = POLICY_NO_PROPERTIES; break;
-    default: break;
+    case ROUTE_CHANGE_PASSWORD: held |= POLICY_PASSWORD; break;
+    case ROUTE_TIMEOUT: held |= POLICY_TIMEOUT; break;
+    case ROUTE_PROPERTIES: held |= POLICY_NO_PROPERTIES; break;
+    case ROUTE_CONFIGURE: break;
+    default: held = 0; break;
     }
     return (policy & held) != 0;
+}
+
+bool TrayWindow::refuses(WORD id) const
+{
+    return policyLocks(policyFlags(policy), id);
 }
 
 bool sessionEndClosesDormity(WPARAM ending, LPARAM reason)
@@ -147,8 +154,8 @@ TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
       timedChoice(0), unreplacedEnableAt(), menuPoint(primaryMonitorPoint()), saverMenuKey(0),
-      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16), keepOff(),
-      dormityHoldsOff(false), displayRequested(false)
+      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16), blinking(false),
+      keepOff(), dormityHoldsOff(false), displayRequested(false)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -156,6 +163,7 @@ TrayWindow::TrayWindow(Application& app)
     memset(&trayIcon, 0, sizeof trayIcon);
     memset(currentDescription, 0, sizeof currentDescription);
     memset(fixedItems, 0, sizeof fixedItems);
+    memset(&policy, 0, sizeof policy);
 
     OSVERSIONINFOA version = reportedVersion();
     app.flags |= platformFlags(version.dwPlatformId, version.dwMajorVersion);
@@ -200,6 +208,7 @@ TrayWindow::TrayWindow(Application& app)
         DestroyMenu(menuBar);
     }
 
+    readPolicy();
     addTrayIcon();
     rebuildSaverMenu();
     // A time stored by an earlier run is honoured, or ended if it passed.
@@ -275,6 +284,8 @@ namespace {
 
 void runCommand(Application& app, TrayWindow& tray, WORD id)
 {
+    // Once for the command: its handler and everything it calls decide by it.
+    tray.readPolicy();
     switch (routeCommand(id)) {
     case ROUTE_SELECT_SAVER: tray.selectSaver(id); break;
     case ROUTE_SELECT_NONE: tray.selectNoSaver(); break;
@@ -318,6 +329,7 @@ LRESULT answerHandedOver(Application& app, TrayWindow& tray, const COPYDATASTRUC
 
 StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartCommand& command)
 {
+    tray.readPolicy();
     switch (command.kind) {
     case START_ENABLE: tray.enableCommand(); break;
     case START_DISABLE: tray.disableCommand(); break;
@@ -382,6 +394,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TIMER:
         if (wParam == IDT_ENABLE) {
             KillTimer(window, IDT_ENABLE);
+            tray->readPolicy();
             tray->checkTimedDisable();
         } else if (wParam == IDT_KEEPOFF) {
             tray->checkKeepOff(true);
@@ -392,6 +405,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TIMECHANGE:
     case WM_POWERBROADCAST:
         // The clock moved, or the machine slept through the timer.
+        tray->readPolicy();
         tray->checkTimedDisable();
         break;
     case WM_INITMENUPOPUP: {
@@ -405,6 +419,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TRAYNOTIFY:
         switch (lParam) {
         case WM_LBUTTONDBLCLK:
+            tray->readPolicy();
             tray->playEventSound(SOUND_LAUNCH);
             tray->runSaver(true);
             break;
@@ -442,6 +457,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COPYDATA:
         return answerHandedOver(*app, *tray, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_REINSTALL:
+        tray->readPolicy();
         tray->removeTrayIcon();
         tray->addTrayIcon();
         tray->rebuildSaverMenu();

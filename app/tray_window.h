@@ -71,8 +71,11 @@ struct TrayWindow {
     // Owns the entries that saverList and noneEntry point into.
     SaverCatalogue catalogue;
     // What the popup's fixed items point at (their names and shared width),
-    // one for each of the refresh's updates, in the same order.
-    FixedItemRecord fixedItems[POPUP_UPDATE_COUNT];
+    // one for each of kPopupItems, in the same order.
+    FixedItemRecord fixedItems[POPUP_ITEM_COUNT];
+    // The policy in force, read as the menu opens, at each command, timer
+    // and settings change: every decision until the next reading uses it.
+    PolicyState policy;
     // The system's winmm.dll, loaded by full path when the first sound
     // plays and kept: an asynchronous sound goes on playing from it after
     // the call returns. Stopped and freed in the teardown.
@@ -98,6 +101,8 @@ struct TrayWindow {
     UniqueGdiObject menuBackground;
     // The tray icon's image size, for the taskbar's pixels per inch.
     int trayIconSize;
+    // Whether the blink timer runs.
+    bool blinking;
     // Keeping it off while listed programs run.
     KeepOffWatch keepOff;
     // Whether Dormity's own command has the screen saver off (until it is
@@ -125,6 +130,9 @@ struct TrayWindow {
     void updateTrayTip();
     void startBlink();
     void stopBlink();
+    // Whether the icon blinks while the screen saver is off: as the user
+    // prefers, unless a policy keeps it off, which nobody here can change.
+    bool blinksWhileOff() const;
     void showSaverState(bool enabled);
     void onBlinkTimer();
     // Puts the icon back after the shell lost it (second start, shell restart).
@@ -144,6 +152,7 @@ struct TrayWindow {
     // The look of a fixed item now, its name for screen readers written
     // from the same caption: the one place a fixed item's caption is decided.
     ItemLook decideFixedItem(UINT itemId, const MenuContext& context);
+    // What the rules decide from, the policy as last read.
     MenuContext menuContext(bool win4Test);
     // Decides the popup's colours as it opens and gives its menus their background.
     void choosePalette();
@@ -191,6 +200,12 @@ struct TrayWindow {
     // True while a policy holds the active flag; a time still pending is
     // then forgotten, since nobody may enable the screen saver at its end.
     bool policyEndsTimedDisable();
+    // Whether the policy in force holds what the command would change: the
+    // guard at the top of a handler.
+    bool refuses(WORD id) const;
+    // Reads the policy afresh (a settings change that removed one lets the
+    // icon blink again).
+    void readPolicy();
 
     // Off while listed programs run (app/keep_off.cpp). The list is read
     // at start and at each change of Dormity's key.
@@ -248,7 +263,8 @@ CommandRoute routeCommand(WORD id);
 // holds, or open the page it withholds: its item is greyed and its handler
 // changes nothing. Ids that name no command are never locked.
 bool policyLocks(DWORD policy, WORD id);
-// The same with the policy read now: the guard at the top of a handler.
+// The same with the policy read now, for a decision taken after its command
+// began (a dialog's OK).
 inline bool policyRefuses(WORD id)
 {
     return policyLocks(readPolicyFlags(), id);

@@ -6,8 +6,10 @@
 #include "../base/handles.h"
 #include "../base/system_version.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
+#include "../res/string_ids.h"
 #include "../saverconfig/native_system.h"
 #include "command_line.h"
 
@@ -101,26 +103,28 @@ void TrayWindow::stopSound()
 
 bool TrayWindow::runSaver(bool launch)
 {
+    // Its own settings are the screen saver's too.
+    if (!launch && refuses(IDM_CONFIGURE))
+        return false;
+    // The one a policy names runs, whatever the user chose.
     char fileName[SAVER_PATH_SIZE];
-    readCurrentSaver(family(), fileName);
+    saverInForce(family(), policy, fileName);
 
     // Not where a policy holds the flag: it may keep it off.
-    if (!(owner->flags & APP_SAVER_ACTIVE) && !policyRefuses(IDM_TOGGLE)) {
+    if (!(owner->flags & APP_SAVER_ACTIVE) && !refuses(IDM_TOGGLE)) {
         setSaverActive(true);
         showSaverState(true);
     }
 
     if (textEquals(fileName, NO_SAVER_TEXT)) {
         // The page to choose one on is withheld: nothing to offer.
-        if (policyRefuses(IDM_PROPERTIES)) {
-            MessageBoxA(nullptr, "There is no Screen Saver currently selected.", "No Screen Saver",
+        if (refuses(IDM_PROPERTIES)) {
+            MessageBoxA(nullptr, uiText(IDS_NO_SAVER), uiText(IDS_NO_SAVER_CAPTION),
                         MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
             return true;
         }
-        int answer = MessageBoxA(nullptr,
-                                 "There is no Screen Saver currently selected.  "
-                                 "Would you like to select a Screen Saver?",
-                                 "No Screen Saver", MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL);
+        int answer = MessageBoxA(nullptr, uiText(IDS_NO_SAVER_ASK), uiText(IDS_NO_SAVER_CAPTION),
+                                 MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL);
         if (answer == IDYES)
             startDisplayProperties(family());
         return true;
@@ -145,7 +149,7 @@ bool TrayWindow::runSaver(bool launch)
 
 bool TrayWindow::openDisplayProperties()
 {
-    if (policyRefuses(IDM_PROPERTIES))
+    if (refuses(IDM_PROPERTIES))
         return false;
     return startDisplayProperties(family()) > 31;
 }
@@ -153,7 +157,7 @@ bool TrayWindow::openDisplayProperties()
 void TrayWindow::changePassword()
 {
     char fileName[SAVER_PATH_SIZE];
-    readCurrentSaver(family(), fileName);
+    saverInForce(family(), policy, fileName);
     char command[SAVER_COMMAND_SIZE];
     if (buildSaverCommand(fileName, " /a 0", command, sizeof command))
         winExecNative(fileName, command, SW_SHOWNORMAL);

@@ -26,7 +26,7 @@ UINT timeoutFromFields(int minutes, int seconds)
 INT_PTR showTimeoutDialog(Application& app)
 {
     // A policy holds the timeout: nothing here could change it.
-    if (policyRefuses(IDM_TIMEOUT))
+    if (app.trayWindow && app.trayWindow->refuses(IDM_TIMEOUT))
         return 0;
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
     return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_TIMEOUT), owner, timeoutDialogProc,

@@ -45,6 +45,7 @@ void freeSaverEntries(SaverEntry* newest)
 {
     while (newest) {
         SaverEntry* next = newest->next;
+        UniqueIcon owned(newest->icon);
         freeBlock(newest);
         newest = next;
     }
@@ -108,7 +109,8 @@ void SaverCatalogue::releasePrevious()
     replaced_ = nullptr;
 }
 
-void SaverCatalogue::beginRebuild(SaverFamily family, const SaverWidthRule& rule)
+void SaverCatalogue::beginRebuild(SaverFamily family, const SaverWidthRule& rule,
+                                  const char* configured)
 {
     releasePrevious();
     family_ = family;
@@ -120,7 +122,7 @@ void SaverCatalogue::beginRebuild(SaverFamily family, const SaverWidthRule& rule
     freeRecords(previous_);
     previous_ = current_;
     memset(&current_, 0, sizeof current_);
-    readCurrentSaver(family, configured_);
+    copyText(configured_, sizeof configured_, configured);
     // The languages are read once a rebuild; a changed language shows at
     // the next one.
     ui_ = preferredUiLanguages();

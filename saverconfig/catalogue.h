@@ -26,6 +26,10 @@ struct SaverEntry {
     // (nativeSystemFileIcon); empty for every other file.
     BYTE nativeAccess;
     char nativeName[260];
+    // Owned: the icon read with redirection off by the last rebuild (a
+    // native file without the alias), replaced by the next one, destroyed
+    // with the entry; null for every other file.
+    HICON icon;
     SaverEntry* next;  // added before this one, toward "[none]"
     SaverEntry* prev;  // added after this one
 };
@@ -84,7 +88,8 @@ struct SaverCatalogue {
     // previous ones, which stay allocated until releasePrevious); false when
     // it is the same, and the previous entries stay, with their check marks
     // brought up to date.
-    void beginRebuild(SaverFamily family, const SaverWidthRule& rule);
+    // configured is the screen saver in force, whose entry shows the check.
+    void beginRebuild(SaverFamily family, const SaverWidthRule& rule, const char* configured);
     void scanDirectory(const char* pattern, const char* shortDirectory);
     bool finishRebuild();
     void releasePrevious();
@@ -141,5 +146,5 @@ bool isConfiguredSaver(const char* configured, const char* path);
 // widths in the same order (check marks aside).
 bool sameSaverItems(const SaverEntry* a, const SaverEntry* b);
 
-// Frees a list walked by next.
+// Frees a list walked by next, and the icons its entries own.
 void freeSaverEntries(SaverEntry* newest);

@@ -129,8 +129,7 @@ UINT systemWindowsDirectory(char* out, UINT size)
     return (read ? read : GetWindowsDirectoryA)(out, size);
 }
 
-// The first icon of a file, as the file type's own "%1" icon names it, at
-// the small icon size.
+// The first icon of a file, as the file type's own "%1" icon names it.
 struct FirstIconName {
     WORD id;
     char name[MAX_PATH];
@@ -148,13 +147,13 @@ BOOL CALLBACK takeFirstIconName(HMODULE, LPCSTR, LPSTR name, LONG_PTR context)
 
 } // namespace
 
-HICON nativeFileIconWithoutAlias(const char* path)
+HICON fileIconAtSize(const char* path, int size, bool redirectionOff)
 {
     UniqueModule image;
     {
-        // Opened as data: none of its code runs and nothing else loads, so
-        // only the opening needs redirection off.
-        NativeFileSystemView native;
+        // Opened as data: only the opening needs redirection off. Without
+        // the system's functions the view leaves it on.
+        NativeFileSystemView native(redirectionOff ? systemWow64Functions() : Wow64Functions());
         image.reset(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
     }
     if (!image)
@@ -166,7 +165,8 @@ HICON nativeFileIconWithoutAlias(const char* path)
                        reinterpret_cast<LONG_PTR>(&first));
     if (first.id == 0 && first.name[0] == '\0')
         return nullptr;
-    int size = GetSystemMetrics(SM_CXSMICON);
+    // The image of that size where the file has one, else the system scales
+    // the nearest.
     return static_cast<HICON>(LoadImageA(image.get(),
                                          first.id ? MAKEINTRESOURCEA(first.id) : first.name,
                                          IMAGE_ICON, size, size, LR_DEFAULTCOLOR));

@@ -88,10 +88,12 @@ NativeAccess chooseNativeAccess(const char* path, const char* systemDirectory,
 // The choice on this system (as named without WoW64).
 NativeAccess nativeAccessOf(const char* path, char* alias, size_t size);
 
-// Without the alias: the first icon of a native system directory's file at
-// the small icon size, the file opened as data with redirection off around
-// the opening alone (null when it has none).
-HICON nativeFileIconWithoutAlias(const char* path);
+// The first icon of a file (the one its file type's "%1" icon names) at
+// size pixels square, read from its resources as data, so that none of its
+// code runs and nothing else loads; with redirectionOff (a native system
+// directory's file without the alias) redirection is off around the
+// opening alone. Null when it has none or cannot be opened.
+HICON fileIconAtSize(const char* path, int size, bool redirectionOff);
 
 // The small icon of a native system directory's file, taken from the file
 // through its alias (nativeAccessOf; the shell's own file lookup walks the

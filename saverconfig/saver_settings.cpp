@@ -208,10 +208,16 @@ bool hasWin4Header(const unsigned char* bytes, size_t length)
 
 bool isWin4Saver(SaverFamily family)
 {
+    char path[SAVER_PATH_SIZE] = NO_SAVER_TEXT;
+    if (family == FAMILY_95)
+        readCurrentSaver(family, path);
+    return isWin4Saver(family, path);
+}
+
+bool isWin4Saver(SaverFamily family, const char* path)
+{
     if (family == FAMILY_NT)
         return true;
-    char path[SAVER_PATH_SIZE];
-    readCurrentSaver(FAMILY_95, path);
     if (textEquals(path, NO_SAVER_TEXT))
         return false;
     UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,

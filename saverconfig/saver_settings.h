@@ -39,8 +39,9 @@ void broadcastSettingsChange();
 // digits); 0 when there are none.
 LONG leadingInteger(const char* text);
 
-// The 6-byte header test of the configured screen saver on the 95 family;
-// always true on the NT family.
+// The 6-byte header test of a screen saver file (the configured one) on the
+// 95 family; always true on the NT family.
+bool isWin4Saver(SaverFamily family, const char* path);
 bool isWin4Saver(SaverFamily family);
 
 // The test on the first bytes of a file: bytes 2 to 5 are 90 00 03 00.

@@ -116,3 +116,18 @@ const DpiSource& systemDpiSource()
 {
     return kSystemSource;
 }
+
+POINT taskbarPoint()
+{
+    // The shell's taskbar is shown also while it hides itself; a hidden
+    // window of its class holds none (Wine's desktop keeps one).
+    HWND taskbar = nullptr;
+    do
+        taskbar = FindWindowExA(nullptr, taskbar, "Shell_TrayWnd", nullptr);
+    while (taskbar && !IsWindowVisible(taskbar));
+    RECT rect;
+    if (!taskbar || !GetWindowRect(taskbar, &rect))
+        return primaryMonitorPoint();
+    POINT middle = {rect.left + (rect.right - rect.left) / 2, rect.top + (rect.bottom - rect.top) / 2};
+    return middle;
+}

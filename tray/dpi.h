@@ -1,7 +1,9 @@
 // Pixels per inch where something shows, and the system's menu font and
-// metrics at any of them. Windows 10 (1607 on) scales each monitor apart;
-// there the program is told each monitor's own value. Everywhere else every
-// answer is the one display's, as the system has always given it.
+// metrics at any of them. Windows 10 scales each monitor apart from 1703 on,
+// where the program is per-monitor aware and told each monitor's own value;
+// 1607 has the calls but scales this program by the system's value, which
+// they then answer. Everywhere else every answer is the one display's, as
+// the system has always given it.
 #pragma once
 #include <windows.h>
 
@@ -17,9 +19,14 @@ struct DpiSource {
 // The system's own answers.
 const DpiSource& systemDpiSource();
 
-// A point on the primary monitor, which holds the taskbar's notification area.
+// A point on the primary monitor.
 inline POINT primaryMonitorPoint()
 {
     POINT origin = {0, 0};
     return origin;
 }
+
+// A point on the monitor that holds the taskbar, and its notification area:
+// the middle of the shell's taskbar window, wherever the user moved it; the
+// primary monitor's without one.
+POINT taskbarPoint();

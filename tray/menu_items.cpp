@@ -89,11 +89,13 @@ bool opensSubmenu(UINT itemId)
     return itemId == IDM_SAVERMENU || itemId == IDM_PASSWORDMENU || itemId == IDM_DISABLEMENU;
 }
 
-// Keeps the item's checked state, which screen readers report, with the
-// check its drawing shows: the state can change while the menu is open.
-void keepCheckedState(HMENU menu, const DRAWITEMSTRUCT* item, bool check)
+// Keeps the item's state (the bits of mask), which screen readers report,
+// with what its drawing shows: the state can change while the menu is open.
+void keepItemState(HMENU menu, const DRAWITEMSTRUCT* item, UINT state, UINT mask)
 {
-    if (((item->itemState & ODS_CHECKED) != 0) == check)
+    UINT held = ((item->itemState & ODS_CHECKED) ? MFS_CHECKED : 0u)
+        | ((item->itemState & ODS_GRAYED) ? MFS_GRAYED : 0u);
+    if ((held & mask) == (state & mask))
         return;
     MENUITEMINFOA info;
     memset(&info, 0, sizeof info);
@@ -101,8 +103,26 @@ void keepCheckedState(HMENU menu, const DRAWITEMSTRUCT* item, bool check)
     info.fMask = MIIM_STATE;
     if (!menu || !GetMenuItemInfoA(menu, item->itemID, FALSE, &info))
         return;
-    info.fState = check ? info.fState | MFS_CHECKED : info.fState & ~static_cast<UINT>(MFS_CHECKED);
+    info.fState = (info.fState & ~mask) | (state & mask);
     SetMenuItemInfoA(menu, item->itemID, FALSE, &info);
+}
+
+// A screen saver file's own icon at the size drawn. One of the native
+// System32 on 64-bit Windows is reached through its alias, found by the
+// rebuild (one without the alias the rebuild has read). Only a file without
+// an icon of its own shows the shell's small one for its type, stretched.
+HICON readEntryIcon(const SaverEntry& entry, int size)
+{
+    bool alias = entry.nativeAccess == NATIVE_THROUGH_ALIAS;
+    HICON icon = fileIconAtSize(alias ? entry.nativeName : entry.fileName, size, false);
+    if (icon || alias)
+        return icon ? icon : nativeSystemFileIcon(entry.nativeName);
+    SHFILEINFOA info;
+    memset(&info, 0, sizeof info);
+    // Only a call that succeeded hands over an icon: a failed one can leave
+    // a stale handle in the record.
+    return SHGetFileInfoA(entry.fileName, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
+        ? info.hIcon : nullptr;
 }
 
 } // namespace
@@ -127,9 +147,11 @@ BOOL measureMenuItem(MEASUREITEMSTRUCT* item, const MenuLayout& layout)
 ItemLook TrayWindow::decideFixedItem(UINT itemId, const MenuContext& context)
 {
     ItemLook look = fixedItemLook(itemId, context);
+    char caption[260];
+    shownCaption(look.caption, caption, sizeof caption);
     for (FixedItemRecord& record : fixedItems) {
         if (record.id == itemId)
-            setItemName(record.name, look.caption);
+            setItemName(record.name, caption);
     }
     return look;
 }
@@ -169,44 +191,30 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
             // Greyed while a policy names the screen saver.
             drawCaption(dc, rect, g, palette, entry->description,
                         (item->itemState & ODS_GRAYED) != 0, selected, 0);
-            // The file's own icon. One of the native System32 on 64-bit
-            // Windows is reached through its alias, found by the rebuild: the
-            // shell may load DLLs, which fail while redirection is off.
-            // Without the alias it is read as data, redirection off around
-            // the opening alone.
-            HICON icon = nullptr;
-            if (entry->nativeAccess == NATIVE_THROUGH_ALIAS) {
-                icon = nativeSystemFileIcon(entry->nativeName);
-            } else if (entry->nativeAccess == NATIVE_REDIRECTION_OFF) {
-                icon = nativeFileIconWithoutAlias(entry->fileName);
-            } else {
-                SHFILEINFOA info;
-                memset(&info, 0, sizeof info);
-                // Only a call that succeeded hands over an icon: a failed one
-                // can leave a stale handle in the record (Wine does, for
-                // "[none]").
-                if (SHGetFileInfoA(entry->fileName, 0, &info, sizeof info,
-                                   SHGFI_ICON | SHGFI_SMALLICON))
-                    icon = info.hIcon;
+            // "[none]" names no file. Read with redirection off, an icon
+            // stays with its entry until the next rebuild.
+            if (entry->nativeAccess == NATIVE_REDIRECTION_OFF) {
+                drawIcon(dc, g.iconX, y, entry->icon, g.iconSize);
+            } else if (entry->menuId != IDM_NONE) {
+                UniqueIcon icon(readEntryIcon(*entry, g.iconSize));
+                drawIcon(dc, g.iconX, y, icon.get(), g.iconSize);
             }
-            UniqueIcon shellIcon(icon);
-            drawIcon(dc, g.iconX, y, shellIcon.get(), g.iconSize);
             bool checked = (entry->flags & SAVER_CHECKED) != 0;
             if (checked)
                 drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
                                  g.iconSize);
-            keepCheckedState(popupMenu, item, checked);
+            keepItemState(popupMenu, item, checked ? MFS_CHECKED : 0u, MFS_CHECKED);
         }
         RestoreDC(dc, savedState);
         return TRUE;
     }
 
+    // The policy as read for the open menu; the rest as it stands now.
     MenuContext context = menuContext(item->itemID == IDM_PASSWORD
                                       || item->itemID == IDM_CHANGEPASSWORD);
-    // Only the items a policy can grey, and the line that says so, ask it.
-    WORD id = static_cast<WORD>(item->itemID);
-    context.policy = id == IDM_MANAGED || policyLocks(~0u, id) ? readPolicyFlags() : 0;
     ItemLook look = decideFixedItem(item->itemID, context);
+    char caption[260];
+    shownCaption(look.caption, caption, sizeof caption);
     UniqueGdiObject boldFont;
     if (look.bold)
         boldFont.reset(createBoldFont(dc));
@@ -215,13 +223,13 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         SelectedObject selectedFont(dc, boldFont ? boldFont.get() : GetCurrentObject(dc, OBJ_FONT));
         if (look.iconId)
             drawResourceIcon(dc, owner->instance, look.iconId, g.iconX, y, g.iconSize);
-        drawCaption(dc, rect, g, palette, look.caption, look.greyed, selected,
+        drawCaption(dc, rect, g, palette, caption, look.greyed, selected,
                     look.bold ? g.shadow : 0);
         if (look.check)
             drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
                              g.iconSize);
     }
-    keepCheckedState(popupMenu, item, look.check);
+    keepItemState(popupMenu, item, look.state, MFS_CHECKED | MFS_GRAYED);
     bool ownArrow = palette.dark && opensSubmenu(item->itemID);
     if (ownArrow)
         drawSubmenuArrow(dc, rect, g, selected ? palette.highlightText : palette.text);

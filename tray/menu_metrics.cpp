@@ -80,7 +80,7 @@ MenuLayout menuLayoutAt(const DpiSource& source, POINT point)
 
 int trayIconSizeFrom(const DpiSource& source)
 {
-    UINT dpi = source.dpiAt(primaryMonitorPoint());
+    UINT dpi = source.dpiAt(taskbarPoint());
     return menuIconSize(source.metricAt(SM_CXSMICON, dpi), static_cast<int>(dpi));
 }
 

@@ -81,7 +81,7 @@ struct DpiSource;
 // monitor there.
 MenuLayout menuLayoutAt(const DpiSource& source, POINT point);
 // The size of the tray icon's image: the small-icon size at the pixels per
-// inch of the taskbar's monitor.
+// inch of the monitor that holds the taskbar (taskbarPoint).
 int trayIconSizeFrom(const DpiSource& source);
 
 // One width for all fixed items: the rule's, or what the widest caption

@@ -2,54 +2,36 @@
 
 #include "../app/application.h"
 #include "../app/tray_window.h"
+#include "../base/ui_text.h"
 #include "../res/resource.h"
+#include "../res/string_ids.h"
+
+const PopupItemPlace kPopupItems[POPUP_ITEM_COUNT] = {
+    {IDM_LAUNCH, false, IDM_LAUNCH},
+    {IDM_CONFIGURE, false, IDM_CONFIGURE},
+    {IDM_PROPERTIES, false, IDM_PROPERTIES},
+    {0, true, IDM_SAVERMENU},
+    {IDM_TIMEOUT, false, IDM_TIMEOUT},
+    {IDM_TOGGLE, false, IDM_TOGGLE},
+    {IDM_PASSWORD, false, IDM_PASSWORD},
+    {IDM_ABOUT, false, IDM_ABOUT},
+    {IDM_EXIT, false, IDM_EXIT},
+    {6, true, IDM_PASSWORDMENU},
+    {IDM_CHANGEPASSWORD, false, IDM_CHANGEPASSWORD},
+    {IDM_LOCK, false, IDM_LOCK},
+    {9, true, IDM_DISABLEMENU},
+    {IDM_DISABLE_15, false, IDM_DISABLE_15},
+    {IDM_DISABLE_30, false, IDM_DISABLE_30},
+    {IDM_DISABLE_60, false, IDM_DISABLE_60},
+    {IDM_DISABLE_120, false, IDM_DISABLE_120},
+    {IDM_DISABLE_240, false, IDM_DISABLE_240},
+    // Found only while it is shown; otherwise its update fails unseen.
+    {IDM_MANAGED, false, IDM_MANAGED},
+};
 
 bool needsWin4Test(bool noSaverSelected)
 {
     return !noSaverSelected;
-}
-
-void popupItemUpdates(const MenuContext& c, PopupItemUpdate u[POPUP_UPDATE_COUNT])
-{
-    const UINT grey = MFS_GRAYED;
-    bool win9x = (c.flags & APP_WIN9X) != 0;
-    UINT configureState = c.noSaverSelected ? grey : 0;
-    UINT passwordState = (c.noSaverSelected || !c.win4Saver) ? grey : 0;
-    bool changeAllowed = win9x && !c.noSaverSelected && c.passwords.usePassword != 0
-        && c.passwords.passwordData != 0 && c.win4Saver;
-    UINT lockState = (c.flags & APP_WIN2K) ? 0 : grey;
-
-    const PopupItemUpdate table[POPUP_UPDATE_COUNT] = {
-        {IDM_LAUNCH, false, IDM_LAUNCH, 0},
-        {IDM_CONFIGURE, false, IDM_CONFIGURE, configureState},
-        {IDM_PROPERTIES, false, IDM_PROPERTIES, 0},
-        {0, true, IDM_SAVERMENU, 0},
-        {IDM_TIMEOUT, false, IDM_TIMEOUT, 0},
-        {IDM_TOGGLE, false, IDM_TOGGLE, 0},
-        {IDM_PASSWORD, false, IDM_PASSWORD, passwordState},
-        {IDM_ABOUT, false, IDM_ABOUT, 0},
-        {IDM_EXIT, false, IDM_EXIT, 0},
-        {6, true, IDM_PASSWORDMENU, 0},
-        {IDM_CHANGEPASSWORD, false, IDM_CHANGEPASSWORD, changeAllowed ? 0u : grey},
-        {IDM_LOCK, false, IDM_LOCK, lockState},
-        {9, true, IDM_DISABLEMENU, 0},
-        {IDM_DISABLE_15, false, IDM_DISABLE_15, 0},
-        {IDM_DISABLE_30, false, IDM_DISABLE_30, 0},
-        {IDM_DISABLE_60, false, IDM_DISABLE_60, 0},
-        {IDM_DISABLE_120, false, IDM_DISABLE_120, 0},
-        {IDM_DISABLE_240, false, IDM_DISABLE_240, 0},
-        // Found only while it is shown; otherwise its update fails unseen.
-        {IDM_MANAGED, false, IDM_MANAGED, grey},
-    };
-    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
-        u[i] = table[i];
-        // Checked for screen readers exactly where the check is drawn.
-        if (fixedItemLook(u[i].id, c).check)
-            u[i].state |= MFS_CHECKED;
-        // What a policy holds is greyed too: its handler would change nothing.
-        if (policyLocks(c.policy, static_cast<WORD>(u[i].id)))
-            u[i].state |= grey;
-    }
 }
 
 bool passwordIsOn(DWORD flags, const PasswordValues& passwords)
@@ -59,71 +41,68 @@ bool passwordIsOn(DWORD flags, const PasswordValues& passwords)
     return passwords.isSecure != 0;
 }
 
+namespace {
+
+ItemLook lookOf(int iconId, UINT captionId, bool greyed)
+{
+    ItemLook look = {0, iconId, uiText(captionId), greyed, false, false, false};
+    return look;
+}
+
+} // namespace
+
 ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
 {
-    ItemLook look = {0, "", false, false, false, false};
-    bool active = (c.flags & APP_SAVER_ACTIVE) != 0;
+    const bool none = c.noSaverSelected;
+    const bool active = (c.flags & APP_SAVER_ACTIVE) != 0;
+    ItemLook look = {0, 0, "", false, false, false, false};
     switch (itemId) {
     case IDM_LAUNCH:
-        look = {IDI_LAUNCH, "Launch Screen Saver", c.noSaverSelected, true, false, false};
+        look = lookOf(IDI_LAUNCH, IDS_LAUNCH, none);
+        look.bold = true;
         break;
     case IDM_CONFIGURE:
-        look = {IDI_CONFIGURE, c.noSaverSelected ? "Configure Screen Saver" : "Configure Screen Saver...",
-                c.noSaverSelected, false, false, false};
+        // Its dots promise a dialog, which only a selected screen saver has.
+        look = lookOf(IDI_CONFIGURE, none ? IDS_CONFIGURE_GREYED : IDS_CONFIGURE, none);
         break;
-    case IDM_PROPERTIES:
-        look = {IDI_PROPERTIES, "Screen Saver Properties...", false, false, false, false};
-        break;
-    case IDM_ABOUT:
-        look = {0, "About...", false, false, false, false};
-        break;
-    case IDM_EXIT:
-        look = {0, "Exit", false, false, false, false};
-        break;
-    case IDM_SAVERMENU:
-        look = {IDI_SETSAVER, "Set Screen Saver", false, false, false, false};
-        break;
+    case IDM_PROPERTIES: look = lookOf(IDI_PROPERTIES, IDS_PROPERTIES, false); break;
+    case IDM_ABOUT: look = lookOf(0, IDS_ABOUT, false); break;
+    case IDM_EXIT: look = lookOf(0, IDS_EXIT, false); break;
+    case IDM_SAVERMENU: look = lookOf(IDI_SETSAVER, IDS_SET_SAVER, false); break;
     case IDM_TOGGLE:
-        look = {active ? IDI_SAVER_OFF : IDI_SAVER_ON,
-                active ? "Disable Screen Saver" : "Enable Screen Saver", false, false, false, false};
+        look = active ? lookOf(IDI_SAVER_OFF, IDS_DISABLE, false)
+                      : lookOf(IDI_SAVER_ON, IDS_ENABLE, false);
         break;
-    case IDM_TIMEOUT:
-        look = {IDI_TIMEOUT, "Set Timeout...", false, false, false, false};
+    case IDM_TIMEOUT: look = lookOf(IDI_TIMEOUT, IDS_SET_TIMEOUT, false); break;
+    case IDM_PASSWORD:
+        look = lookOf(IDI_PASSWORD, IDS_PASSWORD_ENABLED, none || !c.win4Saver);
+        look.check = !look.greyed && passwordIsOn(c.flags, c.passwords);
+        look.checkRoom = true;
         break;
-    case IDM_PASSWORD: {
-        bool greyed = c.noSaverSelected || !c.win4Saver;
-        look = {IDI_PASSWORD, "Password Enabled", greyed, false,
-                !greyed && passwordIsOn(c.flags, c.passwords), true};
-        break;
-    }
     case IDM_CHANGEPASSWORD: {
-        bool allowed = !c.noSaverSelected && c.passwords.usePassword != 0
-            && c.passwords.passwordData != 0 && (c.flags & APP_WIN9X) && c.win4Saver;
-        look = {IDI_SETSAVER, "Change Password", !allowed, false, false, false};
+        bool allowed = (c.flags & APP_WIN9X) && !none && c.passwords.usePassword != 0
+            && c.passwords.passwordData != 0 && c.win4Saver;
+        look = lookOf(IDI_SETSAVER, IDS_CHANGE_PASSWORD, !allowed);
         break;
     }
-    case IDM_PASSWORDMENU:
-        look = {IDI_PASSWORD, "Password", false, false, false, false};
-        break;
-    case IDM_LOCK:
-        look = {IDI_LOCK, "Lock Computer", (c.flags & APP_WIN2K) == 0, false, false, false};
-        break;
-    case IDM_DISABLEMENU:
-        look = {IDI_SAVER_OFF, "Disable For", false, false, false, false};
-        break;
+    case IDM_PASSWORDMENU: look = lookOf(IDI_PASSWORD, IDS_PASSWORD_MENU, false); break;
+    case IDM_LOCK: look = lookOf(IDI_LOCK, IDS_LOCK, (c.flags & APP_WIN2K) == 0); break;
+    case IDM_DISABLEMENU: look = lookOf(IDI_SAVER_OFF, IDS_DISABLE_FOR, false); break;
     case IDM_DISABLE_15:
     case IDM_DISABLE_30:
     case IDM_DISABLE_60:
     case IDM_DISABLE_120:
     case IDM_DISABLE_240: {
-        static const char* const captions[] = {"15 Minutes", "30 Minutes", "1 Hour", "2 Hours",
-                                               "4 Hours"};
-        look = {IDI_TIMEOUT, captions[itemId - IDM_DISABLE_15], false, false,
-                c.timedChoice == itemId, true};
+        static const UINT captions[] = {IDS_15_MINUTES, IDS_30_MINUTES, IDS_1_HOUR, IDS_2_HOURS,
+                                        IDS_4_HOURS};
+        look = lookOf(IDI_TIMEOUT, captions[itemId - IDM_DISABLE_15], false);
+        look.check = c.timedChoice == itemId;
+        look.checkRoom = true;
         break;
     }
     case IDM_MANAGED:
-        look = {0, c.policy ? MANAGED_CAPTION : "", true, false, false, false};
+        look = c.policy ? lookOf(0, IDS_MANAGED, true) : look;
+        look.greyed = true;
         break;
     default:
         break;
@@ -131,5 +110,22 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
     // Held by a policy: greyed, its check still telling the setting.
     if (policyLocks(c.policy, static_cast<WORD>(itemId)))
         look.greyed = true;
+    if (look.greyed && itemId != IDM_LAUNCH)
+        look.state |= MFS_GRAYED;
+    if (look.check)
+        look.state |= MFS_CHECKED;
     return look;
+}
+
+void shownCaption(const char* caption, char* out, size_t size)
+{
+    if (size == 0)
+        return;
+    size_t length = 0;
+    for (const char* p = caption; *p && length + 1 < size; ++p) {
+        if (*p == '&' && *++p == '\0')
+            break;
+        out[length++] = *p;
+    }
+    out[length] = '\0';
 }

@@ -1,7 +1,9 @@
-// What the popup shows, decided apart from the menu calls: which items are
-// greyed, and each owner-drawn item's icon, caption and marks.
+// What the popup shows, decided apart from the menu calls: for each fixed
+// item one record, both its state in the menu (what screen readers hear)
+// and its drawn look, from one function.
 #pragma once
 #include <windows.h>
+#include <stddef.h>
 
 #include "../base/item_name.h"
 #include "../saverconfig/saver_settings.h"
@@ -9,32 +11,34 @@
 struct MenuContext {
     DWORD flags;               // the application's state bits
     bool noSaverSelected;      // the "[none]" entry carries the check mark
-    PasswordValues passwords;  // as read for the family in flags
-    bool win4Saver;            // the header test of the configured file
+    PasswordValues passwords;  // as read for the family in flags, a policy's value in isSecure
+    bool win4Saver;            // the header test of the screen saver in force
     UINT timedChoice;          // the "Disable For" choice now running, or 0
-    DWORD policy;              // what a policy holds (POLICY_ bits), as read now
+    DWORD policy;              // what a policy holds (POLICY_ bits), as read for the open menu
 };
 
-// One of the refresh's menu updates, in the order they are made.
-struct PopupItemUpdate {
-    UINT item;        // command id, or position when byPosition
+// Where the refresh finds a fixed item, and the id the item gets.
+struct PopupItemPlace {
+    UINT item;  // command id, or position when byPosition
     bool byPosition;
-    UINT id;          // the id the item gets
-    UINT state;       // MFS_GRAYED, and MFS_CHECKED where the item shows its check
+    UINT id;
 };
 
-enum { POPUP_UPDATE_COUNT = 19 };
+enum { POPUP_ITEM_COUNT = 19 };
 
-void popupItemUpdates(const MenuContext& context, PopupItemUpdate updates[POPUP_UPDATE_COUNT]);
+// Every fixed item, in the order the refresh updates them.
+extern const PopupItemPlace kPopupItems[POPUP_ITEM_COUNT];
 
 // Whether the header test must be asked for these inputs: only when a
 // screen saver is selected (every rule that uses it needs one).
 bool needsWin4Test(bool noSaverSelected);
 
+// A fixed item (ids below 4000) as the menu holds it and as it is drawn.
 struct ItemLook {
+    UINT state;           // MFS_GRAYED, MFS_CHECKED: the menu's state, what screen readers hear
     int iconId;           // 0: no icon in the left column
-    const char* caption;  // null for screen saver entries (their description)
-    bool greyed;
+    const char* caption;  // from the string table, with its "&" marks
+    bool greyed;          // drawn grey
     bool bold;
     bool check;           // IDI_CHECK at the right
     bool checkRoom;       // the item may show the check: its width keeps room
@@ -42,19 +46,24 @@ struct ItemLook {
 
 // The record a fixed item's data points at: its name for screen readers
 // first, then the width the fixed items share. The tray window holds one for
-// each of the refresh's updates, for as long as its popup menu lives; each
-// refresh writes them afresh.
+// each of kPopupItems, for as long as its popup menu lives; each refresh
+// writes them afresh.
 struct FixedItemRecord {
     ItemName name;
     UINT width;
     UINT id;  // the item's command id
 };
 
-// The look of a fixed item (ids below 4000). The line that says why items
-// are greyed has no caption while no policy applies, when it is not shown.
+// The look of a fixed item. Its state follows the drawn look, except that
+// Launch stays choosable while it is drawn grey (no screen saver selected:
+// choosing it offers to select one). The line that says why items are
+// greyed has an empty caption while no policy applies, when it is not shown.
 ItemLook fixedItemLook(UINT itemId, const MenuContext& context);
 
-#define MANAGED_CAPTION "Some settings are managed by your organization."
+// A caption as it is drawn and measured, and as screen readers are told it:
+// without the "&" that marks its access key ("&&" gives one "&"). out is
+// always terminated.
+void shownCaption(const char* caption, char* out, size_t size);
 
 // Whether "Password Enabled" shows the check, for the family in flags.
 bool passwordIsOn(DWORD flags, const PasswordValues& passwords);

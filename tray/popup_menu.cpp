@@ -2,6 +2,8 @@
 
 #include "../app/application.h"
 #include "../app/tray_window.h"
+#include "../base/ui_text.h"
+#include "../res/string_ids.h"
 #include "dpi.h"
 #include "menu_metrics.h"
 #include "menu_palette.h"
@@ -33,7 +35,7 @@ void showManagedLine(HMENU popup, bool shown)
     } else if (shown && line < 0 && exit >= 0) {
         InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
         InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_STRING | MF_GRAYED,
-                    IDM_MANAGED, MANAGED_CAPTION);
+                    IDM_MANAGED, uiText(IDS_MANAGED));
     }
 }
 
@@ -87,7 +89,9 @@ UINT fixedItemsWidth(const MenuLayout& layout, CaptionMeasure& measure, const It
 {
     UINT width = layout.ruleWidth;
     for (int i = 0; i < count; ++i) {
-        UINT need = drawnItemWidth(measure.width(looks[i].caption, looks[i].bold), layout.geometry,
+        char caption[260];
+        shownCaption(looks[i].caption, caption, sizeof caption);
+        UINT need = drawnItemWidth(measure.width(caption, looks[i].bold), layout.geometry,
                                    looks[i].checkRoom);
         if (need > width)
             width = need;
@@ -127,37 +131,40 @@ void TrayWindow::choosePalette()
 
 MenuContext TrayWindow::menuContext(bool win4Test)
 {
-    MenuContext context;
+    MenuContext context = {};
     context.flags = owner->flags;
     context.noSaverSelected = !noneEntry || (noneEntry->flags & SAVER_CHECKED);
-    context.passwords = readPasswordValues(family());
-    context.win4Saver = win4Test && needsWin4Test(context.noSaverSelected) && isWin4Saver(family());
-    // Asked only where it matters: the policy is read from two keys.
-    context.policy = 0;
+    context.passwords = passwordsInForce(readPasswordValues(family()), policy);
+    if (win4Test && needsWin4Test(context.noSaverSelected)) {
+        char saver[SAVER_PATH_SIZE];
+        saverInForce(family(), policy, saver);
+        context.win4Saver = isWin4Saver(family(), saver);
+    }
+    context.timedChoice = timedChoice;
+    context.policy = policyFlags(policy);
     return context;
 }
 
 bool TrayWindow::refreshPopupMenu()
 {
     menuLayout = menuLayoutAt(systemDpiSource(), menuPoint);
+    // Read once for the menu now opening: every item drawn until it closes
+    // follows it, unless a settings change reads it again.
+    readPolicy();
     MenuContext context = menuContext(true);
-    context.policy = readPolicyFlags();
     showManagedLine(popupMenu, context.policy != 0);
     // After the line's separator is in place: dark menus draw their own.
     choosePalette();
 
-    PopupItemUpdate updates[POPUP_UPDATE_COUNT];
-    popupItemUpdates(context, updates);
-
-    ItemLook looks[POPUP_UPDATE_COUNT];
-    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
-        fixedItems[i].id = updates[i].id;
-        looks[i] = decideFixedItem(updates[i].id, context);
+    ItemLook looks[POPUP_ITEM_COUNT];
+    for (int i = 0; i < POPUP_ITEM_COUNT; ++i) {
+        fixedItems[i].id = kPopupItems[i].id;
+        looks[i] = decideFixedItem(kPopupItems[i].id, context);
     }
     UINT width;
     {
         CaptionMeasure measure(window, menuLayout.font);
-        width = fixedItemsWidth(menuLayout, measure, looks, POPUP_UPDATE_COUNT);
+        width = fixedItemsWidth(menuLayout, measure, looks, POPUP_ITEM_COUNT);
     }
 
     MENUITEMINFOA info;
@@ -165,13 +172,14 @@ bool TrayWindow::refreshPopupMenu()
     info.cbSize = sizeof info;
     info.fMask = MIIM_STATE | MIIM_ID | MIIM_TYPE | MIIM_DATA;
     info.fType = MFT_OWNERDRAW;
-    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i) {
+    for (int i = 0; i < POPUP_ITEM_COUNT; ++i) {
         FixedItemRecord& record = fixedItems[i];
         record.width = width;
-        info.wID = updates[i].id;
-        info.fState = updates[i].state;
+        info.wID = kPopupItems[i].id;
+        info.fState = looks[i].state;
         info.dwItemData = reinterpret_cast<ULONG_PTR>(&record);
-        SetMenuItemInfoA(popupMenu, updates[i].item, updates[i].byPosition ? TRUE : FALSE, &info);
+        SetMenuItemInfoA(popupMenu, kPopupItems[i].item, kPopupItems[i].byPosition ? TRUE : FALSE,
+                         &info);
     }
     return true;
 }

@@ -104,7 +104,9 @@ bool TrayWindow::rebuildSaverMenu()
     DWORD key = layoutKey(menuLayout, family());
     SaverWidthRule rule = {saverEntryWidth, &widths, key};
 
-    catalogue.beginRebuild(family(), rule);
+    char configured[SAVER_PATH_SIZE];
+    saverInForce(family(), policy, configured);
+    catalogue.beginRebuild(family(), rule, configured);
     // On 64-bit Windows the system's own screen savers lie in the native
     // System32, which this 32-bit program otherwise sees as SysWOW64: the
     // scan's file calls reach it (and nothing else runs with redirection
@@ -113,6 +115,14 @@ bool TrayWindow::rebuildSaverMenu()
     scanDirectory(*this, GetWindowsDirectoryA);
     scanDirectory(*this, GetSystemDirectoryA);
     bool changed = catalogue.finishRebuild();
+    // Where the alias is missing, the icon is read with redirection off:
+    // once here, at the menu's size, never while drawing.
+    for (SaverEntry* entry = catalogue.newest; entry; entry = entry->next) {
+        if (entry->nativeAccess == NATIVE_REDIRECTION_OFF) {
+            UniqueIcon previous(entry->icon);
+            entry->icon = fileIconAtSize(entry->fileName, menuLayout.geometry.iconSize, true);
+        }
+    }
 
     HMENU submenu = popupMenu ? GetSubMenu(popupMenu, 0) : nullptr;
     if (changed || key != saverMenuKey || !submenu
@@ -137,7 +147,7 @@ bool TrayWindow::rebuildSaverMenu()
     // A policy that names the screen saver greys every entry, "[none]"
     // included; the check stays at the system's setting.
     if (submenu)
-        setEntryStates(submenu, catalogue.none, policyRefuses(IDM_NONE));
+        setEntryStates(submenu, catalogue.none, refuses(IDM_NONE));
     // Only now is no item left that points at the replaced entries.
     catalogue.releasePrevious();
 

@@ -23,13 +23,6 @@ BOOL notify(DWORD action, TrayIconRecord& record)
     return Shell_NotifyIconA(action, reinterpret_cast<NOTIFYICONDATAA*>(&record));
 }
 
-// The blink asks the user to enable the screen saver again: not while a
-// policy keeps it off, which nobody here can change.
-bool blinksWhileOff(DWORD flags)
-{
-    return (flags & APP_BLINK) && !(readPolicyFlags() & POLICY_KEEPS_OFF);
-}
-
 } // namespace
 
 HICON loadSmallIcon(HINSTANCE instance, int iconId, int size)
@@ -101,7 +94,7 @@ void TrayWindow::addTrayIcon()
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_ON, trayIconSize);
     } else {
         trayIcon.hIcon = loadSmallIcon(owner->instance, IDI_SAVER_OFF, trayIconSize);
-        if (blinksWhileOff(owner->flags))
+        if (blinksWhileOff())
             startBlink();
     }
     copyText(trayIcon.szTip, sizeof trayIcon.szTip, "Dormity");
@@ -148,12 +141,19 @@ void TrayWindow::updateTrayTip()
 
 void TrayWindow::startBlink()
 {
-    SetTimer(window, IDT_BLINK, BLINK_PERIOD_MS, nullptr);
+    blinking = SetTimer(window, IDT_BLINK, BLINK_PERIOD_MS, nullptr) != 0;
 }
 
 void TrayWindow::stopBlink()
 {
     KillTimer(window, IDT_BLINK);
+    blinking = false;
+}
+
+bool TrayWindow::blinksWhileOff() const
+{
+    // The blink asks the user to enable the screen saver again.
+    return (owner->flags & APP_BLINK) && !(policyFlags(policy) & POLICY_KEEPS_OFF);
 }
 
 void TrayWindow::showSaverState(bool enabled)
@@ -166,7 +166,7 @@ void TrayWindow::showSaverState(bool enabled)
     } else {
         setTrayIcon(IDI_SAVER_OFF);
         owner->flags &= ~APP_SAVER_ACTIVE;
-        if (blinksWhileOff(owner->flags))
+        if (blinksWhileOff())
             startBlink();
         else if (owner->flags & APP_BLINK)
             stopBlink();

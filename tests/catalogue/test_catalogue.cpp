@@ -17,6 +17,7 @@
 #include "app/application.h"
 #include "base/handles.h"
 #include "base/item_name.h"
+#include "app/start_command.h"
 #include "app/tray_window.h"
 #include "support/savers.h"
 #include "support/pixels.h"
@@ -25,6 +26,8 @@
 #include "saverconfig/policy.h"
 #include "support/system.h"
 #include "support/processes.h"
+#include "saverconfig/native_system.h"
+#include "tray/dpi.h"
 #include "tray/menu_metrics.h"
 
 namespace {
@@ -165,7 +168,9 @@ void rebuild(SaverCatalogue& catalogue)
     SaverWidthRule rule = {[](const void*, const char* description, bool none) {
                                return static_cast<WORD>(strlen(description) * 7 + (none ? 1 : 0));
                            }, nullptr, 7};
-    catalogue.beginRebuild(runningAsWin9x() ? FAMILY_95 : FAMILY_NT, rule);
+    char configured[SAVER_PATH_SIZE];
+    readCurrentSaver(runFamily(), configured);
+    catalogue.beginRebuild(runFamily(), rule, configured);
     for (SaverDirectory where : {WINDOWS_DIRECTORY, SYSTEM_DIRECTORY})
         catalogue.scanDirectory((saverDirectory(where) + "\\*.scr").c_str(),
                                 shortSaverDirectory(where).c_str());
@@ -1111,6 +1116,44 @@ TEST_F(Drawing, TwoThousandRoundsOfEveryItemKeepResources)
     EXPECT_TRUE(resourcesStillAvailable());
 }
 
+// A saver's own icon is read at the menu's size on its monitor (not the shell's, stretched); read
+// with redirection off (no alias), by each rebuild and kept, never while drawing.
+TEST_F(Drawing, ASaversOwnIconIsReadAtTheMenusSizeWithRedirectionOffByTheRebuildOnly)
+{
+    savers_.install("tenchars.scr", WINDOWS_DIRECTORY, "tenchars.scr");
+    TrayWindow& window = start(nullptr);
+    SaverEntry* entry = window.saverList;
+    while (entry && strcmp(entry->description, "TenChars10") != 0)
+        entry = entry->next;
+    ASSERT_TRUE(entry && countIconCalls());
+    static UINT dpi;
+    const DpiSource monitor = {[](POINT) { return dpi; }, [](UINT) { return menuLogFont(); },
+        [](int index, UINT at) { return MulDiv(GetSystemMetrics(index), at, 96); }};
+    for (UINT each : {96u, 144u, 192u, 0u}) {
+        dpi = each ? each : 96;
+        window.menuLayout = menuLayoutAt(monitor, POINT{0, 0});
+        if (!each) {  // as 64-bit Windows XP without the alias has it; the entry stays
+            entry->nativeAccess = NATIVE_REDIRECTION_OFF;
+            openSaverSubmenu(window);
+        }
+        const ItemGeometry& g = window.menuLayout.geometry;
+        const int height = window.menuLayout.itemHeight, x = g.iconX, y = iconTop(g, 0, height);
+        Canvas drawn(kWidth, height), expected(kWidth, height);
+        const long loaded = iconCalls().loaded;
+        for (int i = 0; i < 3; ++i)
+            drawItem(window, drawn, entry->menuId, reinterpret_cast<ULONG_PTR>(entry), false);
+        EXPECT_TRUE(each || iconCalls().loaded == loaded) << "read while drawing";
+        expected.fill(background(false));
+        UniqueIcon own(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+            MAKEINTRESOURCEA(IDI_SAVER_ON), IMAGE_ICON, g.iconSize, g.iconSize, LR_DEFAULTCOLOR)));
+        DrawIconEx(expected.dc(), x, y, own.get(), g.iconSize, g.iconSize, 0, nullptr, DI_NORMAL);
+        EXPECT_TRUE(drawn.sameAs(expected, x, y, x + g.iconSize, y + g.iconSize)) << g.iconSize;
+    }
+    const long destroyed = iconCalls().destroyed;
+    openSaverSubmenu(window);
+    EXPECT_EQ(iconCalls().destroyed - destroyed, 1) << "the last rebuild's icon kept";
+}
+
 // What screen readers hear of an item: the name its data carries by the convention.
 std::string heardName(const MenuItemView& item)
 {
@@ -1124,6 +1167,7 @@ std::string heardName(const MenuItemView& item)
 // Every owner-drawn item, in each state its caption and check follow, is heard as it is
 // drawn: named by its caption, checked exactly when it draws the check, as the menu holds them
 // before the drawing (after it when the state changes with the menu open: a timed disable ends).
+// Disable For checks the shortest choice covering the time to the stored "EnableAt" (a real run).
 TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCheck)
 {
     Canvas canvas(kWidth, itemHeight());
@@ -1146,10 +1190,10 @@ TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCh
                 << name;
         }
     };
-    const struct { const char* configured; bool active, passwordOn; UINT timed; } states[] = {
-        {"starfield.scr", true, true, 0}, {"starfield.scr", false, false, IDM_DISABLE_30},
-        {"starfield.scr", true, false, IDM_DISABLE_240}, {"starfield.scr", false, true, 0},
-        {nullptr, false, true, IDM_DISABLE_15}, {nullptr, true, false, 0}};
+    const struct { const char* configured; bool active, passwordOn; DWORD minutes; } states[] = {
+        {"starfield.scr", true, true, 0}, {"starfield.scr", false, false, 30},
+        {"starfield.scr", false, false, 90}, {"starfield.scr", false, true, 241},
+        {nullptr, false, true, 15}, {nullptr, true, false, 0}};
     for (const auto& state : states) {
         SCOPED_TRACE(std::string(state.configured ? "selected" : "none")
                      + (state.active ? ", active" : ", inactive"));
@@ -1157,17 +1201,26 @@ TEST_F(FamilyDrawing, EveryItemIsHeardAsItIsDrawnNamedByItsCaptionCheckedByItsCh
         setRegString(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaverIsSecure",
                      state.passwordOn ? "1" : "0");
         setPasswordValue("ScreenSaveUsePassword", state.passwordOn, false);
+        storeEnableAt(-60);  // the last state's time, over: the start ends it
         start(state.configured);
         app_->flags = state.active ? app_->flags | APP_SAVER_ACTIVE
                                    : app_->flags & ~static_cast<DWORD>(APP_SAVER_ACTIVE);
-        tray().timedChoice = state.timed;
+        if (state.minutes)
+            SendMessageA(tray().window, WM_STARTCOMMAND, START_DISABLE_FOR, state.minutes);
         openPopup(tray());
         openSaverSubmenu(tray());
         EXPECT_EQ(ownerDrawnItems(tray()).size(), fixedLooks({}).size() + tray().saverCount + 1u);
         expectHeardAsDrawn(false);
+        double ahead = 0;
+        ASSERT_EQ(storedEnableAt(&ahead), state.minutes != 0);
+        const double choices[] = {15, 30, 60, 120, 240};  // minutes, in menu order
+        for (UINT id = IDM_DISABLE_15, shortest = 0; id <= IDM_DISABLE_240; ++id) {
+            bool covers = state.minutes && ahead <= choices[id - IDM_DISABLE_15] * 60 && !shortest++;
+            EXPECT_EQ(menuItemAt(tray().popupMenu, id, false).state, covers ? MFS_CHECKED : 0u);
+        }
     }
     // The menu open, refreshed as disabled for 30 minutes, when the time comes.
-    tray().disableFor(IDM_DISABLE_30);
+    SendMessageA(tray().window, WM_COMMAND, IDM_DISABLE_30, 0);
     openPopup(tray());
     storeEnableAt(-60);
     SendMessageA(tray().window, WM_TIMER, IDT_ENABLE, 0);
@@ -1314,17 +1367,30 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
     const std::map<DWORD, std::vector<UINT>> greys = {{POLICY_SAVER, {IDM_NONE}},
         {POLICY_ACTIVE, {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
                          IDM_DISABLE_120, IDM_DISABLE_240}}, {POLICY_TIMEOUT, {IDM_TIMEOUT}},
-        {POLICY_PASSWORD, {IDM_PASSWORD, IDM_CHANGEPASSWORD}}, {page, {IDM_PROPERTIES}}};
+        {POLICY_PASSWORD, {IDM_PASSWORD, IDM_CHANGEPASSWORD}}, {page, {IDM_PROPERTIES}},
+        {POLICY_NO_CHANGES, {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
+         IDM_DISABLE_120, IDM_DISABLE_240, IDM_TIMEOUT, IDM_PASSWORD, IDM_CHANGEPASSWORD,
+         IDM_PROPERTIES, IDM_NONE, IDM_CONFIGURE}}};
     const std::string one("\x01\0\0\0", 4), zero(4, '\0');
     const struct { const char* name; DWORD type; std::string bytes; DWORD effect; } rows[] = {
         {"", REG_NONE, "", 0}, {"ScreenSaveActive", REG_SZ, "1", POLICY_ACTIVE},
         {"ScreenSaveActive", REG_SZ, " +0", off}, {"ScreenSaveActive", REG_DWORD, zero, off},
         {"ScreenSaveActive", REG_DWORD, "1", POLICY_ACTIVE},  // one byte: text
         {"ScreenSaverIsSecure", REG_BINARY, "0", POLICY_PASSWORD},  // no terminator
+        {"ScreenSaverIsSecure", REG_SZ, "1", POLICY_PASSWORD},
         {"ScreenSaveTimeOut", REG_SZ, std::string(300, '9'), POLICY_TIMEOUT},  // too long to read
-        {"SCRNSAVE.EXE", REG_NONE, "", POLICY_SAVER}, {"NoDispScrSavPage", REG_DWORD, one, page},
+        {"SCRNSAVE.EXE", REG_SZ, catalogueFileNameOf(WINDOWS_DIRECTORY, "starfield.scr"),
+         POLICY_SAVER}, {"NoDispScrSavPage", REG_DWORD, one, POLICY_NO_CHANGES},
         {"NoDispCPL", REG_BINARY, one, page}, {"NoDispCPL", REG_SZ, "1", page},
         {"NoDispScrSavPage", REG_DWORD, zero, 0}, {"NoDispCPL", REG_SZ, "0", 0}};
+    Canvas canvas(kWidth, itemHeight());
+    auto timeoutDrawnGrey = [&] {  // a grey caption's light shadow, then its grey
+        EXPECT_TRUE(recordDrawing());
+        canvas.draw(tray().window, menuItemAt(tray().popupMenu, IDM_TIMEOUT, false), false);
+        return takeDrawing().texts.size() == 2;
+    };
+    setPolicyValue("ScreenSaveTimeOut", REG_SZ, "600", 4);
+    EXPECT_FALSE(timeoutDrawnGrey()) << "read again for the drawing";
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.name) + ", type " + std::to_string(row.type));
         removePolicies();
@@ -1332,6 +1398,7 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
             setPolicyValue(row.name, row.type, row.bytes.c_str(),
                            static_cast<DWORD>(row.bytes.size() + (row.type == REG_SZ)));
         SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        EXPECT_EQ(timeoutDrawnGrey(), (row.effect & (POLICY_TIMEOUT | POLICY_NO_CHANGES)) != 0);
         openPopup(tray());
         EXPECT_EQ(readPolicyFlags(), row.effect);
         for (const MenuItemView& item : ownerDrawnItems(tray())) {  // the entries as "[none]"
@@ -1339,7 +1406,10 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
             for (const auto& held : greys)
                 greyed |= (row.effect & held.first) && std::count(held.second.begin(),
                               held.second.end(), std::min<UINT>(item.id, IDM_NONE));
-            EXPECT_EQ(item.state, before[item.id] | (greyed ? MFS_GRAYED : 0u)) << item.id;
+            UINT state = before[item.id] | (greyed ? MFS_GRAYED : 0u);
+            if (item.id == IDM_PASSWORD && row.effect == POLICY_PASSWORD && !runningAsWin9x())
+                state = (state & ~MFS_CHECKED) | (row.bytes == "1" ? MFS_CHECKED : 0u);
+            EXPECT_EQ(item.state, state) << item.id;
         }
         EXPECT_FALSE(tray().noneEntry->flags & SAVER_CHECKED) << "the check moved";
         std::vector<MenuItemView> items = menuItems(tray().popupMenu);  // 0 to 13 stay

@@ -1,5 +1,6 @@
 // The window procedure's handlers, by real WM_COMMAND on the run's family.
 #include "support/program.h"
+#include "app/start_command.h"
 #include "res/resource.h"
 #include "support/system.h"
 #include "support/processes.h"
@@ -208,4 +209,43 @@ TEST_F(FamilyHandlers, NoCommandChangesWhatAPolicyHolds)
     setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
     command(IDM_PROPERTIES);
     EXPECT_EQ(processesStarted(), 0u) << "started while the page is withheld";
+}
+
+// "Prevent changing screen saver" refuses every change by the menu and the switches, in either
+// state: nothing stored, announced, started or opened. A time pending still ends (puts back).
+TEST_F(FamilyHandlers, PreventChangingScreenSaverRefusesEveryChangeByEveryRoute)
+{
+    InstalledFiles saver(quickSaverPath(), windowsDirectory() + "\\dmcmdtst.scr");
+    storeCurrentSaver(runFamily(), quickSaverPath().c_str());
+    start(true);
+    command(IDM_DISABLE_15);
+    setPolicyValue("NoDispScrSavPage", REG_DWORD, "\x01\0\0\0", 4);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    storeEnableAt(-60);
+    SendMessageA(tray().window, WM_TIMER, IDT_ENABLE, 0);
+    ASSERT_TRUE(isSaverActive() && !storedEnableAt()) << "the time pending did not end";
+    auto settings = [this] {
+        std::string saver;
+        storedCurrentSaver(runFamily(), &saver);
+        return saver + isSecure() + "|" + std::to_string(usePassword()) + "|"
+               + std::to_string(getSaverTimeout()) + (storedEnableAt() ? "|pending" : "");
+    };
+    const std::string before = settings();
+    BroadcastCounter broadcasts;
+    for (bool active : {true, false}) {
+        setSaverActive(active);
+        SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        broadcasts.reset();
+        for (int id : {IDM_TOGGLE, IDM_DISABLE_60, IDM_NONE, int(tray().saverList->menuId),
+                       IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_CONFIGURE, IDM_PROPERTIES})
+            command(static_cast<WORD>(id));
+        for (WPARAM kind : {START_ENABLE, START_DISABLE, START_DISABLE_FOR, START_DISABLE_UNTIL})
+            SendMessageA(tray().window, WM_STARTCOMMAND, kind, 60);
+        EXPECT_FALSE(runModal("Timeout", [this] { return command(IDM_TIMEOUT), INT_PTR(0); },
+                              {click(IDC_OK)}).opened);
+        EXPECT_EQ(isSaverActive(), active);
+        EXPECT_EQ(settings(), before);
+        EXPECT_EQ(broadcasts.count(), 0);
+        EXPECT_EQ(processesStarted(), 0u) << "a saver or the control panel started";
+    }
 }

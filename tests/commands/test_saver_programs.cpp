@@ -156,3 +156,31 @@ TEST_F(FamilySaverPrograms, NoSelectionPromptsAndYesOpensTheSystemsDisplayPanel)
         EXPECT_EQ(run.commandLine, systemPanelPath(runFamily()) + panelArguments());
     }
 }
+
+// A screen saver a policy names (a bare name in the System directory, or a long path) is in force:
+// checked, in the tooltip, run by Configure and Launch (no word of none); the user's none stays.
+TEST_F(FamilySaverPrograms, APolicysScreenSaverIsCheckedNamedConfiguredAndLaunched)
+{
+    const std::string bare = systemDirectory() + "\\dmpolicy.scr",
+                      spaced = windowsDirectory() + "\\Dormity Policy Saver.scr";
+    InstalledFiles files(quickSaverPath(), bare), more(quickSaverPath(), spaced);
+    TrayWindow& window = start(true);
+    for (const std::string& named : {std::string("dmpolicy.scr"), spaced}) {
+        setPolicyValue("SCRNSAVE.EXE", REG_SZ, named.c_str(), static_cast<DWORD>(named.size() + 1));
+        SendMessageA(window.window, WM_SETTINGCHANGE, 0, 0);
+        const std::string file = shortPath(named == spaced ? spaced : bare);
+        for (const SaverEntry* entry = window.saverList; entry; entry = entry->next)
+            EXPECT_EQ((entry->flags & SAVER_CHECKED) != 0, file == entry->fileName) << named;
+        EXPECT_STREQ(window.trayIcon.szTip, "Dormity - [Dormity Command Test]");
+        for (WORD id : {IDM_CONFIGURE, IDM_LAUNCH}) {
+            PromptAnswerer answerer(app(), IDNO);
+            command(id);
+            EXPECT_FALSE(answerer.finish().seen) << id << ": none said to be selected";
+        }
+        ASSERT_TRUE(log_.waitForLines(1, 10000) && waitForStartedProcesses(10000));
+        EXPECT_EQ(shortPath(log_.runs().at(0).module), file);
+        log_.clear();
+    }
+    std::string stored;
+    EXPECT_FALSE(storedCurrentSaver(runFamily(), &stored)) << stored;
+}

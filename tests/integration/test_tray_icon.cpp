@@ -179,6 +179,17 @@ TEST_F(TrayIcon, ComesBackOnReinstallOrANewShellKeepingAStaleFlagAndLeavesWithTh
     EXPECT_TRUE(iconDestroyed(record.hIcon));
 }
 
+// A policy keeping the screen saver off stops the blink; when it goes, it blinks again at once.
+TEST_F(TrayIcon, APolicyKeepingItOffStopsTheBlinkUntilItGoes)
+{
+    TrayWindow& tray = start(false, true);
+    for (bool held : {true, false}) {
+        held ? setPolicyValue("ScreenSaveActive", REG_SZ, "0", 2) : removePolicies();
+        SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
+        expectShows(false, !held);
+    }
+}
+
 TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
 {
     // 11 + 51 + 1 = 63: the bracket just fits.

@@ -331,7 +331,9 @@ HANDLE WINAPI countingLoadImage(HINSTANCE instance, LPCSTR name, UINT type, int 
     HANDLE image = realLoadImage(instance, name, type, width, height, flags);
     if (image && type == IMAGE_ICON)
         InterlockedIncrement(&loadedIcons);
-    if (recording && type == IMAGE_ICON && IS_INTRESOURCE(name))
+    // The program's own icons; a screen saver's are its file's.
+    if (recording && type == IMAGE_ICON && IS_INTRESOURCE(name)
+        && instance == GetModuleHandleA(nullptr))
         recorded.loads.push_back({static_cast<int>(reinterpret_cast<ULONG_PTR>(name)), width,
                                   height});
     return image;

@@ -59,7 +59,7 @@ TEST(MenuPalette, DarkForAFourByteZeroWithoutHighContrastWhereWindowsHasDarkMenu
 
 // The popup opened on a second monitor is laid out for that monitor's pixels per inch: the
 // menu font, icon size, item geometry, heights and the fixed items' width there; the primary
-// monitor and the taskbar's icon stay at 96.
+// monitor stays at 96, the taskbar's icon follows its monitor (Wine shows none: ours stands in).
 TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) {
     // A primary monitor at 96 pixels per inch left of a second one at secondaryDpi, and the
     // system's menu font and sizes on each as Windows 10 scales them from 96.
@@ -79,11 +79,13 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
                 {144, 31, 14, 24, 9, 51, 5, 2, 45},  {192, 40, 19, 32, 12, 68, 6, 2, 60},
                 {240, 50, 24, 40, 15, 85, 8, 3, 75}};
     MenuContext context = {0, false, {1, 1, 1}, true, 0, 0};
-    PopupItemUpdate updates[POPUP_UPDATE_COUNT];
-    popupItemUpdates(context, updates);
-    ItemLook looks[POPUP_UPDATE_COUNT];
-    for (int i = 0; i < POPUP_UPDATE_COUNT; ++i)
-        looks[i] = fixedItemLook(updates[i].id, context);
+    ItemLook looks[POPUP_ITEM_COUNT];
+    for (int i = 0; i < POPUP_ITEM_COUNT; ++i)
+        looks[i] = fixedItemLook(kPopupItems[i].id, context);
+    WNDCLASSA taskbar = {0, DefWindowProcA, 0, 0, 0, 0, 0, 0, 0, "Shell_TrayWnd"};
+    RegisterClassA(&taskbar);
+    HWND shell = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "Shell_TrayWnd", "",
+                                 WS_POPUP | WS_VISIBLE, 1920, 1040, 1920, 40, 0, 0, 0, 0);
     double width96 = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.dpi) + " pixels per inch");
@@ -101,12 +103,14 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
         CaptionMeasure measure(nullptr, layout.font);
         MenuLayout noRule = layout;
         noRule.ruleWidth = 0;
-        const double width = fixedItemsWidth(noRule, measure, looks, POPUP_UPDATE_COUNT);
+        const double width = fixedItemsWidth(noRule, measure, looks, POPUP_ITEM_COUNT);
         width96 = row.dpi == 96 ? width : width96;
         EXPECT_NEAR(width, width96 * row.dpi / 96, width96 * row.dpi / 96 * 0.08);
-        EXPECT_EQ(fixedItemsWidth(layout, measure, looks, POPUP_UPDATE_COUNT),
+        EXPECT_EQ(fixedItemsWidth(layout, measure, looks, POPUP_ITEM_COUNT),
                   std::max<UINT>(188, static_cast<UINT>(width))) << "the rule's for 9 points";
         EXPECT_EQ(menuLayoutAt(source, POINT{100, 300}).itemHeight, 21) << "the primary monitor";
-        EXPECT_EQ(trayIconSizeFrom(source), 16) << "the taskbar's icon";
+        EXPECT_EQ(trayIconSizeFrom(source), row.icon) << "the taskbar's icon";
     }
+    DestroyWindow(shell);
 }
+
