@@ -138,13 +138,16 @@ void TrayWindow::keepOffUserChose()
 
 void TrayWindow::removeListedProgram(WORD id)
 {
-    UINT index = static_cast<UINT>(id - IDM_KEEPOFF_FIRST);
+    // The entry's own program, as it was listed when the menu opened.
+    const ListedItemRecord* records = static_cast<const ListedItemRecord*>(listedItems.get());
+    const ListedItemRecord* chosen = nullptr;
+    for (UINT i = 0; i < listedItemCount && !chosen; ++i)
+        chosen = records[i].item.id == id ? &records[i] : nullptr;
     // The organisation's list is not the user's to change.
-    if (policyRefuses(id) || id < IDM_KEEPOFF_FIRST || index >= keepOff.rules.count
-        || listHeldByPolicy())
+    if (!chosen || refuses(id) || listHeldByPolicy())
         return;
     // The list's change, seen by the watch, reads it again.
-    removeKeepOffProgram(keepOff.rules.at(index)->text);
+    removeKeepOffProgram(chosen->program);
     if (!keepOff.keyChanged) {
         readKeepOffRules(keepOff.rules);
         checkKeepOff(true);

@@ -155,7 +155,7 @@ TrayWindow::TrayWindow(Application& app)
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
       timedChoice(0), unreplacedEnableAt(), menuPoint(primaryMonitorPoint()), saverMenuKey(0),
       darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16), blinking(false),
-      keepOff(), dormityHoldsOff(false), displayRequested(false)
+      keepOff(), listedItems(), listedItemCount(0), dormityHoldsOff(false), displayRequested(false)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -414,6 +414,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             tray->refreshPopupMenu();
         else if (tray->popupMenu && menu == GetSubMenu(tray->popupMenu, 0))
             tray->rebuildSaverMenu();
+        else if (tray->popupMenu && menu == GetSubMenu(tray->popupMenu, KEEP_OFF_MENU_POSITION))
+            tray->rebuildKeepOffMenu(menu);
         break;
     }
     case WM_TRAYNOTIFY:

@@ -105,6 +105,9 @@ struct TrayWindow {
     bool blinking;
     // Keeping it off while listed programs run.
     KeepOffWatch keepOff;
+    // What the entries of "Keep Off While" point at: ListedItemRecord[count].
+    UniqueBlock listedItems;
+    UINT listedItemCount;
     // Whether Dormity's own command has the screen saver off (until it is
     // on again), and whether the display is asked to stay on for it.
     bool dormityHoldsOff;
@@ -218,6 +221,9 @@ struct TrayWindow {
     void keepOffUserChose();
     // A listed program's entry chosen: it leaves the user's list.
     void removeListedProgram(WORD id);
+    // "Keep Off While" as it opens: an entry for each listed program, then
+    // "Add Running Program..." (tray/keep_off_menu.cpp).
+    void rebuildKeepOffMenu(HMENU menu);
     // The switch: true when Dormity now holds it off while the program runs.
     bool disableWhile(const char* program);
     // Exit and sign-out: what Dormity holds off for a program comes back.

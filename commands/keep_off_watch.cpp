@@ -12,6 +12,7 @@ struct ScanContext {
     const KeepOffTarget* targets;
     RunningScan* scan;
     bool targetNamed;  // the name found is a switch's program's
+    bool* ruleRunning;
 };
 
 // Whether a rule names the process, its full path asked for (once) only
@@ -56,6 +57,8 @@ bool visitProcess(const SeenProcess& seen, void* context)
         listed = ruleNames(c, *c.rules->at(i), process, path);
     if ((target < 0 && !listed) || !inOwnSession(*c.lister, process))
         return true;
+    for (UINT i = 0; c.ruleRunning && i < c.rules->count; ++i)
+        c.ruleRunning[i] = c.ruleRunning[i] || ruleNames(c, *c.rules->at(i), process, path);
     if (target >= 0)
         scan.targetRunning[target] = true;
     noteRunning(c, process.fileName, target >= 0);
@@ -72,7 +75,8 @@ bool visitProcess(const SeenProcess& seen, void* context)
 } // namespace
 
 void scanRunningPrograms(ProcessLister& lister, const KeepOffRules& rules,
-                         const KeepOffTarget (&targets)[KEEP_OFF_MAX_TARGETS], RunningScan& scan)
+                         const KeepOffTarget (&targets)[KEEP_OFF_MAX_TARGETS], RunningScan& scan,
+                         bool* ruleRunning)
 {
     scan.wait.reset();
     scan.waitIsTarget = false;
@@ -83,7 +87,7 @@ void scanRunningPrograms(ProcessLister& lister, const KeepOffRules& rules,
         scan.targetRunning[i] = false;
         byName = byName || (targets[i].set && !targets[i].byId);
     }
-    ScanContext context = {&lister, &rules, targets, &scan, false};
+    ScanContext context = {&lister, &rules, targets, &scan, false, ruleRunning};
     // Nothing to look for by name: no process is listed for it.
     scan.listed = !byName || listProcesses(lister, visitProcess, &context);
     // A process known by its handle runs until the handle says it ended.

@@ -42,9 +42,11 @@ struct RunningScan {
 };
 
 // Looks at every process of the system once: the listed ones and the
-// switches' that run in this session, and one of them to wait on.
+// switches' that run in this session, and one of them to wait on; where
+// ruleRunning is given (one for each rule), which rules name one of them.
 void scanRunningPrograms(ProcessLister& lister, const KeepOffRules& rules,
-                         const KeepOffTarget (&targets)[KEEP_OFF_MAX_TARGETS], RunningScan& scan);
+                         const KeepOffTarget (&targets)[KEEP_OFF_MAX_TARGETS], RunningScan& scan,
+                         bool* ruleRunning = nullptr);
 
 struct KeepOffWatch {
     ProcessLister lister;

@@ -6,6 +6,7 @@
 #include "commands/keep_off.h"
 #include "commands/process_list.h"
 #include "res/resource.h"
+#include "tray/menu_rules.h"
 
 #include <map>
 
@@ -158,4 +159,40 @@ TEST(KeepOffProcesses, EveryWayOfListingFindsAProgramAndPsapiAndTheProcessItsFul
     char path[MAX_PATH];
     ASSERT_TRUE(processFullPath(lister, player.id, path, sizeof path));
     EXPECT_EQ(lower(path), lower(notepad));
+}
+
+// "Keep Off While" as it opens: an entry for each listed program before "Add Running
+// Program...", the one holding the screen saver off checked for screen readers too; choosing an
+// entry takes it off the list; a policy on the flag greys them, and they change nothing.
+TEST_F(FamilyKeepOff, TheSubmenuListsThePrograms)
+{
+    ChildProcess player;
+    ASSERT_TRUE(player.start(notepad_));
+    listPrograms(std::string("vlc.exe\0Notepad.exe\0", 21));
+    start(true);
+    HMENU submenu = GetSubMenu(tray().popupMenu, KEEP_OFF_MENU_POSITION);
+    auto open = [&] {  // the popup, then the submenu, as a click opens them
+        for (HMENU menu : {tray().popupMenu, submenu})
+            SendMessageA(tray().window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+        std::vector<std::pair<UINT, UINT>> items;  // id, state (a separator's 0, 0)
+        for (int i = 0; i < GetMenuItemCount(submenu); ++i) {
+            UINT id = GetMenuItemID(submenu, i);
+            items.push_back({id, id ? GetMenuState(submenu, i, MF_BYPOSITION)
+                                      & (MF_CHECKED | MF_GRAYED) : 0});
+        }
+        return items;
+    };
+    const UINT first = IDM_KEEPOFF_FIRST;
+    using Items = std::vector<std::pair<UINT, UINT>>;
+    EXPECT_EQ(open(), (Items{{first, 0}, {first + 1, MF_CHECKED}, {0, 0}, {IDM_ADD_RUNNING, 0}}));
+    command(IDM_KEEPOFF_FIRST);
+    std::string list;
+    readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list);
+    EXPECT_EQ(list, std::string("Notepad.exe\0\0", 13));
+    setPolicyValue("ScreenSaveActive", REG_SZ, "0", 2);
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_EQ(open(), (Items{{first, MF_GRAYED}, {0, 0}, {IDM_ADD_RUNNING, MF_GRAYED}}));
+    command(IDM_KEEPOFF_FIRST);
+    readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list);
+    EXPECT_EQ(list, std::string("Notepad.exe\0\0", 13)) << "changed while a policy holds the flag";
 }

@@ -98,6 +98,8 @@ TEST(TrayMenu, ItemsInOrderWithTheirIds) {
         "    1 Hour=422",
         "    2 Hours=423",
         "    4 Hours=424",
+        "  Keep Off While>",
+        "    Add Running Program...=425",
         "  -",
         "  Lock Computer=416",
         "  -",
