@@ -31,7 +31,7 @@ void TrayWindow::rebuildKeepOffMenu(HMENU menu)
     UniqueBlock running(keepOff.state == KEEP_OFF_HOLDING ? allocateZeroedBlock(count) : nullptr);
     if (running) {
         RunningScan look;
-        KeepOffTarget noTargets[KEEP_OFF_MAX_TARGETS];
+        KeepOffTarget noTargets[KEEP_OFF_MAX_TARGETS] = {};
         scanRunningPrograms(keepOff.lister, keepOff.rules, noTargets, look,
                             static_cast<bool*>(running.get()));
     }
