@@ -26,21 +26,16 @@ bool displayRequested()
     return (SetThreadExecutionState(0) & asked) == asked;
 }
 
-std::string lower(std::string text)
-{
-    CharLowerA(&text[0]);
-    return text;
-}
-
 struct Listed {
-    std::string name, path;
+    std::string name, path;  // lower case
     SeenProcess seen;
 };
 
 bool collect(const SeenProcess& process, void* context)
 {
-    (*static_cast<std::map<DWORD, Listed>*>(context))[process.id]
-        = {process.fileName, process.fullPath ? process.fullPath : "", process};
+    Listed listed = {process.fileName, process.fullPath ? process.fullPath : "", process};
+    CharLowerA(&listed.name[0]), CharLowerA(&listed.path[0]);
+    (*static_cast<std::map<DWORD, Listed>*>(context))[process.id] = listed;
     return true;
 }
 
@@ -82,16 +77,15 @@ TEST_F(FamilyKeepOff, TheDisplayStaysOnWhileDormityHoldsItOffUnlessAPolicySaysOt
     setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
     start(true);
     EXPECT_FALSE(displayRequested());
-    command(IDM_TOGGLE);
-    EXPECT_TRUE(!isSaverActive() && displayRequested()) << "Disable";
-    command(IDM_TOGGLE);
-    EXPECT_FALSE(displayRequested()) << "Enable";
-    command(IDM_DISABLE_15);
-    EXPECT_TRUE(displayRequested()) << "Disable For";
-    ASSERT_TRUE(announceFromAnotherProgram(true));
-    EXPECT_FALSE(displayRequested()) << "enabled by another program";
-    ASSERT_TRUE(announceFromAnotherProgram(false));
-    EXPECT_FALSE(displayRequested()) << "disabled by another program";
+    // Disable, Enable, Disable For; then enabled and disabled by another program (0 and 1).
+    for (auto step : {std::make_pair(IDM_TOGGLE, true), {IDM_TOGGLE, false}, {IDM_DISABLE_15, true},
+                      {1, false}, {0, false}}) {
+        if (step.first > 1)
+            command(static_cast<WORD>(step.first));
+        else
+            ASSERT_TRUE(announceFromAnotherProgram(step.first == 1));
+        EXPECT_EQ(displayRequested(), step.second) << step.first;
+    }
 
     // A listed program runs as Dormity starts: off for it, and the tooltip says so.
     ChildProcess player;
@@ -101,18 +95,19 @@ TEST_F(FamilyKeepOff, TheDisplayStaysOnWhileDormityHoldsItOffUnlessAPolicySaysOt
     EXPECT_FALSE(isSaverActive());
     EXPECT_STREQ(tray().trayIcon.szTip, "Dormity - off while notepad.exe runs");
     EXPECT_TRUE(displayRequested()) << "a listed program";
-    // The organisation sets when the display goes off; or the preference is off.
-    setRegDword(HKEY_LOCAL_MACHINE, DISPLAY_OFF_POLICY_KEY, "DCSettingIndex", 300);
-    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
-    EXPECT_FALSE(displayRequested()) << "the display-off time set by policy";
-    deleteRegTree(HKEY_LOCAL_MACHINE, DISPLAY_OFF_POLICY_KEY);
-    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
-    EXPECT_TRUE(displayRequested());
-    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 0);
-    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
-    EXPECT_FALSE(displayRequested()) << "the preference off";
-    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
-    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    // The organisation sets when the display goes off, then no longer; the preference off, on.
+    auto changed = [&](HKEY root, const char* key, const char* name, int value) {
+        if (value < 0)
+            deleteRegValue(root, key, name);
+        else
+            setRegDword(root, key, name, static_cast<DWORD>(value));
+        SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+        return displayRequested();
+    };
+    EXPECT_FALSE(changed(HKEY_LOCAL_MACHINE, DISPLAY_OFF_POLICY_KEY, "DCSettingIndex", 300));
+    EXPECT_TRUE(changed(HKEY_LOCAL_MACHINE, DISPLAY_OFF_POLICY_KEY, "DCSettingIndex", -1));
+    EXPECT_FALSE(changed(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 0));
+    EXPECT_TRUE(changed(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1));
     // Signing out while it holds: on again at once, and the request with it.
     SendMessageA(tray().window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_TRUE(isSaverActive());
@@ -140,8 +135,9 @@ TEST(KeepOffProcesses, EveryWayOfListingFindsAProgramAndPsapiAndTheProcessItsFul
 {
     restartProcessCount();
     ChildProcess player;
-    const std::string notepad = systemDirectory() + "\\notepad.exe";
+    std::string notepad = systemDirectory() + "\\notepad.exe", self = moduleFileName();
     ASSERT_TRUE(player.start(notepad));
+    CharLowerA(&notepad[0]), CharLowerA(&self[0]);
     ProcessLister lister;
     prepareProcessLister(lister);
     ASSERT_TRUE(canListProcesses(lister));
@@ -149,16 +145,15 @@ TEST(KeepOffProcesses, EveryWayOfListingFindsAProgramAndPsapiAndTheProcessItsFul
     ASSERT_TRUE(listProcessesByNtdll(lister, collect, &ntdll));
     ASSERT_TRUE(listProcessesByToolhelp(lister, collect, &toolhelp));
     ASSERT_TRUE(listProcessesByPsapi(lister, collect, &psapi));
-    EXPECT_EQ(lower(ntdll[player.id].name), "notepad.exe");
+    for (auto* list : {&ntdll, &toolhelp, &psapi})
+        EXPECT_EQ((*list)[player.id].name, "notepad.exe");
     EXPECT_TRUE(ntdll[player.id].seen.sessionKnown && inOwnSession(lister, ntdll[player.id].seen));
-    EXPECT_EQ(lower(toolhelp[player.id].name), "notepad.exe");
-    EXPECT_EQ(lower(psapi[player.id].name), "notepad.exe");
-    EXPECT_EQ(lower(psapi[player.id].path), lower(notepad)) << "NT 4.0's way gives the path";
+    EXPECT_EQ(psapi[player.id].path, notepad) << "NT 4.0's way gives the path";
     for (auto* list : {&ntdll, &toolhelp})
-        EXPECT_EQ((*list)[GetCurrentProcessId()].name, fileNameOfPath(moduleFileName().c_str()));
+        EXPECT_EQ((*list)[GetCurrentProcessId()].name, fileNameOfPath(self.c_str()));
     char path[MAX_PATH];
     ASSERT_TRUE(processFullPath(lister, player.id, path, sizeof path));
-    EXPECT_EQ(lower(path), lower(notepad));
+    EXPECT_EQ(lstrcmpiA(path, notepad.c_str()), 0) << path;
 }
 
 // "Keep Off While" as it opens: an entry for each listed program before "Add Running

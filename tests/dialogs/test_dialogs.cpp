@@ -461,31 +461,24 @@ TEST_F(FamilyAboutDialog, ThePickerOffersProgramsWithAWindowAndAddsTheOneChosen)
     ChildProcess player;
     ASSERT_TRUE(player.start(systemDirectory() + "\\notepad.exe"));
     ASSERT_TRUE(pumpUntil([&] { return !windowsOfClass(nullptr, player.id, true).empty(); }, 10000));
+    char title[256] = {};
+    GetWindowTextA(windowsOfClass(nullptr, player.id, true).front(), title, sizeof title);
     start();
     Application& app = *app_;
-    std::vector<std::string> offered;
     DialogRun run = runModal(
         "Add Running Program", [&] { return showPickerDialog(app); },
         {act([&](HWND dialog) {
              HWND list = GetDlgItem(dialog, IDC_PICKER_LIST);
              EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK))) << "Add before a choice";
-             for (LRESULT i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
-                 char text[600] = {};
-                 SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-                 offered.push_back(text);
-                 if (strstr(text, "(notepad.exe)"))
-                     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
-             }
+             LRESULT at = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>((std::string(title) + " (notepad.exe)").c_str()));
+             SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
              SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PICKER_LIST, LBN_SELCHANGE),
                           reinterpret_cast<LPARAM>(list));
          }),
          click(IDOK)});
     EXPECT_TRUE(run.opened && run.closedByItself);
-    EXPECT_EQ(run.result, 1);
-    char title[256] = {};
-    GetWindowTextA(windowsOfClass(nullptr, player.id, true).front(), title, sizeof title);
-    EXPECT_NE(std::find(offered.begin(), offered.end(), std::string(title) + " (notepad.exe)"),
-              offered.end());
+    EXPECT_EQ(run.result, 1) << "not offered as \"" << title << " (notepad.exe)\"";
     std::string list;
     EXPECT_TRUE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list));
     EXPECT_EQ(list, std::string("notepad.exe\0\0", 13));

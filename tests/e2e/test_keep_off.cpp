@@ -33,27 +33,35 @@ bool becomes(bool active, DWORD timeoutMs)
     return pumpUntil([active] { return isSaverActive() == active; }, timeoutMs);
 }
 
+// No preference stored, the screen saver on. With a window of its own the test reads, under
+// Wine, the X server's flag: Dormity's.
+class KeepOffProcess : public testing::Test {
+protected:
+    void SetUp() override { preferences_.removeFromRegistry(), setSaverActive(true); }
+    // Starts Dormity and waits for its window.
+    HWND start(ChildProcess& dormity, const std::string& arguments = "")
+    {
+        EXPECT_TRUE(dormity.start(dormityExe(), arguments, directory_));
+        return waitForWindow(dormity.id);
+    }
+    BroadcastCounter window_;
+    SavedRegistryKey preferences_{HKEY_CURRENT_USER, BLINK_KEY};
+    const std::string notepad_ = systemDirectory() + "\\notepad.exe";
+    const std::string directory_ = freshTempDirectory("keepoff");
+};
+
 }  // namespace
 
 // The list changed while Dormity runs, a start and an end seen, Dormity ended by force while it
 // holds and started again, and Exit while it holds.
-TEST(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity)
+TEST_F(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity)
 {
-    // With a window of its own the test reads, under Wine, the X server's flag: Dormity's.
-    BroadcastCounter window;
-    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
-    preferences.removeFromRegistry();
-    setSaverActive(true);
-    const std::string notepad = systemDirectory() + "\\notepad.exe";
-    const std::string directory = freshTempDirectory("keepoff");
-
     ChildProcess dormity;
-    ASSERT_TRUE(dormity.start(dormityExe(), "", directory));
-    ASSERT_TRUE(waitForWindow(dormity.id));
+    ASSERT_TRUE(start(dormity));
     {
         // Listed while it runs: the change of the list is seen, with no other news.
         ChildProcess player;
-        ASSERT_TRUE(player.start(notepad));
+        ASSERT_TRUE(player.start(notepad_));
         ASSERT_TRUE(pumpUntil([&] { return !windowsOfClass(nullptr, player.id, true).empty(); },
                               10000));
         Sleep(1000);
@@ -66,8 +74,7 @@ TEST(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity
         // holds on while the program still runs.
         TerminateProcess(dormity.handle.get(), 9);
         ASSERT_EQ(dormity.waitExit(10000), 9u);
-        ASSERT_TRUE(dormity.start(dormityExe(), "", directory));
-        ASSERT_TRUE(waitForWindow(dormity.id));
+        ASSERT_TRUE(start(dormity));
         EXPECT_FALSE(becomes(true, 1500)) << "the restart let go while the program runs";
         EXPECT_TRUE(marker());
         TerminateProcess(player.handle.get(), 0);
@@ -75,24 +82,23 @@ TEST(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity
         EXPECT_FALSE(marker());
 
         // Ended by force again, the program ends meanwhile: back at the next start.
-        ASSERT_TRUE(player.start(notepad));
+        ASSERT_TRUE(player.start(notepad_));
         ASSERT_TRUE(becomes(false, 10000));
         TerminateProcess(dormity.handle.get(), 9);
         ASSERT_EQ(dormity.waitExit(10000), 9u);
     }
     EXPECT_FALSE(isSaverActive());
-    ASSERT_TRUE(dormity.start(dormityExe(), "", directory));
-    HWND tray = waitForWindow(dormity.id);
+    HWND tray = start(dormity);
     ASSERT_TRUE(tray);
     EXPECT_TRUE(becomes(true, 10000)) << "not back at the start after a forced end";
     EXPECT_FALSE(marker());
 
     // Held by its full path in another letter case; Exit brings it back at once.
-    std::string upper = notepad;
+    std::string upper = notepad_;
     CharUpperA(&upper[0]);
     listPrograms(upper + std::string(1, '\0'));
     ChildProcess player;
-    ASSERT_TRUE(player.start(notepad));
+    ASSERT_TRUE(player.start(notepad_));
     ASSERT_TRUE(becomes(false, 10000)) << "a full path not matched";
     PostMessageA(tray, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(dormity.waitExit(10000), 0u);
@@ -102,18 +108,12 @@ TEST(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity
 
 // "/disable-while": starting Dormity or handed to the running one, by process id or by name;
 // a program that does not run, and values that name none.
-TEST(KeepOffProcess, TheSwitchHoldsItOffOnceUntilItsProgramEnds)
+TEST_F(KeepOffProcess, TheSwitchHoldsItOffOnceUntilItsProgramEnds)
 {
-    BroadcastCounter window;
-    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
-    preferences.removeFromRegistry();
-    setSaverActive(true);
-    const std::string notepad = systemDirectory() + "\\notepad.exe";
-    const std::string directory = freshTempDirectory("keepoff");
     // Exit code of a later start; a usage box it shows is closed.
     auto run = [&](const std::string& arguments) {
         ChildProcess start;
-        EXPECT_TRUE(start.start(dormityExe(), arguments, directory));
+        EXPECT_TRUE(start.start(dormityExe(), arguments, directory_));
         HWND box = nullptr;
         pumpUntil([&] { return (box = ownDialog("Dormity", false, start.id)) || !start.running(); },
                   9000);
@@ -122,18 +122,15 @@ TEST(KeepOffProcess, TheSwitchHoldsItOffOnceUntilItsProgramEnds)
         return start.waitExit(15000);
     };
 
-    ChildProcess player;
-    ASSERT_TRUE(player.start(notepad));
-    ChildProcess dormity;
-    ASSERT_TRUE(dormity.start(dormityExe(), "/disable-while " + std::to_string(player.id),
-                              directory));
-    HWND tray = waitForWindow(dormity.id);
+    ChildProcess player, dormity;
+    ASSERT_TRUE(player.start(notepad_));
+    HWND tray = start(dormity, "/disable-while " + std::to_string(player.id));
     ASSERT_TRUE(tray);
     EXPECT_TRUE(becomes(false, 10000)) << "the start's switch by process id";
     TerminateProcess(player.handle.get(), 0);
     EXPECT_TRUE(becomes(true, 10000)) << "not back when its process ended";
 
-    ASSERT_TRUE(player.start(notepad));
+    ASSERT_TRUE(player.start(notepad_));
     EXPECT_EQ(run("-Disable-While NOTEPAD.EXE"), static_cast<DWORD>(EXIT_DONE));
     EXPECT_TRUE(becomes(false, 10000)) << "handed over by name";
     EXPECT_TRUE(marker());

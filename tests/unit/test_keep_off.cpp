@@ -39,42 +39,30 @@ TEST(KeepOff, ACheckHoldsOnlyWhatItTurnedOffAndTheUsersLatestChoiceStands)
     const Process upper = {"VLC.EXE", nullptr}, portable = {"vlc.exe", "D:\\portable\\vlc.exe"};
     const Process installed = {"Vlc.exe", "c:\\program files\\videolan\\vlc\\VLC.EXE"};
     const Process unopened = {"vlc.exe", nullptr}, longer = {"vlc.exe.exe", nullptr};
-    const struct {
-        std::string rules;
-        Process running;
-        KeepOffState state;
-        bool active, userChose, switchAsks, policy;
-        KeepOffAction action;
-        KeepOffState next;
-    } rows[] = {
+    // The flags: "a" the screen saver active, "u" the user chose just now, "s" the switch asks,
+    // "p" a policy holds the flag.
+    const struct { std::string rules; Process running; KeepOffState state; const char* flags;
+                   KeepOffAction action; KeepOffState next; } rows[] = {
         // A listed program starts while the screen saver is on: Dormity turns it off.
-        {vlc, upper, idle, true, false, false, false, hold, holding},
-        {vlcPath, installed, idle, true, false, false, false, hold, holding},
+        {vlc, upper, idle, "a", hold, holding}, {vlcPath, installed, idle, "a", hold, holding},
         // Another program, another copy of the path's file, one whose path is not told.
-        {vlc, longer, idle, true, false, false, false, leave, idle},
-        {vlcPath, portable, idle, true, false, false, false, leave, idle},
-        {vlcPath, unopened, idle, true, false, false, false, leave, idle},
-        {std::string("\0", 1), upper, idle, true, false, false, false, leave, idle},
+        {vlc, longer, idle, "a", leave, idle}, {vlcPath, portable, idle, "a", leave, idle},
+        {vlcPath, unopened, idle, "a", leave, idle},
+        {std::string("\0", 1), upper, idle, "a", leave, idle},
         // Off already when it starts: it is the user's, now and when it ends.
-        {vlc, upper, idle, false, false, false, false, leave, aside},
-        {vlc, upper, aside, true, false, false, false, leave, aside},
-        {vlc, none, aside, false, false, false, false, leave, idle},
+        {vlc, upper, idle, "", leave, aside}, {vlc, upper, aside, "a", leave, aside},
+        {vlc, none, aside, "", leave, idle},
         // Held: kept off while it runs, back when it ends...
-        {vlc, upper, holding, false, false, false, false, leave, holding},
-        {vlc, none, holding, false, false, false, false, release, idle},
+        {vlc, upper, holding, "", leave, holding}, {vlc, none, holding, "", release, idle},
         // ...unless someone enabled it meanwhile, or the user chose by a command.
-        {vlc, upper, holding, true, false, false, false, forget, aside},
-        {vlc, none, holding, true, false, false, false, forget, idle},
-        {vlc, upper, holding, false, true, false, false, forget, aside},
-        {vlc, upper, holding, true, true, false, false, forget, aside},
-        {vlc, none, idle, true, true, false, false, leave, idle},
+        {vlc, upper, holding, "a", forget, aside}, {vlc, none, holding, "a", forget, idle},
+        {vlc, upper, holding, "u", forget, aside}, {vlc, upper, holding, "au", forget, aside},
+        {vlc, none, idle, "au", leave, idle},
         // The switch holds it while its program runs, also where it was off already.
-        {vlc, upper, aside, false, false, true, false, hold, holding},
-        {vlc, none, idle, true, false, true, false, leave, idle},
+        {vlc, upper, aside, "s", hold, holding}, {vlc, none, idle, "as", leave, idle},
         // A policy holds the flag: nothing is held, and what was held is the policy's.
-        {vlc, upper, idle, true, false, false, true, leave, idle},
-        {vlc, upper, holding, false, false, false, true, forget, idle},
-        {vlc, upper, aside, false, false, true, true, leave, idle},
+        {vlc, upper, idle, "ap", leave, idle}, {vlc, upper, holding, "p", forget, idle},
+        {vlc, upper, aside, "sp", leave, idle},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         const auto& row = rows[i];
@@ -94,8 +82,9 @@ TEST(KeepOff, ACheckHoldsOnlyWhatItTurnedOffAndTheUsersLatestChoiceStands)
             }
             running = running || match == RULE_MATCHES;
         }
-        KeepOffStep step = keepOffStep(
-            {row.state, running, row.active, row.userChose, row.switchAsks, row.policy});
+        auto flag = [&](char c) { return strchr(row.flags, c) != nullptr; };
+        KeepOffStep step =
+            keepOffStep({row.state, running, flag('a'), flag('u'), flag('s'), flag('p')});
         EXPECT_EQ(step.action, row.action);
         EXPECT_EQ(step.next, row.next);
     }
@@ -177,15 +166,12 @@ TEST(KeepOff, TheSwitchTakesAProcessIdThatFitsOrAProgramsName)
 TEST(KeepOff, TheTooltipNamesTheProgramAndCutsItFirst)
 {
     // "Dormity - off while " and " runs" leave 38 of the 63 characters.
-    const char format[] = "Dormity - off while %s runs";
     const std::string n38(38, 'n');
-    const struct { std::string program, tip; } rows[] = {
-        {"vlc.exe", "Dormity - off while vlc.exe runs"},
-        {n38 + "cut", "Dormity - off while " + n38 + " runs"}};
-    for (const auto& row : rows) {
+    for (const auto& row : {std::make_pair(std::string("vlc.exe"), std::string("vlc.exe")),
+                            std::make_pair(n38 + "cut", n38)}) {
         char tip[64];
         memset(tip, 'x', sizeof tip);
-        formatOffWhileTrayTip(format, row.program.c_str(), tip, sizeof tip);
-        EXPECT_EQ(std::string(tip), row.tip);
+        formatOffWhileTrayTip("Dormity - off while %s runs", row.first.c_str(), tip, sizeof tip);
+        EXPECT_EQ(std::string(tip), "Dormity - off while " + row.second + " runs");
     }
 }
