@@ -19,13 +19,12 @@ void listPrograms(const std::string& programs)
                 static_cast<DWORD>(programs.size()));
 }
 
-bool marker(std::string* program = nullptr)
+// The program the marker names; "-" without one.
+std::string marker()
 {
     std::string value;
-    bool present = readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, &value);
-    if (program)
-        *program = value.c_str();
-    return present;
+    return readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, &value) ? value.c_str()
+                                                                                 : "-";
 }
 
 bool becomes(bool active, DWORD timeoutMs)
@@ -67,8 +66,7 @@ TEST_F(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormi
         Sleep(1000);
         listPrograms(std::string("NOTEPAD.EXE\0", 12));
         EXPECT_TRUE(becomes(false, 10000)) << "not off while a listed program runs";
-        std::string held;
-        EXPECT_TRUE(marker(&held) && held == "notepad.exe") << held;
+        EXPECT_EQ(marker(), "notepad.exe");
 
         // Ended by force while it holds: nobody brings it back until the next start, which
         // holds on while the program still runs.
@@ -76,10 +74,10 @@ TEST_F(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormi
         ASSERT_EQ(dormity.waitExit(10000), 9u);
         ASSERT_TRUE(start(dormity));
         EXPECT_FALSE(becomes(true, 1500)) << "the restart let go while the program runs";
-        EXPECT_TRUE(marker());
+        EXPECT_NE(marker(), "-");
         TerminateProcess(player.handle.get(), 0);
         EXPECT_TRUE(becomes(true, 10000)) << "not back when the program ended";
-        EXPECT_FALSE(marker());
+        EXPECT_EQ(marker(), "-");
 
         // Ended by force again, the program ends meanwhile: back at the next start.
         ASSERT_TRUE(player.start(notepad_));
@@ -91,7 +89,7 @@ TEST_F(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormi
     HWND tray = start(dormity);
     ASSERT_TRUE(tray);
     EXPECT_TRUE(becomes(true, 10000)) << "not back at the start after a forced end";
-    EXPECT_FALSE(marker());
+    EXPECT_EQ(marker(), "-");
 
     // Held by its full path in another letter case; Exit brings it back at once.
     std::string upper = notepad_;
@@ -103,7 +101,7 @@ TEST_F(KeepOffProcess, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormi
     PostMessageA(tray, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(dormity.waitExit(10000), 0u);
     EXPECT_TRUE(isSaverActive()) << "Exit left it off";
-    EXPECT_FALSE(marker());
+    EXPECT_EQ(marker(), "-");
 }
 
 // "/disable-while": starting Dormity or handed to the running one, by process id or by name;
@@ -133,10 +131,10 @@ TEST_F(KeepOffProcess, TheSwitchHoldsItOffOnceUntilItsProgramEnds)
     ASSERT_TRUE(player.start(notepad_));
     EXPECT_EQ(run("-Disable-While NOTEPAD.EXE"), static_cast<DWORD>(EXIT_DONE));
     EXPECT_TRUE(becomes(false, 10000)) << "handed over by name";
-    EXPECT_TRUE(marker());
+    EXPECT_NE(marker(), "-");
     TerminateProcess(player.handle.get(), 0);
     EXPECT_TRUE(becomes(true, 10000));
-    EXPECT_FALSE(marker());
+    EXPECT_EQ(marker(), "-");
 
     // Nothing runs by that name: refused, nothing changed; no such process: the usage.
     const DWORD ended = player.id;
@@ -145,7 +143,7 @@ TEST_F(KeepOffProcess, TheSwitchHoldsItOffOnceUntilItsProgramEnds)
     for (const std::string& id : {std::string("0"), std::string("4294967296"), std::to_string(ended)})
         EXPECT_EQ(run("/disable-while " + id), static_cast<DWORD>(EXIT_USAGE)) << id;
     EXPECT_TRUE(isSaverActive());
-    EXPECT_FALSE(marker());
+    EXPECT_EQ(marker(), "-");
     PostMessageA(tray, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(dormity.waitExit(10000), 0u);
 }
