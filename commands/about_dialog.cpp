@@ -3,6 +3,7 @@
 #include "../app/application.h"
 #include "../base/handles.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "blink_preference.h"
@@ -125,6 +126,7 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         // 98 and 2000), where a policy sets the preference (showing its
         // choice) and while a policy holds the screen saver's flag.
         DwordPolicy display = readDwordPolicy(POLICY_KEEP_DISPLAY_ON);
+        SetDlgItemTextA(dialog, IDC_KEEP_DISPLAY_ON, uiText(IDS_KEEP_DISPLAY_ON));
         CheckDlgButton(dialog, IDC_KEEP_DISPLAY_ON,
                        keepDisplayOnInForce(display, readStoredKeepDisplayOn()) ? BST_CHECKED
                                                                                 : BST_UNCHECKED);
