@@ -2,6 +2,7 @@
 // both ways of listing processes, the display request, the tooltip and the policy.
 #include "support/program.h"
 #include "commands/blink_preference.h"
+#include "commands/dialogs.h"
 #include "commands/display_request.h"
 #include "commands/keep_off.h"
 #include "commands/process_list.h"
@@ -129,6 +130,11 @@ TEST_F(FamilyKeepOff, WhereAPolicyHoldsTheFlagNeitherAListedProgramNorTheSwitchC
     EXPECT_TRUE(isSaverActive());
     EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, nullptr));
     EXPECT_FALSE(displayRequested());
+    BOOL enabled = TRUE;  // the About box's display box
+    runModal("About", [this] { return showAboutDialog(app()); },
+             {act([&](HWND d) { enabled = IsWindowEnabled(GetDlgItem(d, IDC_KEEP_DISPLAY_ON)); }),
+              click(IDC_OK)});
+    EXPECT_FALSE(enabled) << "the display box changeable while a policy holds the flag";
 }
 
 TEST(KeepOffProcesses, EveryWayOfListingFindsAProgramAndPsapiAndTheProcessItsFullPath)

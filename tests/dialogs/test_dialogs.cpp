@@ -429,31 +429,6 @@ TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxOtherWaysOutChangeNothingARest
     }
 }
 
-// The display check box: stored by OK; greyed, and storing nothing, while a policy holds the flag.
-TEST_F(FamilyAboutDialog, KeepTheDisplayOnIsStoredByOkAndGreyedWhileAPolicyHoldsTheFlag)
-{
-    for (bool policy : {false, true}) {
-        SCOPED_TRACE(policy ? "policy" : "no policy");
-        removePolicies();
-        if (policy)
-            setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
-        deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
-        start();
-        bool enabled = false;
-        lookAndLeave([&](HWND dialog) {
-            enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON)) != FALSE;
-            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_KEEP_DISPLAY_ON), BST_UNCHECKED);
-            SendMessageA(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON), BM_SETCHECK, BST_CHECKED, 0);
-        });
-        EXPECT_EQ(enabled, !policy);
-        std::string stored;
-        EXPECT_EQ(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, &stored),
-                  !policy);
-        EXPECT_TRUE(policy || stored == std::string("\1\0\0\0", 4));
-    }
-    removePolicies();
-}
-
 // "Add Running Program...": a program with a window is offered under its title and file name,
 // and the one chosen is added to the list.
 TEST_F(FamilyAboutDialog, ThePickerOffersProgramsWithAWindowAndAddsTheOneChosen)
