@@ -45,13 +45,19 @@ void TrayWindow::watchKeepOffList()
         return;
     if (!w.keyChanged)
         w.keyChanged.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    const DWORD changes = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+    // Watched again on the key still open: closing a watched key sets the
+    // event, which would bring this back at once.
+    if (w.keyChanged && w.watchedKey
+        && notify(w.watchedKey.get(), FALSE, changes, w.keyChanged.get(), TRUE) == ERROR_SUCCESS)
+        return;
     // Made when missing (also after someone deleted it), so that there is a
-    // key whose changes can be watched.
+    // key whose changes can be watched; the deleted one's closing may set the
+    // event once more, which costs one reading.
     RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_NOTIFY,
                     nullptr, w.watchedKey.put(), nullptr);
     if (!w.keyChanged || !w.watchedKey
-        || notify(w.watchedKey.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                  w.keyChanged.get(), TRUE) != ERROR_SUCCESS) {
+        || notify(w.watchedKey.get(), FALSE, changes, w.keyChanged.get(), TRUE) != ERROR_SUCCESS) {
         w.watchedKey.reset();
         w.keyChanged.reset();
     }
