@@ -11,8 +11,14 @@ out=$2
 programs=(notepad.exe winemine.exe regedit.exe)
 ended() { for program in "${programs[@]}"; do run taskkill /f /im "$program" >/dev/null 2>&1 || true; done; }
 trap 'end_dormity || true; ended' EXIT
-start_dormity
 dialog() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true; }
+# Up first, so that none of them takes the keyboard from a dialog as it shows.
+for program in "${programs[@]}"; do run "$program" >/dev/null 2>&1 & done
+shown() { [ -n "$(dialog 'Untitled - Notepad')" ] && [ -n "$(dialog WineMine)" ] \
+          && [ -n "$(dialog 'Registry Editor')" ]; }
+retry 300 0.1 shown || fail "the three programs did not show their windows"
+sleep 1
+start_dormity
 found() { window=$(dialog "$1"); [ -n "$window" ]; }
 gone() { [ -z "$(dialog "$1")" ]; }
 # shoot COMMAND CAPTION FILE MIN_WIDTH MIN_HEIGHT
@@ -35,7 +41,5 @@ shoot() {
 # Dialog units of 177x93, 213x164 and 260x178 in an 8-point face: well over these.
 shoot 412 Timeout timeout-dialog.png 200 100
 shoot 406 About about-dialog.png 250 190
-for program in "${programs[@]}"; do run "$program" >/dev/null 2>&1 & done
-sleep 3
 shoot 425 "Add Running Program" picker-dialog.png 300 200
 echo "pictures in $out"
