@@ -4,6 +4,7 @@
 
 #include "../app/application.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
 #include "../commands/timed_disable.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
@@ -63,6 +64,20 @@ void formatTimedTrayTip(const char* description, const char* onAt, char* tip, si
     copyText(tip, tipSize, text);
 }
 
+void formatOffWhileTrayTip(const char* format, const char* program, char* tip, size_t tipSize)
+{
+    // The format's own length, measured with an empty name.
+    char text[400];
+    formatText(text, sizeof text, format, "");
+    size_t fixed = textLength(text);
+    size_t room = tipSize > fixed ? tipSize - fixed : 1;
+    char shown[SAVER_PATH_SIZE];
+    copyText(shown, room < sizeof shown ? room : sizeof shown, program);
+    formatText(text, sizeof text, format, shown);
+    memset(tip, 0, tipSize);
+    copyText(tip, tipSize, text);
+}
+
 void TrayWindow::addTrayIcon()
 {
     bool active = isSaverActive();
@@ -106,7 +121,9 @@ void TrayWindow::setTrayIcon(int iconId)
 void TrayWindow::updateTrayTip()
 {
     char tip[sizeof trayIcon.szTip];
-    if (enableAt) {
+    if (keepOff.state == KEEP_OFF_HOLDING) {
+        formatOffWhileTrayTip(uiText(IDS_TIP_OFF_WHILE), keepOff.scan.name, tip, sizeof tip);
+    } else if (enableAt) {
         char onAt[64];
         formatLocalTime(enableAt, onAt, sizeof onAt);
         formatTimedTrayTip(currentDescription, onAt, tip, sizeof tip);
