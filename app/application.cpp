@@ -9,6 +9,7 @@
 #include "../base/ui_text.h"
 #include "../res/string_ids.h"
 #include "start_command.h"
+#include "../commands/keep_off.h"
 #include "tray_window.h"
 #include "user_language.h"
 
@@ -208,6 +209,18 @@ void writeToParentConsole(const WCHAR* text)
     write(console.get(), L"\r\n", 2, &written, nullptr);
 }
 
+// False only for a process id (a program's name is looked for by the one
+// that runs) of no running process.
+bool processIdRuns(const char* program)
+{
+    KeepOffRule rule;
+    DWORD processId = 0;
+    if (readSwitchProgram(program, &rule, &processId) != SWITCH_PROGRAM_ID)
+        return true;
+    UniqueKernelObject process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
 // The switches, in a box, or on the console where a box would not be seen.
 void showUsage(bool seen)
 {
@@ -272,6 +285,10 @@ int runDormity(HINSTANCE instance, const char* commandLine)
     StartCommand command =
         parseStartCommand(commandLineArguments(commandLine, program), leadBytes);
     bool seen = stationSeen();
+    // A process id that names no running process is as bad a value as one
+    // out of range.
+    if (command.kind == START_DISABLE_WHILE && !processIdRuns(command.text))
+        command.kind = START_INVALID;
     // A switch not understood changes nothing, whether or not one runs.
     if (command.kind == START_INVALID) {
         showUsage(seen);

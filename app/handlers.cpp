@@ -16,6 +16,7 @@ void TrayWindow::enableSaver()
     playEventSound(SOUND_ENABLE);
     setSaverActive(true);
     showSaverState(true);
+    updateDisplayRequest();
 }
 
 void TrayWindow::disableSaver()
@@ -23,14 +24,18 @@ void TrayWindow::disableSaver()
     if (policyEndsTimedDisable())
         return;
     playEventSound(SOUND_DISABLE);
+    // Before the flag's broadcast comes back here: it is Dormity's doing.
+    dormityHoldsOff = true;
     setSaverActive(false);
     showSaverState(false);
+    updateDisplayRequest();
 }
 
 void TrayWindow::toggleSaverActive()
 {
     if (policyEndsTimedDisable() || refuses(IDM_TOGGLE))
         return;
+    keepOffUserChose();
     if (isSaverActive()) {
         disableSaver();
     } else {
@@ -44,6 +49,7 @@ void TrayWindow::enableCommand()
 {
     if (policyEndsTimedDisable() || refuses(IDM_TOGGLE))
         return;
+    keepOffUserChose();
     if (!isSaverActive())
         enableSaver();
     forgetTimedDisable();
@@ -53,6 +59,7 @@ void TrayWindow::disableCommand()
 {
     if (policyEndsTimedDisable() || refuses(IDM_TOGGLE))
         return;
+    keepOffUserChose();
     if (isSaverActive())
         disableSaver();
     // Off for good: a pending time no longer ends it.
@@ -87,6 +94,7 @@ void TrayWindow::startTimedDisable(ULONGLONG endsAt, UINT choice)
     // puts back what was there before.
     if (policyEndsTimedDisable() || refuses(IDM_DISABLE_15))
         return;
+    keepOffUserChose();
     disableSaver();
     // Remembered here too: a failed write, or the value deleted by another
     // program, must not keep the screen saver off for good. Only a crash
@@ -229,6 +237,9 @@ void TrayWindow::onSettingsChange()
     if (blink != ((owner->flags & APP_BLINK) != 0))
         applyBlinkPreference(*owner, blink);
     bool active = isSaverActive();
+    // On again by anyone: a listed program running now is the user's to
+    // keep the screen saver on for.
+    bool turnedOn = active && !(owner->flags & APP_SAVER_ACTIVE);
     if ((owner->flags & APP_SAVER_ACTIVE) && !active)
         showSaverState(false);
     else if (!(owner->flags & APP_SAVER_ACTIVE) && active)
@@ -238,5 +249,12 @@ void TrayWindow::onSettingsChange()
     // Enabled by anyone at all, or held by a policy: no time is pending.
     if (!policyEndsTimedDisable() && active)
         forgetTimedDisable();
+    // The list may have changed where nothing announces it: a policy's
+    // (Group Policy announces its refresh with this message), or the user's
+    // on the 95 family.
+    DWORD listed = keepOff.rules.key;
+    readKeepOffRules(keepOff.rules);
+    checkKeepOff(turnedOn || keepOff.rules.key != listed, turnedOn);
+    updateDisplayRequest();
     rebuildSaverMenu();
 }

@@ -3,11 +3,12 @@
 #include <string.h>
 
 #include "../base/text.h"
+#include "../commands/keep_off.h"
 
 namespace {
 
 // What a switch takes after it.
-enum SwitchValue { VALUE_NONE, VALUE_MINUTES, VALUE_CLOCK, VALUE_TEXT };
+enum SwitchValue { VALUE_NONE, VALUE_MINUTES, VALUE_CLOCK, VALUE_TEXT, VALUE_PROGRAM };
 
 const struct {
     const char* name;
@@ -20,6 +21,7 @@ const struct {
     {"disable-until", START_DISABLE_UNTIL, VALUE_CLOCK},
     {"launch", START_LAUNCH, VALUE_NONE},
     {"exit", START_EXIT, VALUE_NONE},
+    {"disable-while", START_DISABLE_WHILE, VALUE_PROGRAM},
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -153,6 +155,12 @@ bool readValue(SwitchValue kind, const char* word, StartCommand* command)
     case VALUE_CLOCK: return readClockTime(word, length, &command->value);
     case VALUE_TEXT:
         return length > 0 && copyText(command->text, sizeof command->text, word);
+    case VALUE_PROGRAM: {
+        KeepOffRule rule;
+        DWORD processId = 0;
+        return readSwitchProgram(word, &rule, &processId) != SWITCH_PROGRAM_BAD
+            && copyText(command->text, sizeof command->text, word);
+    }
     default: return false;
     }
 }
@@ -274,7 +282,8 @@ bool startCommandValid(StartCommandKind kind, DWORD value)
     case START_ENABLE:
     case START_DISABLE:
     case START_LAUNCH:
-    case START_EXIT: return true;
+    case START_EXIT:
+    case START_DISABLE_WHILE: return true;
     default: return false;
     }
 }

@@ -17,6 +17,7 @@ enum StartCommandKind : DWORD {
     START_LAUNCH = 5,
     START_EXIT = 6,
     START_INVALID = 7,        // an unknown switch or a bad value: nothing is done
+    START_DISABLE_WHILE = 8,  // text: a program's file name, full path or process id
 };
 
 #define DISABLE_FOR_MAX_MINUTES 1440

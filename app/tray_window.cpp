@@ -5,6 +5,7 @@
 #include "../base/system_version.h"
 #include "../base/text.h"
 #include "../commands/blink_preference.h"
+#include "../commands/display_request.h"
 #include "../commands/dialogs.h"
 #include "../commands/sound_events.h"
 #include "../res/resource.h"
@@ -54,6 +55,8 @@ CommandRoute routeCommand(WORD id)
         return ROUTE_SELECT_SAVER;
     if (id == IDM_NONE)
         return ROUTE_SELECT_NONE;
+    if (id >= IDM_KEEPOFF_FIRST && id <= IDM_KEEPOFF_LAST)
+        return ROUTE_REMOVE_PROGRAM;
     switch (id) {
     case IDM_CONFIGURE: return ROUTE_CONFIGURE;
     case IDM_PROPERTIES: return ROUTE_PROPERTIES;
@@ -70,6 +73,7 @@ CommandRoute routeCommand(WORD id)
     case IDM_DISABLE_60:
     case IDM_DISABLE_120:
     case IDM_DISABLE_240: return ROUTE_DISABLE_FOR;
+    case IDM_ADD_RUNNING: return ROUTE_ADD_RUNNING;
     default: return ROUTE_SELECT_SAVER;
     }
 }
@@ -86,7 +90,9 @@ bool policyLocks(DWORD policy, WORD id)
         break;
     case ROUTE_SELECT_NONE: held |= POLICY_SAVER; break;
     case ROUTE_TOGGLE:
-    case ROUTE_DISABLE_FOR: held |= POLICY_ACTIVE; break;
+    case ROUTE_DISABLE_FOR:
+    case ROUTE_ADD_RUNNING:
+    case ROUTE_REMOVE_PROGRAM: held |= POLICY_ACTIVE; break;
     case ROUTE_PASSWORD:
     case ROUTE_CHANGE_PASSWORD: held |= POLICY_PASSWORD; break;
     case ROUTE_TIMEOUT: held |= POLICY_TIMEOUT; break;
@@ -150,7 +156,8 @@ TrayWindow::TrayWindow(Application& app)
     : owner(&app), saverList(nullptr), noneEntry(nullptr), window(nullptr), popupMenu(nullptr),
       highlightBrush(nullptr), menuBrush(nullptr), saverCount(0), soundLibrary(), enableAt(0),
       timedChoice(0), unreplacedEnableAt(), menuPoint(primaryMonitorPoint()), saverMenuKey(0),
-      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16), blinking(false)
+      darkMenusExist(false), menuDark(false), menuBackground(), trayIconSize(16), blinking(false),
+      keepOff(), listedItems(), listedItemCount(0), dormityHoldsOff(false), displayRequested(false)
 {
     // First of all, so that the window procedure can reach this object
     // while the window is being created.
@@ -209,10 +216,16 @@ TrayWindow::TrayWindow(Application& app)
     rebuildSaverMenu();
     // A time stored by an earlier run is honoured, or ended if it passed.
     checkTimedDisable();
+    startKeepOff();
+    // Off for a time or for a program: Dormity's own doing, from an earlier run.
+    dormityHoldsOff = enableAt != 0 || keepOff.state == KEEP_OFF_HOLDING;
+    updateDisplayRequest();
 }
 
 TrayWindow::~TrayWindow()
 {
+    if (displayRequested)
+        requestDisplayOn(executionStateFunction(), false);
     freeSaverList();
     removeTrayIcon();
     if (popupMenu) {
@@ -233,8 +246,24 @@ TrayWindow::~TrayWindow()
 UINT TrayWindow::pumpMessage()
 {
     MSG message;
-    if (GetMessageA(&message, nullptr, 0, 0) <= 0)
-        return 0;
+    for (;;) {
+        HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+        DWORD count = keepOffWaitHandles(handles);
+        DWORD woken = WAIT_FAILED;
+        // Only a queue that is empty is waited on: a wait does not wake for
+        // messages that a look at the queue has already seen.
+        if (count > 0 && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+            woken = MsgWaitForMultipleObjects(count, handles, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken < WAIT_OBJECT_0 + count) {
+            onKeepOffSignal(handles[woken - WAIT_OBJECT_0]);
+            continue;
+        }
+        if (woken == WAIT_OBJECT_0 + count && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+            continue;  // what woke it was a message sent to a window here, handled by the look
+        if (GetMessageA(&message, nullptr, 0, 0) <= 0)
+            return 0;
+        break;
+    }
     TranslateMessage(&message);
     DispatchMessageA(&message);
     return message.message;
@@ -244,6 +273,7 @@ void TrayWindow::exitDormity()
 {
     // Nobody is left to enable the screen saver later: it is enabled now.
     endTimedDisable();
+    endKeepOff();
     owner->flags |= APP_QUIT;
     PostQuitMessage(0);
 }
@@ -281,6 +311,8 @@ void runCommand(Application& app, TrayWindow& tray, WORD id)
     case ROUTE_CHANGE_PASSWORD: tray.changePasswordCommand(); break;
     case ROUTE_LOCK: tray.lockWorkstation(); break;
     case ROUTE_DISABLE_FOR: tray.disableFor(id); break;
+    case ROUTE_ADD_RUNNING: showPickerDialog(app); break;
+    case ROUTE_REMOVE_PROGRAM: tray.removeListedProgram(id); break;
     }
 }
 
@@ -322,6 +354,9 @@ StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartComma
         runCommand(app, tray, IDM_LAUNCH);
         break;
     case START_EXIT: runCommand(app, tray, IDM_EXIT); break;
+    case START_DISABLE_WHILE:
+        // Its program not running, or held by a policy: nothing changed.
+        return tray.disableWhile(command.text) ? START_DONE : START_REFUSED;
     default: break;
     }
     return START_DONE;
@@ -380,6 +415,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             KillTimer(window, IDT_ENABLE);
             tray->readPolicy();
             tray->checkTimedDisable();
+        } else if (wParam == IDT_KEEPOFF) {
+            tray->checkKeepOff(true);
         } else {
             tray->onBlinkTimer();
         }
@@ -396,6 +433,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             tray->refreshPopupMenu();
         else if (tray->popupMenu && menu == GetSubMenu(tray->popupMenu, 0))
             tray->rebuildSaverMenu();
+        else if (tray->popupMenu && menu == GetSubMenu(tray->popupMenu, KEEP_OFF_MENU_POSITION))
+            tray->rebuildKeepOffMenu(menu);
         break;
     }
     case WM_TRAYNOTIFY:
@@ -422,6 +461,11 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         // before it is the default's TRUE.)
         if (sessionEndClosesDormity(wParam, lParam))
             tray->exitDormity();
+        // Signing out, or Windows ending: what Dormity holds off for a
+        // program comes back now, while the user's settings can still be
+        // written (a timed disable waits for the next start).
+        else if (wParam)
+            tray->endKeepOff();
         break;
     case WM_STARTCOMMAND: {
         // Posted by any program: what is out of range is ignored.

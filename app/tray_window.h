@@ -8,6 +8,7 @@
 #include "../saverconfig/policy.h"
 #include "../saverconfig/saver_settings.h"
 #include "../base/handles.h"
+#include "../commands/keep_off_watch.h"
 #include "../commands/timed_disable.h"
 #include "start_command.h"
 #include "../tray/menu_metrics.h"
@@ -28,6 +29,8 @@ struct Application;
 #define IDT_BLINK 1
 // One-shot: the end of a timed disable, armed only while one is pending.
 #define IDT_ENABLE 2
+// While a listed program may start (or one that runs cannot be waited for).
+#define IDT_KEEPOFF 3
 #define BLINK_PERIOD_MS 500
 #define TRAY_ICON_ID 1
 
@@ -103,6 +106,15 @@ struct TrayWindow {
     int trayIconSize;
     // Whether the blink timer runs.
     bool blinking;
+    // Keeping it off while listed programs run.
+    KeepOffWatch keepOff;
+    // What the entries of "Keep Off While" point at: ListedItemRecord[count].
+    UniqueBlock listedItems;
+    UINT listedItemCount;
+    // Whether Dormity's own command has the screen saver off (until it is
+    // on again), and whether the display is asked to stay on for it.
+    bool dormityHoldsOff;
+    bool displayRequested;
 
     explicit TrayWindow(Application& owner);
     ~TrayWindow();
@@ -204,6 +216,30 @@ struct TrayWindow {
     // Reads the policy afresh (a settings change that removed one lets the
     // icon blink again).
     void readPolicy();
+
+    // Off while listed programs run (app/keep_off.cpp). The list is read
+    // at start and at each change of Dormity's key.
+    void startKeepOff();
+    void watchKeepOffList();
+    // Looks at the processes again (when scan), then does what the decision
+    // says; asking is the switch whose program is to hold it off (or -1).
+    void checkKeepOff(bool scan, bool userChose = false, int asking = -1);
+    // The user enabled or disabled it by a command: that choice stands.
+    void keepOffUserChose();
+    // A listed program's entry chosen: it leaves the user's list.
+    void removeListedProgram(WORD id);
+    // "Keep Off While" as it opens: an entry for each listed program, then
+    // "Add Running Program..." (tray/keep_off_menu.cpp).
+    void rebuildKeepOffMenu(HMENU menu);
+    // The switch: true when Dormity now holds it off while the program runs.
+    bool disableWhile(const char* program);
+    // Exit and sign-out: what Dormity holds off for a program comes back.
+    void endKeepOff();
+    // What the message loop waits on besides messages, and what one set.
+    DWORD keepOffWaitHandles(HANDLE (&handles)[MAXIMUM_WAIT_OBJECTS]);
+    void onKeepOffSignal(HANDLE signalled);
+    // Asks for the display to stay on, or no longer, as the preference says.
+    void updateDisplayRequest();
 };
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -231,6 +267,8 @@ enum CommandRoute {
     ROUTE_CHANGE_PASSWORD,
     ROUTE_LOCK,
     ROUTE_DISABLE_FOR,
+    ROUTE_ADD_RUNNING,     // "Add Running Program..."
+    ROUTE_REMOVE_PROGRAM,  // a listed program, chosen to take it off the list
 };
 CommandRoute routeCommand(WORD id);
 

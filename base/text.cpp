@@ -227,10 +227,10 @@ namespace {
 typedef int(WINAPI* MapStringFunction)(LCID locale, DWORD flags, LPCWSTR source, int length,
                                        LPWSTR out, int size);
 
-// A name in UTF-16 (through the ANSI code page, so that no trail byte of a
-// double-byte character is taken for a letter), upper-cased as the file
-// system compares names; its length with the terminator, 0 when it does
-// not fit.
+} // namespace
+
+// Through the ANSI code page, so that no trail byte of a double-byte
+// character is taken for a letter.
 int fileNameKey(const char* name, WCHAR (&out)[MAX_PATH])
 {
     int length = MultiByteToWideChar(CP_ACP, 0, name, -1, out, MAX_PATH);
@@ -257,8 +257,6 @@ int fileNameKey(const char* name, WCHAR (&out)[MAX_PATH])
     }
     return length;
 }
-
-} // namespace
 
 bool sameFileName(const char* first, const char* second)
 {

@@ -1,6 +1,7 @@
 // Bounded text helpers for the program's fixed buffers. The program links no
 // C runtime: these and kernel32's string functions are all it uses.
 #pragma once
+#include <windows.h>
 #include <stddef.h>
 #include <wchar.h>
 
@@ -36,6 +37,11 @@ bool textEquals(const char* first, const char* second);
 // Turkish locale too). A name longer than MAX_PATH characters matches only
 // itself, byte for byte.
 bool sameFileName(const char* first, const char* second);
+// The form sameFileName compares: the name in UTF-16, upper-cased as the
+// file system compares names; its length with the terminator, 0 when it
+// does not fit in MAX_PATH characters. Two names sameFileName finds equal
+// have the same form (or, at 0, the same bytes).
+int fileNameKey(const char* name, WCHAR (&out)[MAX_PATH]);
 
 // Whether the character occurs in the text before its terminator.
 bool textContains(const char* text, char character);

@@ -9,6 +9,7 @@
 #include "blink_preference.h"
 #include "dialog_layout.h"
 #include "dialogs.h"
+#include "display_request.h"
 
 const char kChangeLog[] =
     "What's New -- 12/26/01\r\n"
@@ -89,6 +90,18 @@ void applyBlinkChoice(Application& app, bool boxTicked)
         writeBlinkPreference(boxTicked);
 }
 
+// Stored only from a box that could be changed, and not while a policy
+// holds the preference or the flag (one may have come while the box was open).
+void applyKeepDisplayChoice(HWND dialog, Application* app)
+{
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON))
+        || readDwordPolicy(POLICY_KEEP_DISPLAY_ON).set || policyRefuses(IDM_TOGGLE))
+        return;
+    writeKeepDisplayOn(IsDlgButtonChecked(dialog, IDC_KEEP_DISPLAY_ON) == BST_CHECKED);
+    if (app && app->trayWindow)
+        app->trayWindow->updateDisplayRequest();
+}
+
 } // namespace
 
 INT_PTR showAboutDialog(Application& app)
@@ -120,6 +133,15 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
                                                                          : BST_UNCHECKED);
         if (policy.set)
             EnableWindow(GetDlgItem(dialog, IDC_BLINK), FALSE);
+        // Greyed where the system cannot keep the display on (before Windows
+        // 98 and 2000), where a policy sets the preference (showing its
+        // choice) and while a policy holds the screen saver's flag.
+        DwordPolicy display = readDwordPolicy(POLICY_KEEP_DISPLAY_ON);
+        CheckDlgButton(dialog, IDC_KEEP_DISPLAY_ON,
+                       keepDisplayOnInForce(display, readStoredKeepDisplayOn()) ? BST_CHECKED
+                                                                                : BST_UNCHECKED);
+        EnableWindow(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON),
+                     executionStateFunction() && !display.set && !policyRefuses(IDM_TOGGLE));
         showDialogTexts(dialog, kAboutTexts, sizeof kAboutTexts / sizeof kAboutTexts[0]);
         return TRUE;
     }
@@ -138,6 +160,7 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             bool blink = SendDlgItemMessageA(dialog, IDC_BLINK, BM_GETCHECK, 0, 0) == BST_CHECKED;
             if (app)
                 applyBlinkChoice(*app, blink);
+            applyKeepDisplayChoice(dialog, app);
             EndDialog(dialog, 1);
             return TRUE;
         }

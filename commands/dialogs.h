@@ -1,4 +1,4 @@
-// The two modal dialogs and their small decisions.
+// The modal dialogs and their small decisions.
 #pragma once
 #include <windows.h>
 
@@ -9,6 +9,10 @@ INT_PTR CALLBACK timeoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 INT_PTR showAboutDialog(Application& app);
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// "Add Running Program...": 1 when a program was added to the list.
+INT_PTR showPickerDialog(Application& app);
+INT_PTR CALLBACK pickerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Minutes and seconds shown for a timeout in seconds.
 void splitTimeout(UINT seconds, UINT* minutes, UINT* remainder);

@@ -22,6 +22,7 @@
 // Dialogs
 #define IDD_ABOUT           117
 #define IDD_TIMEOUT         124
+#define IDD_PICKER          130
 
 // Menu commands
 #define IDM_CONFIGURE       403
@@ -45,6 +46,12 @@
 #define IDM_DISABLE_60      422
 #define IDM_DISABLE_120     423
 #define IDM_DISABLE_240     424
+// "Keep Off While": its submenu item, "Add Running Program..." and the
+// listed programs, one id each from the first, in the list's order.
+#define IDM_KEEPOFFMENU     419
+#define IDM_ADD_RUNNING     425
+#define IDM_KEEPOFF_FIRST   3000
+#define IDM_KEEPOFF_LAST    3999
 #define IDM_NONE            4000
 
 // Dialog controls
@@ -58,6 +65,10 @@
 #define IDC_VERSION         1012
 #define IDC_TIMEBOX         1013
 #define IDC_COLON           1014
+#define IDC_KEEP_DISPLAY_ON 1015
+#define IDC_PICKER_LIST     1016
+#define IDC_PICKER_EMPTY    1017
+#define IDC_PICKER_PROMPT   1018
 // The texts the dialogs read in the language spoken, set as they open.
 #define IDC_PROMPT          1030
 #define IDC_LABEL           1031

@@ -16,3 +16,8 @@ void formatTrayTip(const WCHAR* description, WCHAR* tip, size_t tipSize);
 // While a time runs: "Dormity - [description] - on at TIME", the description
 // cut first so that the time always shows (always terminated, zero-filled).
 void formatTimedTrayTip(const WCHAR* description, const WCHAR* onAt, WCHAR* tip, size_t tipSize);
+
+// While Dormity holds the screen saver off for a program: format (one "%s",
+// "Dormity - off while %s runs") with the program's name, the name cut so
+// that the rest always shows (always terminated, zero-filled).
+void formatOffWhileTrayTip(const WCHAR* format, const WCHAR* program, WCHAR* tip, size_t tipSize);

@@ -124,7 +124,8 @@ void drawSubmenuArrow(HDC dc, const RECT& rect, const ItemGeometry& g, COLORREF 
 
 bool opensSubmenu(UINT itemId)
 {
-    return itemId == IDM_SAVERMENU || itemId == IDM_PASSWORDMENU || itemId == IDM_DISABLEMENU;
+    return itemId == IDM_SAVERMENU || itemId == IDM_PASSWORDMENU || itemId == IDM_DISABLEMENU
+        || itemId == IDM_KEEPOFFMENU;
 }
 
 // Keeps the item's state (the bits of mask), which screen readers report,
@@ -253,7 +254,11 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
     // The policy as read for the open menu; the rest as it stands now.
     MenuContext context = menuContext(item->itemID == IDM_PASSWORD
                                       || item->itemID == IDM_CHANGEPASSWORD);
-    ItemLook look = decideFixedItem(item->itemID, context);
+    const ListedItemRecord* listed = item->itemID >= IDM_KEEPOFF_FIRST
+            && item->itemID <= IDM_KEEPOFF_LAST
+        ? reinterpret_cast<const ListedItemRecord*>(item->itemData) : nullptr;
+    ItemLook look = listed ? listedProgramLook(*listed, context)
+                           : decideFixedItem(item->itemID, context);
     UniqueGdiObject boldFont;
     if (look.bold)
         boldFont.reset(createBoldFont(dc));

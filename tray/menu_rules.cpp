@@ -27,6 +27,8 @@ const PopupItemPlace kPopupItems[POPUP_ITEM_COUNT] = {
     {IDM_DISABLE_240, false, IDM_DISABLE_240},
     // Found only while it is shown; otherwise its update fails unseen.
     {IDM_MANAGED, false, IDM_MANAGED},
+    {KEEP_OFF_MENU_POSITION, true, IDM_KEEPOFFMENU},
+    {IDM_ADD_RUNNING, false, IDM_ADD_RUNNING},
 };
 
 bool needsWin4Test(bool noSaverSelected)
@@ -88,6 +90,13 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
     case IDM_PASSWORDMENU: look = lookOf(IDI_PASSWORD, IDS_PASSWORD_MENU, false); break;
     case IDM_LOCK: look = lookOf(IDI_LOCK, IDS_LOCK, (c.flags & APP_WIN2K) == 0); break;
     case IDM_DISABLEMENU: look = lookOf(IDI_SAVER_OFF, IDS_DISABLE_FOR, false); break;
+    // Greyed where the system cannot list its processes: nothing could be seen to run.
+    case IDM_KEEPOFFMENU:
+        look = lookOf(IDI_SAVER_OFF, IDS_KEEP_OFF_WHILE, !c.processesListed);
+        break;
+    case IDM_ADD_RUNNING:
+        look = lookOf(0, IDS_ADD_RUNNING, c.listByPolicy || !c.processesListed);
+        break;
     case IDM_DISABLE_15:
     case IDM_DISABLE_30:
     case IDM_DISABLE_60:
@@ -111,6 +120,31 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
     if (policyLocks(c.policy, static_cast<WORD>(itemId)))
         look.greyed = true;
     if (look.greyed && itemId != IDM_LAUNCH)
+        look.state |= MFS_GRAYED;
+    if (look.check)
+        look.state |= MFS_CHECKED;
+    return look;
+}
+
+void captionOfProgram(const char* program, WCHAR* out, size_t size)
+{
+    WCHAR wide[SAVER_PATH_SIZE];
+    wideFromAnsi(program, wide, sizeof wide / sizeof wide[0]);
+    size_t length = 0;
+    for (const WCHAR* p = wide; *p && length + 2 < size; ++p) {
+        if (*p == L'&')
+            out[length++] = L'&';
+        out[length++] = *p;
+    }
+    if (size > 0)
+        out[length] = L'\0';
+}
+
+ItemLook listedProgramLook(const ListedItemRecord& record, const MenuContext& c)
+{
+    bool greyed = c.listByPolicy || policyLocks(c.policy, IDM_KEEPOFF_FIRST);
+    ItemLook look = {0, 0, record.caption, greyed, false, record.held, true};
+    if (greyed)
         look.state |= MFS_GRAYED;
     if (look.check)
         look.state |= MFS_CHECKED;

@@ -15,6 +15,8 @@ struct MenuContext {
     bool win4Saver;            // the header test of the screen saver in force
     UINT timedChoice;          // the "Disable For" choice now running, or 0
     DWORD policy;              // what a policy holds (POLICY_ bits), as read for the open menu
+    bool processesListed;      // the system can list its processes ("Keep Off While" works)
+    bool listByPolicy;         // the programs listed are the organisation's
 };
 
 // Where the refresh finds a fixed item, and the id the item gets.
@@ -24,7 +26,9 @@ struct PopupItemPlace {
     UINT id;
 };
 
-enum { POPUP_ITEM_COUNT = 19 };
+enum { POPUP_ITEM_COUNT = 21 };
+// Where "Keep Off While" opens its submenu in the popup, below "Disable For".
+enum { KEEP_OFF_MENU_POSITION = 10 };
 
 // Every fixed item, in the order the refresh updates them.
 extern const PopupItemPlace kPopupItems[POPUP_ITEM_COUNT];
@@ -59,6 +63,25 @@ struct FixedItemRecord {
 // choosing it offers to select one). The line that says why items are
 // greyed has an empty caption while no policy applies, when it is not shown.
 ItemLook fixedItemLook(UINT itemId, const MenuContext& context);
+
+// The record a listed program's entry points at: a fixed item's first, so
+// that it is measured as one; its program as listed, and the caption that
+// shows it ("&" doubled, as no access key is meant).
+struct ListedItemRecord {
+    FixedItemRecord item;
+    char program[SAVER_PATH_SIZE];
+    WCHAR caption[2 * SAVER_PATH_SIZE];
+    bool held;  // one of its processes runs and Dormity holds the screen saver off for it
+};
+
+// "program" (ANSI) in UTF-16 with each "&" doubled, so that it is shown as
+// it is written; size in characters.
+void captionOfProgram(const char* program, WCHAR* out, size_t size);
+
+// A listed program's entry: checked while it holds the screen saver off;
+// greyed, and changing nothing, while the list is the organisation's or a
+// policy holds the flag.
+ItemLook listedProgramLook(const ListedItemRecord& record, const MenuContext& context);
 
 // A caption as it is drawn and measured: without the "&" that marks its
 // access key ("&&" gives one "&"). out is always terminated. Returns the

@@ -145,6 +145,8 @@ MenuContext TrayWindow::menuContext(bool win4Test)
     }
     context.timedChoice = timedChoice;
     context.policy = policyFlags(policy);
+    context.processesListed = keepOff.canList;
+    context.listByPolicy = keepOff.rules.byPolicy;
     return context;
 }
 

@@ -97,6 +97,20 @@ void formatTimedTrayTip(const WCHAR* description, const WCHAR* onAt, WCHAR* tip,
     copyText(tip, tipSize, text);
 }
 
+void formatOffWhileTrayTip(const WCHAR* format, const WCHAR* program, WCHAR* tip, size_t tipSize)
+{
+    // The format's own length, measured with an empty name.
+    WCHAR text[400];
+    formatText(text, sizeof text / sizeof text[0], format, L"");
+    size_t fixed = textLength(text);
+    size_t room = tipSize > fixed ? tipSize - fixed : 1;
+    WCHAR shown[SAVER_PATH_SIZE];
+    copyText(shown, room < SAVER_PATH_SIZE ? room : SAVER_PATH_SIZE, program);
+    formatText(text, sizeof text / sizeof text[0], format, shown);
+    memset(tip, 0, tipSize * sizeof(WCHAR));
+    copyText(tip, tipSize, text);
+}
+
 void TrayWindow::addTrayIcon()
 {
     bool active = isSaverActive();
@@ -148,7 +162,11 @@ void TrayWindow::updateTrayTip()
         wideFromAnsi(currentDescription, description, sizeof description / sizeof description[0]);
     WCHAR tip[sizeof tipText / sizeof tipText[0]];
     const size_t tipSize = sizeof tip / sizeof tip[0];
-    if (enableAt) {
+    if (keepOff.state == KEEP_OFF_HOLDING) {
+        WCHAR program[SAVER_PATH_SIZE];
+        wideFromAnsi(keepOff.scan.name, program, sizeof program / sizeof program[0]);
+        formatOffWhileTrayTip(uiText(IDS_TIP_OFF_WHILE), program, tip, tipSize);
+    } else if (enableAt) {
         char onAt[64];
         formatLocalTime(enableAt, onAt, sizeof onAt);
         WCHAR wideOnAt[64];

@@ -1,6 +1,7 @@
 // Whole-program figures under Wine: start-up to the tray icon, menu opening
-// with many screen savers installed, and idle cost while enabled.
-//   bench_dormity [--idle-seconds N]
+// with many screen savers installed, idle cost while enabled, and keeping it
+// off while listed programs run (with --keep-off PROCESSES).
+//   bench_dormity [--idle-seconds N] [--keep-off PROCESSES]
 #include <windows.h>
 #include <shellapi.h>
 #include <stdio.h>
@@ -13,6 +14,8 @@
 
 #include "app/application.h"
 #include "app/tray_window.h"
+#include "commands/blink_preference.h"
+#include "commands/keep_off.h"
 #include "res/resource.h"
 #include "support/pixels.h"
 #include "support/processes.h"
@@ -171,15 +174,79 @@ void measureBaselineMemory()
     process.waitExit(15000);
 }
 
+// Milliseconds until the screen saver's flag reads active, at most timeoutMs; -1 past it.
+double msUntilActive(bool active, DWORD timeoutMs)
+{
+    double begin = nowMs();
+    bool reached = pumpUntil([active] { return isSaverActive() == active; }, timeoutMs);
+    return reached ? nowMs() - begin : -1;
+}
+
+// Dormity with no program listed, then with ten listed and none of them running among that many
+// idle processes, each for idleSeconds; then how soon a listed program's start and end are seen.
+// Wine gives no other process's CPU time (it reads 0), so bench.sh reads Dormity's from Linux
+// while a "measure:" line's seconds run.
+void measureKeepOff(int processes, int idleSeconds)
+{
+    BroadcastCounter window;  // under Wine the flag read is the X server's: Dormity's
+    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
+    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE);
+    std::string player = moduleDirectory() + "\\keepoff_player.exe";
+    CopyFileA((moduleDirectory() + "\\bench_saver.scr").c_str(), player.c_str(), FALSE);
+    std::vector<ChildProcess> idlers(static_cast<size_t>(processes));
+    double began = nowMs();
+    for (ChildProcess& idler : idlers)
+        idler.start(moduleDirectory() + "\\bench_saver.scr", "/linger");
+    printf("keep-off: %d idle processes started in %.0f ms\n", processes, nowMs() - began);
+    setSaverActive(true);
+    ChildProcess dormity;
+    dormity.start(dormityExe());
+    HWND tray = waitForWindow(dormity.id);
+    Sleep(3000);
+    printf("measure: %d no program listed, %d processes\n", idleSeconds, processes);
+    Sleep(static_cast<DWORD>(idleSeconds) * 1000);
+    std::string list;
+    for (int i = 1; i < 10; ++i)
+        list += "C:\\Programs\\player" + std::to_string(i) + ".exe" + std::string(1, '\0');
+    list += "keepoff_player.exe" + std::string(2, '\0');
+    setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, REG_MULTI_SZ, list.data(),
+                static_cast<DWORD>(list.size()));
+    Sleep(3000);
+    printf("measure: %d 10 programs listed, none running, %d processes\n", idleSeconds,
+           processes);
+    Sleep(static_cast<DWORD>(idleSeconds) * 1000);
+    for (int run = 0; run < 5; ++run) {
+        ChildProcess listed;
+        listed.start(player, "/linger");
+        double off = msUntilActive(false, 10000);
+        Sleep(500);
+        TerminateProcess(listed.handle.get(), 0);
+        double on = msUntilActive(true, 10000);
+        printf("keep-off: off %.0f ms after a listed program's start, on %.0f ms after its end\n",
+               off, on);
+    }
+    PostMessageA(tray, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    dormity.waitExit(15000);
+    DeleteFileA(player.c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     int idleSeconds = 30;
-    for (int i = 1; i + 1 < argc; ++i)
+    int keepOffProcesses = 0;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (strcmp(argv[i], "--idle-seconds") == 0)
             idleSeconds = atoi(argv[i + 1]);
+        if (strcmp(argv[i], "--keep-off") == 0)
+            keepOffProcesses = atoi(argv[i + 1]);
+    }
     setvbuf(stdout, nullptr, _IONBF, 0);
+    if (keepOffProcesses > 0) {
+        measureKeepOff(keepOffProcesses, idleSeconds);
+        return 0;
+    }
     printf("measuring the menu with 100 screen savers...\n");
     measureMenu(100);
     printf("measuring start-up and idle...\n");

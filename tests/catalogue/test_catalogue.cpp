@@ -245,6 +245,8 @@ std::vector<std::pair<UINT, Look>> fixedLooks(const Facts& f)
         {IDM_DISABLE_60, {IDI_TIMEOUT, "1 Hour"}},
         {IDM_DISABLE_120, {IDI_TIMEOUT, "2 Hours"}},
         {IDM_DISABLE_240, {IDI_TIMEOUT, "4 Hours"}},
+        {IDM_KEEPOFFMENU, {IDI_SAVER_OFF, "Keep Off While"}},
+        {IDM_ADD_RUNNING, {0, "Add Running Program..."}},
     };
 }
 
@@ -459,6 +461,7 @@ protected:
             MenuItemView item = row.first == IDM_SAVERMENU ? menuItemAt(tray().popupMenu, 0, true)
                 : row.first == IDM_PASSWORDMENU ? menuItemAt(tray().popupMenu, 6, true)
                 : row.first == IDM_DISABLEMENU ? menuItemAt(tray().popupMenu, 9, true)
+                : row.first == IDM_KEEPOFFMENU ? menuItemAt(tray().popupMenu, 10, true)
                 : menuItemAt(tray().popupMenu, row.first, false);
             EXPECT_EQ(item.id, row.first);
             bool greyed = row.second.greyed && row.first != IDM_LAUNCH;
@@ -1309,7 +1312,7 @@ TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparators
     HMENU savers = saverSubmenu(tray());
     openPopup(tray());
     std::vector<MenuItemView> items = menuItems(tray().popupMenu);
-    ASSERT_EQ(items.size(), 16u);
+    ASSERT_EQ(items.size(), 17u);
     EXPECT_EQ(items[0].submenu, savers);
     ASSERT_NE(items[6].submenu, nullptr);
     EXPECT_EQ(GetMenuItemCount(items[6].submenu), 2);
@@ -1317,8 +1320,8 @@ TEST_F(FamilyRefresh, TheFamilyIsTheReportedOneSubmenuItemsGetTheirIdsSeparators
     EXPECT_EQ(menuItemAt(items[6].submenu, 1, true).id, static_cast<UINT>(IDM_CHANGEPASSWORD));
     // 0: a separator.
     const UINT commandsInOrder[] = {IDM_SAVERMENU, 0, IDM_LAUNCH, IDM_CONFIGURE, IDM_PROPERTIES, 0,
-                                    IDM_PASSWORDMENU, IDM_TIMEOUT, IDM_TOGGLE, IDM_DISABLEMENU, 0,
-                                    IDM_LOCK, 0, IDM_ABOUT, 0, IDM_EXIT};
+                                    IDM_PASSWORDMENU, IDM_TIMEOUT, IDM_TOGGLE, IDM_DISABLEMENU,
+                                    IDM_KEEPOFFMENU, 0, IDM_LOCK, 0, IDM_ABOUT, 0, IDM_EXIT};
     for (size_t i = 0; i < items.size(); ++i) {
         SCOPED_TRACE("position " + std::to_string(i));
         bool separator = commandsInOrder[i] == 0;
@@ -1373,11 +1376,12 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
     const DWORD off = POLICY_ACTIVE | POLICY_KEEPS_OFF, page = POLICY_NO_PROPERTIES;
     const std::map<DWORD, std::vector<UINT>> greys = {{POLICY_SAVER, {IDM_NONE}},
         {POLICY_ACTIVE, {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
-                         IDM_DISABLE_120, IDM_DISABLE_240}}, {POLICY_TIMEOUT, {IDM_TIMEOUT}},
+                         IDM_DISABLE_120, IDM_DISABLE_240, IDM_ADD_RUNNING}},
+        {POLICY_TIMEOUT, {IDM_TIMEOUT}},
         {POLICY_PASSWORD, {IDM_PASSWORD, IDM_CHANGEPASSWORD}}, {page, {IDM_PROPERTIES}},
         {POLICY_NO_CHANGES, {IDM_TOGGLE, IDM_DISABLE_15, IDM_DISABLE_30, IDM_DISABLE_60,
          IDM_DISABLE_120, IDM_DISABLE_240, IDM_TIMEOUT, IDM_PASSWORD, IDM_CHANGEPASSWORD,
-         IDM_PROPERTIES, IDM_NONE, IDM_CONFIGURE}}};
+         IDM_PROPERTIES, IDM_NONE, IDM_CONFIGURE, IDM_ADD_RUNNING}}};
     const std::string one("\x01\0\0\0", 4), zero(4, '\0');
     const struct { const char* name; DWORD type; std::string bytes; DWORD effect; } rows[] = {
         {"", REG_NONE, "", 0}, {"ScreenSaveActive", REG_SZ, "1", POLICY_ACTIVE},
@@ -1419,11 +1423,11 @@ TEST_F(FamilyRefresh, APolicyValueOfAnyFormHoldsItsSettingAndTheMenuSaysSo)
             EXPECT_EQ(item.state, state) << item.id;
         }
         EXPECT_FALSE(tray().noneEntry->flags & SAVER_CHECKED) << "the check moved";
-        std::vector<MenuItemView> items = menuItems(tray().popupMenu);  // 0 to 13 stay
-        ASSERT_EQ(items.size(), row.effect ? 18u : 16u);
-        const FixedItemRecord* line = reinterpret_cast<const FixedItemRecord*>(items[15].data);
-        EXPECT_TRUE(!row.effect || (items[15].id == IDM_MANAGED && items[15].state == MFS_GRAYED
-            && (items[16].type & MFT_SEPARATOR) && items[17].id == IDM_EXIT
+        std::vector<MenuItemView> items = menuItems(tray().popupMenu);  // 0 to 14 stay
+        ASSERT_EQ(items.size(), row.effect ? 19u : 17u);
+        const FixedItemRecord* line = reinterpret_cast<const FixedItemRecord*>(items[16].data);
+        EXPECT_TRUE(!row.effect || (items[16].id == IDM_MANAGED && items[16].state == MFS_GRAYED
+            && (items[17].type & MFT_SEPARATOR) && items[18].id == IDM_EXIT
             && hasItemName(line->name)
             && lstrcmpW(line->name.text, L"Some settings are managed by your organization.") == 0));
     }

@@ -33,7 +33,8 @@ set_target_properties(planted_winmm PROPERTIES PREFIX "" OUTPUT_NAME winmm SUFFI
 
 dormity_test_executable(commands_tests
   ${COMMANDS_SRC}/test_handlers.cpp ${COMMANDS_SRC}/test_saver_programs.cpp
-  ${COMMANDS_SRC}/test_sounds.cpp ${COMMANDS_SRC}/test_timed_disable.cpp)
+  ${COMMANDS_SRC}/test_sounds.cpp ${COMMANDS_SRC}/test_timed_disable.cpp
+  ${COMMANDS_SRC}/test_keep_off.cpp)
 target_compile_options(commands_tests PRIVATE ${DORMITY_WARNINGS})
 set_target_properties(commands_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${COMMANDS_DIR})
 add_dependencies(commands_tests fixture_saver fixture_lingering_saver fixture_winmm_by_name

@@ -14,6 +14,8 @@
 #include "app/tray_window.h"
 #include "commands/blink_preference.h"
 #include "commands/dialogs.h"
+#include "commands/display_request.h"
+#include "commands/keep_off.h"
 #include "res/resource.h"
 #include "support/system.h"
 #include "support/processes.h"
@@ -427,6 +429,36 @@ TEST_F(FamilyAboutDialog, OkStoresAndAppliesTheBoxOtherWaysOutChangeNothingARest
     }
 }
 
+// "Add Running Program...": a program with a window is offered under its title and file name,
+// and the one chosen is added to the list.
+TEST_F(FamilyAboutDialog, ThePickerOffersProgramsWithAWindowAndAddsTheOneChosen)
+{
+    ChildProcess player;
+    ASSERT_TRUE(player.start(systemDirectory() + "\\notepad.exe"));
+    ASSERT_TRUE(pumpUntil([&] { return !windowsOfClass(nullptr, player.id, true).empty(); }, 10000));
+    char title[256] = {};
+    GetWindowTextA(windowsOfClass(nullptr, player.id, true).front(), title, sizeof title);
+    start();
+    Application& app = *app_;
+    DialogRun run = runModal(
+        "Add Running Program", [&] { return showPickerDialog(app); },
+        {act([&](HWND dialog) {
+             HWND list = GetDlgItem(dialog, IDC_PICKER_LIST);
+             EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK))) << "Add before a choice";
+             LRESULT at = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>((std::string(title) + " (notepad.exe)").c_str()));
+             SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PICKER_LIST, LBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(list));
+         }),
+         click(IDOK)});
+    EXPECT_TRUE(run.opened && run.closedByItself);
+    EXPECT_EQ(run.result, 1) << "not offered as \"" << title << " (notepad.exe)\"";
+    std::string list;
+    EXPECT_TRUE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list));
+    EXPECT_EQ(list, std::string("notepad.exe\0\0", 13));
+}
+
 namespace {
 
 // A value as an organisation's tools (or a careless script) leave it, "|" standing for a zero
@@ -513,14 +545,35 @@ TEST_F(PreferencePolicy, TheComputersOverTheUsersOverTheOwnChoiceGreyingTheContr
             if (place.second->type != kAbsent.type)
                 setRegValue(place.first, PREFERENCE_POLICY_KEY, row.name, place.second->type,
                             place.second->bytes.data(), DWORD(place.second->bytes.size()));
+        deleteRegTree(HKEY_CURRENT_USER, BLINK_KEY);
         if (row.own >= 0)
             setRegDword(HKEY_CURRENT_USER, BLINK_KEY, BLINK_VALUE, row.own);
+        if (row.name == list)
+            setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, multi, "own.exe\0", 9);
         EXPECT_EQ(policyRead(row.name), row.read);
         const bool held = strcmp(row.read, "-") != 0;
         TrayWindow& tray = start(false);
         SendMessageA(tray.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tray.popupMenu), 0);
         const UINT line = GetMenuState(tray.popupMenu, IDM_MANAGED, MF_BYCOMMAND);
         EXPECT_EQ(line != ~0u && (line & MF_GRAYED), held) << "the managed line";
+        if (row.name == list) {
+            // The policy's programs replace the user's own; one held but unreadable lists none.
+            std::string rules;
+            for (UINT r = 0; r < tray.keepOff.rules.count; ++r)
+                rules += (r ? "|" : "") + std::string(tray.keepOff.rules.at(r)->text);
+            EXPECT_EQ(rules, !held ? "own.exe" : strcmp(row.read, "?") ? row.read : "");
+        }
+        if (row.name == display) {
+            // The display box shows the policy's choice, greyed, and OK stores nothing.
+            bool ticked = false, enabled = false;
+            lookAndLeave([&](HWND dialog) {
+                ticked = IsDlgButtonChecked(dialog, IDC_KEEP_DISPLAY_ON) == BST_CHECKED;
+                enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON)) != FALSE;
+            });
+            EXPECT_TRUE(ticked == (held && strcmp(row.read, "0") != 0) && enabled == !held);
+            EXPECT_EQ(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, nullptr),
+                      !held);
+        }
         if (row.name != blink)
             continue;
         // The blink in force from the start; the About box shows it, greyed while held, and

@@ -56,7 +56,7 @@ TEST(Spine, TheHiddenWindowItsMessagesExitAndTeardown)
         // The popup's first submenu is the screen saver list, which starts with "[none]".
         popup = app.trayWindow->popupMenu;
         ASSERT_TRUE(IsMenu(popup));
-        EXPECT_EQ(GetMenuItemCount(popup), 16);
+        EXPECT_EQ(GetMenuItemCount(popup), 17);
         EXPECT_EQ(GetMenuItemID(GetSubMenu(popup, 0), 0), static_cast<UINT>(IDM_NONE));
         EXPECT_EQ(app.flags & kErrorAndQuit, 0u);
 

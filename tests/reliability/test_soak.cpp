@@ -25,7 +25,7 @@ namespace {
 
 const int kInstalledSavers = 20;
 const int kConfiguredIndex = 7;
-const size_t kOwnerDrawnItems = 18 + kInstalledSavers + 1;  // fixed items, "[none]", copies
+const size_t kOwnerDrawnItems = 20 + kInstalledSavers + 1;  // fixed items, "[none]", copies
 const int kWarmUp = 5;  // first uses fill the system's own caches
 // Freed slots are reused: one object kept per use moves a probe by the use
 // count, balanced work by a few. Half the count, capped, tells them apart.

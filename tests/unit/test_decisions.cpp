@@ -39,12 +39,15 @@ TEST(CommandRouting, NamedIdsReachTheirHandlersAndEveryOtherSelectsAScreenSaver)
         {IDM_NONE, ROUTE_SELECT_NONE},
         {IDM_DISABLE_15, ROUTE_DISABLE_FOR},  {IDM_DISABLE_30, ROUTE_DISABLE_FOR},
         {IDM_DISABLE_60, ROUTE_DISABLE_FOR},  {IDM_DISABLE_120, ROUTE_DISABLE_FOR},
-        {IDM_DISABLE_240, ROUTE_DISABLE_FOR},
+        {IDM_DISABLE_240, ROUTE_DISABLE_FOR},  {IDM_ADD_RUNNING, ROUTE_ADD_RUNNING},
     };
     // Every id: catalogue ids such as 4000 + 411 must not be taken for a command.
     for (DWORD id = 0; id <= 0xFFFF; ++id) {
         const auto found = named.find(static_cast<WORD>(id));
-        const CommandRoute want = found == named.end() ? ROUTE_SELECT_SAVER : found->second;
+        const bool listed = id >= IDM_KEEPOFF_FIRST && id <= IDM_KEEPOFF_LAST;
+        const CommandRoute want = listed ? ROUTE_REMOVE_PROGRAM
+            : found == named.end()       ? ROUTE_SELECT_SAVER
+                                         : found->second;
         ASSERT_EQ(routeCommand(static_cast<WORD>(id)), want) << "id " << id;
     }
 }
@@ -247,6 +250,18 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
         StartCommand command = parseStartCommand(commandLineArguments(row.line, kOwnPath), nullptr);
         EXPECT_EQ(command.kind, row.kind) << row.line;
         EXPECT_EQ(command.value, row.value) << row.line;
+    }
+    // A program's name, its path quoted with its blanks, or a process id, kept as written.
+    const struct { const char* line; const char* text; } programs[] = {
+        {"d /disable-while vlc.exe", "vlc.exe"}, {"d /disable-while 4294967295", "4294967295"},
+        {"d -Disable-While \"C:\\Program Files\\VLC\\vlc.exe\"", "C:\\Program Files\\VLC\\vlc.exe"},
+        {"d /disable-while 0", nullptr}, {"d /disable-while 4294967296", nullptr},
+        {"d /disable-while", nullptr}, {"d /disable-while a?.exe", nullptr},
+        {"d /disable-while vlc.exe mpv.exe", nullptr}, {"d /disable-while \"\"", nullptr}};
+    for (const auto& row : programs) {
+        StartCommand command = parseStartCommand(commandLineArguments(row.line, kOwnPath), nullptr);
+        EXPECT_EQ(command.kind, row.text ? START_DISABLE_WHILE : START_INVALID) << row.line;
+        EXPECT_STREQ(command.text, row.text ? row.text : "") << row.line;
     }
 }
 

@@ -78,7 +78,7 @@ TEST(MenuLayout, AMenuOpenedOnASecondMonitorTakesItsFontIconsGeometryAndWidths) 
     } rows[] = {{96, 21, 9, 16, 6, 34, 3, 1, 30},    {120, 26, 12, 20, 8, 43, 4, 1, 38},
                 {144, 31, 14, 24, 9, 51, 5, 2, 45},  {192, 40, 19, 32, 12, 68, 6, 2, 60},
                 {240, 50, 24, 40, 15, 85, 8, 3, 75}};
-    MenuContext context = {0, false, {1, 1, 1}, true, 0, 0};
+    MenuContext context = {0, false, {1, 1, 1}, true, 0, 0, true, false};
     ItemLook looks[POPUP_ITEM_COUNT];
     for (int i = 0; i < POPUP_ITEM_COUNT; ++i)
         looks[i] = fixedItemLook(kPopupItems[i].id, context);
