@@ -72,7 +72,7 @@ bool readSysInfoPath(char (&out)[kSysInfoCapacity + 1])
 const DialogText kAboutTexts[] = {
     {0, IDS_ABOUT_CAPTION}, {IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_VERSION, 0},
     {IDC_CREDIT, IDS_CREDIT}, {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK},
-    {IDC_OK, IDS_OK},
+    {IDC_KEEP_DISPLAY_ON, IDS_KEEP_DISPLAY_ON}, {IDC_OK, IDS_OK},
 };
 
 Application* dialogApplication(HWND dialog)

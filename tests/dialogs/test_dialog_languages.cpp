@@ -1,4 +1,4 @@
-// Both dialogs and the menu in every language, from a real Application at the display's pixels
+// The dialogs and the menu in every language, from a real Application at the display's pixels
 // per inch (96 here; catalogue_dpi runs them again at 120, 144 and 192): each text whole in its control
 // or item, no control over another or past the dialog's edge, mirrored where the language reads
 // right to left; the menu's access keys typed into it.
@@ -49,12 +49,14 @@ const struct { UINT caption; std::vector<std::pair<int, UINT>> texts; INT_PTR (*
         {IDS_TIMEOUT_CAPTION, {{IDC_PROMPT, IDS_TIMEOUT_PROMPT}, {IDC_LABEL, IDS_TIMEOUT_LABEL},
                                {IDC_OK, IDS_OK}, {IDC_CANCEL, IDS_CANCEL}}, showTimeoutDialog},
         {IDS_ABOUT_CAPTION, {{IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_VERSION, 0}, {IDC_CREDIT, IDS_CREDIT},
-                             {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK}, {IDC_OK, IDS_OK}},
-         showAboutDialog}};
+                             {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK}, {IDC_OK, IDS_OK},
+                             {IDC_KEEP_DISPLAY_ON, IDS_KEEP_DISPLAY_ON}}, showAboutDialog},
+        {IDS_PICKER_CAPTION, {{IDC_PICKER_PROMPT, IDS_PICKER_PROMPT}, {IDOK, IDS_PICKER_ADD},
+                              {IDCANCEL, IDS_CANCEL}}, showPickerDialog}};
 
 } // namespace
 
-TEST_F(EveryLanguage, BothDialogsShowEveryTextWholeInsideTheDialogMirroredWhereItReadsSo)
+TEST_F(EveryLanguage, EveryDialogShowsEveryTextWholeInsideItMirroredWhereItReadsSo)
 {
     for (size_t language = 0; language < kUiLanguageCount; ++language) {
         speak(language);
@@ -105,7 +107,8 @@ const struct { UINT id, text, other; } kMenuItems[] = {
     {IDM_DISABLE_15, IDS_15_MINUTES, 0}, {IDM_DISABLE_30, IDS_30_MINUTES, 0},
     {IDM_DISABLE_60, IDS_1_HOUR, 0}, {IDM_DISABLE_120, IDS_2_HOURS, 0},
     {IDM_DISABLE_240, IDS_4_HOURS, 0}, {IDM_LOCK, IDS_LOCK, 0}, {IDM_ABOUT, IDS_ABOUT, 0},
-    {IDM_EXIT, IDS_EXIT, 0}};
+    {IDM_EXIT, IDS_EXIT, 0}, {IDM_KEEPOFFMENU, IDS_KEEP_OFF_WHILE, 0},
+    {IDM_ADD_RUNNING, IDS_ADD_RUNNING, 0}};
 
 // Whether an item is as wide as the system draws its text ("&" marks and all) in the menu
 // font, after the icon column, with the check's room where it may show one; WM_MEASUREITEM
