@@ -5,15 +5,20 @@
 
 #include "error_log.h"
 #include "../base/handles.h"
+#include "../base/text.h"
 #include "../base/ui_text.h"
 #include "../res/string_ids.h"
 #include "start_command.h"
 #include "../commands/keep_off.h"
 #include "tray_window.h"
+#include "user_language.h"
 
 namespace {
 
 bool handlingOutOfMemory = false;
+// Whether the error to show as the program ends is the lack of memory,
+// which the box then tells in the language spoken (the log keeps English).
+bool outOfMemoryLogged = false;
 
 const char kOutOfMemoryWhat[] = "Out of Memory";
 const char kOutOfMemoryDetail[] =
@@ -30,6 +35,7 @@ void* onOutOfMemory(size_t)
         return nullptr;
     handlingOutOfMemory = true;
     logError(kOutOfMemoryWhat, kOutOfMemoryDetail);
+    outOfMemoryLogged = true;
     handlingOutOfMemory = false;
     return nullptr;
 }
@@ -63,6 +69,7 @@ Application::Application(HINSTANCE instance)
 {
     setErrorLogApplication(this);
     setOutOfMemoryHook(onOutOfMemory);
+    outOfMemoryLogged = false;
     TrayWindow* window = new TrayWindow(*this);
     trayWindow = window;
 }
@@ -179,7 +186,7 @@ bool stationSeen()
 // Where nobody would see a box: the text on the console of the program that
 // started this one, when it has one (AttachConsole: Windows XP on, looked up
 // at run time), as the box would read it.
-void writeToParentConsole(const char* text)
+void writeToParentConsole(const WCHAR* text)
 {
     typedef BOOL(WINAPI * AttachFunction)(DWORD);
     typedef BOOL(WINAPI * WriteFunction)(HANDLE, const void*, DWORD, LPDWORD, LPVOID);
@@ -194,17 +201,12 @@ void writeToParentConsole(const char* text)
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                    nullptr));
     // Wide, so that the console's own code page cannot change a letter.
-    const int room = 1024;  // a text of uiText's, and the line's end
-    WCHAR wide[room + 1];
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, room);
-    if (!console || length <= 0)
+    if (!console)
         return;
-    // The terminator's place takes the line's end.
-    wide[length - 1] = L'\r';
-    wide[length] = L'\n';
     DWORD written = 0;
     write(console.get(), L"\r\n", 2, &written, nullptr);
-    write(console.get(), wide, static_cast<DWORD>(length + 1), &written, nullptr);
+    write(console.get(), text, static_cast<DWORD>(textLength(text)), &written, nullptr);
+    write(console.get(), L"\r\n", 2, &written, nullptr);
 }
 
 // False only for a process id (a program's name is looked for by the one
@@ -222,9 +224,9 @@ bool processIdRuns(const char* program)
 // The switches, in a box, or on the console where a box would not be seen.
 void showUsage(bool seen)
 {
-    const char* usage = uiText(IDS_USAGE);
+    const WCHAR* usage = uiText(IDS_USAGE);
     if (seen)
-        MessageBoxA(nullptr, usage, "Dormity", MB_OK | MB_ICONWARNING);
+        showMessage(nullptr, usage, L"Dormity", MB_OK | MB_ICONWARNING);
     else
         writeToParentConsole(usage);
 }
@@ -255,20 +257,25 @@ void showPendingError(const Application& app)
 {
     if (!(app.flags & APP_ERROR))
         return;
-    // The text is missing only when even its allocation failed.
-    char fallback[256];
-    const char* text = app.errorText;
-    if (!text) {
-        formatErrorBoxText(fallback, sizeof fallback, kOutOfMemoryWhat, kOutOfMemoryDetail);
-        text = fallback;
+    // The text is missing only when even its allocation failed; the texts
+    // of the language need none.
+    if (outOfMemoryLogged || !app.errorText) {
+        WCHAR text[512];
+        formatText(text, sizeof text / sizeof text[0], L"%s\n\n%s", uiText(IDS_OUT_OF_MEMORY),
+                   uiText(IDS_OUT_OF_MEMORY_DETAIL));
+        showMessage(nullptr, text, L"Dormity", MB_OK | MB_ICONERROR);
+        return;
     }
-    MessageBoxA(nullptr, text, "Dormity", MB_OK | MB_ICONERROR);
+    // Any other error is the log's own English account of it.
+    MessageBoxA(nullptr, app.errorText, "Dormity", MB_OK | MB_ICONERROR);
 }
 
 } // namespace
 
 int runDormity(HINSTANCE instance, const char* commandLine)
 {
+    // Decided once here, and again only when the user's language changes.
+    speakUserLanguage();
     char program[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
     if (length == 0 || length >= sizeof program)

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "../base/system_version.h"
+#include "../base/text.h"
 #include "../commands/blink_preference.h"
 #include "../commands/display_request.h"
 #include "../commands/dialogs.h"
@@ -12,6 +13,7 @@
 #include "../tray/menu_palette.h"
 #include "application.h"
 #include "start_command.h"
+#include "user_language.h"
 
 // Windows 8.1 and later; the headers name it only for builds aimed there.
 #ifndef WM_DPICHANGED
@@ -161,6 +163,7 @@ TrayWindow::TrayWindow(Application& app)
     // while the window is being created.
     app.trayWindow = this;
     memset(&trayIcon, 0, sizeof trayIcon);
+    memset(tipText, 0, sizeof tipText);
     memset(currentDescription, 0, sizeof currentDescription);
     memset(fixedItems, 0, sizeof fixedItems);
     memset(&policy, 0, sizeof policy);
@@ -280,6 +283,11 @@ SaverFamily TrayWindow::family() const
     return familyFromFlags(owner->flags);
 }
 
+bool TrayWindow::noSaverSelected() const
+{
+    return !noneEntry || (noneEntry->flags & SAVER_CHECKED);
+}
+
 namespace {
 
 void runCommand(Application& app, TrayWindow& tray, WORD id)
@@ -368,11 +376,22 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
     switch (message) {
     case WM_SETTINGCHANGE:
+        // The user's language settings changed, or Group Policy refreshed
+        // its own: the language is decided again, and the submenu's entries
+        // measured in it.
+        if (lParam
+            && (textEquals(reinterpret_cast<const char*>(lParam), "intl")
+                || textEquals(reinterpret_cast<const char*>(lParam), "Policy"))) {
+            speakUserLanguage();
+            tray->saverMenuKey = 0;
+        }
         tray->onSettingsChange();
         tray->followTaskbarDpi();
         break;
     case WM_DRAWITEM:
         return tray->drawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_MENUCHAR:
+        return tray->menuChar(LOWORD(wParam), reinterpret_cast<HMENU>(lParam));
     case WM_MEASUREITEM:
         return measureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam), tray->menuLayout);
     case WM_DISPLAYCHANGE: {

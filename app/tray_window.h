@@ -63,7 +63,10 @@ struct TrayWindow {
     SaverEntry* noneEntry;
     HWND window;
     HMENU popupMenu;
+    // The icon as the shell has it; its tip in the ANSI code page, and as
+    // decided, in UTF-16 (what the shell gets from NT 4.0 on).
     TrayIconRecord trayIcon;
+    WCHAR tipText[64];
     HBRUSH highlightBrush;
     HBRUSH menuBrush;
     char currentDescription[260];
@@ -125,6 +128,8 @@ struct TrayWindow {
     // One turn of the message loop: 0 for WM_QUIT, else the message number.
     UINT pumpMessage();
     SaverFamily family() const;
+    // Whether "[none]" carries the check mark (also while no list exists).
+    bool noSaverSelected() const;
 
     // Tray icon, tooltip and blinking.
     void addTrayIcon();
@@ -157,6 +162,8 @@ struct TrayWindow {
     ItemLook decideFixedItem(UINT itemId, const MenuContext& context);
     // What the rules decide from, the policy as last read.
     MenuContext menuContext(bool win4Test);
+    // WM_MENUCHAR: the item of the popup or a submenu whose access key was typed.
+    LRESULT menuChar(WORD typed, HMENU menu);
     // Decides the popup's colours as it opens and gives its menus their background.
     void choosePalette();
 

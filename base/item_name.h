@@ -15,6 +15,9 @@ struct ItemName {
 
 // Names the item with caption (ANSI, cut to 259 characters).
 void setItemName(ItemName& name, const char* caption);
+// The same with a UTF-16 caption, "&" marks and all, as screen readers read
+// a menu item's text.
+void setItemName(ItemName& name, const wchar_t* caption);
 
 // Whether the record carries a name by the convention.
 inline bool hasItemName(const ItemName& name)

@@ -10,20 +10,21 @@ namespace {
 
 // Writes into a buffer of size bytes, keeping room for the terminator and
 // remembering whether anything had to be dropped.
+template <typename Char>
 struct BoundedWriter {
-    char* out;
+    Char* out;
     size_t size;
     size_t used;
     bool cut;
 
-    void put(char c)
+    void put(Char c)
     {
         if (used + 1 < size)
             out[used++] = c;
         else
             cut = true;
     }
-    void repeat(char c, int count)
+    void repeat(Char c, int count)
     {
         for (; count > 0; --count)
             put(c);
@@ -36,12 +37,14 @@ struct Conversion {
     int precision;  // minimum digits; -1 when none was given
 };
 
-void putNumber(BoundedWriter& writer, const Conversion& conversion, bool negative, unsigned value)
+template <typename Char>
+void putNumber(BoundedWriter<Char>& writer, const Conversion& conversion, bool negative,
+               unsigned value)
 {
-    char digits[12];
+    Char digits[12];
     int count = 0;
     do {
-        digits[count++] = static_cast<char>('0' + value % 10);
+        digits[count++] = static_cast<Char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
     int zeros = conversion.precision > count ? conversion.precision - count : 0;
@@ -60,7 +63,8 @@ void putNumber(BoundedWriter& writer, const Conversion& conversion, bool negativ
         writer.put(digits[--count]);
 }
 
-int readNumber(const char*& p)
+template <typename Char>
+int readNumber(const Char*& p)
 {
     int value = 0;
     while (*p >= '0' && *p <= '9' && value < 1000)
@@ -68,20 +72,19 @@ int readNumber(const char*& p)
     return value;
 }
 
-} // namespace
-
-bool formatText(char* out, size_t size, const char* format, ...)
+// Formats into out (size characters) as formatText does, for either kind
+// of text.
+template <typename Char>
+bool formatInto(Char* out, size_t size, const Char* format, va_list args)
 {
     if (size == 0)
         return false;
-    BoundedWriter writer = {out, size, 0, false};
+    BoundedWriter<Char> writer = {out, size, 0, false};
     bool understood = true;
-    va_list args;
-    va_start(args, format);
     // A refused conversion leaves the loop before the step past it, so a
     // format that ends inside a conversion ("%", "%0", "%5", "%.") is never
     // read beyond its terminator.
-    for (const char* p = format; *p; ++p) {
+    for (const Char* p = format; *p; ++p) {
         if (*p != '%') {
             writer.put(*p);
             continue;
@@ -102,7 +105,7 @@ bool formatText(char* out, size_t size, const char* format, ...)
             writer.put('%');
             break;
         case 's': {
-            const char* text = va_arg(args, const char*);
+            const Char* text = va_arg(args, const Char*);
             if (!text) {
                 understood = false;
                 break;
@@ -128,23 +131,53 @@ bool formatText(char* out, size_t size, const char* format, ...)
         if (!understood)
             break;
     }
-    va_end(args);
     out[writer.used] = '\0';
     return understood && !writer.cut;
 }
 
-bool copyText(char* out, size_t size, const char* text)
+template <typename Char>
+bool copyInto(Char* out, size_t size, const Char* text)
 {
     if (size == 0)
         return false;
     size_t length = 0;
     while (length + 1 < size && text[length])
         ++length;
-    bool fits = text[length] == '\0';
+    bool fits = text[length] == 0;
     for (size_t i = 0; i < length; ++i)
         out[i] = text[i];
-    out[length] = '\0';
+    out[length] = 0;
     return fits;
+}
+
+} // namespace
+
+bool formatText(char* out, size_t size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    bool done = formatInto(out, size, format, args);
+    va_end(args);
+    return done;
+}
+
+bool formatText(WCHAR* out, size_t size, const WCHAR* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    bool done = formatInto(out, size, format, args);
+    va_end(args);
+    return done;
+}
+
+bool copyText(char* out, size_t size, const char* text)
+{
+    return copyInto(out, size, text);
+}
+
+bool copyText(WCHAR* out, size_t size, const WCHAR* text)
+{
+    return copyInto(out, size, text);
 }
 
 bool appendText(char* out, size_t size, const char* text)
@@ -160,6 +193,15 @@ bool appendText(char* out, size_t size, const char* text)
 size_t textLength(const char* text)
 {
     return static_cast<size_t>(lstrlenA(text));
+}
+
+size_t textLength(const WCHAR* text)
+{
+    // lstrlenW is not among the wide calls Windows 95 carries out.
+    size_t length = 0;
+    while (text[length])
+        ++length;
+    return length;
 }
 
 bool textEquals(const char* first, const char* second)
@@ -244,5 +286,13 @@ void setItemName(ItemName& name, const char* caption)
     }
     name.msaa.dwMSAASignature = static_cast<DWORD>(MSAA_MENU_SIG);
     name.msaa.cchWText = static_cast<DWORD>(length - 1);
+    name.msaa.pszWText = name.text;
+}
+
+void setItemName(ItemName& name, const wchar_t* caption)
+{
+    copyText(name.text, sizeof name.text / sizeof name.text[0], caption);
+    name.msaa.dwMSAASignature = static_cast<DWORD>(MSAA_MENU_SIG);
+    name.msaa.cchWText = static_cast<DWORD>(textLength(name.text));
     name.msaa.pszWText = name.text;
 }

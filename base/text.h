@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <stddef.h>
+#include <wchar.h>
 
 // Formats into out (size bytes, always terminated). Returns false when the
 // text had to be cut to fit, or when the format holds a conversion outside
@@ -12,15 +13,19 @@
 // the format too.
 bool formatText(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// The same for UTF-16 text: size in characters, "%s" a UTF-16 argument.
+bool formatText(wchar_t* out, size_t size, const wchar_t* format, ...);
 
 // Copies at most size - 1 bytes and terminates. Returns false when cut.
 bool copyText(char* out, size_t size, const char* text);
+bool copyText(wchar_t* out, size_t size, const wchar_t* text);
 
 // Appends to the terminated text in out. Returns false when cut.
 bool appendText(char* out, size_t size, const char* text);
 
 // Length of a terminated text (kernel32's lstrlenA).
 size_t textLength(const char* text);
+size_t textLength(const wchar_t* text);
 
 // Byte for byte, letter case included.
 bool textEquals(const char* first, const char* second);

@@ -10,6 +10,7 @@
 # report that system to this program (by its file name), so family-dependent
 # code is exercised on each family. DORMITY_DLL_OVERRIDES, when set, is added
 # to Wine's DLL load orders.
+# DORMITY_WINEDEBUG, when set, replaces the silenced WINEDEBUG (a relay trace).
 set -euo pipefail
 prefix=""
 version=""
@@ -25,7 +26,7 @@ done
 [ -n "$prefix" ] || { echo "wine-run.sh: --prefix is required" >&2; exit 2; }
 case "$arch" in win32|win64) ;; *) echo "wine-run.sh: --arch is win32 or win64" >&2; exit 2 ;; esac
 case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
-export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all \
+export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG="${DORMITY_WINEDEBUG:--all}" \
   WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d${DORMITY_DLL_OVERRIDES:+;$DORMITY_DLL_OVERRIDES}"
 mkdir -p "$(dirname "$prefix")"
 if [ "$arch" = win64 ]; then

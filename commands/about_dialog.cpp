@@ -7,6 +7,7 @@
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "blink_preference.h"
+#include "dialog_layout.h"
 #include "dialogs.h"
 #include "display_request.h"
 
@@ -67,6 +68,13 @@ bool readSysInfoPath(char (&out)[kSysInfoCapacity + 1])
                             reinterpret_cast<BYTE*>(out), &offered) == ERROR_SUCCESS;
 }
 
+// The version is formatted as the dialog opens; the change log stays English.
+const DialogText kAboutTexts[] = {
+    {0, IDS_ABOUT_CAPTION}, {IDC_TITLE, IDS_ABOUT_TITLE}, {IDC_VERSION, 0},
+    {IDC_CREDIT, IDS_CREDIT}, {IDC_SYSINFO, IDS_SYSINFO}, {IDC_BLINK, IDS_BLINK},
+    {IDC_KEEP_DISPLAY_ON, IDS_KEEP_DISPLAY_ON}, {IDC_OK, IDS_OK},
+};
+
 Application* dialogApplication(HWND dialog)
 {
     return reinterpret_cast<Application*>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -99,8 +107,8 @@ void applyKeepDisplayChoice(HWND dialog, Application* app)
 INT_PTR showAboutDialog(Application& app)
 {
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
-    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, aboutDialogProc,
-                           reinterpret_cast<LPARAM>(&app));
+    return openDialog(app.instance, IDD_ABOUT, owner, aboutDialogProc,
+                      reinterpret_cast<LPARAM>(&app));
 }
 
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -108,10 +116,13 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_INITDIALOG: {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        if (uiMirrored())
+            readLeftToRight(dialog, IDC_CHANGELOG);
         SetDlgItemTextA(dialog, IDC_CHANGELOG, kChangeLog);
-        char version[64];
-        formatText(version, sizeof version, "Version: %s", DORMITY_VERSION_TEXT);
-        SetDlgItemTextA(dialog, IDC_VERSION, version);
+        WCHAR version[64];
+        formatText(version, sizeof version / sizeof version[0], uiText(IDS_VERSION),
+                   L"" DORMITY_VERSION_TEXT);
+        setWindowText(GetDlgItem(dialog, IDC_VERSION), version);
         char path[kSysInfoCapacity + 1];
         if (readSysInfoPath(path))
             EnableWindow(GetDlgItem(dialog, IDC_SYSINFO), TRUE);
@@ -126,12 +137,12 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         // 98 and 2000), where a policy sets the preference (showing its
         // choice) and while a policy holds the screen saver's flag.
         DwordPolicy display = readDwordPolicy(POLICY_KEEP_DISPLAY_ON);
-        SetDlgItemTextA(dialog, IDC_KEEP_DISPLAY_ON, uiText(IDS_KEEP_DISPLAY_ON));
         CheckDlgButton(dialog, IDC_KEEP_DISPLAY_ON,
                        keepDisplayOnInForce(display, readStoredKeepDisplayOn()) ? BST_CHECKED
                                                                                 : BST_UNCHECKED);
         EnableWindow(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON),
                      executionStateFunction() && !display.set && !policyRefuses(IDM_TOGGLE));
+        showDialogTexts(dialog, kAboutTexts, sizeof kAboutTexts / sizeof kAboutTexts[0]);
         return TRUE;
     }
     case WM_COMMAND:

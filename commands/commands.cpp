@@ -119,11 +119,11 @@ bool TrayWindow::runSaver(bool launch)
     if (textEquals(fileName, NO_SAVER_TEXT)) {
         // The page to choose one on is withheld: nothing to offer.
         if (refuses(IDM_PROPERTIES)) {
-            MessageBoxA(nullptr, uiText(IDS_NO_SAVER), uiText(IDS_NO_SAVER_CAPTION),
+            showMessage(nullptr, uiText(IDS_NO_SAVER), uiText(IDS_NO_SAVER_CAPTION),
                         MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
             return true;
         }
-        int answer = MessageBoxA(nullptr, uiText(IDS_NO_SAVER_ASK), uiText(IDS_NO_SAVER_CAPTION),
+        int answer = showMessage(nullptr, uiText(IDS_NO_SAVER_ASK), uiText(IDS_NO_SAVER_CAPTION),
                                  MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL);
         if (answer == IDYES)
             startDisplayProperties(family());

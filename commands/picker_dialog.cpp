@@ -10,6 +10,7 @@
 #include "../base/text.h"
 #include "../base/ui_text.h"
 #include "../res/resource.h"
+#include "dialog_layout.h"
 #include "dialogs.h"
 #include "keep_off.h"
 #include "process_list.h"
@@ -177,13 +178,14 @@ void drawItem(const DRAWITEMSTRUCT& draw, PickerState& state)
         DrawFocusRect(dc, &rect);
 }
 
+const DialogText kPickerTexts[] = {
+    {0, IDS_PICKER_CAPTION}, {IDC_PICKER_PROMPT, IDS_PICKER_PROMPT},
+    {IDC_PICKER_EMPTY, IDS_PICKER_EMPTY}, {IDOK, IDS_PICKER_ADD}, {IDCANCEL, IDS_CANCEL},
+};
+
 void setTexts(HWND dialog)
 {
-    SetWindowTextA(dialog, uiText(IDS_PICKER_CAPTION));
-    SetDlgItemTextA(dialog, IDC_PICKER_PROMPT, uiText(IDS_PICKER_PROMPT));
-    SetDlgItemTextA(dialog, IDC_PICKER_EMPTY, uiText(IDS_PICKER_EMPTY));
-    SetDlgItemTextA(dialog, IDOK, uiText(IDS_PICKER_ADD));
-    SetDlgItemTextA(dialog, IDCANCEL, uiText(IDS_CANCEL));
+    showDialogTexts(dialog, kPickerTexts, sizeof kPickerTexts / sizeof kPickerTexts[0]);
 }
 
 } // namespace
@@ -195,8 +197,8 @@ INT_PTR showPickerDialog(Application& app)
         return 0;
     PickerState state = {&app, UniqueBlock(), 0};
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
-    INT_PTR result = DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_PICKER), owner,
-                                     pickerDialogProc, reinterpret_cast<LPARAM>(&state));
+    INT_PTR result = openDialog(app.instance, IDD_PICKER, owner, pickerDialogProc,
+                                reinterpret_cast<LPARAM>(&state));
     for (UINT i = 0; i < state.count; ++i)
         UniqueIcon owned(state.items()[i].fileIcon);
     return result;

@@ -92,7 +92,10 @@ void registerSoundEvents()
         UniqueRegKey label(createUserKey(labelPath));
         if (!label)
             continue;
-        keepText(label.get(), "", uiText(kLabelIds[event]));
+        // Older Windows show this English label; Vista and later the source's text.
+        char english[128];
+        englishText(kLabelIds[event], english, sizeof english);
+        keepText(label.get(), "", english);
         char source[MAX_PATH + 16];
         if (named && formatLabelSource(source, sizeof source, program, kLabelIds[event]))
             keepText(label.get(), "DispFileName", source);

@@ -1,8 +1,10 @@
 #include "../app/application.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/saver_settings.h"
+#include "dialog_layout.h"
 #include "dialogs.h"
 
 void splitTimeout(UINT seconds, UINT* minutes, UINT* remainder)
@@ -29,11 +31,17 @@ INT_PTR showTimeoutDialog(Application& app)
     if (app.trayWindow && app.trayWindow->refuses(IDM_TIMEOUT))
         return 0;
     HWND owner = app.trayWindow ? app.trayWindow->window : nullptr;
-    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_TIMEOUT), owner, timeoutDialogProc,
-                           reinterpret_cast<LPARAM>(&app));
+    return openDialog(app.instance, IDD_TIMEOUT, owner, timeoutDialogProc,
+                      reinterpret_cast<LPARAM>(&app));
 }
 
 namespace {
+
+// The colon keeps its own text, but is fitted to it in the language's font.
+const DialogText kTimeoutTexts[] = {
+    {0, IDS_TIMEOUT_CAPTION}, {IDC_PROMPT, IDS_TIMEOUT_PROMPT}, {IDC_LABEL, IDS_TIMEOUT_LABEL},
+    {IDC_COLON, 0},           {IDC_OK, IDS_OK},                 {IDC_CANCEL, IDS_CANCEL},
+};
 
 void setTwoDigits(HWND dialog, int control, UINT value)
 {
@@ -56,6 +64,10 @@ INT_PTR CALLBACK timeoutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         SendDlgItemMessageA(dialog, IDC_SECONDS, EM_LIMITTEXT, 2, 0);
         setTwoDigits(dialog, IDC_MINUTES, minutes);
         setTwoDigits(dialog, IDC_SECONDS, seconds);
+        showDialogTexts(dialog, kTimeoutTexts, sizeof kTimeoutTexts / sizeof kTimeoutTexts[0]);
+        // The time reads minutes first, left to right, in every language.
+        if (uiMirrored())
+            swapPlaces(dialog, IDC_MINUTES, IDC_SECONDS);
         return FALSE;
     }
     case WM_COMMAND:

@@ -69,6 +69,11 @@
 #define IDC_PICKER_LIST     1016
 #define IDC_PICKER_EMPTY    1017
 #define IDC_PICKER_PROMPT   1018
+// The texts the dialogs read in the language spoken, set as they open.
+#define IDC_PROMPT          1030
+#define IDC_LABEL           1031
+#define IDC_TITLE           1032
+#define IDC_CREDIT          1033
 
 // Version
 #define DORMITY_VERSION_TEXT "2.06.00"

@@ -42,10 +42,12 @@ void TrayWindow::rebuildKeepOffMenu(HMENU menu)
         for (UINT i = 0; i < count; ++i) {
             ListedItemRecord& record = records[i];
             copyText(record.program, sizeof record.program, keepOff.rules.at(i)->text);
-            captionOfProgram(record.program, record.caption, sizeof record.caption);
+            captionOfProgram(record.program, record.caption,
+                             sizeof record.caption / sizeof record.caption[0]);
             record.held = running && static_cast<const bool*>(running.get())[i];
             record.item.id = IDM_KEEPOFF_FIRST + i;
-            setItemName(record.item.name, record.program);
+            // Heard as written: the caption's doubled "&" reads as one.
+            setItemName(record.item.name, record.caption);
             UINT need = drawnItemWidth(measure.width(record.program), menuLayout.geometry, true);
             width = need > width ? need : width;
         }

@@ -4,6 +4,9 @@
 
 #include "../app/application.h"
 #include "../base/handles.h"
+#include "../base/text.h"
+#include "../base/ui_text.h"
+#include "../res/string_ids.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/native_system.h"
@@ -26,13 +29,48 @@ void drawResourceIcon(HDC dc, HINSTANCE instance, int iconId, int x, int y, int 
     drawIcon(dc, x, y, icon.get(), size);
 }
 
-void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPalette& palette,
-                 const char* caption, bool greyed, bool selected, int greyOffset)
+// One pass of a caption at x, y: its access key underlined where shown.
+// ExtTextOutW and GetTextExtentPoint32W are among the wide calls Windows 95
+// carries out; the reading order follows the language's.
+void drawCaptionText(HDC dc, int x, int y, const WCHAR* shown, int key, int thickness)
 {
-    int length = lstrlenA(caption);
+    int length = static_cast<int>(textLength(shown));
+    ExtTextOutW(dc, x, y, uiMirrored() ? ETO_RTLREADING : 0, nullptr, shown,
+                static_cast<UINT>(length), nullptr);
+    if (key < 0)
+        return;
+    SIZE before = {0, 0};
+    SIZE letter = {0, 0};
+    TEXTMETRICA metrics;
+    memset(&metrics, 0, sizeof metrics);
+    GetTextExtentPoint32W(dc, shown, key, &before);
+    GetTextExtentPoint32W(dc, shown + key, 1, &letter);
+    GetTextMetricsA(dc, &metrics);
+    RECT line = {x + before.cx, y + metrics.tmAscent + 1, x + before.cx + letter.cx,
+                 y + metrics.tmAscent + 1 + thickness};
+    UniqueGdiObject brush(CreateSolidBrush(GetTextColor(dc)));
+    if (brush)
+        FillRect(dc, &line, static_cast<HBRUSH>(brush.get()));
+}
+
+// A caption after the icon column. A menu caption's "&" marks are taken
+// out and its access key underlined, unless the menu hides the keyboard's
+// cues (ODS_NOACCEL, from Windows 2000 on, until the keyboard is used), as
+// the system's own menus do; a description is drawn as it stands.
+void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPalette& palette,
+                 const WCHAR* caption, bool marked, bool greyed, bool selected, int greyOffset,
+                 bool showKey)
+{
+    WCHAR shown[260];
+    int key = -1;
+    if (marked)
+        key = shownCaption(caption, shown, sizeof shown / sizeof shown[0]);
+    else
+        copyText(shown, sizeof shown / sizeof shown[0], caption);
+    key = showKey ? key : -1;
     int top = rect.top + g.captionDown;
     if (!greyed) {
-        TextOutA(dc, g.captionX, top, caption, length);
+        drawCaptionText(dc, g.captionX, top, shown, key, g.shadow);
         return;
     }
     // Embossed in the system's colours: a light shadow down and right,
@@ -41,10 +79,10 @@ void drawCaption(HDC dc, const RECT& rect, const ItemGeometry& g, const MenuPale
     SetBkMode(dc, TRANSPARENT);
     if (!selected && !palette.dark) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOW));
-        TextOutA(dc, g.captionX + g.shadow, top + g.shadow, caption, length);
+        drawCaptionText(dc, g.captionX + g.shadow, top + g.shadow, shown, key, g.shadow);
     }
     SetTextColor(dc, palette.greyText);
-    TextOutA(dc, g.captionX, top + greyOffset, caption, length);
+    drawCaptionText(dc, g.captionX, top + greyOffset, shown, key, g.shadow);
 }
 
 void fillWith(HDC dc, const RECT& rect, COLORREF colour)
@@ -148,11 +186,9 @@ BOOL measureMenuItem(MEASUREITEMSTRUCT* item, const MenuLayout& layout)
 ItemLook TrayWindow::decideFixedItem(UINT itemId, const MenuContext& context)
 {
     ItemLook look = fixedItemLook(itemId, context);
-    char caption[260];
-    shownCaption(look.caption, caption, sizeof caption);
     for (FixedItemRecord& record : fixedItems) {
         if (record.id == itemId)
-            setItemName(record.name, caption);
+            setItemName(record.name, look.caption);
     }
     return look;
 }
@@ -186,12 +222,17 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
                                                      : GetCurrentObject(dc, OBJ_FONT));
 
     int y = iconTop(g, rect.top, rect.bottom);
+    bool showKey = (item->itemState & ODS_NOACCEL) == 0;
     if (item->itemID >= IDM_NONE) {
         const SaverEntry* entry = reinterpret_cast<const SaverEntry*>(item->itemData);
         if (entry) {
+            // "[none]" in the language spoken; a description as the file has it.
+            WCHAR description[260];
+            wideFromAnsi(entry->description, description, sizeof description / sizeof description[0]);
             // Greyed while a policy names the screen saver.
-            drawCaption(dc, rect, g, palette, entry->description,
-                        (item->itemState & ODS_GRAYED) != 0, selected, 0);
+            drawCaption(dc, rect, g, palette,
+                        entry->menuId == IDM_NONE ? uiText(IDS_NONE_ENTRY) : description, false,
+                        (item->itemState & ODS_GRAYED) != 0, selected, 0, false);
             // "[none]" names no file. Read with redirection off, an icon
             // stays with its entry until the next rebuild.
             if (entry->nativeAccess == NATIVE_REDIRECTION_OFF) {
@@ -218,8 +259,6 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         ? reinterpret_cast<const ListedItemRecord*>(item->itemData) : nullptr;
     ItemLook look = listed ? listedProgramLook(*listed, context)
                            : decideFixedItem(item->itemID, context);
-    char caption[260];
-    shownCaption(look.caption, caption, sizeof caption);
     UniqueGdiObject boldFont;
     if (look.bold)
         boldFont.reset(createBoldFont(dc));
@@ -228,8 +267,8 @@ BOOL TrayWindow::drawMenuItem(const DRAWITEMSTRUCT* item)
         SelectedObject selectedFont(dc, boldFont ? boldFont.get() : GetCurrentObject(dc, OBJ_FONT));
         if (look.iconId)
             drawResourceIcon(dc, owner->instance, look.iconId, g.iconX, y, g.iconSize);
-        drawCaption(dc, rect, g, palette, caption, look.greyed, selected,
-                    look.bold ? g.shadow : 0);
+        drawCaption(dc, rect, g, palette, look.caption, true, look.greyed, selected,
+                    look.bold ? g.shadow : 0, showKey);
         if (look.check)
             drawResourceIcon(dc, owner->instance, IDI_CHECK, rect.right - g.checkFromRight, y,
                              g.iconSize);

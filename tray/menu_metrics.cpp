@@ -3,6 +3,9 @@
 #include <string.h>
 
 #include "../base/handles.h"
+#include "../base/text.h"
+#include "../base/ui_text.h"
+#include "menu_rules.h"
 #include "dpi.h"
 
 int pointsFromFontHeight(LONG fontHeight, int pixelsPerInch)
@@ -134,21 +137,43 @@ CaptionMeasure::~CaptionMeasure()
         ReleaseDC(window_, dc_);
 }
 
-int CaptionMeasure::width(const char* caption, bool bold)
+bool CaptionMeasure::ready()
 {
     if (!dc_) {
         dc_ = GetDC(window_);
         if (!dc_)
-            return 0;
+            return false;
         menuFont_ = CreateFontIndirectA(&font_);
         if (menuFont_)
             previousFont_ = SelectObject(dc_, menuFont_);
     }
+    return true;
+}
+
+int CaptionMeasure::width(const WCHAR* caption, bool bold)
+{
+    WCHAR shown[260];
+    shownCaption(caption, shown, sizeof shown / sizeof shown[0]);
+    if (!ready())
+        return 0;
     // Bold as the drawing makes it, from the menu font selected here.
     UniqueGdiObject boldFont(bold ? createBoldFont(dc_) : nullptr);
     SelectedObject selected(dc_, boldFont ? boldFont.get() : GetCurrentObject(dc_, OBJ_FONT));
+    return widthUnmarked(shown);
+}
+
+int CaptionMeasure::width(const char* description)
+{
+    WCHAR text[260];
+    wideFromAnsi(description, text, sizeof text / sizeof text[0]);
+    return widthUnmarked(text);
+}
+
+int CaptionMeasure::widthUnmarked(const WCHAR* text)
+{
+    // GetTextExtentPoint32W is one of the wide calls Windows 95 carries out.
     SIZE extent = {0, 0};
-    if (!GetTextExtentPoint32A(dc_, caption, lstrlenA(caption), &extent))
+    if (!ready() || !GetTextExtentPoint32W(dc_, text, static_cast<int>(textLength(text)), &extent))
         return 0;
     return extent.cx;
 }

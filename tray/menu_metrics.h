@@ -103,9 +103,15 @@ public:
     ~CaptionMeasure();
     CaptionMeasure(const CaptionMeasure&) = delete;
     CaptionMeasure& operator=(const CaptionMeasure&) = delete;
-    int width(const char* caption, bool bold = false);
+    // A caption with its "&" marks, as drawn (bold where it is).
+    int width(const WCHAR* caption, bool bold = false);
+    // A screen saver's description, drawn as it stands.
+    int width(const char* description);
+    int widthUnmarked(const WCHAR* text);
 
 private:
+    // The device context and font, made at the first measurement.
+    bool ready();
     HWND window_;
     LOGFONTA font_;
     HDC dc_;

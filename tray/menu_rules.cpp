@@ -57,7 +57,7 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
 {
     const bool none = c.noSaverSelected;
     const bool active = (c.flags & APP_SAVER_ACTIVE) != 0;
-    ItemLook look = {0, 0, "", false, false, false, false};
+    ItemLook look = {0, 0, L"", false, false, false, false};
     switch (itemId) {
     case IDM_LAUNCH:
         look = lookOf(IDI_LAUNCH, IDS_LAUNCH, none);
@@ -126,16 +126,18 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& c)
     return look;
 }
 
-void captionOfProgram(const char* program, char* out, size_t size)
+void captionOfProgram(const char* program, WCHAR* out, size_t size)
 {
+    WCHAR wide[SAVER_PATH_SIZE];
+    wideFromAnsi(program, wide, sizeof wide / sizeof wide[0]);
     size_t length = 0;
-    for (const char* p = program; *p && length + 2 < size; ++p) {
-        if (*p == '&')
-            out[length++] = '&';
+    for (const WCHAR* p = wide; *p && length + 2 < size; ++p) {
+        if (*p == L'&')
+            out[length++] = L'&';
         out[length++] = *p;
     }
     if (size > 0)
-        out[length] = '\0';
+        out[length] = L'\0';
 }
 
 ItemLook listedProgramLook(const ListedItemRecord& record, const MenuContext& c)
@@ -149,15 +151,51 @@ ItemLook listedProgramLook(const ListedItemRecord& record, const MenuContext& c)
     return look;
 }
 
-void shownCaption(const char* caption, char* out, size_t size)
+int shownCaption(const WCHAR* caption, WCHAR* out, size_t size)
 {
     if (size == 0)
-        return;
+        return -1;
     size_t length = 0;
-    for (const char* p = caption; *p && length + 1 < size; ++p) {
-        if (*p == '&' && *++p == '\0')
-            break;
+    int key = -1;
+    for (const WCHAR* p = caption; *p && length + 1 < size; ++p) {
+        if (*p == L'&') {
+            if (*++p == L'\0')
+                break;
+            // "&&" stands for one "&", marking nothing.
+            if (*p != L'&' && key < 0)
+                key = static_cast<int>(length);
+        }
         out[length++] = *p;
     }
-    out[length] = '\0';
+    out[length] = L'\0';
+    return key;
+}
+
+WCHAR accessKeyOf(const WCHAR* caption)
+{
+    WCHAR shown[260];
+    int key = shownCaption(caption, shown, sizeof shown / sizeof shown[0]);
+    return key < 0 ? 0 : shown[key];
+}
+
+MenuCharAnswer menuCharAnswer(const WCHAR* keys, int count, WCHAR typed, int selected)
+{
+    // As the system's own menus do: one item of that key is chosen; among
+    // several, the next after the one selected is selected, round.
+    int first = -1;
+    int next = -1;
+    int matches = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!keys[i] || keys[i] != typed)
+            continue;
+        ++matches;
+        first = first < 0 ? i : first;
+        next = next < 0 && i > selected ? i : next;
+    }
+    MenuCharAnswer answer = {MNC_IGNORE, 0};
+    if (matches == 1)
+        answer = {MNC_EXECUTE, first};
+    else if (matches > 1)
+        answer = {MNC_SELECT, next >= 0 ? next : first};
+    return answer;
 }

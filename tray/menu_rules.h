@@ -41,7 +41,7 @@ bool needsWin4Test(bool noSaverSelected);
 struct ItemLook {
     UINT state;           // MFS_GRAYED, MFS_CHECKED: the menu's state, what screen readers hear
     int iconId;           // 0: no icon in the left column
-    const char* caption;  // from the string table, with its "&" marks
+    const WCHAR* caption;  // from the string table, with its "&" marks
     bool greyed;          // drawn grey
     bool bold;
     bool check;           // IDI_CHECK at the right
@@ -70,22 +70,35 @@ ItemLook fixedItemLook(UINT itemId, const MenuContext& context);
 struct ListedItemRecord {
     FixedItemRecord item;
     char program[SAVER_PATH_SIZE];
-    char caption[2 * SAVER_PATH_SIZE];
+    WCHAR caption[2 * SAVER_PATH_SIZE];
     bool held;  // one of its processes runs and Dormity holds the screen saver off for it
 };
 
-// "program" with each "&" doubled, so that it is shown as it is written.
-void captionOfProgram(const char* program, char* out, size_t size);
+// "program" (ANSI) in UTF-16 with each "&" doubled, so that it is shown as
+// it is written; size in characters.
+void captionOfProgram(const char* program, WCHAR* out, size_t size);
 
 // A listed program's entry: checked while it holds the screen saver off;
 // greyed, and changing nothing, while the list is the organisation's or a
 // policy holds the flag.
 ItemLook listedProgramLook(const ListedItemRecord& record, const MenuContext& context);
 
-// A caption as it is drawn and measured, and as screen readers are told it:
-// without the "&" that marks its access key ("&&" gives one "&"). out is
-// always terminated.
-void shownCaption(const char* caption, char* out, size_t size);
+// A caption as it is drawn and measured: without the "&" that marks its
+// access key ("&&" gives one "&"). out is always terminated. Returns the
+// place in out of the access key's character, -1 for none. Screen readers
+// are told the caption with its marks, as the system's own menus tell them.
+int shownCaption(const WCHAR* caption, WCHAR* out, size_t size);
+// The character a caption marks as its access key, 0 for none.
+WCHAR accessKeyOf(const WCHAR* caption);
+
+// WM_MENUCHAR's answer for a character typed in a menu, given each item's
+// access key (0: none, or not choosable) in menu order, as the caller folds
+// letter case, and the item selected now (-1: none).
+struct MenuCharAnswer {
+    WORD action;  // MNC_IGNORE, MNC_EXECUTE or MNC_SELECT
+    int item;
+};
+MenuCharAnswer menuCharAnswer(const WCHAR* keys, int count, WCHAR typed, int selected);
 
 // Whether "Password Enabled" shows the check, for the family in flags.
 bool passwordIsOn(DWORD flags, const PasswordValues& passwords);

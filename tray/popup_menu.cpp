@@ -34,8 +34,11 @@ void showManagedLine(HMENU popup, bool shown)
         DeleteMenu(popup, static_cast<UINT>(line), MF_BYPOSITION);
     } else if (shown && line < 0 && exit >= 0) {
         InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        // Its text until the refresh makes it owner-drawn, as every item.
+        char text[260];
+        ansiFromWide(uiText(IDS_MANAGED), text, sizeof text);
         InsertMenuA(popup, static_cast<UINT>(exit), MF_BYPOSITION | MF_STRING | MF_GRAYED,
-                    IDM_MANAGED, uiText(IDS_MANAGED));
+                    IDM_MANAGED, text);
     }
 }
 
@@ -89,9 +92,7 @@ UINT fixedItemsWidth(const MenuLayout& layout, CaptionMeasure& measure, const It
 {
     UINT width = layout.ruleWidth;
     for (int i = 0; i < count; ++i) {
-        char caption[260];
-        shownCaption(looks[i].caption, caption, sizeof caption);
-        UINT need = drawnItemWidth(measure.width(caption, looks[i].bold), layout.geometry,
+        UINT need = drawnItemWidth(measure.width(looks[i].caption, looks[i].bold), layout.geometry,
                                    looks[i].checkRoom);
         if (need > width)
             width = need;
@@ -108,7 +109,9 @@ bool TrayWindow::showPopupMenu()
     // The menu only closes on a click elsewhere when our window is in the
     // foreground, and the posted message makes the next click count.
     SetForegroundWindow(window);
-    TrackPopupMenuEx(popupMenu, 0, cursor.x, cursor.y, window, nullptr);
+    // Mirrored, submenus too, for a language read right to left.
+    TrackPopupMenuEx(popupMenu, uiMirrored() ? TPM_LAYOUTRTL : 0, cursor.x, cursor.y, window,
+                     nullptr);
     SetForegroundWindow(window);
     PostMessageA(window, WM_NULL, 0, 0);
     return true;
@@ -133,7 +136,7 @@ MenuContext TrayWindow::menuContext(bool win4Test)
 {
     MenuContext context = {};
     context.flags = owner->flags;
-    context.noSaverSelected = !noneEntry || (noneEntry->flags & SAVER_CHECKED);
+    context.noSaverSelected = noSaverSelected();
     context.passwords = passwordsInForce(readPasswordValues(family()), policy);
     if (win4Test && needsWin4Test(context.noSaverSelected)) {
         char saver[SAVER_PATH_SIZE];
@@ -184,4 +187,65 @@ bool TrayWindow::refreshPopupMenu()
                          &info);
     }
     return true;
+}
+
+namespace {
+
+typedef LPWSTR(WINAPI* CharUpperWFunction)(LPWSTR text);
+
+// A character as access keys compare it, letter case aside: by the
+// system's own table, UTF-16 where it has one (looked up: Windows 95 has
+// no CharUpperW), else in the ANSI code page.
+WCHAR foldedKey(WCHAR key)
+{
+    CharUpperWFunction upper = uiTextIsWide()
+        ? findLoadedFunction<CharUpperWFunction>("user32.dll", "CharUpperW")
+        : nullptr;
+    // A single character travels in the pointer's low word.
+    if (upper)
+        return static_cast<WCHAR>(reinterpret_cast<ULONG_PTR>(upper(
+            reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(key)))));
+    char ansi[4];
+    if (WideCharToMultiByte(CP_ACP, 0, &key, 1, ansi, sizeof ansi, nullptr, nullptr) != 1)
+        return key;
+    char folded = static_cast<char>(reinterpret_cast<ULONG_PTR>(
+        CharUpperA(reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<BYTE>(ansi[0]))))));
+    WCHAR wide = key;
+    MultiByteToWideChar(CP_ACP, 0, &folded, 1, &wide, 1);
+    return wide;
+}
+
+} // namespace
+
+LRESULT TrayWindow::menuChar(WORD typed, HMENU menu)
+{
+    // Owner-drawn items get no keyboard handling of their own: the keys are
+    // their captions' marks. The window is an ANSI one: so is the character.
+    char ansi = static_cast<char>(typed);
+    WCHAR key = 0;
+    if (MultiByteToWideChar(CP_ACP, 0, &ansi, 1, &key, 1) != 1)
+        return MAKELRESULT(0, MNC_IGNORE);
+    WCHAR keys[64];
+    int count = GetMenuItemCount(menu);
+    count = count < 0 ? 0 : count > 64 ? 64 : count;
+    int selected = -1;
+    for (int position = 0; position < count; ++position) {
+        MENUITEMINFOA info;
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_DATA | MIIM_STATE | MIIM_TYPE;
+        keys[position] = 0;
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info))
+            continue;
+        selected = (info.fState & MFS_HILITE) ? position : selected;
+        // Fixed items alone have captions with keys; greyed ones are not chosen.
+        const FixedItemRecord* record = reinterpret_cast<const FixedItemRecord*>(info.dwItemData);
+        if (!record || (info.fType & MFT_SEPARATOR) || info.wID >= IDM_NONE
+            || (info.fState & MFS_GRAYED) || !hasItemName(record->name))
+            continue;
+        WCHAR caption = accessKeyOf(record->name.text);
+        keys[position] = caption ? foldedKey(caption) : 0;
+    }
+    MenuCharAnswer answer = menuCharAnswer(keys, count, foldedKey(key), selected);
+    return MAKELRESULT(answer.item, answer.action);
 }

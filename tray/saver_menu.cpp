@@ -5,6 +5,8 @@
 #include "../app/error_log.h"
 #include "../base/hash.h"
 #include "../base/text.h"
+#include "../base/ui_text.h"
+#include "../res/string_ids.h"
 #include "../app/tray_window.h"
 #include "../res/resource.h"
 #include "../saverconfig/native_system.h"
@@ -25,7 +27,10 @@ WORD saverEntryWidth(const void* context, const char* description, bool none)
     const SaverWidths& widths = *static_cast<const SaverWidths*>(context);
     WORD rule = none ? noneItemWidth(widths.points)
                      : saverItemWidth(textLength(description), widths.points, widths.family);
-    return fittedItemWidth(rule, widths.measure->width(description), widths.geometry);
+    // "[none]" as it is drawn, in the language spoken.
+    int drawn = none ? widths.measure->widthUnmarked(uiText(IDS_NONE_ENTRY))
+                     : widths.measure->width(description);
+    return fittedItemWidth(rule, drawn, widths.geometry);
 }
 
 // Names what the entries' sizes depend on, so that a changed menu font,
@@ -153,6 +158,9 @@ bool TrayWindow::rebuildSaverMenu()
 
     saverList = catalogue.newest;
     noneEntry = catalogue.none;
+    // Heard as it is drawn, in the language spoken.
+    if (noneEntry)
+        setItemName(noneEntry->name, uiText(IDS_NONE_ENTRY));
     saverCount = catalogue.count;
     copyText(currentDescription, sizeof currentDescription, catalogue.currentDescription);
     updateTrayTip();

@@ -18,9 +18,40 @@ namespace {
 // Process-wide: 0 means the next tick shows the "on" image.
 BYTE blinkPhase = 0;
 
-BOOL notify(DWORD action, TrayIconRecord& record)
+// The record of the first version with a UTF-16 tip (152 bytes in a
+// 32-bit program), for systems that draw text of every script.
+struct WideTrayIconRecord {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    WCHAR szTip[64];
+};
+
+typedef BOOL(WINAPI* NotifyIconWFunction)(DWORD action, WideTrayIconRecord* record);
+
+// The icon and its tip as the record holds them; the tip wide from NT 4.0
+// on, so that a language the ANSI code page cannot spell still shows.
+BOOL notify(DWORD action, TrayWindow& tray)
 {
-    return Shell_NotifyIconA(action, reinterpret_cast<NOTIFYICONDATAA*>(&record));
+    NotifyIconWFunction notifyWide = uiTextIsWide()
+        ? findLoadedFunction<NotifyIconWFunction>("shell32.dll", "Shell_NotifyIconW")
+        : nullptr;
+    TrayIconRecord& record = tray.trayIcon;
+    if (!notifyWide)
+        return Shell_NotifyIconA(action, reinterpret_cast<NOTIFYICONDATAA*>(&record));
+    WideTrayIconRecord wide;
+    memset(&wide, 0, sizeof wide);
+    wide.cbSize = sizeof wide;
+    wide.hWnd = record.hWnd;
+    wide.uID = record.uID;
+    wide.uFlags = record.uFlags;
+    wide.uCallbackMessage = record.uCallbackMessage;
+    wide.hIcon = record.hIcon;
+    copyText(wide.szTip, sizeof wide.szTip / sizeof wide.szTip[0], tray.tipText);
+    return notifyWide(action, &wide);
 }
 
 } // namespace
@@ -41,40 +72,42 @@ int blinkTickIcon(BYTE* phase)
     return IDI_SAVER_OFF;
 }
 
-void formatTrayTip(const char* description, char* tip, size_t tipSize)
+void formatTrayTip(const WCHAR* description, WCHAR* tip, size_t tipSize)
 {
-    char text[300];
-    formatText(text, sizeof text, "Dormity - [%s]", description);
-    memset(tip, 0, tipSize);
+    WCHAR text[300];
+    formatText(text, sizeof text / sizeof text[0], uiText(IDS_TIP), description);
+    memset(tip, 0, tipSize * sizeof(WCHAR));
     copyText(tip, tipSize, text);
 }
 
-void formatTimedTrayTip(const char* description, const char* onAt, char* tip, size_t tipSize)
+void formatTimedTrayTip(const WCHAR* description, const WCHAR* onAt, WCHAR* tip, size_t tipSize)
 {
-    const char prefix[] = "Dormity - [";
-    char suffix[100];
-    formatText(suffix, sizeof suffix, "] - on at %s", onAt);
-    size_t fixed = (sizeof prefix - 1) + textLength(suffix);
-    size_t room = tipSize > fixed ? tipSize - fixed : 1;
-    char shown[260];
-    copyText(shown, room < sizeof shown ? room : sizeof shown, description);
-    char text[400];
-    formatText(text, sizeof text, "%s%s%s", prefix, shown, suffix);
-    memset(tip, 0, tipSize);
+    const WCHAR* format = uiText(IDS_TIP_TIMED);
+    // What the tip holds besides the description, whatever the language
+    // puts around it: the description gets what is left.
+    WCHAR fixed[128];
+    formatText(fixed, sizeof fixed / sizeof fixed[0], format, L"", onAt);
+    size_t fixedLength = textLength(fixed);
+    size_t room = tipSize > fixedLength ? tipSize - fixedLength : 1;
+    WCHAR shown[260];
+    copyText(shown, room < 260 ? room : 260, description);
+    WCHAR text[400];
+    formatText(text, sizeof text / sizeof text[0], format, shown, onAt);
+    memset(tip, 0, tipSize * sizeof(WCHAR));
     copyText(tip, tipSize, text);
 }
 
-void formatOffWhileTrayTip(const char* format, const char* program, char* tip, size_t tipSize)
+void formatOffWhileTrayTip(const WCHAR* format, const WCHAR* program, WCHAR* tip, size_t tipSize)
 {
     // The format's own length, measured with an empty name.
-    char text[400];
-    formatText(text, sizeof text, format, "");
+    WCHAR text[400];
+    formatText(text, sizeof text / sizeof text[0], format, L"");
     size_t fixed = textLength(text);
     size_t room = tipSize > fixed ? tipSize - fixed : 1;
-    char shown[SAVER_PATH_SIZE];
-    copyText(shown, room < sizeof shown ? room : sizeof shown, program);
-    formatText(text, sizeof text, format, shown);
-    memset(tip, 0, tipSize);
+    WCHAR shown[SAVER_PATH_SIZE];
+    copyText(shown, room < SAVER_PATH_SIZE ? room : SAVER_PATH_SIZE, program);
+    formatText(text, sizeof text / sizeof text[0], format, shown);
+    memset(tip, 0, tipSize * sizeof(WCHAR));
     copyText(tip, tipSize, text);
 }
 
@@ -97,13 +130,15 @@ void TrayWindow::addTrayIcon()
         if (blinksWhileOff())
             startBlink();
     }
-    copyText(trayIcon.szTip, sizeof trayIcon.szTip, "Dormity");
-    notify(NIM_ADD, trayIcon);
+    memset(tipText, 0, sizeof tipText);
+    copyText(tipText, sizeof tipText / sizeof tipText[0], L"Dormity");
+    ansiFromWide(tipText, trayIcon.szTip, sizeof trayIcon.szTip);
+    notify(NIM_ADD, *this);
 }
 
 void TrayWindow::removeTrayIcon()
 {
-    notify(NIM_DELETE, trayIcon);
+    notify(NIM_DELETE, *this);
     if (trayIcon.hIcon) {
         DestroyIcon(trayIcon.hIcon);
         trayIcon.hIcon = nullptr;
@@ -115,28 +150,39 @@ void TrayWindow::setTrayIcon(int iconId)
     if (trayIcon.hIcon)
         DestroyIcon(trayIcon.hIcon);
     trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, trayIconSize);
-    notify(NIM_MODIFY, trayIcon);
+    notify(NIM_MODIFY, *this);
 }
 
 void TrayWindow::updateTrayTip()
 {
-    char tip[sizeof trayIcon.szTip];
+    WCHAR description[260];
+    if (noSaverSelected())
+        copyText(description, sizeof description / sizeof description[0], uiText(IDS_TIP_NONE));
+    else
+        wideFromAnsi(currentDescription, description, sizeof description / sizeof description[0]);
+    WCHAR tip[sizeof tipText / sizeof tipText[0]];
+    const size_t tipSize = sizeof tip / sizeof tip[0];
     if (keepOff.state == KEEP_OFF_HOLDING) {
-        formatOffWhileTrayTip(uiText(IDS_TIP_OFF_WHILE), keepOff.scan.name, tip, sizeof tip);
+        WCHAR program[SAVER_PATH_SIZE];
+        wideFromAnsi(keepOff.scan.name, program, sizeof program / sizeof program[0]);
+        formatOffWhileTrayTip(uiText(IDS_TIP_OFF_WHILE), program, tip, tipSize);
     } else if (enableAt) {
         char onAt[64];
         formatLocalTime(enableAt, onAt, sizeof onAt);
-        formatTimedTrayTip(currentDescription, onAt, tip, sizeof tip);
+        WCHAR wideOnAt[64];
+        wideFromAnsi(onAt, wideOnAt, sizeof wideOnAt / sizeof wideOnAt[0]);
+        formatTimedTrayTip(description, wideOnAt, tip, tipSize);
     } else {
-        formatTrayTip(currentDescription, tip, sizeof tip);
+        formatTrayTip(description, tip, tipSize);
     }
     // Every settings change rebuilds the catalogue and lands here; telling
     // the shell an unchanged tip costs a round trip to it, most of the
-    // rebuild's own cost.
-    if (textEquals(tip, trayIcon.szTip))
+    // rebuild's own cost. Both are zero-filled past their text.
+    if (memcmp(tip, tipText, sizeof tip) == 0)
         return;
-    copyText(trayIcon.szTip, sizeof trayIcon.szTip, tip);
-    notify(NIM_MODIFY, trayIcon);
+    memcpy(tipText, tip, sizeof tip);
+    ansiFromWide(tipText, trayIcon.szTip, sizeof trayIcon.szTip);
+    notify(NIM_MODIFY, *this);
 }
 
 void TrayWindow::startBlink()
@@ -179,7 +225,7 @@ void TrayWindow::onBlinkTimer()
     if (trayIcon.hIcon)
         DestroyIcon(trayIcon.hIcon);
     trayIcon.hIcon = loadSmallIcon(owner->instance, iconId, trayIconSize);
-    notify(NIM_MODIFY, trayIcon);
+    notify(NIM_MODIFY, *this);
 }
 
 void TrayWindow::reinstallTrayIcon()

@@ -1157,13 +1157,20 @@ TEST_F(Drawing, ASaversOwnIconIsReadAtTheMenusSizeWithRedirectionOffByTheRebuild
     EXPECT_EQ(iconCalls().destroyed - destroyed, 1) << "the last rebuild's icon kept";
 }
 
-// What screen readers hear of an item: the name its data carries by the convention.
+// What screen readers hear of an item: the name its data carries by the convention, read as
+// a menu item's text is, its access key's "&" taken out ("&&" is one "&").
 std::string heardName(const MenuItemView& item)
 {
     const ItemName& name = *reinterpret_cast<const ItemName*>(item.data);
     EXPECT_TRUE(item.data && hasItemName(name) && name.msaa.cchWText == wcslen(name.text));
+    std::wstring heard;
+    for (const WCHAR* c = name.text; *c; ++c) {
+        if (*c == L'&' && !*++c)
+            break;
+        heard += *c;
+    }
     char ansi[600] = "";
-    WideCharToMultiByte(CP_ACP, 0, name.text, -1, ansi, sizeof ansi, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, heard.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
     return ansi;
 }
 

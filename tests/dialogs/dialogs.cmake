@@ -1,5 +1,5 @@
 # The Timeout and About dialogs, run for real under Wine, alike on every family.
-dormity_test_executable(dialog_tests dialogs/test_dialogs.cpp)
+dormity_test_executable(dialog_tests dialogs/test_dialogs.cpp dialogs/test_dialog_languages.cpp)
 add_dependencies(dialog_tests Dormity dormity_ctl)
 
 add_test(NAME dialogs COMMAND ${WINE_RUN} ${CMAKE_BINARY_DIR}/dialog_tests.exe)

@@ -170,7 +170,7 @@ TEST(SettingsBroadcast, ReachesThisProcessesWindowBeforeReturning)
     Application app(GetModuleHandleA(nullptr));
     ASSERT_NE(app.trayWindow, nullptr);
     // The window refreshes its tip on every announced change.
-    lstrcpyA(app.trayWindow->trayIcon.szTip, "stale");
+    wcscpy(app.trayWindow->tipText, L"stale");
     broadcastSettingsChange();
     EXPECT_STREQ(app.trayWindow->trayIcon.szTip, "Dormity - [none]");
 }

@@ -162,13 +162,13 @@ TEST_F(TrayIcon, ComesBackOnReinstallOrANewShellKeepingAStaleFlagAndLeavesWithTh
     SendMessageA(tray.window, WM_REINSTALL, 0, 0);
     EXPECT_TRUE(app_->flags & APP_SAVER_ACTIVE);
     EXPECT_TRUE(iconShows(tray.trayIcon.hIcon, IDI_SAVER_OFF));
-    lstrcpyA(tray.trayIcon.szTip, "stale");
+    wcscpy(tray.tipText, L"stale");  // the tip as decided, which the shell gets
     SendMessageA(tray.window, WM_SETTINGCHANGE, 0, 0);
     expectShows(false, true);
     EXPECT_STREQ(tray.trayIcon.szTip, "Dormity - [none]");
     // An unrelated change leaves the icon and the timer.
     HICON before = tray.trayIcon.hIcon;
-    lstrcpyA(tray.trayIcon.szTip, "stale");
+    wcscpy(tray.tipText, L"stale");
     SendMessageA(tray.window, WM_SETTINGCHANGE, SPI_SETDOUBLECLICKTIME, 0);
     EXPECT_EQ(tray.trayIcon.hIcon, before) << "the icon was replaced";
     expectShows(false, true);
@@ -193,15 +193,15 @@ TEST_F(TrayIcon, APolicyKeepingItOffStopsTheBlinkUntilItGoes)
 TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
 {
     // 11 + 51 + 1 = 63: the bracket just fits.
-    struct { std::string description, tip; } rows[] = {
-        {"none", "Dormity - [none]"},
-        {std::string(51, 'd'), "Dormity - [" + std::string(51, 'd') + "]"},
-        {std::string(52, 'd'), "Dormity - [" + std::string(52, 'd')},
-        {std::string(259, 'h'), "Dormity - [" + std::string(52, 'h')}};
+    struct { std::wstring description, tip; } rows[] = {
+        {L"none", L"Dormity - [none]"},
+        {std::wstring(51, L'd'), L"Dormity - [" + std::wstring(51, L'd') + L"]"},
+        {std::wstring(52, L'd'), L"Dormity - [" + std::wstring(52, L'd')},
+        {std::wstring(259, L'h'), L"Dormity - [" + std::wstring(52, L'h')}};
     for (const auto& row : rows) {
-        char tip[64];
-        memset(tip, 'x', sizeof tip);
-        formatTrayTip(row.description.c_str(), tip, sizeof tip);
-        EXPECT_EQ(std::string(tip), row.tip) << row.description.size() << " characters";
+        WCHAR tip[64];
+        wmemset(tip, L'x', 64);
+        formatTrayTip(row.description.c_str(), tip, 64);
+        EXPECT_EQ(std::wstring(tip), row.tip) << row.description.size() << " characters";
     }
 }

@@ -44,7 +44,9 @@ expected=$(grep -v '^#' "$allowed" | awk 'NF {print $1, $2}' | sort -u)
 unexpected=$(comm -23 <(echo "$actual") <(echo "$expected"))
 [ -z "$unexpected" ] || fail "imports not in $(basename "$allowed"): $(echo $unexpected)"
 grep -q 'LockWorkStation' <<<"$actual" && fail "LockWorkStation must be looked up at run time"
-for later in IsWow64Process Wow64DisableWow64FsRedirection Wow64RevertWow64FsRedirection; do
+for later in IsWow64Process Wow64DisableWow64FsRedirection Wow64RevertWow64FsRedirection \
+             GetUserDefaultUILanguage SetWindowTextW GetWindowTextW DrawTextW \
+             DialogBoxIndirectParamW Shell_NotifyIconW CharUpperW; do
   grep -qw "$later" <<<"$actual" && fail "$later must be looked up at run time"
 done
 

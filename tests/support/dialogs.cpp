@@ -118,9 +118,11 @@ std::vector<std::string> clippedTexts(HWND dialog)
 {
     std::vector<std::string> clipped;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char className[32], text[256];
+        char className[32];
+        WCHAR text[512];
         GetClassNameA(child, className, sizeof className);
-        GetWindowTextA(child, text, sizeof text);
+        // Wide, so that a script the ANSI code page cannot spell is measured as it shows.
+        GetWindowTextW(child, text, 512);
         LONG style = GetWindowLongA(child, GWL_STYLE);
         bool isStatic = _stricmp(className, "Static") == 0;
         bool isButton = _stricmp(className, "Button") == 0;
@@ -139,9 +141,11 @@ std::vector<std::string> clippedTexts(HWND dialog)
         SelectedObject font(dc.get(),
                             reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
         RECT needed = {0, 0, room, 0};
-        DrawTextA(dc.get(), text, -1, &needed, DT_CALCRECT | DT_NOPREFIX | wrap);
+        DrawTextW(dc.get(), text, -1, &needed, DT_CALCRECT | DT_NOPREFIX | wrap);
+        char utf8[1024];
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
         if (needed.right > room || needed.bottom > client.bottom)
-            clipped.push_back("\"" + std::string(text) + "\" needs " + std::to_string(needed.right)
+            clipped.push_back("\"" + std::string(utf8) + "\" needs " + std::to_string(needed.right)
                               + "x" + std::to_string(needed.bottom) + ", has "
                               + std::to_string(room) + "x" + std::to_string(client.bottom));
     }

@@ -227,15 +227,18 @@ LRESULT Canvas::draw(HWND window, const MenuItemView& item, bool selected)
 {
     int rows = std::max(1, height_ / itemHeight());
     int top = (row_++ % rows) * itemHeight();
-    UINT state = (selected ? ODS_SELECTED : 0u) | (item.state & MFS_CHECKED ? ODS_CHECKED : 0u);
+    // With the checked state, and the keyboard's cues hidden, as the system passes them to a
+    // menu the mouse opened.
+    UINT state = (selected ? ODS_SELECTED : 0u) | (item.state & MFS_CHECKED ? ODS_CHECKED : 0u)
+        | ODS_NOACCEL;
     return sendDrawItem(window, item.menu, dc_, RECT{0, top, width_, top + itemHeight()}, item.id,
-                        item.data, state);  // with the checked state, as the system passes it
+                        item.data, state);
 }
 
 BOOL drawItem(TrayWindow& tray, Canvas& canvas, UINT id, ULONG_PTR data, bool selected)
 {
     return static_cast<BOOL>(sendDrawItem(tray.window, tray.popupMenu, canvas.dc(), canvas.rect(),
-                                          id, data, selected ? ODS_SELECTED : 0u));
+                                          id, data, (selected ? ODS_SELECTED : 0u) | ODS_NOACCEL));
 }
 
 std::vector<unsigned char> renderAllItems(HWND window, const std::vector<MenuItemView>& items)
@@ -320,7 +323,7 @@ decltype(&DestroyIcon) realDestroyIcon = nullptr;
 decltype(&SHGetFileInfoA) realFileInfo = nullptr;
 volatile LONG loadedIcons = 0, shellIcons = 0, destroyedIcons = 0, refusedIcons = 0, strayIcons = 0;
 
-decltype(&TextOutA) realTextOut = nullptr;
+decltype(&ExtTextOutW) realTextOut = nullptr;
 decltype(&DrawIconEx) realDrawIconEx = nullptr;
 bool recording = false;
 DrawingRecord recorded;
@@ -339,14 +342,16 @@ HANDLE WINAPI countingLoadImage(HINSTANCE instance, LPCSTR name, UINT type, int 
     return image;
 }
 
-BOOL WINAPI recordingTextOut(HDC dc, int x, int y, LPCSTR text, int length)
+BOOL WINAPI recordingTextOut(HDC dc, int x, int y, UINT options, const RECT* clip, LPCWSTR text,
+                             UINT length, const INT* widths)
 {
-    if (recording) {
-        SIZE extent = {0, 0};
-        GetTextExtentPoint32A(dc, text, length, &extent);
-        recorded.texts.push_back({x, y, x + extent.cx, std::string(text, length)});
-    }
-    return realTextOut(dc, x, y, text, length);
+    SIZE extent = {0, 0};
+    char ansi[1024] = "";
+    if (recording && GetTextExtentPoint32W(dc, text, static_cast<int>(length), &extent)
+        && WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), ansi, sizeof ansi - 1,
+                               nullptr, nullptr) >= 0)
+        recorded.texts.push_back({x, y, x + extent.cx, ansi});
+    return realTextOut(dc, x, y, options, clip, text, length, widths);
 }
 
 BOOL WINAPI recordingDrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height,
@@ -389,7 +394,7 @@ bool countIconCalls()
 bool recordDrawing()
 {
     if (!realTextOut)
-        realTextOut = patchImport("gdi32.dll", "TextOutA", &recordingTextOut);
+        realTextOut = patchImport("gdi32.dll", "ExtTextOutW", &recordingTextOut);
     if (!realDrawIconEx)
         realDrawIconEx = patchImport("user32.dll", "DrawIconEx", &recordingDrawIconEx);
     recording = countIconCalls() && realTextOut && realDrawIconEx;
@@ -469,8 +474,8 @@ void noteCall(const char* name)
 }
 
 decltype(&SHGetFileInfoA) viewFileInfo = nullptr;
-decltype(&TextOutA) viewTextOut = nullptr;
-decltype(&GetTextExtentPoint32A) viewTextExtent = nullptr;
+decltype(&ExtTextOutW) viewTextOut = nullptr;
+decltype(&GetTextExtentPoint32W) viewTextExtent = nullptr;
 decltype(&LoadLibraryA) viewLoadLibrary = nullptr;
 decltype(&LoadLibraryExA) viewLoadLibraryEx = nullptr;
 
@@ -480,14 +485,15 @@ DWORD_PTR WINAPI watchedFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* inf
     noteCall("SHGetFileInfoA");
     return viewFileInfo(path, attributes, info, size, flags);
 }
-BOOL WINAPI watchedTextOut(HDC dc, int x, int y, LPCSTR text, int length)
+BOOL WINAPI watchedTextOut(HDC dc, int x, int y, UINT options, const RECT* clip, LPCWSTR text,
+                           UINT length, const INT* widths)
 {
-    noteCall("TextOutA");
-    return viewTextOut(dc, x, y, text, length);
+    noteCall("ExtTextOutW");
+    return viewTextOut(dc, x, y, options, clip, text, length, widths);
 }
-BOOL WINAPI watchedTextExtent(HDC dc, LPCSTR text, int length, LPSIZE size)
+BOOL WINAPI watchedTextExtent(HDC dc, LPCWSTR text, int length, LPSIZE size)
 {
-    noteCall("GetTextExtentPoint32A");
+    noteCall("GetTextExtentPoint32W");
     return viewTextExtent(dc, text, length, size);
 }
 HMODULE WINAPI watchedLoadLibrary(LPCSTR name)
@@ -550,8 +556,8 @@ void watchImport(const char* dll, const char* function, Function watched, Functi
 RedirectionWatch::RedirectionWatch()
 {
     watchImport("shell32.dll", "SHGetFileInfoA", &watchedFileInfo, &viewFileInfo);
-    watchImport("gdi32.dll", "TextOutA", &watchedTextOut, &viewTextOut);
-    watchImport("gdi32.dll", "GetTextExtentPoint32A", &watchedTextExtent, &viewTextExtent);
+    watchImport("gdi32.dll", "ExtTextOutW", &watchedTextOut, &viewTextOut);
+    watchImport("gdi32.dll", "GetTextExtentPoint32W", &watchedTextExtent, &viewTextExtent);
     watchImport("kernel32.dll", "LoadLibraryA", &watchedLoadLibrary, &viewLoadLibrary);
     watchImport("kernel32.dll", "LoadLibraryExA", &watchedLoadLibraryEx, &viewLoadLibraryEx);
     watchImport("kernel32.dll", "GetProcAddress", &watchedProcAddress, &viewProcAddress);

@@ -166,12 +166,12 @@ TEST(KeepOff, TheSwitchTakesAProcessIdThatFitsOrAProgramsName)
 TEST(KeepOff, TheTooltipNamesTheProgramAndCutsItFirst)
 {
     // "Dormity - off while " and " runs" leave 38 of the 63 characters.
-    const std::string n38(38, 'n');
-    for (const auto& row : {std::make_pair(std::string("vlc.exe"), std::string("vlc.exe")),
-                            std::make_pair(n38 + "cut", n38)}) {
-        char tip[64];
-        memset(tip, 'x', sizeof tip);
-        formatOffWhileTrayTip("Dormity - off while %s runs", row.first.c_str(), tip, sizeof tip);
-        EXPECT_EQ(std::string(tip), "Dormity - off while " + row.second + " runs");
+    const std::wstring n38(38, L'n');
+    for (const auto& row : {std::make_pair(std::wstring(L"vlc.exe"), std::wstring(L"vlc.exe")),
+                            std::make_pair(n38 + L"cut", n38)}) {
+        WCHAR tip[64];
+        wmemset(tip, L'x', 64);
+        formatOffWhileTrayTip(L"Dormity - off while %s runs", row.first.c_str(), tip, 64);
+        EXPECT_TRUE(std::wstring(tip) == L"Dormity - off while " + row.second + L" runs");
     }
 }

@@ -47,16 +47,16 @@ TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables
 TEST(TimedDisable, TooltipKeepsTheTimeAndCutsTheDescriptionFirst)
 {
     // "Dormity - [" and "] - on at 10:15 PM" leave 34 of the 63 characters.
-    const std::string d34(34, 'd'), t(70, 't');
-    const struct { std::string description, onAt, tip; } rows[] = {
-        {"Starfield", "10:15 PM", "Dormity - [Starfield] - on at 10:15 PM"},
-        {d34 + "cut", "10:15 PM", "Dormity - [" + d34 + "] - on at 10:15 PM"},
-        {"none", t, ("Dormity - [] - on at " + t).substr(0, 63)}};
+    const std::wstring d34(34, L'd'), t(70, L't');
+    const struct { std::wstring description, onAt, tip; } rows[] = {
+        {L"Starfield", L"10:15 PM", L"Dormity - [Starfield] - on at 10:15 PM"},
+        {d34 + L"cut", L"10:15 PM", L"Dormity - [" + d34 + L"] - on at 10:15 PM"},
+        {L"none", t, (L"Dormity - [] - on at " + t).substr(0, 63)}};
     for (const auto& row : rows) {
-        char tip[64];
-        memset(tip, 'x', sizeof tip);
-        formatTimedTrayTip(row.description.c_str(), row.onAt.c_str(), tip, sizeof tip);
-        EXPECT_EQ(std::string(tip), row.tip);
+        WCHAR tip[64];
+        wmemset(tip, L'x', 64);
+        formatTimedTrayTip(row.description.c_str(), row.onAt.c_str(), tip, 64);
+        EXPECT_EQ(std::wstring(tip), row.tip);
     }
 }
 
