@@ -316,8 +316,10 @@ int runDormity(HINSTANCE instance, const char* commandLine)
     ExitCode code = EXIT_DONE;
     if (command.kind != START_NONE && app->trayWindow) {
         code = exitCodeOfAnswer(runStartCommand(*app, *app->trayWindow, command));
-        // Refused: this start changes nothing, and ends.
-        if (code != EXIT_DONE)
+        // Refused: this start changes nothing, and ends; but one whose switch
+        // the policy holds runs on as a plain start would (a Run entry with a
+        // switch keeps its icon on a managed PC).
+        if (code != EXIT_DONE && !switchHeldByPolicy(*app->trayWindow, command.kind))
             app->flags |= APP_QUIT;
     }
 

@@ -335,9 +335,24 @@ LRESULT answerHandedOver(Application& app, TrayWindow& tray, const COPYDATASTRUC
 
 } // namespace
 
+bool switchHeldByPolicy(const TrayWindow& tray, StartCommandKind kind)
+{
+    switch (kind) {
+    case START_ENABLE:
+    case START_DISABLE:
+    case START_DISABLE_WHILE: return tray.refuses(IDM_TOGGLE);
+    case START_DISABLE_FOR:
+    case START_DISABLE_UNTIL: return tray.refuses(IDM_DISABLE_15);
+    default: return false;
+    }
+}
+
 StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartCommand& command)
 {
     tray.readPolicy();
+    // A switch the policy in force holds changes nothing, and its caller is
+    // told so (the handler still forgets a time the policy made moot).
+    bool refused = switchHeldByPolicy(tray, command.kind);
     switch (command.kind) {
     case START_ENABLE: tray.enableCommand(); break;
     case START_DISABLE: tray.disableCommand(); break;
@@ -359,7 +374,7 @@ StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartComma
         return tray.disableWhile(command.text) ? START_DONE : START_REFUSED;
     default: break;
     }
-    return START_DONE;
+    return refused ? START_REFUSED : START_DONE;
 }
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -472,7 +487,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         StartCommand command = {static_cast<StartCommandKind>(wParam),
                                 static_cast<DWORD>(lParam), ""};
         if (static_cast<DWORD>(wParam) == wParam && startCommandValid(command.kind, command.value))
-            runStartCommand(*app, *tray, command);
+            return runStartCommand(*app, *tray, command);
         break;
     }
     case WM_COPYDATA:

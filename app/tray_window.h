@@ -247,6 +247,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // A valid command-line switch, run as the menu runs its command: this
 // start's own, or one a later start handed over.
 StartAnswer runStartCommand(Application& app, TrayWindow& tray, const StartCommand& command);
+// Whether the policy in force holds what the switch would change.
+bool switchHeldByPolicy(const TrayWindow& tray, StartCommandKind kind);
 BOOL measureMenuItem(MEASUREITEMSTRUCT* item, const MenuLayout& layout);
 
 // The message the shell broadcasts when its taskbar is (re)created.

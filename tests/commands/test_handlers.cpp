@@ -240,7 +240,7 @@ TEST_F(FamilyHandlers, PreventChangingScreenSaverRefusesEveryChangeByEveryRoute)
                        IDM_PASSWORD, IDM_CHANGEPASSWORD, IDM_CONFIGURE, IDM_PROPERTIES})
             command(static_cast<WORD>(id));
         for (WPARAM kind : {START_ENABLE, START_DISABLE, START_DISABLE_FOR, START_DISABLE_UNTIL})
-            SendMessageA(tray().window, WM_STARTCOMMAND, kind, 60);
+            EXPECT_EQ(SendMessageA(tray().window, WM_STARTCOMMAND, kind, 60), START_REFUSED);
         EXPECT_FALSE(runModal("Timeout", [this] { return command(IDM_TIMEOUT), INT_PTR(0); },
                               {click(IDC_OK)}).opened);
         EXPECT_EQ(isSaverActive(), active);
