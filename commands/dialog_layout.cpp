@@ -226,7 +226,9 @@ bool isClass(HWND window, const char* name)
     char className[16];
     className[0] = '\0';
     GetClassNameA(window, className, sizeof className);
-    return lstrcmpiA(className, name) == 0;
+    // The system's own classes come back as registered ("Button", "Static");
+    // an exact compare needs no locale (lstrcmpiA's would be the user's).
+    return textEquals(className, name);
 }
 
 bool isCheckBox(LONG style)
