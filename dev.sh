@@ -12,12 +12,14 @@ BUILD=$ROOT/build
 
 # wine64 and the x86-64 compiler are for the 64-bit Windows prefix and its
 # 64-bit fixture screen saver; wixl builds the MSI package, msiinfo reads it.
+# The Japanese and Arabic fonts draw those languages' menus and dialogs (the
+# screenshots, the language runs).
 PACKAGES=(cmake ninja-build python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   googletest wine wine32:i386 wine64 xvfb xauth
   xdotool imagemagick x11-utils fonts-wine nsis cppcheck file clang libclang-rt-14-dev
-  msitools wixl)
+  msitools wixl fonts-ipafont-gothic fonts-kacst)
 
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
