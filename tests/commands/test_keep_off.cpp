@@ -13,12 +13,6 @@
 
 namespace {
 
-void listPrograms(const std::string& programs, DWORD type = REG_MULTI_SZ)
-{
-    setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, type, programs.data(),
-                static_cast<DWORD>(programs.size()));
-}
-
 // What Wine keeps of the process's last request (it has no effect there): asked with no flags,
 // which leaves a continuous request as it is.
 bool displayRequested()
@@ -56,7 +50,7 @@ TEST_F(FamilyKeepOff, TheListAndTheMarkerAreReadWhateverTheRegistryHolds)
         {std::string("a.exe\0\0", 7), REG_BINARY, 0}, {huge, REG_MULTI_SZ, 0},
         {std::string(5000, 'n') + std::string("\0c.exe", 6), REG_MULTI_SZ, 1}};
     for (const auto& list : lists) {
-        listPrograms(list.bytes, list.type);
+        listKeepOffPrograms(list.bytes, list.type);
         readKeepOffRules(rules);
         EXPECT_EQ(rules.count, list.count) << list.type << ", " << list.bytes.size() << " bytes";
     }
@@ -91,7 +85,7 @@ TEST_F(FamilyKeepOff, TheDisplayStaysOnWhileDormityHoldsItOffUnlessAPolicySaysOt
     // A listed program runs as Dormity starts: off for it, and the tooltip says so.
     ChildProcess player;
     ASSERT_TRUE(player.start(notepad_));
-    listPrograms(std::string("Notepad.exe\0", 12));
+    listKeepOffPrograms(std::string("Notepad.exe\0", 12));
     start(true);
     EXPECT_FALSE(isSaverActive());
     EXPECT_STREQ(tray().trayIcon.szTip, "Dormity - off while notepad.exe runs");
@@ -120,7 +114,7 @@ TEST_F(FamilyKeepOff, WhereAPolicyHoldsTheFlagNeitherAListedProgramNorTheSwitchC
 {
     ChildProcess player;
     ASSERT_TRUE(player.start(notepad_));
-    listPrograms(std::string("notepad.exe\0", 12));
+    listKeepOffPrograms(std::string("notepad.exe\0", 12));
     setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
     setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
     start(true);
@@ -169,7 +163,7 @@ TEST_F(FamilyKeepOff, TheSubmenuListsThePrograms)
 {
     ChildProcess player;
     ASSERT_TRUE(player.start(notepad_));
-    listPrograms(std::string("vlc.exe\0Notepad.exe\0", 21));
+    listKeepOffPrograms(std::string("vlc.exe\0Notepad.exe\0", 21));
     start(true);
     HMENU submenu = GetSubMenu(tray().popupMenu, KEEP_OFF_MENU_POSITION);
     auto open = [&] {  // the popup, then the submenu, as a click opens them
