@@ -92,13 +92,6 @@ const struct { UINT id; std::vector<std::wstring> arguments; } kTips[] = {
 
 const LPCWSTR kStringTable = MAKEINTRESOURCEW(6);  // RT_STRING, whatever UNICODE says
 
-std::string utf8(const std::wstring& text)
-{
-    char out[4096] = {};
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out - 1, nullptr, nullptr);
-    return out;
-}
-
 BOOL CALLBACK addLanguage(HMODULE, LPCWSTR, LPCWSTR name, WORD language, LONG_PTR blocks)
 {
     (*reinterpret_cast<std::map<UINT, std::set<LANGID>>*>(blocks))[LOWORD(name)].insert(language);
@@ -213,13 +206,13 @@ TEST(UiLanguage, TableIsTheCompiledTablesEachReadWholeInTheCodePageAndCharsetOfI
         for (const auto& source : english) {
             const std::wstring text = textOf(source.first);
             EXPECT_FALSE(text.empty()) << "no text " << source.first;
-            EXPECT_EQ(conversions(text), conversions(source.second)) << source.first << ": " << utf8(text);
+            EXPECT_EQ(conversions(text), conversions(source.second)) << source.first << ": " << text;
             char ansi[4096];
             BOOL lossy = FALSE;
             WideCharToMultiByte(language.codePage, WC_NO_BEST_FIT_CHARS, text.c_str(),
                                 static_cast<int>(text.size()), ansi, sizeof ansi, nullptr, &lossy);
             EXPECT_FALSE(lossy) << source.first << " outside code page " << language.codePage
-                                << ": " << utf8(text);
+                                << ": " << text;
             WCHAR loaded[2048] = L"";
             LoadStringW(GetModuleHandleA(nullptr), source.first, loaded, 2048);
             EXPECT_TRUE(std::wstring(uiText(source.first)) == loaded) << "text " << source.first;
@@ -229,9 +222,9 @@ TEST(UiLanguage, TableIsTheCompiledTablesEachReadWholeInTheCodePageAndCharsetOfI
             std::set<WCHAR> keys;
             for (UINT id : level) {
                 const WCHAR key = accessKey(textOf(id));
-                EXPECT_EQ(key != 0, !language.rightToLeft) << id << ": " << utf8(textOf(id));
+                EXPECT_EQ(key != 0, !language.rightToLeft) << id << ": " << textOf(id);
                 EXPECT_TRUE(!key || keys.insert(key).second) << id << " repeats its level's key "
-                                                             << utf8(std::wstring(1, key));
+                                                             << std::wstring(1, key);
             }
         }
         for (const auto& tip : kTips) {
@@ -239,7 +232,7 @@ TEST(UiLanguage, TableIsTheCompiledTablesEachReadWholeInTheCodePageAndCharsetOfI
             for (const std::wstring& argument : tip.arguments)
                 if (filled.find(L"%s") != std::wstring::npos)
                     filled.replace(filled.find(L"%s"), 2, argument);
-            EXPECT_LE(filled.size(), 63u) << utf8(filled);
+            EXPECT_LE(filled.size(), 63u) << filled;
         }
     }
     SetThreadLocale(savedLocale);
