@@ -209,8 +209,7 @@ void measureKeepOff(int processes, int idleSeconds)
     for (int i = 1; i < 10; ++i)
         list += "C:\\Programs\\player" + std::to_string(i) + ".exe" + std::string(1, '\0');
     list += "keepoff_player.exe" + std::string(2, '\0');
-    setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, REG_MULTI_SZ, list.data(),
-                static_cast<DWORD>(list.size()));
+    listKeepOffPrograms(list);
     Sleep(3000);
     printf("measure: %d 10 programs listed, none running, %d processes\n", idleSeconds,
            processes);

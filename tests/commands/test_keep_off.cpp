@@ -13,12 +13,6 @@
 
 namespace {
 
-void listPrograms(const std::string& programs, DWORD type = REG_MULTI_SZ)
-{
-    setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, type, programs.data(),
-                static_cast<DWORD>(programs.size()));
-}
-
 // What Wine keeps of the process's last request (it has no effect there): asked with no flags,
 // which leaves a continuous request as it is.
 bool displayRequested()
@@ -56,7 +50,7 @@ TEST_F(FamilyKeepOff, TheListAndTheMarkerAreReadWhateverTheRegistryHolds)
         {std::string("a.exe\0\0", 7), REG_BINARY, 0}, {huge, REG_MULTI_SZ, 0},
         {std::string(5000, 'n') + std::string("\0c.exe", 6), REG_MULTI_SZ, 1}};
     for (const auto& list : lists) {
-        listPrograms(list.bytes, list.type);
+        listKeepOffPrograms(list.bytes, list.type);
         readKeepOffRules(rules);
         EXPECT_EQ(rules.count, list.count) << list.type << ", " << list.bytes.size() << " bytes";
     }
@@ -91,7 +85,7 @@ TEST_F(FamilyKeepOff, TheDisplayStaysOnWhileDormityHoldsItOffUnlessAPolicySaysOt
     // A listed program runs as Dormity starts: off for it, and the tooltip says so.
     ChildProcess player;
     ASSERT_TRUE(player.start(notepad_));
-    listPrograms(std::string("Notepad.exe\0", 12));
+    listKeepOffPrograms(std::string("Notepad.exe\0", 12));
     start(true);
     EXPECT_FALSE(isSaverActive());
     EXPECT_STREQ(tray().trayIcon.szTip, "Dormity - off while notepad.exe runs");
@@ -114,27 +108,6 @@ TEST_F(FamilyKeepOff, TheDisplayStaysOnWhileDormityHoldsItOffUnlessAPolicySaysOt
     EXPECT_TRUE(isSaverActive());
     EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, nullptr));
     EXPECT_FALSE(displayRequested()) << "sign-out";
-}
-
-TEST_F(FamilyKeepOff, WhereAPolicyHoldsTheFlagNeitherAListedProgramNorTheSwitchChangesIt)
-{
-    ChildProcess player;
-    ASSERT_TRUE(player.start(notepad_));
-    listPrograms(std::string("notepad.exe\0", 12));
-    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
-    setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
-    start(true);
-    EXPECT_FALSE(tray().disableWhile("notepad.exe"));
-    EXPECT_FALSE(tray().disableWhile(std::to_string(player.id).c_str()));
-    pumpUntil([] { return false; }, 1500);  // a look or two of the clock
-    EXPECT_TRUE(isSaverActive());
-    EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, nullptr));
-    EXPECT_FALSE(displayRequested());
-    BOOL enabled = TRUE;  // the About box's display box
-    runModal("About", [this] { return showAboutDialog(app()); },
-             {act([&](HWND d) { enabled = IsWindowEnabled(GetDlgItem(d, IDC_KEEP_DISPLAY_ON)); }),
-              click(IDC_OK)});
-    EXPECT_FALSE(enabled) << "the display box changeable while a policy holds the flag";
 }
 
 TEST(KeepOffProcesses, EveryWayOfListingFindsAProgramAndPsapiAndTheProcessItsFullPath)
@@ -164,36 +137,51 @@ TEST(KeepOffProcesses, EveryWayOfListingFindsAProgramAndPsapiAndTheProcessItsFul
 
 // "Keep Off While" as it opens: an entry for each listed program before "Add Running
 // Program...", the one holding the screen saver off checked for screen readers too; choosing an
-// entry takes it off the list; a policy on the flag greys them, and they change nothing.
-TEST_F(FamilyKeepOff, TheSubmenuListsThePrograms)
+// entry takes it off the list. While a policy holds the flag (here from the start) the entries
+// are greyed and change nothing, and neither a listed program nor the switch turns it off, nor
+// may the About box's display box change.
+TEST_F(FamilyKeepOff, TheSubmenuListsTheProgramsAndNothingChangesTheFlagAPolicyHolds)
 {
     ChildProcess player;
     ASSERT_TRUE(player.start(notepad_));
-    listPrograms(std::string("vlc.exe\0Notepad.exe\0", 21));
+    const std::string listed("vlc.exe\0Notepad.exe\0", 21);
+    listKeepOffPrograms(listed);
+    setRegDword(HKEY_CURRENT_USER, BLINK_KEY, KEEP_DISPLAY_ON_VALUE, 1);
+    setPolicyValue("ScreenSaveActive", REG_SZ, "1", 2);
     start(true);
     HMENU submenu = GetSubMenu(tray().popupMenu, KEEP_OFF_MENU_POSITION);
     auto open = [&] {  // the popup, then the submenu, as a click opens them
-        for (HMENU menu : {tray().popupMenu, submenu})
-            SendMessageA(tray().window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+        openPopup(tray()), openMenu(tray(), submenu);
         std::vector<std::pair<UINT, UINT>> items;  // id, state (a separator's 0, 0)
-        for (int i = 0; i < GetMenuItemCount(submenu); ++i) {
-            UINT id = GetMenuItemID(submenu, i);
-            items.push_back({id, id ? GetMenuState(submenu, i, MF_BYPOSITION)
-                                      & (MF_CHECKED | MF_GRAYED) : 0});
-        }
+        for (const MenuItemView& item : menuItems(submenu))
+            items.push_back({item.id, item.id ? item.state & (MF_CHECKED | MF_GRAYED) : 0});
         return items;
     };
-    const UINT first = IDM_KEEPOFF_FIRST;
+    auto list = [] {
+        std::string value;
+        return readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &value), value;
+    };
+    const UINT first = IDM_KEEPOFF_FIRST, grey = MF_GRAYED;
     using Items = std::vector<std::pair<UINT, UINT>>;
+    EXPECT_FALSE(tray().disableWhile("notepad.exe"));
+    EXPECT_FALSE(tray().disableWhile(std::to_string(player.id).c_str()));
+    pumpUntil([] { return false; }, 1500);  // a look or two of the clock
+    EXPECT_TRUE(isSaverActive());
+    EXPECT_FALSE(readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, nullptr));
+    EXPECT_FALSE(displayRequested());
+    BOOL enabled = TRUE;  // the About box's display box
+    runModal("About", [this] { return showAboutDialog(app()); },
+             {act([&](HWND d) { enabled = IsWindowEnabled(GetDlgItem(d, IDC_KEEP_DISPLAY_ON)); }),
+              click(IDC_OK)});
+    EXPECT_FALSE(enabled) << "the display box changeable while a policy holds the flag";
+    EXPECT_EQ(open(), (Items{{first, grey}, {first + 1, grey}, {0, 0}, {IDM_ADD_RUNNING, grey}}));
+    command(IDM_KEEPOFF_FIRST);
+    EXPECT_EQ(list(), listed) << "changed while a policy holds the flag";
+
+    removePolicies();
+    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
+    ASSERT_TRUE(pumpUntil([] { return !isSaverActive(); }, 5000)) << "the listed program";
     EXPECT_EQ(open(), (Items{{first, 0}, {first + 1, MF_CHECKED}, {0, 0}, {IDM_ADD_RUNNING, 0}}));
     command(IDM_KEEPOFF_FIRST);
-    std::string list;
-    readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list);
-    EXPECT_EQ(list, std::string("Notepad.exe\0\0", 13));
-    setPolicyValue("ScreenSaveActive", REG_SZ, "0", 2);
-    SendMessageA(tray().window, WM_SETTINGCHANGE, 0, 0);
-    EXPECT_EQ(open(), (Items{{first, MF_GRAYED}, {0, 0}, {IDM_ADD_RUNNING, MF_GRAYED}}));
-    command(IDM_KEEPOFF_FIRST);
-    readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, &list);
-    EXPECT_EQ(list, std::string("Notepad.exe\0\0", 13)) << "changed while a policy holds the flag";
+    EXPECT_EQ(list(), std::string("Notepad.exe\0\0", 13));
 }

@@ -21,20 +21,12 @@
 
 namespace {
 
-std::wstring windowText(HWND window)
-{
-    WCHAR text[1024] = L"";
-    return GetWindowTextW(window, text, 1024), text;
-}
-
 RECT childRect(HWND dialog, HWND child)
 {
     RECT rect;
     GetWindowRect(child, &rect);
     return MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2), rect;
 }
-
-bool mirrored(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }
 
 struct EveryLanguage : testing::Test {
     std::unique_ptr<Application> app{new Application(GetModuleHandleA(nullptr))};

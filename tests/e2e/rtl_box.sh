@@ -4,8 +4,7 @@
 # either way, so the call is read from its relay trace.
 #   rtl_box.sh BUILD_DIR
 set -uo pipefail
-build=$1
-run() { "$(dirname "$0")/../../cmake/wine-run.sh" --prefix "$build/wineprefix" "$@"; }
+source "$(dirname "$0")/../support/tray_menu.sh" "$1"
 log=$build/rtl_box.log
 trap 'run reg delete "HKCU\Software\Wine\Debug" /v RelayInclude /f >/dev/null 2>&1' EXIT
 run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'user32.MessageBoxW' /f >/dev/null

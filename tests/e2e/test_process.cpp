@@ -1,9 +1,12 @@
-// Dormity.exe started as a real process under Wine.
+// Dormity.exe started as a real process under Wine (with a real program of Wine's to keep the
+// screen saver off for).
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include "app/application.h"
+#include "app/start_command.h"
 #include "commands/blink_preference.h"
+#include "commands/keep_off.h"
 #include "commands/timed_disable.h"
 #include "res/resource.h"
 #include "res/string_ids.h"
@@ -12,15 +15,19 @@
 
 namespace {
 
+// No preference stored, the screen saver on. With a window of its own the test reads, under
+// Wine, the X server's flag: Dormity's.
 class Process_ : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(fileExists(dormityExe())) << dormityExe();
         ASSERT_TRUE(dormityWindows().empty()) << "an earlier Dormity is still running";
+        preferences_.removeFromRegistry();
+        setSaverActive(true);
     }
     // Starts it and waits for its window.
-    HWND start(ChildProcess& process, const char* arguments = "")
+    HWND start(ChildProcess& process, const std::string& arguments = "")
     {
         EXPECT_TRUE(process.start(dormityExe(), arguments, directory_));
         return waitForWindow(process.id);
@@ -32,17 +39,38 @@ protected:
         EXPECT_EQ(process.waitExit(15000), 0u);
     }
     // Dormity with the arguments (on the desktop given) run to its end while this thread's
-    // messages are handled: its exit code, STILL_ACTIVE when it runs on (then ended), ~0 unstarted.
-    DWORD runToEnd(const char* arguments, const char* desktop = nullptr)
+    // messages are handled and a box it shows is answered: its exit code, STILL_ACTIVE when it
+    // runs on (then ended), ~0 unstarted.
+    DWORD runToEnd(const std::string& arguments, const char* desktop = nullptr)
     {
         ChildProcess child;
         if (!child.start(dormityExe(), arguments, directory_, desktop))
             return ~0u;
-        pumpUntil([&] { return !child.running(); }, 15000);
+        pumpUntil([&] {
+            if (HWND box = ownDialog("Dormity", false, child.id))
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+            return !child.running();
+        }, 15000);
         return child.waitExit(0);
     }
+    static bool becomes(bool active, DWORD timeoutMs)
+    {
+        return pumpUntil([active] { return isSaverActive() == active; }, timeoutMs);
+    }
+    BroadcastCounter window_;
+    SavedRegistryKey preferences_{HKEY_CURRENT_USER, BLINK_KEY};
     std::string directory_ = freshTempDirectory("e2e");
 };
+
+const std::string kNotepad = systemDirectory() + "\\notepad.exe";
+
+// The program the marker of a listed program names; "-" without one.
+std::string marker()
+{
+    std::string value;
+    return readRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEPT_OFF_FOR_VALUE, &value) ? value.c_str()
+                                                                                 : "-";
+}
 
 } // namespace
 
@@ -99,19 +127,6 @@ TEST_F(Process_, QuitPostedByAnotherProgramDoesNotEndIt)
 // remembers ending the disable once another program deleted the stored value; so does Exit.
 TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheWait)
 {
-    // With a window of its own the test reads, under Wine, the X server's flag: Dormity's.
-    BroadcastCounter window_;
-    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
-    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
-    setSaverActive(true);
-    auto run = [this](const char* arguments) {
-        ChildProcess process;
-        EXPECT_TRUE(process.start(dormityExe(), arguments, directory_));
-        return process.waitExit(15000);
-    };
-    auto becomes = [](bool active, DWORD timeoutMs) {
-        return pumpUntil([active] { return isSaverActive() == active; }, timeoutMs);
-    };
     SYSTEMTIME now;
     GetLocalTime(&now);
     const int later = now.wSecond < 45 ? 1 : 2;  // the clock minute 15 to 75 s ahead
@@ -131,14 +146,8 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
     // Not understood: the usage in a box of its own, exit code 2, nothing changed.
     std::string stored, after;
     readRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, &stored);
-    for (const char* bad : {"/bogus", "/disable-for 0"}) {
-        ChildProcess refused;
-        ASSERT_TRUE(refused.start(dormityExe(), bad, directory_));
-        HWND box = nullptr;
-        ASSERT_TRUE(pumpUntil([&] { return box = ownDialog("Dormity", false, refused.id); }, 9000));
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-        EXPECT_EQ(refused.waitExit(9000), 2u) << bad;
-    }
+    for (const char* bad : {"/bogus", "/disable-for 0"})
+        EXPECT_EQ(runToEnd(bad), 2u) << bad;
     readRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE, &after);
     EXPECT_TRUE(after == stored && !isSaverActive());
 
@@ -147,11 +156,11 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
     EXPECT_TRUE(becomes(true, 4000)) << "not enabled within 3 s of " << until;
 
     // Handed to the running one.
-    EXPECT_EQ(run("/disable-for 90"), 0u);
+    EXPECT_EQ(runToEnd("/disable-for 90"), 0u);
     EXPECT_TRUE(pumpUntil([&] { return storedEnableAt(&left) && left > 60; }, 5000));
     EXPECT_NEAR(left, 5400, 5);
     EXPECT_FALSE(isSaverActive());
-    EXPECT_EQ(run("-ENABLE"), 0u);
+    EXPECT_EQ(runToEnd("-ENABLE"), 0u);
     EXPECT_TRUE(becomes(true, 5000) && pumpUntil([] { return !storedEnableAt(); }, 5000));
 
     // "15 Minutes", the value deleted, Exit (here by its switch): enabled.
@@ -159,7 +168,7 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
     EXPECT_TRUE(pumpUntil([&] { return storedEnableAt(&left) && left > 800 && !isSaverActive(); },
                           5000));
     deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
-    EXPECT_EQ(run("/Exit"), 0u);
+    EXPECT_EQ(runToEnd("/Exit"), 0u);
     // An installer replaces the file once /exit returns: the running one has ended by then.
     EXPECT_EQ(first.waitExit(0), 0u);
     EXPECT_TRUE(isSaverActive()) << "Exit left the screen saver off";
@@ -170,9 +179,6 @@ TEST_F(Process_, SwitchesStartItOrReachTheRunningOneAndTheRememberedTimeEndsTheW
 // integrity levels (Wine has none: here a window that answers 0, as one that does not know it).
 TEST_F(Process_, ASwitchThatCannotBeHandedOverEndsWithThreeAndChangesNothing)
 {
-    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
-    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
-    setSaverActive(true);
     UniqueKernelObject mutex(CreateMutexA(nullptr, FALSE, "DORMITY"));
     UniqueKernelObject mapping(
         CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, "DormityMem"));
@@ -209,9 +215,6 @@ TEST_F(Process_, LaunchHandedOverBringsTheRunningOneToTheFront)
 // program that started it, no Dormity left running, and exit codes that say what happened.
 TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
 {
-    SavedRegistryKey preferences(HKEY_CURRENT_USER, BLINK_KEY);
-    deleteRegValue(HKEY_CURRENT_USER, BLINK_KEY, ENABLE_AT_VALUE);
-    setSaverActive(true);
     // The usage as the system reads it from the program's own string table.
     UniqueModule image(LoadLibraryExA(dormityExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     char usage[1024] = "";
@@ -250,4 +253,87 @@ TEST_F(Process_, WhereNobodySeesItThereIsNoBoxNoIconAndTheExitCodeSays)
          line = strtok(nullptr, "\n"))
         at = shown.find(std::string(line) + " ", at);
     EXPECT_NE(at, std::string::npos) << "not on the console:\n" << shown;
+}
+
+// The list changed while Dormity runs, a start and an end seen, Dormity ended by force while it
+// holds and started again, and Exit while it holds.
+TEST_F(Process_, AListedProgramKeepsItOffUntilItEndsAlsoAcrossAnEndedDormity)
+{
+    ChildProcess dormity;
+    ASSERT_TRUE(start(dormity));
+    {
+        // Listed while it runs: the change of the list is seen, with no other news.
+        ChildProcess player;
+        ASSERT_TRUE(player.start(kNotepad));
+        ASSERT_TRUE(pumpUntil([&] { return !windowsOfClass(nullptr, player.id, true).empty(); },
+                              10000));
+        Sleep(1000);
+        listKeepOffPrograms(std::string("NOTEPAD.EXE\0", 12));
+        EXPECT_TRUE(becomes(false, 10000)) << "not off while a listed program runs";
+        EXPECT_EQ(marker(), "notepad.exe");
+
+        // Ended by force while it holds: nobody brings it back until the next start, which
+        // holds on while the program still runs.
+        TerminateProcess(dormity.handle.get(), 9);
+        ASSERT_EQ(dormity.waitExit(10000), 9u);
+        ASSERT_TRUE(start(dormity));
+        EXPECT_FALSE(becomes(true, 1500)) << "the restart let go while the program runs";
+        EXPECT_NE(marker(), "-");
+        TerminateProcess(player.handle.get(), 0);
+        EXPECT_TRUE(becomes(true, 10000)) << "not back when the program ended";
+        EXPECT_EQ(marker(), "-");
+
+        // Ended by force again, the program ends meanwhile: back at the next start.
+        ASSERT_TRUE(player.start(kNotepad));
+        ASSERT_TRUE(becomes(false, 10000));
+        TerminateProcess(dormity.handle.get(), 9);
+        ASSERT_EQ(dormity.waitExit(10000), 9u);
+    }
+    EXPECT_FALSE(isSaverActive());
+    HWND tray = start(dormity);
+    ASSERT_TRUE(tray);
+    EXPECT_TRUE(becomes(true, 10000)) << "not back at the start after a forced end";
+    EXPECT_EQ(marker(), "-");
+
+    // Held by its full path in another letter case; Exit brings it back at once.
+    std::string upper = kNotepad;
+    CharUpperA(&upper[0]);
+    listKeepOffPrograms(upper + std::string(1, '\0'));
+    ChildProcess player;
+    ASSERT_TRUE(player.start(kNotepad));
+    ASSERT_TRUE(becomes(false, 10000)) << "a full path not matched";
+    exitCleanly(dormity, tray);
+    EXPECT_TRUE(isSaverActive()) << "Exit left it off";
+    EXPECT_EQ(marker(), "-");
+}
+
+// "/disable-while": starting Dormity or handed to the running one, by process id or by name;
+// a program that does not run, and values that name none.
+TEST_F(Process_, TheSwitchHoldsItOffOnceUntilItsProgramEnds)
+{
+    ChildProcess player, dormity;
+    ASSERT_TRUE(player.start(kNotepad));
+    HWND tray = start(dormity, "/disable-while " + std::to_string(player.id));
+    ASSERT_TRUE(tray);
+    EXPECT_TRUE(becomes(false, 10000)) << "the start's switch by process id";
+    TerminateProcess(player.handle.get(), 0);
+    EXPECT_TRUE(becomes(true, 10000)) << "not back when its process ended";
+
+    ASSERT_TRUE(player.start(kNotepad));
+    EXPECT_EQ(runToEnd("-Disable-While NOTEPAD.EXE"), static_cast<DWORD>(EXIT_DONE));
+    EXPECT_TRUE(becomes(false, 10000)) << "handed over by name";
+    EXPECT_NE(marker(), "-");
+    TerminateProcess(player.handle.get(), 0);
+    EXPECT_TRUE(becomes(true, 10000));
+    EXPECT_EQ(marker(), "-");
+
+    // Nothing runs by that name: refused, nothing changed; no such process: the usage.
+    const DWORD ended = player.id;
+    for (const std::string& program : {std::string("notepad.exe"), std::string("\"C:\\x y\\z.exe\"")})
+        EXPECT_EQ(runToEnd("/disable-while " + program), static_cast<DWORD>(EXIT_REFUSED)) << program;
+    for (const std::string& id : {std::string("0"), std::string("4294967296"), std::to_string(ended)})
+        EXPECT_EQ(runToEnd("/disable-while " + id), static_cast<DWORD>(EXIT_USAGE)) << id;
+    EXPECT_TRUE(isSaverActive());
+    EXPECT_EQ(marker(), "-");
+    exitCleanly(dormity, tray);
 }

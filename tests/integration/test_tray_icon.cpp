@@ -189,19 +189,3 @@ TEST_F(TrayIcon, APolicyKeepingItOffStopsTheBlinkUntilItGoes)
         expectShows(false, !held);
     }
 }
-
-TEST(TrayTip, NamesTheDescriptionAndCutsAt63Characters)
-{
-    // 11 + 51 + 1 = 63: the bracket just fits.
-    struct { std::wstring description, tip; } rows[] = {
-        {L"none", L"Dormity - [none]"},
-        {std::wstring(51, L'd'), L"Dormity - [" + std::wstring(51, L'd') + L"]"},
-        {std::wstring(52, L'd'), L"Dormity - [" + std::wstring(52, L'd')},
-        {std::wstring(259, L'h'), L"Dormity - [" + std::wstring(52, L'h')}};
-    for (const auto& row : rows) {
-        WCHAR tip[64];
-        wmemset(tip, L'x', 64);
-        formatTrayTip(row.description.c_str(), tip, 64);
-        EXPECT_EQ(std::wstring(tip), row.tip) << row.description.size() << " characters";
-    }
-}

@@ -63,6 +63,16 @@ DWORD processesRunning();
 // Waits until only the test itself is left.
 bool waitForStartedProcesses(DWORD timeoutMs);
 
+// A window's text, and whether it is laid out right to left.
+inline std::wstring windowText(HWND window)
+{
+    WCHAR text[2048] = L"";
+    return GetWindowTextW(window, text, 2048), text;
+}
+inline bool mirrored(HWND window)
+{
+    return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+}
 // A dialog box of the process (this one by default) with the caption (any for null).
 HWND ownDialog(const char* caption, bool visibleOnly = false,
                DWORD processId = GetCurrentProcessId());

@@ -7,6 +7,7 @@
 
 #include "base/handles.h"
 #include "commands/blink_preference.h"
+#include "commands/keep_off.h"
 #include "commands/timed_disable.h"
 #include "saverconfig/policy.h"
 
@@ -107,6 +108,12 @@ void setRegValue(HKEY root, const char* key, const char* name, DWORD type, const
                               nullptr), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(handle.get(), name, 0, type, static_cast<const BYTE*>(data), size),
               ERROR_SUCCESS);
+}
+
+void listKeepOffPrograms(const std::string& bytes, DWORD type)
+{
+    setRegValue(HKEY_CURRENT_USER, BLINK_KEY, KEEP_OFF_VALUE, type, bytes.data(),
+                static_cast<DWORD>(bytes.size()));
 }
 
 void deleteRegValue(HKEY root, const char* key, const char* name)

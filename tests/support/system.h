@@ -76,6 +76,8 @@ inline void setRegDword(HKEY root, const char* key, const char* name, DWORD valu
     setRegValue(root, key, name, REG_DWORD, &value, sizeof value);
 }
 void deleteRegValue(HKEY root, const char* key, const char* name);
+// Dormity's list of programs that keep the screen saver off ("KeepOffWhile"), as these bytes.
+void listKeepOffPrograms(const std::string& bytes, DWORD type = REG_MULTI_SZ);
 void deleteRegTree(HKEY root, const char* key);
 // False when the value is missing.
 bool readRegValue(HKEY root, const char* key, const char* name, std::string* data,

@@ -223,7 +223,9 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
     const auto bad = START_INVALID, forMinutes = START_DISABLE_FOR, until = START_DISABLE_UNTIL;
     const std::string longValue = "d /disable-for " + std::string(300, '9');
     const char* const kOwnPath = "C:\\Program Files\\Dormity\\Dormity.exe";
-    const struct { const char* line; StartCommandKind kind; DWORD value; } rows[] = {
+    const auto named = START_DISABLE_WHILE;
+    const struct { const char* line; StartCommandKind kind; DWORD value; const char* text = ""; }
+    rows[] = {
         {"d", START_NONE, 0}, {"\"C:\\Program Files\\d.exe\" \t", START_NONE, 0},
         {"\"a b\\d.exe\" -ENABLE", START_ENABLE, 0}, {"\"d\"/Disable", START_DISABLE, 0},
         {"d /launch", START_LAUNCH, 0}, {"d -Exit ", START_EXIT, 0}, {"\"d /enable", START_NONE, 0},
@@ -245,23 +247,20 @@ TEST(StartCommandLine, OneSwitchInAnyCaseWithItsValueAndAnythingElseRefused) {
         {kOwnPath, START_NONE, 0},
         {"C:\\Program Files\\Dormity\\Dormity.exe /disable-for 90", forMinutes, 90},
         {"c:\\program files\\dormity\\DORMITY\t/launch", START_LAUNCH, 0},
-        {"C:\\Program Files\\Dormity\\Dormity.exe.old /launch", bad, 0}};
+        {"C:\\Program Files\\Dormity\\Dormity.exe.old /launch", bad, 0},
+        // A program's name, its path quoted with its blanks, or a process id, kept as written.
+        {"d /disable-while vlc.exe", named, 0, "vlc.exe"},
+        {"d /disable-while 4294967295", named, 0, "4294967295"},
+        {"d -Disable-While \"C:\\Program Files\\VLC\\vlc.exe\"", named, 0,
+         "C:\\Program Files\\VLC\\vlc.exe"},
+        {"d /disable-while 0", bad, 0}, {"d /disable-while 4294967296", bad, 0},
+        {"d /disable-while", bad, 0}, {"d /disable-while a?.exe", bad, 0},
+        {"d /disable-while vlc.exe mpv.exe", bad, 0}, {"d /disable-while \"\"", bad, 0}};
     for (const auto& row : rows) {
         StartCommand command = parseStartCommand(commandLineArguments(row.line, kOwnPath), nullptr);
         EXPECT_EQ(command.kind, row.kind) << row.line;
         EXPECT_EQ(command.value, row.value) << row.line;
-    }
-    // A program's name, its path quoted with its blanks, or a process id, kept as written.
-    const struct { const char* line; const char* text; } programs[] = {
-        {"d /disable-while vlc.exe", "vlc.exe"}, {"d /disable-while 4294967295", "4294967295"},
-        {"d -Disable-While \"C:\\Program Files\\VLC\\vlc.exe\"", "C:\\Program Files\\VLC\\vlc.exe"},
-        {"d /disable-while 0", nullptr}, {"d /disable-while 4294967296", nullptr},
-        {"d /disable-while", nullptr}, {"d /disable-while a?.exe", nullptr},
-        {"d /disable-while vlc.exe mpv.exe", nullptr}, {"d /disable-while \"\"", nullptr}};
-    for (const auto& row : programs) {
-        StartCommand command = parseStartCommand(commandLineArguments(row.line, kOwnPath), nullptr);
-        EXPECT_EQ(command.kind, row.text ? START_DISABLE_WHILE : START_INVALID) << row.line;
-        EXPECT_STREQ(command.text, row.text ? row.text : "") << row.line;
+        EXPECT_STREQ(command.text, row.text) << row.line;
     }
 }
 

@@ -1,5 +1,5 @@
 // Keeping the screen saver off while listed programs run: the list as read, a process matched
-// against it, who holds the screen saver and what a check does, the switch's value, the tooltip.
+// against it, who holds the screen saver and what a check does, and the switch's value.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "commands/keep_off.h"
-#include "tray/icon_state.h"
 
 namespace {
 
@@ -160,18 +159,5 @@ TEST(KeepOff, TheSwitchTakesAProcessIdThatFitsOrAProgramsName)
         DWORD id = 0;
         EXPECT_EQ(readSwitchProgram(row.text, &rule, &id), row.kind) << row.text;
         EXPECT_EQ(id, row.id) << row.text;
-    }
-}
-
-TEST(KeepOff, TheTooltipNamesTheProgramAndCutsItFirst)
-{
-    // "Dormity - off while " and " runs" leave 38 of the 63 characters.
-    const std::wstring n38(38, L'n');
-    for (const auto& row : {std::make_pair(std::wstring(L"vlc.exe"), std::wstring(L"vlc.exe")),
-                            std::make_pair(n38 + L"cut", n38)}) {
-        WCHAR tip[64];
-        wmemset(tip, L'x', 64);
-        formatOffWhileTrayTip(L"Dormity - off while %s runs", row.first.c_str(), tip, 64);
-        EXPECT_TRUE(std::wstring(tip) == L"Dormity - off while " + row.second + L" runs");
     }
 }

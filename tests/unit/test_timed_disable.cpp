@@ -1,4 +1,4 @@
-// The arithmetic of a timed disable: a stored value's outcome, the choice shown, the tooltip.
+// The arithmetic of a timed disable: a stored value's outcome, the choice shown; the tooltips.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -44,19 +44,33 @@ TEST(TimedDisable, EveryStoredOrRememberedTimeWaitsAtMostADayAndAMinuteOrEnables
         EXPECT_EQ(choiceForTimeLeft(s[0]), s[1]) << s[0] << " ms";
 }
 
-TEST(TimedDisable, TooltipKeepsTheTimeAndCutsTheDescriptionFirst)
+// Each tooltip names its screen saver or program and cuts that first, within the shell's 63
+// characters: "Dormity - [" and "]" leave 51 of them, with " - on at 10:15 PM" 34, "Dormity -
+// off while " and " runs" 38; a time too long to fit is cut itself.
+TEST(TrayTip, NamesItsSubjectAndCutsItFirstAt63Characters)
 {
-    // "Dormity - [" and "] - on at 10:15 PM" leave 34 of the 63 characters.
-    const std::wstring d34(34, L'd'), t(70, L't');
-    const struct { std::wstring description, onAt, tip; } rows[] = {
-        {L"Starfield", L"10:15 PM", L"Dormity - [Starfield] - on at 10:15 PM"},
-        {d34 + L"cut", L"10:15 PM", L"Dormity - [" + d34 + L"] - on at 10:15 PM"},
-        {L"none", t, (L"Dormity - [] - on at " + t).substr(0, 63)}};
+    enum { PLAIN, TIMED, OFF_WHILE };
+    const std::wstring d(259, L'd'), at = L"10:15 PM", t(70, L't');
+    const struct { int kind; std::wstring name, onAt, tip; } rows[] = {
+        {PLAIN, L"none", L"", L"Dormity - [none]"},
+        {PLAIN, d.substr(0, 51), L"", L"Dormity - [" + d.substr(0, 51) + L"]"},
+        {PLAIN, d.substr(0, 52), L"", L"Dormity - [" + d.substr(0, 52)},
+        {PLAIN, d, L"", L"Dormity - [" + d.substr(0, 52)},
+        {TIMED, L"Starfield", at, L"Dormity - [Starfield] - on at 10:15 PM"},
+        {TIMED, d.substr(0, 37), at, L"Dormity - [" + d.substr(0, 34) + L"] - on at 10:15 PM"},
+        {TIMED, L"none", t, (L"Dormity - [] - on at " + t).substr(0, 63)},
+        {OFF_WHILE, L"vlc.exe", L"", L"Dormity - off while vlc.exe runs"},
+        {OFF_WHILE, d.substr(0, 41), L"", L"Dormity - off while " + d.substr(0, 38) + L" runs"}};
     for (const auto& row : rows) {
         WCHAR tip[64];
         wmemset(tip, L'x', 64);
-        formatTimedTrayTip(row.description.c_str(), row.onAt.c_str(), tip, 64);
-        EXPECT_EQ(std::wstring(tip), row.tip);
+        if (row.kind == PLAIN)
+            formatTrayTip(row.name.c_str(), tip, 64);
+        else if (row.kind == TIMED)
+            formatTimedTrayTip(row.name.c_str(), row.onAt.c_str(), tip, 64);
+        else
+            formatOffWhileTrayTip(L"Dormity - off while %s runs", row.name.c_str(), tip, 64);
+        EXPECT_EQ(std::wstring(tip), row.tip) << row.kind << ", " << row.name.size() << " characters";
     }
 }
 
