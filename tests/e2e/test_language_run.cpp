@@ -1,7 +1,7 @@
 // Dormity.exe started as a process in the user's language as Wine sets it from LC_ALL (the
-// e2e_de, e2e_ja and e2e_ar runs; English in the plain one): its usage box reads as the system's
-// own loader reads Dormity's tables for this user, mirrored for Arabic; its menu, which only its
-// own process can read, built here as Dormity starts. The dialogs in every language: dialogs.
+// e2e_de, e2e_ja and e2e_ar runs; English in the plain one): its usage box and About box read as
+// the system's own loader reads Dormity's tables for this user, mirrored for Arabic; its menu,
+// which only its own process can read, built here as Dormity starts.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -40,7 +40,7 @@ bool rightToLeft()
 
 } // namespace
 
-TEST(Language_, TheUsageBoxReadsInTheUsersLanguageMirroredWhereItReadsRightToLeft)
+TEST(Language_, TheUsageBoxAndAboutBoxReadInTheUsersLanguageMirroredWhereItReadsRightToLeft)
 {
     ASSERT_TRUE(dormityWindows().empty()) << "an earlier Dormity is still running";
     // A run for another language must really be one: its texts are not English.
@@ -59,6 +59,26 @@ TEST(Language_, TheUsageBoxReadsInTheUsersLanguageMirroredWhereItReadsRightToLef
     EXPECT_EQ(mirrored(box), rightToLeft());
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(usage.waitExit(15000), 2u);
+
+    // The About box of a Dormity started plainly, opened as its menu opens it.
+    ChildProcess about;
+    ASSERT_TRUE(about.start(dormityExe(), "", directory));
+    HWND window = waitForWindow(about.id);
+    ASSERT_TRUE(window);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
+    ASSERT_TRUE(pumpUntil([&] { return box = ownDialog(nullptr, true, about.id); }, 20000));
+    EXPECT_EQ(windowText(box), loaded(IDS_ABOUT_CAPTION));
+    for (UINT text : {IDS_ABOUT_TITLE, IDS_CREDIT, IDS_BLINK, IDS_OK}) {
+        bool found = false;
+        for (HWND item = GetWindow(box, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT))
+            found |= windowText(item) == loaded(text);
+        EXPECT_TRUE(found) << "About box lacks text " << text;
+    }
+    EXPECT_EQ(mirrored(box), rightToLeft());
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    pumpUntil([&] { return !ownDialog(nullptr, true, about.id); }, 10000);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    EXPECT_EQ(about.waitExit(15000), 0u);
 }
 
 TEST(Language_, TheMenuBuiltAsDormityStartsReadsInTheUsersLanguage)
@@ -67,7 +87,11 @@ TEST(Language_, TheMenuBuiltAsDormityStartsReadsInTheUsersLanguage)
     Application app(GetModuleHandleA(nullptr));
     ASSERT_NE(app.trayWindow, nullptr);
     app.trayWindow->refreshPopupMenu();
-    // Its "[none]" entry (every item in every language: the dialogs' run).
+    const UINT items[][2] = {{IDM_SAVERMENU, IDS_SET_SAVER}, {IDM_LAUNCH, IDS_LAUNCH},
+        {IDM_DISABLE_15, IDS_15_MINUTES}, {IDM_ABOUT, IDS_ABOUT}, {IDM_EXIT, IDS_EXIT}};
+    for (const auto& item : items)
+        for (const FixedItemRecord& record : app.trayWindow->fixedItems)
+            EXPECT_TRUE(record.id != item[0] || loaded(item[1]) == record.name.text) << item[0];
     ASSERT_TRUE(app.trayWindow->noneEntry);
     EXPECT_EQ(loaded(IDS_NONE_ENTRY), app.trayWindow->noneEntry->name.text);
     // The user's choice, a real value, taken at the next intl change only when it is a text
