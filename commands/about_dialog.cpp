@@ -85,7 +85,7 @@ Application* dialogApplication(HWND dialog)
 void applyBlinkChoice(Application& app, bool boxTicked)
 {
     DwordPolicy policy = readDwordPolicy(POLICY_BLINK);
-    applyBlinkPreference(app, blinkInForce(policy, boxTicked));
+    applyBlinkPreference(app, preferenceInForce(policy, boxTicked));
     if (!policy.set)
         writeBlinkPreference(boxTicked);
 }
@@ -129,8 +129,8 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         // Held by a policy: greyed, showing the policy's choice.
         DwordPolicy policy = readDwordPolicy(POLICY_BLINK);
         CheckDlgButton(dialog, IDC_BLINK,
-                       blinkInForce(policy, readStoredBlinkPreference()) ? BST_CHECKED
-                                                                         : BST_UNCHECKED);
+                       preferenceInForce(policy, readStoredBlinkPreference()) ? BST_CHECKED
+                                                                              : BST_UNCHECKED);
         if (policy.set)
             EnableWindow(GetDlgItem(dialog, IDC_BLINK), FALSE);
         // Greyed where the system cannot keep the display on (before Windows
@@ -138,8 +138,8 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         // choice) and while a policy holds the screen saver's flag.
         DwordPolicy display = readDwordPolicy(POLICY_KEEP_DISPLAY_ON);
         CheckDlgButton(dialog, IDC_KEEP_DISPLAY_ON,
-                       keepDisplayOnInForce(display, readStoredKeepDisplayOn()) ? BST_CHECKED
-                                                                                : BST_UNCHECKED);
+                       preferenceInForce(display, readStoredKeepDisplayOn()) ? BST_CHECKED
+                                                                             : BST_UNCHECKED);
         EnableWindow(GetDlgItem(dialog, IDC_KEEP_DISPLAY_ON),
                      executionStateFunction() && !display.set && !policyRefuses(IDM_TOGGLE));
         showDialogTexts(dialog, kAboutTexts, sizeof kAboutTexts / sizeof kAboutTexts[0]);

@@ -5,36 +5,36 @@
 #include "../base/handles.h"
 #include "../res/resource.h"
 
-bool blinkFromStoredValue(bool readSucceeded, DWORD size, DWORD value)
+bool storedPreference(bool readSucceeded, DWORD size, DWORD value, bool byDefault)
 {
-    return !(readSucceeded && size == sizeof(DWORD) && value == 0);
+    return readSucceeded && size == sizeof(DWORD) ? value != 0 : byDefault;
 }
 
-bool blinkInForce(const DwordPolicy& policy, bool userBlinks)
+bool preferenceInForce(const DwordPolicy& policy, bool userChoice)
 {
-    return policy.set ? policy.value != 0 : userBlinks;
+    return policy.set ? policy.value != 0 : userChoice;
 }
 
-bool readStoredBlinkPreference()
+bool readStoredPreference(const char* name, bool byDefault, REGSAM access)
 {
     UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-        return true;
-    DWORD value = 1;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, access, key.put()) != ERROR_SUCCESS)
+        return byDefault;
+    DWORD value = 0;
     DWORD size = sizeof value;
-    bool ok = RegQueryValueExA(key.get(), BLINK_VALUE, nullptr, nullptr,
-                               reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
-    return blinkFromStoredValue(ok, size, value);
+    bool ok = RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
+                               &size) == ERROR_SUCCESS;
+    return storedPreference(ok, size, value, byDefault);
 }
 
-void writeBlinkPreference(bool blink)
+void writeStoredPreference(const char* name, bool on, REGSAM access)
 {
     UniqueRegKey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                        nullptr, key.put(), nullptr) != ERROR_SUCCESS)
         return;
-    DWORD value = blink ? 1 : 0;
-    RegSetValueExA(key.get(), BLINK_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+    DWORD value = on ? 1 : 0;
+    RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                    sizeof value);
 }
 

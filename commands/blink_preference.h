@@ -11,22 +11,33 @@ struct Application;
 #define BLINK_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Dormity"
 #define BLINK_VALUE "Blink"
 
-// Blinking is on unless a 4-byte value of 0 was read: a missing key or
-// value, or one of another length, means blink.
-bool blinkFromStoredValue(bool readSucceeded, DWORD size, DWORD value);
-// A policy that sets the preference wins over the user's choice: any
-// number but 0 blinks.
-bool blinkInForce(const DwordPolicy& policy, bool userBlinks);
+// A preference of Dormity's own key (REG_DWORD) as stored: a 4-byte value
+// is on unless 0; a missing key or value, or one of another length, gives
+// the preference's default.
+bool storedPreference(bool readSucceeded, DWORD size, DWORD value, bool byDefault);
+// A policy that sets a preference wins over the user's choice: any number
+// but 0 is on.
+bool preferenceInForce(const DwordPolicy& policy, bool userChoice);
+// Reads or writes one of those values (the key opened with access; a write
+// creates it when it is missing).
+bool readStoredPreference(const char* name, bool byDefault, REGSAM access);
+void writeStoredPreference(const char* name, bool on, REGSAM access);
 
-// The user's own choice as stored.
-bool readStoredBlinkPreference();
+// Blinking is on unless a 4-byte value of 0 was read; the key is opened
+// with full access, for reads as for writes.
+inline bool readStoredBlinkPreference()
+{
+    return readStoredPreference(BLINK_VALUE, true, KEY_ALL_ACCESS);
+}
 // The preference in force now.
 inline bool readBlinkPreference()
 {
-    return blinkInForce(readDwordPolicy(POLICY_BLINK), readStoredBlinkPreference());
+    return preferenceInForce(readDwordPolicy(POLICY_BLINK), readStoredBlinkPreference());
 }
-// Creates the key when it is missing.
-void writeBlinkPreference(bool blink);
+inline void writeBlinkPreference(bool blink)
+{
+    writeStoredPreference(BLINK_VALUE, blink, KEY_ALL_ACCESS);
+}
 
 // Sets the flag and the running icon to the preference given (stops a
 // blinking icon on the disabled image); nothing is stored.

@@ -10,39 +10,6 @@
 #define ES_CONTINUOUS 0x80000000
 #endif
 
-bool keepDisplayOnFromStoredValue(bool readSucceeded, DWORD size, DWORD value)
-{
-    return readSucceeded && size == sizeof(DWORD) && value != 0;
-}
-
-bool keepDisplayOnInForce(const DwordPolicy& policy, bool userKeepsOn)
-{
-    return policy.set ? policy.value != 0 : userKeepsOn;
-}
-
-bool readStoredKeepDisplayOn()
-{
-    UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
-        return false;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    bool ok = RegQueryValueExA(key.get(), KEEP_DISPLAY_ON_VALUE, nullptr, nullptr,
-                               reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
-    return keepDisplayOnFromStoredValue(ok, size, value);
-}
-
-void writeKeepDisplayOn(bool on)
-{
-    UniqueRegKey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, BLINK_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
-        return;
-    DWORD value = on ? 1 : 0;
-    RegSetValueExA(key.get(), KEEP_DISPLAY_ON_VALUE, 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
 bool displayOffTimeByPolicy()
 {
     UniqueRegKey key;

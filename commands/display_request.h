@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "../saverconfig/preference_policy.h"
+#include "blink_preference.h"
 
 #define KEEP_DISPLAY_ON_VALUE "KeepDisplayOn"
 // Where Group Policy sets the time after which the display turns off, on
@@ -12,19 +13,20 @@
 #define DISPLAY_OFF_POLICY_KEY                                                                    \
     "Software\\Policies\\Microsoft\\Power\\PowerSettings\\3C0BC021-C8A8-4E07-A973-6B14CBCB2B7E"
 
-// On only for a four-byte value that is not 0.
-bool keepDisplayOnFromStoredValue(bool readSucceeded, DWORD size, DWORD value);
-// A policy that sets the preference wins over the user's choice: any number
-// but 0 keeps the display on.
-bool keepDisplayOnInForce(const DwordPolicy& policy, bool userKeepsOn);
-// The user's own choice as stored, and the preference in force now.
-bool readStoredKeepDisplayOn();
+// The user's own choice as stored (off unless set), and the preference in
+// force now.
+inline bool readStoredKeepDisplayOn()
+{
+    return readStoredPreference(KEEP_DISPLAY_ON_VALUE, false, KEY_QUERY_VALUE);
+}
 inline bool readKeepDisplayOn()
 {
-    return keepDisplayOnInForce(readDwordPolicy(POLICY_KEEP_DISPLAY_ON), readStoredKeepDisplayOn());
+    return preferenceInForce(readDwordPolicy(POLICY_KEEP_DISPLAY_ON), readStoredKeepDisplayOn());
 }
-// Creates the key when it is missing.
-void writeKeepDisplayOn(bool on);
+inline void writeKeepDisplayOn(bool on)
+{
+    writeStoredPreference(KEEP_DISPLAY_ON_VALUE, on, KEY_SET_VALUE);
+}
 
 // Whether either of the organisation's display-off times is set.
 bool displayOffTimeByPolicy();
